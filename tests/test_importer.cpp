@@ -1,0 +1,593 @@
+#include "Thesaurus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <sqlite3.h>
+#include <stdexcept>
+
+namespace {
+
+const QString kFixture = QStringLiteral(LEXIGROVE_TEST_DATA "/mini_thesaurus.dat");
+const QString kImporter = QStringLiteral(LEXIGROVE_BIN_DIR "/lexigrove-import");
+const QString kEnglishDatabase = QStringLiteral(LEXIGROVE_BIN_DIR "/words.mdb");
+
+QString describe(const ThesaurusSynonym& synonym) {
+    return synonym.text + QStringLiteral(" / ") + synonym.partOfSpeech + QStringLiteral(" / ") +
+           synonym.relation;
+}
+
+QStringList describeAll(const ThesaurusEntry& entry) {
+    QStringList all;
+    for (const ThesaurusSynonym& synonym : entry.synonyms)
+        all << describe(synonym);
+    return all;
+}
+
+QStringList headwords(const std::vector<ThesaurusEntry>& entries) {
+    QStringList words;
+    for (const ThesaurusEntry& entry : entries)
+        words << entry.headword;
+    return words;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(("cannot read " + path).toStdString());
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error(("cannot write " + path).toStdString());
+}
+
+QStringList folderListing(const QString& path) {
+    return QDir(path).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Reads a written database back with the plain C API, independently of the writer's code.
+class Database {
+  public:
+    explicit Database(const QString& path) {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READONLY,
+                            nullptr) != SQLITE_OK)
+            fail("open");
+    }
+    ~Database() { sqlite3_close(m_db); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Every row, its columns joined with " / ".
+    QStringList rows(const QString& sql) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &statement, nullptr) !=
+            SQLITE_OK)
+            fail(sql);
+        QStringList result;
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            QStringList columns;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                columns << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+            }
+            result << columns.join(QStringLiteral(" / "));
+        }
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_DONE)
+            fail(sql);
+        return result;
+    }
+
+    qint64 number(const QString& sql) { return rows(sql).value(0).toLongLong(); }
+
+  private:
+    [[noreturn]] void fail(const QString& what) {
+        throw std::runtime_error(
+            (what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(m_db))).toStdString());
+    }
+
+    sqlite3* m_db = nullptr;
+};
+
+struct ImporterRun {
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QString standardError;
+};
+
+ImporterRun runImporter(const QStringList& arguments) {
+    QProcess process;
+    process.start(kImporter, arguments);
+    ImporterRun run;
+    if (!process.waitForFinished(-1))
+        return run;
+    run.exitCode = process.exitCode();
+    run.exitStatus = process.exitStatus();
+    run.standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+std::vector<ThesaurusEntry> validEntries() {
+    return {ThesaurusEntry{QStringLiteral("happy"),
+                           {ThesaurusSynonym{QStringLiteral("glad"), QStringLiteral("adj"),
+                                             QStringLiteral("synonym")}}}};
+}
+
+} // namespace
+
+class TestImporter : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void fixtureHeadwordsInFileOrder();
+    void fixtureSynonyms_data();
+    void fixtureSynonyms();
+    void parseRules_data();
+    void parseRules();
+    void encodings_data();
+    void encodings();
+    void cp1251AgreesWithIcu();
+    void malformed_data();
+    void malformed();
+    void databaseHoldsParsedEntries();
+    void databaseLookups_data();
+    void databaseLookups();
+    void lookupUsesIndex();
+    void failedWriteLeavesNothing_data();
+    void failedWriteLeavesNothing();
+    void successfulWriteReplacesTarget();
+    void importerFails_data();
+    void importerFails();
+    void importerSucceeds();
+    void englishDatabase();
+};
+
+void TestImporter::fixtureHeadwordsInFileOrder() {
+    const auto entries = ParseThesaurus(readFile(kFixture), kFixture);
+    // The second "happy" block merges into the first instead of adding an entry.
+    QCOMPARE(headwords(entries),
+             QStringList({"happy", "don't", "café", "lincoln", "void", "catfish"}));
+}
+
+void TestImporter::fixtureSynonyms_data() {
+    QTest::addColumn<QString>("headword");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("tags, duplicates, self, empty terms, repeated headword")
+        << "happy" << QStringList{"glad / adj / synonym",           "cheerful / adj / related term",
+                                  "joyful / adj / similar term",    "felicitous / adj / synonym",
+                                  "fortunate / adj / similar term", "content / adj / related term",
+                                  "merry / adj / synonym"};
+    QTest::newRow("apostrophe") << "don't"
+                                << QStringList{"do not / verb / synonym",
+                                               "refrain / verb / related term"};
+    QTest::newRow("non-ASCII headword, itself in other case")
+        << "café"
+        << QStringList{"coffee shop / noun / synonym", "coffeehouse / noun / synonym",
+                       "bistro / noun / similar term", "brasserie / noun / related term"};
+    QTest::newRow("parentheses that are not tags")
+        << "lincoln"
+        << QStringList{"Lincoln (city) / noun / synonym", "Abraham Lincoln / noun / synonym"};
+    QTest::newRow("nothing survives filtering") << "void" << QStringList{};
+    QTest::newRow("part of speech without parentheses")
+        << "catfish" << QStringList{"mudcat / noun / synonym", "bullhead / noun / related term"};
+}
+
+void TestImporter::fixtureSynonyms() {
+    QFETCH(QString, headword);
+    QFETCH(QStringList, expected);
+    const auto entries = ParseThesaurus(readFile(kFixture), kFixture);
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const ThesaurusEntry& e) {
+        return e.headword == headword;
+    });
+    QVERIFY2(entry != entries.end(), qPrintable(headword));
+    QCOMPARE(describeAll(*entry), expected);
+}
+
+void TestImporter::parseRules_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("expectedHeadwords");
+    QTest::addColumn<QStringList>("firstSynonyms");
+
+    QTest::newRow("tags set the relation and are removed")
+        << QByteArray("UTF-8\nw|1\n(adj)|a|b (similar term)|c (related term)\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym", "b / adj / similar term", "c / adj / related term"};
+    QTest::newRow("antonyms and generic terms left out")
+        << QByteArray("UTF-8\nw|1\n(noun)|a (antonym)|b (generic term)|c\n") << QStringList{"w"}
+        << QStringList{"c / noun / synonym"};
+    QTest::newRow("only exact trailing tags are tags")
+        << QByteArray("UTF-8\nw|1\n(adj)|a (Similar Term)|b(antonym)|c (related term) d\n")
+        << QStringList{"w"}
+        << QStringList{"a (Similar Term) / adj / synonym", "b(antonym) / adj / synonym",
+                       "c (related term) d / adj / synonym"};
+    QTest::newRow("other parentheses belong to the term")
+        << QByteArray("UTF-8\nw|1\n(noun)|Lincoln (city)|bar (music) (related term)\n")
+        << QStringList{"w"}
+        << QStringList{"Lincoln (city) / noun / synonym", "bar (music) / noun / related term"};
+    QTest::newRow("first occurrence wins across meanings")
+        << QByteArray("UTF-8\nw|2\n(adj)|a (related term)|b\n(verb)|a|b (similar term)|c\n")
+        << QStringList{"w"}
+        << QStringList{"a / adj / related term", "b / adj / synonym", "c / verb / synonym"};
+    QTest::newRow("duplicates compared by exact text")
+        << QByteArray("UTF-8\nw|1\n(adj)|Glad|glad|Glad\n") << QStringList{"w"}
+        << QStringList{"Glad / adj / synonym", "glad / adj / synonym"};
+    QTest::newRow("headword left out ignoring case")
+        << QByteArray("UTF-8\nCaf\xC3\xA9|1\n(noun)|CAF\xC3\x89|caf\xC3\xA9 (similar term)|cafe\n")
+        << QStringList{"Café"} << QStringList{"cafe / noun / synonym"};
+    QTest::newRow("empty terms skipped")
+        << QByteArray("UTF-8\nw|1\n(adj)||a|| |b|\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym", "b / adj / synonym"};
+    QTest::newRow("part of speech kept when not parenthesised")
+        << QByteArray("UTF-8\nw|3\nnoun|a\n()|b\n|c\n") << QStringList{"w"}
+        << QStringList{"a / noun / synonym", "b /  / synonym", "c /  / synonym"};
+    QTest::newRow("headword is the text before the last bar")
+        << QByteArray("UTF-8\na|b|1\n(noun)|c\n") << QStringList{"a|b"}
+        << QStringList{"c / noun / synonym"};
+    QTest::newRow("CR LF line ends")
+        << QByteArray("UTF-8\r\nw|1\r\n(adj)|a|b\r\nv|1\r\n(adj)|c\r\n") << QStringList{"w", "v"}
+        << QStringList{"a / adj / synonym", "b / adj / synonym"};
+    QTest::newRow("no line end after the last line")
+        << QByteArray("UTF-8\nw|1\n(adj)|a") << QStringList{"w"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("blank lines between entries and at the end")
+        << QByteArray("UTF-8\n\n\nw|1\n(adj)|a\n\n \t\r\nv|1\n(adj)|b\n\n\n")
+        << QStringList{"w", "v"} << QStringList{"a / adj / synonym"};
+    QTest::newRow("repeated headword merged into the first")
+        << QByteArray("UTF-8\nw|1\n(adj)|a|b\nx|1\n(adj)|y\nw|1\n(verb)|b|c\n")
+        << QStringList{"w", "x"}
+        << QStringList{"a / adj / synonym", "b / adj / synonym", "c / verb / synonym"};
+    QTest::newRow("headwords differing in case are distinct")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\nW|1\n(adj)|b\n") << QStringList{"w", "W"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("headword without synonyms kept")
+        << QByteArray("UTF-8\nw|1\n(adj)|W|x (antonym)\n") << QStringList{"w"} << QStringList{};
+    QTest::newRow("UTF-8 BOM before the encoding name")
+        << QByteArray("\xEF\xBB\xBFUTF-8\nw|1\n(adj)|a\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("encoding name padded and in another case")
+        << QByteArray(" utf-8 \r\nw|1\r\n(adj)|a\r\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("only the encoding line")
+        << QByteArray("UTF-8\n") << QStringList{} << QStringList{};
+}
+
+void TestImporter::parseRules() {
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, expectedHeadwords);
+    QFETCH(QStringList, firstSynonyms);
+    const auto entries = ParseThesaurus(data, QStringLiteral("rules.dat"));
+    QCOMPARE(headwords(entries), expectedHeadwords);
+    if (!entries.empty())
+        QCOMPARE(describeAll(entries.front()), firstSynonyms);
+}
+
+void TestImporter::encodings_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("headword");
+    QTest::addColumn<QString>("synonym");
+
+    const QByteArray latin1Body("caf\xE9|1\n(noun)|na\xEFve\n");
+    QTest::newRow("ISO8859-1") << "ISO8859-1\n" + latin1Body << "café"
+                               << "naïve";
+    QTest::newRow("ISO-8859-1") << "ISO-8859-1\n" + latin1Body << "café"
+                                << "naïve";
+    QTest::newRow("latin1") << "Latin1\n" + latin1Body << "café"
+                            << "naïve";
+
+    // Each of the eight code points where Latin-9 departs from Latin-1, plus one where it does not.
+    const QByteArray latin9Body("c\xBDur|1\n(noun)|\xA4 \xA6\xA8\xB4\xB8\xBC\xBE caf\xE9\n");
+    QTest::newRow("ISO8859-15") << "ISO8859-15\n" + latin9Body << "cœur"
+                                << "€ ŠšŽžŒŸ café";
+    QTest::newRow("ISO-8859-15") << "iso-8859-15\n" + latin9Body << "cœur"
+                                 << "€ ŠšŽžŒŸ café";
+
+    const QByteArray cyrillicBody("\xEC\xE8\xF0|1\n(noun)|\xF1\xE2\xE5\xF2\n");
+    QTest::newRow("microsoft-cp1251") << "microsoft-cp1251\n" + cyrillicBody << "мир"
+                                      << "свет";
+    QTest::newRow("windows-1251") << "windows-1251\n" + cyrillicBody << "мир"
+                                  << "свет";
+    QTest::newRow("CP1251 outside the alphabet block")
+        << QByteArray("CP1251\n\xA8\xEB\xEA\xE0|1\n(noun)|\xB8\xEB\xEA\xE0 \x80\x90 \xB9\n")
+        << "Ёлка"
+        << "ёлка Ђђ №";
+
+    QTest::newRow("UTF8") << QByteArray("UTF8\ncaf\xC3\xA9|1\n(noun)|\xE2\x82\xAC\n") << "café"
+                          << "€";
+    QTest::newRow("left to Qt: KOI8-R")
+        << QByteArray("KOI8-R\n\xCD\xC9\xD2|1\n(noun)|\xD3\xD7\xC5\xD4\n") << "мир"
+        << "свет";
+}
+
+void TestImporter::encodings() {
+    QFETCH(QByteArray, data);
+    QFETCH(QString, headword);
+    QFETCH(QString, synonym);
+    if (data.startsWith("KOI8-R") && !QStringDecoder("KOI8-R").isValid())
+        QSKIP("this Qt decodes no KOI8-R");
+    const auto entries = ParseThesaurus(data, QStringLiteral("encoded.dat"));
+    QCOMPARE(entries.size(), size_t(1));
+    QCOMPARE(entries.front().headword, headword);
+    QCOMPARE(entries.front().synonyms.size(), size_t(1));
+    QCOMPARE(entries.front().synonyms.front().text, synonym);
+}
+
+void TestImporter::cp1251AgreesWithIcu() {
+    QStringDecoder reference("windows-1251");
+    if (!reference.isValid())
+        QSKIP("no independent windows-1251 decoder in this Qt");
+    QByteArray high;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        if (byte != 0x98)
+            high += char(byte);
+    }
+    // Letters around the bytes keep NBSP at the edges from being trimmed away.
+    const QByteArray term = "a" + high + "z";
+    const auto entries = ParseThesaurus("cp1251\nw|1\n(noun)|" + term + "\n", "cp1251.dat");
+    QCOMPARE(entries.front().synonyms.front().text, QString(reference.decode(term)));
+}
+
+void TestImporter::malformed_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("problemContains");
+
+    QTest::newRow("empty file") << QByteArray() << 1 << "";
+    QTest::newRow("only a BOM") << QByteArray("\xEF\xBB\xBF") << 1 << "";
+    QTest::newRow("blank encoding line") << QByteArray("\nw|1\n(adj)|a\n") << 1 << "";
+    QTest::newRow("unknown encoding")
+        << QByteArray("NO-SUCH-CHARSET\nw|1\n(adj)|a\n") << 1 << "unknown encoding NO-SUCH-CHARSET";
+    QTest::newRow("headword line without bar") << QByteArray("UTF-8\nw|1\n(adj)|a\nlonely\n") << 4
+                                               << "expected a headword line \"word|count\"";
+    QTest::newRow("zero count") << QByteArray("UTF-8\nw|0\n(adj)|a\n") << 2 << "";
+    QTest::newRow("negative count") << QByteArray("UTF-8\nw|-1\n(adj)|a\n") << 2 << "";
+    QTest::newRow("count with letters") << QByteArray("UTF-8\nw|2x\n(adj)|a\n(adj)|b\n") << 2 << "";
+    QTest::newRow("missing count") << QByteArray("UTF-8\nw|\n(adj)|a\n") << 2 << "";
+    QTest::newRow("empty headword") << QByteArray("UTF-8\nw|1\n(adj)|a\n|1\n(adj)|b\n") << 4 << "";
+    QTest::newRow("blank headword") << QByteArray("UTF-8\n  |1\n(adj)|b\n") << 2 << "";
+    // Blamed on the headword line, not on the trailing blank line the count runs into.
+    QTest::newRow("more meanings claimed than lines left")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\nv|4\n(adj)|b\n(adj)|c\n\n") << 4 << "";
+    QTest::newRow("absurd count")
+        << QByteArray("UTF-8\nw|99999999999999999999999\n(adj)|a\nv|1\n(adj)|b\n\n") << 2 << "";
+    QTest::newRow("meaning line without bar")
+        << QByteArray("UTF-8\nw|2\n(adj)|a\n(adj) b\nv|1\n(adj)|c\n") << 4 << "";
+    QTest::newRow("blank line among meanings")
+        << QByteArray("UTF-8\nw|2\n(adj)|a\n\n(adj)|b\n") << 4 << "";
+    QTest::newRow("NUL in encoding line")
+        << QByteArrayLiteral("UTF-8\0\nw|1\n(adj)|a\n") << 1 << "";
+    QTest::newRow("NUL in headword line")
+        << QByteArrayLiteral("UTF-8\nw\0|1\n(adj)|a\n") << 2 << "";
+    QTest::newRow("NUL in meaning line")
+        << QByteArrayLiteral("UTF-8\nw|1\n(adj)|a\0b\n") << 3 << "";
+    QTest::newRow("bad UTF-8 in headword") << QByteArray("UTF-8\nw\xFF|1\n(adj)|a\n") << 2 << "";
+    QTest::newRow("bad UTF-8 in meaning")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\nv|1\n(adj)|caf\xC3\n") << 5 << "";
+    QTest::newRow("overlong UTF-8") << QByteArray("UTF-8\nw|1\n(adj)|\xC0\xAF\n") << 3 << "";
+    QTest::newRow("UTF-8 sequence cut by the line end")
+        << QByteArray("UTF-8\nw|1\n(adj)|\xE2\x82\n\xAC\n") << 3 << "";
+    QTest::newRow("undefined cp1251 byte")
+        << QByteArray("cp1251\nw|1\n(noun)|a\x98z\n") << 3 << "0x98";
+    QTest::newRow("CR LF file") << QByteArray("UTF-8\r\nw|1\r\n(adj)|a\r\nv|x\r\n") << 4 << "";
+    QTest::newRow("BOM does not shift lines")
+        << QByteArray("\xEF\xBB\xBFUTF-8\nlonely\n") << 2 << "";
+}
+
+void TestImporter::malformed() {
+    QFETCH(QByteArray, data);
+    QFETCH(int, line);
+    QFETCH(QString, problemContains);
+    const QString source = QStringLiteral("/data/bad.dat");
+    try {
+        const auto entries = ParseThesaurus(data, source);
+        QFAIL(qPrintable(QStringLiteral("accepted, giving %1 entries").arg(entries.size())));
+    } catch (const ThesaurusError& error) {
+        QCOMPARE(error.sourceName(), source);
+        QCOMPARE(error.line(), line);
+        QVERIFY(!error.problem().isEmpty());
+        QVERIFY2(error.problem().contains(problemContains), error.what());
+        QCOMPARE(QString::fromUtf8(error.what()),
+                 QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(error.problem()));
+    }
+}
+
+void TestImporter::databaseHoldsParsedEntries() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    const auto entries = ParseThesaurus(readFile(kFixture), kFixture);
+    WriteSynonymDatabase(entries, path);
+    QCOMPARE(folderListing(dir.path()), QStringList{"words.mdb"});
+
+    QStringList expectedHeadwords;
+    QStringList expectedSynonyms;
+    int id = 0;
+    for (const ThesaurusEntry& entry : entries) {
+        expectedHeadwords << QStringLiteral("%1 / %2").arg(++id).arg(entry.headword);
+        int seq = 0;
+        for (const ThesaurusSynonym& synonym : entry.synonyms)
+            expectedSynonyms
+                << QStringLiteral("%1 / %2 / %3").arg(id).arg(++seq).arg(describe(synonym));
+    }
+
+    Database db(path);
+    QCOMPARE(db.number("PRAGMA application_id"), qint64(0x4C584756));
+    QCOMPARE(db.number("PRAGMA user_version"), qint64(1));
+    QCOMPARE(db.rows("SELECT id, word FROM headword ORDER BY id"), expectedHeadwords);
+    QCOMPARE(db.rows("SELECT headword_id, seq, synonym, pos, relation FROM synonym "
+                     "ORDER BY headword_id, seq"),
+             expectedSynonyms);
+    QCOMPARE(db.rows("PRAGMA integrity_check"), QStringList{"ok"});
+}
+
+void TestImporter::databaseLookups_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("thesaurus order, any letter case")
+        << "word='HAPPY'"
+        << QStringList{"glad", "cheerful", "joyful", "felicitous", "fortunate", "content", "merry"};
+    QTest::newRow("apostrophe") << "word='don''t'" << QStringList{"do not", "refrain"};
+    QTest::newRow("non-ASCII") << "word='café'"
+                               << QStringList{"coffee shop", "coffeehouse", "bistro", "brasserie"};
+    QTest::newRow("term with parentheses")
+        << "word='Lincoln'" << QStringList{"Lincoln (city)", "Abraham Lincoln"};
+    QTest::newRow("headword without synonyms") << "word='void'" << QStringList{};
+    QTest::newRow("unknown word") << "word='sad'" << QStringList{};
+}
+
+void TestImporter::databaseLookups() {
+    QFETCH(QString, where);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    ImportThesaurus(kFixture, path);
+    Database db(path);
+    QCOMPARE(db.rows("SELECT synonym FROM qrySynonyms WHERE " + where), expected);
+}
+
+void TestImporter::lookupUsesIndex() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    ImportThesaurus(kFixture, path);
+    Database db(path);
+    QCOMPARE(db.number("SELECT count(*) FROM headword WHERE word='void'"), qint64(1));
+    const QStringList plan =
+        db.rows("EXPLAIN QUERY PLAN SELECT * FROM qrySynonyms WHERE word='happy'");
+    // Columns are id / parent / notused / detail; only the detail matters.
+    QVERIFY2(plan.join('\n').contains("headword_word"), qPrintable(plan.join('\n')));
+    for (const QString& step : plan)
+        QVERIFY2(!step.section(" / ", 3).startsWith("SCAN"), qPrintable(step));
+}
+
+void TestImporter::failedWriteLeavesNothing_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("setUp");
+
+    QTest::newRow("output folder missing") << "missing/words.mdb"
+                                           << "";
+    QTest::newRow("target is a folder") << "words.mdb"
+                                        << "folder";
+    QTest::newRow("failure while writing over an existing file") << "words.mdb"
+                                                                 << "file";
+}
+
+void TestImporter::failedWriteLeavesNothing() {
+    QFETCH(QString, target);
+    QFETCH(QString, setUp);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(target);
+    auto entries = validEntries();
+    if (setUp == "folder")
+        QVERIFY(QDir(dir.path()).mkdir(target));
+    if (setUp == "file") {
+        writeFile(path, "previous database");
+        // Rejected only when its row is reached, after the temporary file exists.
+        entries.push_back(ThesaurusEntry{QString(), {}});
+    }
+    const QStringList before = folderListing(dir.path());
+
+    try {
+        WriteSynonymDatabase(entries, path);
+        QFAIL("write succeeded");
+    } catch (const ThesaurusError& error) {
+        QCOMPARE(error.sourceName(), path);
+        QCOMPARE(error.line(), 0);
+        QVERIFY(!error.problem().isEmpty());
+        QCOMPARE(QString::fromUtf8(error.what()), path + ": " + error.problem());
+    }
+
+    QCOMPARE(folderListing(dir.path()), before);
+    if (setUp == "folder")
+        QVERIFY(QFileInfo(path).isDir());
+    if (setUp == "file")
+        QCOMPARE(readFile(path), QByteArray("previous database"));
+}
+
+void TestImporter::successfulWriteReplacesTarget() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    writeFile(path, "previous database");
+    WriteSynonymDatabase(validEntries(), path);
+    QCOMPARE(folderListing(dir.path()), QStringList{"words.mdb"});
+    Database db(path);
+    QCOMPARE(db.rows("SELECT word, synonym, pos, relation FROM qrySynonyms"),
+             QStringList{"happy / glad / adj / synonym"});
+}
+
+void TestImporter::importerFails_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("location");
+
+    QTest::newRow("malformed thesaurus")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\nv|two\n(adj)|b\n") << ":4: ";
+    QTest::newRow("missing thesaurus") << QByteArray() << ": ";
+}
+
+void TestImporter::importerFails() {
+    QFETCH(QByteArray, input);
+    QFETCH(QString, location);
+    QVERIFY2(QFileInfo::exists(kImporter), "build the lexigrove-import target first");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString datPath = dir.filePath(QStringLiteral("thesaurus.dat"));
+    if (!input.isNull())
+        writeFile(datPath, input);
+    const QStringList before = folderListing(dir.path());
+
+    const ImporterRun run = runImporter({datPath, dir.filePath(QStringLiteral("words.mdb"))});
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.standardError.startsWith("lexigrove-import: " + datPath + location),
+             qPrintable(run.standardError));
+    QVERIFY2(run.standardError.endsWith('\n') && run.standardError.count('\n') == 1,
+             qPrintable(run.standardError));
+    QCOMPARE(folderListing(dir.path()), before);
+}
+
+void TestImporter::importerSucceeds() {
+    QVERIFY2(QFileInfo::exists(kImporter), "build the lexigrove-import target first");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+
+    const ImporterRun wrongUse = runImporter({kFixture});
+    QCOMPARE(wrongUse.exitCode, 1);
+    QVERIFY(wrongUse.standardError.contains("usage"));
+
+    const ImporterRun run = runImporter({kFixture, path});
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.standardError, QString());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(folderListing(dir.path()), QStringList{"words.mdb"});
+    Database db(path);
+    QCOMPARE(db.number("SELECT count(*) FROM headword"),
+             qint64(ParseThesaurus(readFile(kFixture), kFixture).size()));
+}
+
+void TestImporter::englishDatabase() {
+    if (!QFileInfo::exists(kEnglishDatabase))
+        QSKIP("words.mdb has not been built from the English thesaurus");
+    Database db(kEnglishDatabase);
+    const QStringList happy = db.rows("SELECT synonym FROM qrySynonyms WHERE word='happy'");
+    for (const char* expected : {"glad", "cheerful", "contented"})
+        QVERIFY2(happy.contains(expected), expected);
+    QVERIFY(!happy.contains("unhappy"));
+    QVERIFY(!happy.contains("happy", Qt::CaseInsensitive));
+}
+
+QTEST_GUILESS_MAIN(TestImporter)
+#include "test_importer.moc"
