@@ -1,0 +1,9 @@
+#include "Desktop.h"
+
+#include "AppError.h"
+
+void Desktop::letEventsRun() {
+    processEvents();
+    if (closing_)
+        throw ClosingSignal{};
+}

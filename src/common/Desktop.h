@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// Everything that would block a test or reach outside the process goes
+// through here: message boxes and letting pending events run. The program
+// uses the Qt implementation; tests script the answers and record the calls.
+class Desktop {
+  public:
+    // Message box style values and answers, as the program's messages name them.
+    enum Style {
+        OkOnly = 0,
+        YesNo = 4,
+        Critical = 16,
+        Question = 32,
+        Exclamation = 48,
+        DefaultButton2 = 256
+    };
+    enum Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+    virtual ~Desktop() = default;
+
+    // Shows a modal box and returns the button pressed.
+    virtual int messageBox(const QString& text, int style, const QString& title) = 0;
+
+    // A plain message: OK only, no icon, the application title.
+    void message(const QString& text) { messageBox(text, OkOnly, appTitle()); }
+
+    // Runs the window events already queued, then returns; throws
+    // ClosingSignal when the window closed meanwhile.
+    void letEventsRun();
+
+    // Set by the close handler; every later yield unwinds the operation that made it.
+    void markClosing() { closing_ = true; }
+    bool isClosing() const { return closing_; }
+
+    // The title of every message box that names none of its own.
+    const QString& appTitle() const { return appTitle_; }
+    void setAppTitle(const QString& title) { appTitle_ = title; }
+
+  protected:
+    virtual void processEvents() = 0;
+
+  private:
+    bool closing_ = false;
+    QString appTitle_ = QStringLiteral("Lexigrove");
+};

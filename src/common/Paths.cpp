@@ -1,0 +1,45 @@
+#include "Paths.h"
+
+#include <QFileInfo>
+
+bool FileExists(const QString& path) {
+    // A NUL would silently cut the name short in the system call.
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return false;
+    try {
+        return QFileInfo(path).lastModified().isValid();
+    } catch (...) {
+        return false;
+    }
+}
+
+namespace {
+QString collapsePairs(QStringView text, QChar separator) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == separator && i + 1 < text.size() && text[i + 1] == separator)
+            ++i;
+    }
+    return out;
+}
+} // namespace
+
+QString CollapseBackslashes(const QString& path, QChar separator, bool networkPrefix) {
+    if (!path.startsWith(separator))
+        return collapsePairs(path, separator);
+    qsizetype rest = 0;
+    while (rest < path.size() && path[rest] == separator)
+        ++rest;
+    const QString prefix = networkPrefix ? QString(2, separator) : QString(separator);
+    return prefix + collapsePairs(QStringView(path).mid(rest), separator);
+}
+
+QString FileNameFromPath(const QString& path, QChar separator) {
+    return path.mid(path.lastIndexOf(separator) + 1);
+}
+
+QString BesideApplication(const QString& applicationFolder, const QString& name) {
+    return applicationFolder + kPathSeparator + name;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// The separator of the platform's paths; the helpers below take it as a
+// parameter so both conventions stay testable on either platform.
+#ifdef Q_OS_WIN
+inline constexpr QChar kPathSeparator = u'\\';
+inline constexpr bool kNetworkPrefix = true;
+#else
+inline constexpr QChar kPathSeparator = u'/';
+inline constexpr bool kNetworkPrefix = false;
+#endif
+
+// True when the file system can report the path's last-modified time; never
+// fails, whatever the path.
+bool FileExists(const QString& path);
+
+// Collapses each pair of separators to one, left to right in one pass. A
+// leading run becomes the network prefix (two separators) on Windows and a
+// single separator elsewhere.
+QString CollapseBackslashes(const QString& path, QChar separator = kPathSeparator,
+                            bool networkPrefix = kNetworkPrefix);
+
+// The text after the last separator: the whole text when there is none, the
+// empty text when the path ends in one.
+QString FileNameFromPath(const QString& path, QChar separator = kPathSeparator);
+
+// The application folder joined with a relative name, as the program finds
+// the files that lie beside it.
+QString BesideApplication(const QString& applicationFolder, const QString& name);

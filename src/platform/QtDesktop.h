@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Desktop.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The desktop as the user sees it: real message boxes and the real event loop.
+class QtDesktop : public Desktop {
+  public:
+    // Boxes are modal to the owner window while it exists.
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    int messageBox(const QString& text, int style, const QString& title) override;
+
+    // Message texts keep their CR and LF characters; only the display turns
+    // them into line breaks.
+    static QString displayText(QString text);
+
+  protected:
+    void processEvents() override;
+
+  private:
+    QPointer<QWidget> owner_;
+};

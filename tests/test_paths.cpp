@@ -1,0 +1,126 @@
+#include "Paths.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPaths : public QObject {
+    Q_OBJECT
+  private slots:
+    void fileExists();
+    void collapseWindows_data();
+    void collapseWindows();
+    void collapseLinux_data();
+    void collapseLinux();
+    void fileNameFromPath_data();
+    void fileNameFromPath();
+};
+
+void TestPaths::fileExists() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath("list.txt");
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+
+    QVERIFY(FileExists(file));
+    QVERIFY(!FileExists(QString()));
+    QVERIFY(!FileExists(dir.filePath("missing.txt")));
+    QVERIFY(!FileExists(dir.filePath("no-such-folder/list.txt")));
+    // Folders have a modification time too; nothing else is checked.
+    QVERIFY(FileExists(dir.path()));
+    // A NUL must not cut the name back to an existing one.
+    QVERIFY(!FileExists(file + QChar(0) + "tail"));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
+    QVERIFY(!FileExists(dir.filePath("dangling")));
+    QVERIFY(!FileExists(QString(5000, u'a')));
+}
+
+void TestPaths::collapseWindows_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("doubled after drive") << R"(C:\\words.txt)"
+                                         << R"(C:\words.txt)";
+    QTest::newRow("plain path unchanged") << R"(C:\lists\words.txt)"
+                                          << R"(C:\lists\words.txt)";
+    QTest::newRow("run of three") << R"(C:\\\a)"
+                                  << R"(C:\\a)";
+    QTest::newRow("network path") << R"(\\server\share\\a.txt)"
+                                  << R"(\\server\share\a.txt)";
+    QTest::newRow("three leading") << R"(\\\server\share)"
+                                   << R"(\\server\share)";
+    QTest::newRow("one leading") << R"(\x\\y)"
+                                 << R"(\\x\y)";
+    QTest::newRow("lone separator") << R"(\)"
+                                    << R"(\\)";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("run of five inside") << R"(a\\\\\b)"
+                                        << R"(a\\\b)";
+    QTest::newRow("separators only") << R"(\\\\)"
+                                     << R"(\\)";
+    QTest::newRow("slash is ordinary") << "a//b"
+                                       << "a//b";
+}
+
+void TestPaths::collapseWindows() {
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(CollapseBackslashes(path, u'\\', true), expected);
+}
+
+void TestPaths::collapseLinux_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("doubled inside") << "/home//words.txt"
+                                    << "/home/words.txt";
+    QTest::newRow("plain path unchanged") << "/home/lists/words.txt"
+                                          << "/home/lists/words.txt";
+    QTest::newRow("run of three") << "/a///b"
+                                  << "/a//b";
+    QTest::newRow("leading pair becomes one") << "//srv/share//a.txt"
+                                              << "/srv/share/a.txt";
+    QTest::newRow("three leading") << "///srv/share"
+                                   << "/srv/share";
+    QTest::newRow("one leading") << "/x//y"
+                                 << "/x/y";
+    QTest::newRow("lone separator") << "/"
+                                    << "/";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("relative") << "lists//a.txt"
+                              << "lists/a.txt";
+    QTest::newRow("backslash is ordinary") << R"(/a\\b)"
+                                           << R"(/a\\b)";
+}
+
+void TestPaths::collapseLinux() {
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(CollapseBackslashes(path, u'/', false), expected);
+}
+
+void TestPaths::fileNameFromPath_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("windows path") << R"(C:\lists\words.txt)" << QChar(u'\\') << "words.txt";
+    QTest::newRow("no separator") << "words.txt" << QChar(u'\\') << "words.txt";
+    QTest::newRow("trailing separator") << R"(C:\lists\)" << QChar(u'\\') << "";
+    QTest::newRow("slash ordinary on windows") << "a/b" << QChar(u'\\') << "a/b";
+    QTest::newRow("linux path") << "/home/me/words.txt" << QChar(u'/') << "words.txt";
+    QTest::newRow("linux trailing") << "/home/" << QChar(u'/') << "";
+    QTest::newRow("empty") << "" << QChar(u'/') << "";
+    QTest::newRow("word with backslash") << R"(and\or)" << QChar(u'\\') << "or";
+}
+
+void TestPaths::fileNameFromPath() {
+    QFETCH(QString, path);
+    QFETCH(QChar, separator);
+    QFETCH(QString, expected);
+    QCOMPARE(FileNameFromPath(path, separator), expected);
+}
+
+QTEST_GUILESS_MAIN(TestPaths)
+#include "test_paths.moc"
