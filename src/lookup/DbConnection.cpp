@@ -1,0 +1,71 @@
+#include "DbConnection.h"
+
+#include "AppError.h"
+#include "Paths.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+const QString kDataSource = QStringLiteral("Data Source=");
+// A database locked by another program is waited for this long, then reported.
+constexpr int kBusyTimeoutMs = 2000;
+} // namespace
+
+DbConnection::~DbConnection() {
+    Close();
+}
+
+QString DbConnection::DatabasePath(const QString& applicationFolder) {
+    return BesideApplication(applicationFolder, QStringLiteral("words.mdb"));
+}
+
+QString DbConnection::ConnectionString(const QString& databasePath) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= ") + databasePath;
+}
+
+bool DbConnection::DatabasePresent(const QString& databasePath) {
+    if (databasePath.contains(QChar(0)))
+        return false;
+    const QFileInfo info(databasePath);
+    return info.isFile() && !info.isHidden();
+}
+
+void DbConnection::Open(const QString& connectionString) {
+    if (db_)
+        throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
+    const qsizetype at = connectionString.indexOf(kDataSource, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        throw AppError(QStringLiteral("The connection string names no data source."));
+    // The path runs to the end: the program puts it last, and a folder name
+    // may itself hold a semicolon.
+    QString path = connectionString.mid(at + kDataSource.size());
+    while (path.startsWith(u' '))
+        path.remove(0, 1);
+    if (path.isEmpty() || path.contains(QChar(0)))
+        throw AppError(QStringLiteral("The connection string names no valid data source."));
+
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    auto fail = [&](const QString& what) {
+        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        throw AppError(what.arg(path, reason));
+    };
+    if (rc != SQLITE_OK)
+        fail(QStringLiteral("Cannot open the synonym database %1: %2."));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // SQLite opens lazily; read the schema now so that a file that is not a
+    // database is reported here rather than on the first word.
+    if (sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
+        fail(QStringLiteral("%1 is not a synonym database Lexigrove can read (%2)."));
+    db_ = db;
+}
+
+void DbConnection::Close() {
+    // close_v2 waits for statements still open in a suspended run instead of failing.
+    if (db_)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+}

@@ -1,0 +1,115 @@
+#include "LookupRun.h"
+
+#include "AppError.h"
+#include "Desktop.h"
+#include "ErrorTrap.h"
+#include "Paths.h"
+#include "PointerMode.h"
+#include "RecordSet.h"
+#include "SynonymQuery.h"
+
+#include <optional>
+
+namespace {
+const QString kStop = QStringLiteral("Stop");
+const QString kIdleProgressText = QStringLiteral("Progress Bar");
+} // namespace
+
+LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
+    : host_(host), desktop_(desktop), connection_(connection) {}
+
+QString LookupRun::SynonymRow(const QString& word, const QString& synonym) {
+    return word.toUpper() + QStringLiteral(" - ") + synonym;
+}
+
+QString LookupRun::NotFoundRow(const QString& word) {
+    return word.toUpper() + QStringLiteral(" - this word not found in the database.");
+}
+
+void LookupRun::PushButton17_Click() {
+    ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton17_Click"));
+    std::optional<RecordSet> rs;
+
+    trap.line(100, [&] { rs.emplace(); });
+    if (trap.test(102, [&] { return host_.wordCount() == 0; })) {
+        trap.line(166, [&] { desktop_.message(QStringLiteral("No words added.")); });
+        return;
+    }
+    if (trap.test(104, [&] { return host_.startCaption() == kStop; })) {
+        trap.line(162, [&] { desktop_.letEventsRun(); });
+        trap.line(164, [&] { host_.setStartCaption(savedCaption_); });
+        return;
+    }
+    trap.line(106, [&] { savedCaption_ = host_.startCaption(); });
+    trap.line(108, [&] { host_.setStartCaption(kStop); });
+    trap.line(110, [&] { desktop_.letEventsRun(); });
+    trap.line(112, [&] { host_.setPointerMode(PointerMode::Busy); });
+    trap.line(114, [&] { host_.clearResults(); });
+
+    int bound = 0;
+    trap.line(116, [&] { bound = host_.wordCount(); });
+    // A list emptied mid-run would otherwise report every remaining position.
+    bool reportedGoneEntry = false;
+    for (int i = 1; i <= bound; ++i) {
+        if (reportedGoneEntry && i > host_.wordCount())
+            continue;
+        QString word;
+        if (!trap.line(118, [&] { word = host_.wordText(i); })) {
+            reportedGoneEntry = true;
+            continue;
+        }
+        trap.line(120, [&] { host_.setProgressValue(double(i) / host_.wordCount() * 100.0); });
+        trap.line(122, [&] {
+            host_.setProgressText(QStringLiteral("Processing: ") + FileNameFromPath(word));
+        });
+        trap.line(124, [&] { desktop_.letEventsRun(); });
+        trap.line(126, [&] { host_.setPointerMode(PointerMode::Busy); });
+        QString quoted;
+        trap.line(128, [&] { quoted = QuoteSqlText(word); });
+        const bool opened = trap.line(130, [&] {
+            rs.value().Open(SynonymQueryText(quoted), connection_, RecordSet::adOpenStatic,
+                            RecordSet::adLockReadOnly);
+        });
+        if (trap.test(132, [&] { return host_.startCaption() != kStop; })) {
+            trap.line(132, [&] { host_.setPointerMode(PointerMode::Plain); });
+            trap.line(134, [&] {
+                host_.setProgressValue(0);
+                host_.setProgressText(kIdleProgressText);
+            });
+            break;
+        }
+        // A query that cannot be opened has no rows to read: it was reported
+        // once, and the word gets none.
+        if (!opened)
+            continue;
+
+        // Each read that fails is reported once and ends the word, since every
+        // further read of the same query would fail the same way.
+        bool atEnd = true;
+        if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
+            if (!atEnd) {
+                while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
+                    QString synonym;
+                    if (!trap.line(142,
+                                   [&] { synonym = rs.value().Field(QStringLiteral("synonym")); }))
+                        break;
+                    trap.line(142, [&] { host_.appendResult(SynonymRow(word, synonym)); });
+                    if (!trap.line(144, [&] { rs.value().MoveNext(); }))
+                        break;
+                }
+            } else {
+                trap.line(146, [&] { host_.appendResult(NotFoundRow(word)); });
+            }
+        }
+        trap.line(148, [&] {
+            if (rs.value().State() != 0)
+                rs.value().Close();
+        });
+    }
+
+    trap.line(152, [&] { host_.setStartCaption(savedCaption_); });
+    trap.line(154, [&] { host_.setPointerMode(PointerMode::Plain); });
+    trap.line(156, [&] { host_.setProgressValue(0); });
+    trap.line(158, [&] { host_.setProgressText(kIdleProgressText); });
+    trap.line(160, [&] { desktop_.message(QStringLiteral("Done.")); });
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+class Desktop;
+class DbConnection;
+
+// What the lookup run needs of the window: the word list, the results list,
+// the progress bar, the start button's caption and the pointer mode.
+class LookupHost {
+  public:
+    virtual ~LookupHost() = default;
+
+    virtual int wordCount() const = 0;
+    // 1-based; throws AppError when the entry is no longer in the list.
+    virtual QString wordText(int position) const = 0;
+
+    virtual void clearResults() = 0;
+    virtual void appendResult(const QString& text) = 0;
+
+    virtual void setProgressValue(double percent) = 0;
+    virtual void setProgressText(const QString& text) = 0;
+
+    virtual QString startCaption() const = 0;
+    virtual void setStartCaption(const QString& caption) = 0;
+
+    virtual void setPointerMode(int mode) = 0;
+};
+
+// The start button's handler: looks up every word of the list, one query per
+// word, letting events run between words so that a second click can stop it.
+class LookupRun {
+  public:
+    LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection);
+
+    // Throws ClosingSignal when the window closes during one of its yields.
+    void PushButton17_Click();
+
+    static QString SynonymRow(const QString& word, const QString& synonym);
+    static QString NotFoundRow(const QString& word);
+
+  private:
+    LookupHost& host_;
+    Desktop& desktop_;
+    DbConnection& connection_;
+    // Shared by every click: a stop click puts back the caption that the
+    // running click saved.
+    QString savedCaption_;
+};

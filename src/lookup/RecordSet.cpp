@@ -1,0 +1,120 @@
+#include "RecordSet.h"
+
+#include "AppError.h"
+#include "DbConnection.h"
+
+#include <sqlite3.h>
+
+namespace {
+QString databaseError(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+bool onlyBlanks(const char* text) {
+    for (; *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    return true;
+}
+} // namespace
+
+RecordSet::~RecordSet() {
+    Close();
+}
+
+int RecordSet::State() const {
+    return stmt_ ? DbConnection::adStateOpen : DbConnection::adStateClosed;
+}
+
+void RecordSet::Open(const QString& source, DbConnection& connection, int /*cursorType*/,
+                     int /*lockType*/) {
+    if (stmt_)
+        throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
+    sqlite3* db = connection.handle();
+    if (!db)
+        throw AppError(QStringLiteral("The connection cannot be used to perform this operation. "
+                                      "It is either closed or invalid in this context."));
+    // SQL text ends at a NUL, and an unpaired surrogate has no UTF-8 form:
+    // either would send a different query from the one asked for.
+    if (source.contains(QChar(0)) || !source.isValidUtf16())
+        throw AppError(QStringLiteral("The query holds a character that the database cannot "
+                                      "store (a NUL or an unpaired surrogate)."));
+    const QByteArray sql = source.toUtf8();
+    const char* tail = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail) != SQLITE_OK)
+        throw AppError(databaseError(db));
+    if (!stmt)
+        throw AppError(QStringLiteral("The query is empty."));
+    if ((tail && !onlyBlanks(tail)) || !sqlite3_stmt_readonly(stmt)) {
+        sqlite3_finalize(stmt);
+        throw AppError(QStringLiteral("Characters found after end of SQL statement."));
+    }
+    stmt_ = stmt;
+    try {
+        step();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void RecordSet::Close() {
+    if (stmt_)
+        sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    eof_ = true;
+    fieldColumn_ = -1;
+}
+
+void RecordSet::requireOpen() const {
+    if (!stmt_)
+        throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+void RecordSet::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) {
+        eof_ = false;
+    } else if (rc == SQLITE_DONE) {
+        eof_ = true;
+    } else {
+        eof_ = true;
+        throw AppError(databaseError(sqlite3_db_handle(stmt_)));
+    }
+}
+
+bool RecordSet::Eof() const {
+    requireOpen();
+    return eof_;
+}
+
+QString RecordSet::Field(const QString& name) const {
+    requireOpen();
+    if (eof_)
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                      "deleted. Requested operation requires a current record."));
+    // The run asks for the same field on every row; find its column once per query.
+    if (fieldColumn_ < 0 || name != fieldName_) {
+        fieldColumn_ = -1;
+        const int columns = sqlite3_column_count(stmt_);
+        for (int c = 0; c < columns && fieldColumn_ < 0; ++c)
+            if (!name.compare(QString::fromUtf8(sqlite3_column_name(stmt_, c)),
+                              Qt::CaseInsensitive))
+                fieldColumn_ = c;
+        if (fieldColumn_ < 0)
+            throw AppError(QStringLiteral("Item cannot be found in the collection corresponding "
+                                          "to the requested name or ordinal."));
+        fieldName_ = name;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, fieldColumn_));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, fieldColumn_)) : QString();
+}
+
+void RecordSet::MoveNext() {
+    requireOpen();
+    if (eof_)
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                      "deleted. Requested operation requires a current record."));
+    step();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3_stmt;
+class DbConnection;
+
+// A forward-only view of one query's rows on the program's connection,
+// opened once per word and reused for the next one.
+class RecordSet {
+  public:
+    enum CursorType { adOpenStatic = 3 };
+    enum LockType { adLockReadOnly = 1 };
+
+    RecordSet() = default;
+    RecordSet(const RecordSet&) = delete;
+    RecordSet& operator=(const RecordSet&) = delete;
+    ~RecordSet();
+
+    // Runs the statement and stands on its first row. Only one read-only
+    // statement is accepted. Throws AppError with the database's own text.
+    void Open(const QString& source, DbConnection& connection, int cursorType, int lockType);
+    int State() const;
+    void Close();
+
+    // "EOF" itself is taken by a C library macro.
+    bool Eof() const;
+    // The named field of the current row, as text; a NULL field is empty.
+    QString Field(const QString& name) const;
+    void MoveNext();
+
+  private:
+    void requireOpen() const;
+    void step();
+
+    sqlite3_stmt* stmt_ = nullptr;
+    bool eof_ = true;
+    mutable QString fieldName_;
+    mutable int fieldColumn_ = -1;
+};

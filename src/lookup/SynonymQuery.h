@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Every apostrophe doubled, so the word stays inside its quotes.
+QString QuoteSqlText(const QString& text);
+
+// The select statement for a word that has already been quoted.
+QString SynonymQueryText(const QString& quotedWord);
+
+// The select statement for a word as the word list holds it.
+QString BuildSynonymQuery(const QString& word);

@@ -1,0 +1,284 @@
+#include "AppError.h"
+#include "DbConnection.h"
+#include "FixtureDatabase.h"
+#include "RecordSet.h"
+#include "SynonymQuery.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+// Every row the query gives for a word: (word, synonym).
+QList<QPair<QString, QString>> rowsFor(DbConnection& db, const QString& word) {
+    QList<QPair<QString, QString>> rows;
+    RecordSet rs;
+    rs.Open(BuildSynonymQuery(word), db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+    for (; !rs.Eof(); rs.MoveNext())
+        rows.append({rs.Field("word"), rs.Field("synonym")});
+    rs.Close();
+    return rows;
+}
+
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e.description();
+    }
+    return QString();
+}
+
+bool equalIgnoringAsciiCase(const QString& a, const QString& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        QChar x = a[i], y = b[i];
+        if (x.unicode() < 128)
+            x = x.toLower();
+        if (y.unicode() < 128)
+            y = y.toLower();
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void pathsAndConnectionString();
+    void presence();
+    void openAndClose();
+    void openFailuresAreReadable();
+    void quoting_data();
+    void quoting();
+    void recordSetReadsInThesaurusOrder();
+    void recordSetMisuseFails();
+    void onlyOneReadOnlyStatement();
+    void hostileWords_data();
+    void hostileWords();
+    void unstorableWords();
+    void queryWithoutView();
+
+  private:
+    QTemporaryDir dir_;
+    QString dbPath_;
+    DbConnection db_;
+};
+
+void TestDatabase::initTestCase() {
+    QVERIFY(dir_.isValid());
+    dbPath_ = BuildFixtureDatabase(dir_.path());
+    db_.Open(DbConnection::ConnectionString(dbPath_));
+    QCOMPARE(db_.State(), 1);
+}
+
+void TestDatabase::pathsAndConnectionString() {
+    QCOMPARE(DbConnection::DatabasePath("/opt/lexigrove"), "/opt/lexigrove/words.mdb");
+    QCOMPARE(DbConnection::ConnectionString("/opt/lexigrove/words.mdb"),
+             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source= /opt/lexigrove/words.mdb");
+}
+
+void TestDatabase::presence() {
+    QVERIFY(DbConnection::DatabasePresent(dbPath_));
+    QVERIFY(!DbConnection::DatabasePresent(dir_.filePath("missing.mdb")));
+    QVERIFY(QDir(dir_.path()).mkdir("folder.mdb"));
+    QVERIFY(!DbConnection::DatabasePresent(dir_.filePath("folder.mdb")));
+    QVERIFY(QFile::link(dir_.filePath("nothing"), dir_.filePath("dangling.mdb")));
+    QVERIFY(!DbConnection::DatabasePresent(dir_.filePath("dangling.mdb")));
+    QVERIFY(QFile::copy(dbPath_, dir_.filePath(".hidden.mdb")));
+    QVERIFY(!DbConnection::DatabasePresent(dir_.filePath(".hidden.mdb")));
+}
+
+void TestDatabase::openAndClose() {
+    // A folder name with blanks and a semicolon still reaches the engine whole.
+    QTemporaryDir odd(QDir::tempPath() + "/lexi grove;x-XXXXXX");
+    QVERIFY(odd.isValid());
+    const QString path = odd.filePath("words.mdb");
+    QVERIFY(QFile::copy(dbPath_, path));
+
+    DbConnection db;
+    QCOMPARE(db.State(), 0);
+    db.Close(); // closing a connection that never opened is harmless
+    db.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=    " + path);
+    QCOMPARE(db.State(), 1);
+    QCOMPARE(rowsFor(db, "response").size(), 2);
+    QVERIFY(failureOf([&] {
+                db.Open(DbConnection::ConnectionString(path));
+            }).contains("object is open"));
+    db.Close();
+    QCOMPARE(db.State(), 0);
+    db.Close();
+    QCOMPARE(db.State(), 0);
+}
+
+void TestDatabase::openFailuresAreReadable() {
+    DbConnection db;
+    const QString missing = dir_.filePath("nowhere/words.mdb");
+    QString why = failureOf([&] { db.Open(DbConnection::ConnectionString(missing)); });
+    QVERIFY2(why.contains(missing) && why.contains("unable to open"), qPrintable(why));
+    QCOMPARE(db.State(), 0);
+
+    const QString junk = dir_.filePath("junk.mdb");
+    QFile f(junk);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("Standard Jet DB\0\0\0 not really", 30).repeated(200));
+    f.close();
+    why = failureOf([&] { db.Open(DbConnection::ConnectionString(junk)); });
+    QVERIFY2(why.contains("is not a synonym database Lexigrove can read"), qPrintable(why));
+    QCOMPARE(db.State(), 0);
+
+    QVERIFY(!failureOf([&] { db.Open("Provider=Microsoft.Jet.OLEDB.4.0;"); }).isEmpty());
+    QVERIFY(!failureOf([&] { db.Open("Provider=x;Data Source=   "); }).isEmpty());
+}
+
+void TestDatabase::quoting_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain") << "look"
+                           << "look";
+    QTest::newRow("apostrophe") << "don't"
+                                << "don''t";
+    QTest::newRow("two apostrophes") << "a'b'c"
+                                     << "a''b''c";
+    QTest::newRow("apostrophes together") << "''"
+                                          << "''''";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("others untouched") << R"(say "hi" 100% a*b \ _)"
+                                      << R"(say "hi" 100% a*b \ _)";
+    QTest::newRow("blanks kept") << "  look "
+                                 << "  look ";
+}
+
+void TestDatabase::quoting() {
+    QFETCH(QString, word);
+    QFETCH(QString, quoted);
+    QCOMPARE(QuoteSqlText(word), quoted);
+    QCOMPARE(BuildSynonymQuery(word), "select * from qrySynonyms where word='" + quoted + "'");
+    QCOMPARE(SynonymQueryText(quoted), BuildSynonymQuery(word));
+}
+
+void TestDatabase::recordSetReadsInThesaurusOrder() {
+    const auto rows = rowsFor(db_, "look");
+    QStringList synonyms;
+    for (const auto& row : rows)
+        synonyms << row.second;
+    QCOMPARE(synonyms, QStringList({"expression", "aspect", "face", "appear", "seem"}));
+
+    RecordSet rs;
+    rs.Open(BuildSynonymQuery("LOOK"), db_, 3, 1);
+    QCOMPARE(rs.State(), 1);
+    QCOMPARE(rs.Field("SYNONYM"), "expression"); // field names ignore case
+    QCOMPARE(rs.Field("pos"), "noun");
+    QCOMPARE(rs.Field("relation"), "synonym");
+    rs.Close();
+    QCOMPARE(rs.State(), 0);
+    // The same object serves the next word.
+    rs.Open(BuildSynonymQuery("bare"), db_, 3, 1);
+    QVERIFY(rs.Eof());
+}
+
+void TestDatabase::recordSetMisuseFails() {
+    RecordSet rs;
+    QVERIFY(failureOf([&] { rs.Eof(); }).contains("object is closed"));
+    QVERIFY(failureOf([&] { rs.MoveNext(); }).contains("object is closed"));
+    rs.Open(BuildSynonymQuery("response"), db_, 3, 1);
+    QVERIFY(failureOf([&] { rs.Field("meaning"); }).contains("cannot be found"));
+    QVERIFY(failureOf([&] {
+                rs.Open(BuildSynonymQuery("look"), db_, 3, 1);
+            }).contains("object is open"));
+    rs.MoveNext();
+    rs.MoveNext();
+    QVERIFY(rs.Eof());
+    QVERIFY(failureOf([&] { rs.Field("synonym"); }).contains("EOF"));
+    QVERIFY(failureOf([&] { rs.MoveNext(); }).contains("EOF"));
+
+    DbConnection closed;
+    RecordSet other;
+    QVERIFY(
+        failureOf([&] { other.Open(BuildSynonymQuery("look"), closed, 3, 1); }).contains("closed"));
+    QCOMPARE(other.State(), 0);
+}
+
+void TestDatabase::onlyOneReadOnlyStatement() {
+    RecordSet rs;
+    QVERIFY(!failureOf([&] { rs.Open("select 1; delete from headword", db_, 3, 1); }).isEmpty());
+    QVERIFY(!failureOf([&] { rs.Open("delete from headword", db_, 3, 1); }).isEmpty());
+    QVERIFY(!failureOf([&] { rs.Open("   ", db_, 3, 1); }).isEmpty());
+    QCOMPARE(rs.State(), 0);
+    QCOMPARE(rowsFor(db_, "look").size(), 5);
+}
+
+void TestDatabase::hostileWords_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("apostrophe") << "don't" << 2;
+    QTest::newRow("two apostrophes") << "a'b'c" << 1;
+    QTest::newRow("upper case") << "LoOk" << 5;
+    QTest::newRow("injection or") << "look' or '1'='1" << 0;
+    QTest::newRow("injection comment") << "look'--" << 0;
+    QTest::newRow("injection statement") << "x'; delete from synonym; --" << 0;
+    QTest::newRow("double quote") << R"(say "hi")" << 1;
+    QTest::newRow("lone double quote") << R"(")" << 0;
+    QTest::newRow("percent") << "100%" << 2;
+    QTest::newRow("percent alone") << "%" << 0;
+    QTest::newRow("asterisk") << "a*b" << 1;
+    QTest::newRow("asterisk alone") << "*" << 0;
+    QTest::newRow("underscore") << "_ook" << 0;
+    QTest::newRow("backslash") << R"(back\slash)" << 1;
+    QTest::newRow("control character") << QString("look") + QChar(1) << 0;
+    QTest::newRow("line feed") << "look\n" << 0;
+    QTest::newRow("trailing blank") << "look " << 0;
+    QTest::newRow("latin accent") << "café" << 2;
+    QTest::newRow("cyrillic") << "кот" << 1;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("headword without synonyms") << "bare" << 0;
+    QTest::newRow("megabyte") << QString(1 << 20, u'x') << 0;
+    QTest::newRow("megabyte of apostrophes") << QString(1 << 20, u'\'') << 0;
+}
+
+void TestDatabase::hostileWords() {
+    QFETCH(QString, word);
+    QFETCH(int, rows);
+    const auto found = rowsFor(db_, word);
+    QCOMPARE(found.size(), rows);
+    for (const auto& row : found)
+        QVERIFY2(equalIgnoringAsciiCase(row.first, word), qPrintable(row.first));
+}
+
+void TestDatabase::unstorableWords() {
+    // Words the database cannot hold are refused with a reason, never cut
+    // short into another word's query.
+    RecordSet rs;
+    QVERIFY(failureOf([&] {
+                rs.Open(BuildSynonymQuery(QString("look") + QChar(0) + "x"), db_, 3, 1);
+            }).contains("NUL"));
+    QVERIFY(failureOf([&] {
+                rs.Open(BuildSynonymQuery(QString(QChar(0xD800)) + "ook"), db_, 3, 1);
+            }).contains("surrogate"));
+    QCOMPARE(rs.State(), 0);
+}
+
+void TestDatabase::queryWithoutView() {
+    QTemporaryDir other;
+    const QString path = other.filePath("words.mdb");
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(raw, "create table t(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(path));
+    RecordSet rs;
+    const QString why = failureOf([&] { rs.Open(BuildSynonymQuery("look"), db, 3, 1); });
+    QVERIFY2(why.contains("no such table: qrySynonyms"), qPrintable(why));
+    QCOMPARE(rs.State(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "test_database.moc"

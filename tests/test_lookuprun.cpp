@@ -1,0 +1,305 @@
+#include "AppError.h"
+#include "DbConnection.h"
+#include "FixtureDatabase.h"
+#include "LookupRun.h"
+#include "Paths.h"
+#include "PointerMode.h"
+#include "ScriptedDesktop.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+const QString kIdle = QStringLiteral("Start Looking Up Synonyms");
+
+// The window's pieces as plain values, with a history of what the run set.
+class FakeHost : public LookupHost {
+  public:
+    int wordCount() const override { return int(words.size()); }
+    QString wordText(int position) const override {
+        if (position < 1 || position > words.size())
+            throw AppError(QStringLiteral("Index out of bounds"));
+        return words[position - 1];
+    }
+    void clearResults() override { results.clear(); }
+    void appendResult(const QString& text) override {
+        if (onAppend)
+            onAppend(text);
+        results << text;
+    }
+    void setProgressValue(double percent) override { values << percent; }
+    void setProgressText(const QString& text) override { texts << text; }
+    QString startCaption() const override { return caption; }
+    void setStartCaption(const QString& text) override {
+        caption = text;
+        captions << text;
+    }
+    void setPointerMode(int mode) override {
+        pointer = mode;
+        pointers << mode;
+    }
+
+    QStringList words;
+    QStringList results;
+    QList<double> values;
+    QStringList texts;
+    QString caption = kIdle;
+    QStringList captions;
+    int pointer = PointerMode::Plain;
+    QList<int> pointers;
+    std::function<void(const QString&)> onAppend;
+};
+
+const QStringList kSampleRows = {
+    "RANDOM - ergodic",    "RANDOM - haphazard", "LOOK - expression", "LOOK - aspect",
+    "LOOK - face",         "LOOK - appear",      "LOOK - seem",       "ADVANTAGE - vantage",
+    "ADVANTAGE - benefit", "RESPONSE - reply",   "RESPONSE - answer",
+};
+const QStringList kSampleWords = {"random", "look", "advantage", "response"};
+} // namespace
+
+class TestLookupRun : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void init();
+    void emptyListOnlySaysSo();
+    void sampleWords();
+    void rowTexts();
+    void secondRunStartsEmpty();
+    void stopClick();
+    void stopAndStartInOneYield();
+    void listClearedBeforeTheLoop();
+    void entriesAppendedDuringRun();
+    void resultsClearedDuringRun();
+    void entriesRemovedDuringRun();
+    void queryThatCannotOpenIsReportedOncePerWord();
+    void failedAppendLosesOneRow();
+    void closingUnwindsTheRun();
+
+  private:
+    void run() { lookup_->PushButton17_Click(); }
+    QString report(int line) const {
+        return QStringLiteral("in Lexigrove2021/08/31.Form1.PushButton17_Click at line ") +
+               QString::number(line) + "\r\r";
+    }
+
+    QTemporaryDir dir_;
+    DbConnection db_;
+    std::unique_ptr<FakeHost> host_;
+    std::unique_ptr<ScriptedDesktop> desktop_;
+    std::unique_ptr<LookupRun> lookup_;
+};
+
+void TestLookupRun::initTestCase() {
+    QVERIFY(dir_.isValid());
+    db_.Open(DbConnection::ConnectionString(BuildFixtureDatabase(dir_.path())));
+}
+
+void TestLookupRun::init() {
+    host_ = std::make_unique<FakeHost>();
+    desktop_ = std::make_unique<ScriptedDesktop>();
+    lookup_ = std::make_unique<LookupRun>(*host_, *desktop_, db_);
+}
+
+void TestLookupRun::emptyListOnlySaysSo() {
+    host_->results = {"LOOK - seem"};
+    run();
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QCOMPARE(desktop_->boxes[0].text, "No words added.");
+    QCOMPARE(desktop_->boxes[0].style, 0);
+    QCOMPARE(desktop_->boxes[0].title, "Lexigrove");
+    QCOMPARE(host_->results, QStringList({"LOOK - seem"}));
+    QVERIFY(host_->captions.isEmpty());
+    QVERIFY(host_->pointers.isEmpty());
+    QVERIFY(host_->values.isEmpty());
+    QCOMPARE(desktop_->yields, 0);
+}
+
+void TestLookupRun::sampleWords() {
+    host_->words = kSampleWords;
+    host_->results = {"left over"};
+    QList<int> pointerAtYield;
+    for (int n = 1; n <= 5; ++n)
+        desktop_->onYield[n] = [&] { pointerAtYield << host_->pointer; };
+    run();
+
+    QCOMPARE(host_->results, kSampleRows);
+    QCOMPARE(host_->values, QList<double>({25, 50, 75, 100, 0}));
+    QCOMPARE(host_->texts,
+             QStringList({"Processing: random", "Processing: look", "Processing: advantage",
+                          "Processing: response", "Progress Bar"}));
+    QCOMPARE(host_->captions, QStringList({"Stop", kIdle}));
+    QCOMPARE(host_->caption, kIdle);
+    // The first yield comes before the hourglass, the word yields during it.
+    QCOMPARE(pointerAtYield, QList<int>({0, 11, 11, 11, 11}));
+    QCOMPARE(host_->pointer, PointerMode::Plain);
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+    QCOMPARE(desktop_->boxes[0].style, 0);
+}
+
+void TestLookupRun::rowTexts() {
+    const QString pathLike = "and" + QString(kPathSeparator) + "or";
+    host_->words = {"don't",    "zzyzx",           "",     "café", pathLike, "response",
+                    "response", "look' or '1'='1", " look"};
+    run();
+    QCOMPARE(
+        host_->results,
+        QStringList(
+            {"DON'T - do not", "DON'T - refrain", "ZZYZX - this word not found in the database.",
+             " - this word not found in the database.", "CAFÉ - coffeehouse", "CAFÉ - bistro",
+             pathLike.toUpper() + " - this word not found in the database.", "RESPONSE - reply",
+             "RESPONSE - answer", "RESPONSE - reply", "RESPONSE - answer",
+             "LOOK' OR '1'='1 - this word not found in the database.",
+             " LOOK - this word not found in the database."}));
+    QCOMPARE(host_->texts[2], "Processing: ");
+    QCOMPARE(host_->texts[4], "Processing: or");
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
+void TestLookupRun::secondRunStartsEmpty() {
+    host_->words = {"look"};
+    run();
+    host_->words = {"response"};
+    run();
+    QCOMPARE(host_->results, QStringList({"RESPONSE - reply", "RESPONSE - answer"}));
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done.", "Done."}));
+}
+
+void TestLookupRun::stopClick() {
+    host_->words = kSampleWords;
+    host_->caption = "Go";
+    // Yield 3 is the one for the second word: a click there asks to stop.
+    desktop_->onYield[3] = [&] { run(); };
+    run();
+
+    QCOMPARE(host_->results, kSampleRows.mid(0, 2));
+    QCOMPARE(host_->captions, QStringList({"Stop", "Go", "Go"}));
+    QCOMPARE(host_->values, QList<double>({25, 50, 0, 0}));
+    QCOMPARE(host_->texts.last(), "Progress Bar");
+    QCOMPARE(host_->pointer, PointerMode::Plain);
+    QCOMPARE(desktop_->yields, 4); // the stop click yields once itself
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
+void TestLookupRun::stopAndStartInOneYield() {
+    host_->words = kSampleWords;
+    desktop_->onYield[3] = [&] {
+        run(); // stop request
+        run(); // sees the idle caption: a whole nested run
+    };
+    run();
+    // The nested run emptied the list and wrote every word; the stopped run
+    // then wrote nothing more.
+    QCOMPARE(host_->results, kSampleRows);
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done.", "Done."}));
+    QCOMPARE(host_->caption, kIdle);
+    QCOMPARE(host_->pointer, PointerMode::Plain);
+}
+
+void TestLookupRun::listClearedBeforeTheLoop() {
+    host_->words = kSampleWords;
+    host_->results = {"old"};
+    desktop_->onYield[1] = [&] { host_->words.clear(); };
+    run();
+    QVERIFY(host_->results.isEmpty());
+    QCOMPARE(host_->values, QList<double>({0}));
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
+void TestLookupRun::entriesAppendedDuringRun() {
+    host_->words = {"look", "response"};
+    desktop_->onYield[2] = [&] {
+        host_->words << "random"
+                     << "advantage";
+    };
+    run();
+    // Beyond the bound: not looked up, but they count in the progress.
+    QCOMPARE(host_->results, kSampleRows.mid(2, 5) + kSampleRows.mid(9, 2));
+    QCOMPARE(host_->values, QList<double>({50, 50, 0}));
+}
+
+void TestLookupRun::resultsClearedDuringRun() {
+    host_->words = kSampleWords;
+    desktop_->onYield[4] = [&] { host_->results.clear(); };
+    run();
+    QCOMPARE(host_->results, kSampleRows.mid(7));
+}
+
+void TestLookupRun::entriesRemovedDuringRun() {
+    host_->words = {"look", "zzyzx", "response", "random", "advantage"};
+    // During the first word the second entry goes, then the list is cut short.
+    desktop_->onYield[2] = [&] { host_->words.removeAt(1); };
+    desktop_->onYield[3] = [&] { host_->words = host_->words.mid(0, 2); };
+    run();
+    QCOMPARE(host_->results, kSampleRows.mid(2, 5) + kSampleRows.mid(9, 2));
+    // One report for the first vanished position, none for the rest.
+    QCOMPARE(desktop_->boxes.size(), 2);
+    QVERIFY(desktop_->boxes[0].text.startsWith("Index out of bounds\r\n"));
+    QVERIFY(desktop_->boxes[0].text.contains(report(118)));
+    QCOMPARE(desktop_->boxes[0].title, "Application Error");
+    QCOMPARE(desktop_->boxes[1].text, "Done.");
+    QCOMPARE(host_->caption, kIdle);
+}
+
+void TestLookupRun::queryThatCannotOpenIsReportedOncePerWord() {
+    QTemporaryDir other;
+    const QString path = other.filePath("words.mdb");
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(raw, "create table words(word, synonym)", nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(raw);
+    DbConnection noView;
+    noView.Open(DbConnection::ConnectionString(path));
+    DbConnection neverOpened;
+
+    for (DbConnection* db : {&noView, &neverOpened}) {
+        init();
+        LookupRun lookup(*host_, *desktop_, *db);
+        host_->words = {"look", "response"};
+        lookup.PushButton17_Click();
+        QVERIFY(host_->results.isEmpty());
+        QCOMPARE(desktop_->boxes.size(), 3);
+        QVERIFY(desktop_->boxes[0].text.contains(report(130)));
+        QVERIFY(desktop_->boxes[1].text.contains(report(130)));
+        QCOMPARE(desktop_->boxes[2].text, "Done.");
+        QCOMPARE(host_->caption, kIdle);
+        QCOMPARE(host_->pointer, PointerMode::Plain);
+    }
+    QVERIFY(desktop_->boxes[0].text.startsWith("The connection cannot be used"));
+}
+
+void TestLookupRun::failedAppendLosesOneRow() {
+    host_->words = {"look"};
+    host_->onAppend = [](const QString& row) {
+        if (row == "LOOK - aspect")
+            throw AppError("Out of list space");
+    };
+    run();
+    QCOMPARE(host_->results,
+             QStringList({"LOOK - expression", "LOOK - face", "LOOK - appear", "LOOK - seem"}));
+    QCOMPARE(desktop_->boxes.size(), 2);
+    QVERIFY(desktop_->boxes[0].text.startsWith("Out of list space\r\n"));
+    QVERIFY(desktop_->boxes[0].text.contains(report(142)));
+}
+
+void TestLookupRun::closingUnwindsTheRun() {
+    host_->words = kSampleWords;
+    desktop_->onYield[3] = [&] { desktop_->markClosing(); };
+    bool unwound = false;
+    try {
+        run();
+    } catch (const ClosingSignal&) {
+        unwound = true;
+    }
+    QVERIFY(unwound);
+    QCOMPARE(host_->results, kSampleRows.mid(0, 2));
+    QVERIFY(desktop_->boxes.isEmpty());
+    QCOMPARE(desktop_->yields, 3);
+}
+
+QTEST_GUILESS_MAIN(TestLookupRun)
+#include "test_lookuprun.moc"

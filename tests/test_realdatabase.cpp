@@ -1,0 +1,90 @@
+#include "DbConnection.h"
+#include "LookupRun.h"
+#include "ScriptedDesktop.h"
+
+#include <QTest>
+
+namespace {
+// Collects the rows of a run over the database the build made from the
+// English thesaurus.
+class RowsHost : public LookupHost {
+  public:
+    int wordCount() const override { return int(words.size()); }
+    QString wordText(int position) const override { return words.at(position - 1); }
+    void clearResults() override { rows.clear(); }
+    void appendResult(const QString& text) override { rows << text; }
+    void setProgressValue(double) override {}
+    void setProgressText(const QString&) override {}
+    QString startCaption() const override { return caption; }
+    void setStartCaption(const QString& text) override { caption = text; }
+    void setPointerMode(int) override {}
+
+    QStringList words;
+    QStringList rows;
+    QString caption = QStringLiteral("Start Looking Up Synonyms");
+};
+} // namespace
+
+class TestRealDatabase : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void happy();
+    void sampleWordsAllHaveRows();
+    void wordsThatAreNotHeadwords();
+
+  private:
+    QStringList lookUp(const QStringList& words);
+    DbConnection db_;
+};
+
+void TestRealDatabase::initTestCase() {
+    const QString path = DbConnection::DatabasePath(LEXIGROVE_BIN_DIR);
+    QVERIFY2(DbConnection::DatabasePresent(path), qPrintable(path));
+    db_.Open(DbConnection::ConnectionString(path));
+}
+
+QStringList TestRealDatabase::lookUp(const QStringList& words) {
+    RowsHost host;
+    ScriptedDesktop desktop;
+    host.words = words;
+    LookupRun(host, desktop, db_).PushButton17_Click();
+    [&] { QCOMPARE(desktop.boxTexts(), QStringList({"Done."})); }();
+    return host.rows;
+}
+
+void TestRealDatabase::happy() {
+    QStringList rows = lookUp({"Happy"});
+    for (const char* synonym : {"glad", "cheerful", "contented", "felicitous", "fortunate"})
+        QVERIFY2(rows.contains(QStringLiteral("HAPPY - ") + synonym), synonym);
+    QVERIFY(!rows.contains("HAPPY - unhappy")); // an antonym
+    QVERIFY(!rows.contains("HAPPY - happy"));   // never the word itself
+    QCOMPARE(rows.removeDuplicates(), 0);       // each synonym once
+    QCOMPARE(rows.first(), "HAPPY - blessed");  // thesaurus order
+}
+
+void TestRealDatabase::sampleWordsAllHaveRows() {
+    const QStringList words = {"random", "look", "advantage", "response"};
+    const QStringList rows = lookUp(words);
+    qsizetype at = 0;
+    for (const QString& word : words) {
+        const QString prefix = word.toUpper() + " - ";
+        QVERIFY2(at < rows.size() && rows[at].startsWith(prefix), qPrintable(word));
+        while (at < rows.size() && rows[at].startsWith(prefix)) {
+            QVERIFY(!rows[at].endsWith("not found in the database."));
+            ++at;
+        }
+    }
+    QCOMPARE(at, rows.size());
+    // Generic terms are not synonyms.
+    QVERIFY(!rows.contains("LOOK - visage"));
+}
+
+void TestRealDatabase::wordsThatAreNotHeadwords() {
+    QCOMPARE(lookUp({"qwzxv", "don't'"}),
+             QStringList({"QWZXV - this word not found in the database.",
+                          "DON'T' - this word not found in the database."}));
+}
+
+QTEST_GUILESS_MAIN(TestRealDatabase)
+#include "test_realdatabase.moc"
