@@ -36,6 +36,7 @@ class FakeHost : public LookupHost {
         caption = text;
         captions << text;
     }
+    int pointerMode() const override { return pointer; }
     void setPointerMode(int mode) override {
         pointer = mode;
         pointers << mode;

@@ -17,6 +17,7 @@ class RowsHost : public LookupHost {
     void setProgressText(const QString&) override {}
     QString startCaption() const override { return caption; }
     void setStartCaption(const QString& text) override { caption = text; }
+    int pointerMode() const override { return 0; }
     void setPointerMode(int) override {}
 
     QStringList words;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowState.h"
+
 #include <QString>
 
 class Desktop;
@@ -7,10 +9,8 @@ class DbConnection;
 
 // What the lookup run needs of the window: the word list, the results list,
 // the progress bar, the start button's caption and the pointer mode.
-class LookupHost {
+class LookupHost : public ProgressDisplay, public PointerControl {
   public:
-    virtual ~LookupHost() = default;
-
     virtual int wordCount() const = 0;
     // 1-based; throws AppError when the entry is no longer in the list.
     virtual QString wordText(int position) const = 0;
@@ -18,13 +18,8 @@ class LookupHost {
     virtual void clearResults() = 0;
     virtual void appendResult(const QString& text) = 0;
 
-    virtual void setProgressValue(double percent) = 0;
-    virtual void setProgressText(const QString& text) = 0;
-
     virtual QString startCaption() const = 0;
     virtual void setStartCaption(const QString& caption) = 0;
-
-    virtual void setPointerMode(int mode) = 0;
 };
 
 // The start button's handler: looks up every word of the list, one query per

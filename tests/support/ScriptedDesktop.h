@@ -24,6 +24,40 @@ class ScriptedDesktop : public Desktop {
         return answers.isEmpty() ? int(Ok) : answers.takeFirst();
     }
 
+    QString inputBox(const QString& prompt, const QString& title) override {
+        inputs.append({prompt, title});
+        return typed.isEmpty() ? QString() : typed.takeFirst();
+    }
+
+    QStringList openFileDialog(const FileDialogRequest& request) override {
+        dialogs.append(request);
+        return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
+    }
+
+    QString saveFileDialog(const FileDialogRequest& request) override {
+        dialogs.append(request);
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+
+    bool clearClipboard() override {
+        ++clipboardClears;
+        return clipboardFailures.isEmpty() || !clipboardFailures.takeFirst();
+    }
+
+    bool setClipboardText(const QString& text) override {
+        ++clipboardSets;
+        if (!clipboardFailures.isEmpty() && clipboardFailures.takeFirst())
+            return false;
+        clipboard = text;
+        return true;
+    }
+
+    long shellExecute(const QString& operation, const QString& file, const QString& parameters,
+                      const QString& directory, int showCommand) override {
+        shellCalls.append({operation, file, parameters, directory, showCommand});
+        return 42;
+    }
+
     QStringList boxTexts() const {
         QStringList texts;
         for (const Box& box : boxes)
@@ -31,7 +65,26 @@ class ScriptedDesktop : public Desktop {
         return texts;
     }
 
+    struct Input {
+        QString prompt;
+        QString title;
+    };
+    struct ShellCall {
+        QString operation, file, parameters, directory;
+        int showCommand;
+    };
+
     QList<Box> boxes;
+    QList<Input> inputs;
+    QStringList typed; // answers of the input box, in order; empty means Cancel
+    QList<FileDialogRequest> dialogs;
+    QList<QStringList> openAnswers;
+    QStringList saveAnswers;
+    QString clipboard;
+    int clipboardClears = 0;
+    int clipboardSets = 0;
+    QList<bool> clipboardFailures; // true: that clipboard call fails
+    QList<ShellCall> shellCalls;
     QList<int> answers;
     std::function<void(const Box&)> onBox;
     int yields = 0;
