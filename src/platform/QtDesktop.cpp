@@ -1,7 +1,12 @@
 #include "QtDesktop.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 int QtDesktop::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(owner_);
@@ -40,6 +45,71 @@ int QtDesktop::messageBox(const QString& text, int style, const QString& title) 
     default:
         return Ok;
     }
+}
+
+QString QtDesktop::inputBox(const QString& prompt, const QString& title) {
+    QInputDialog box(owner_);
+    box.setWindowTitle(title);
+    box.setLabelText(displayText(prompt));
+    box.setInputMode(QInputDialog::TextInput);
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
+}
+
+namespace {
+// Qt's own dialog on every desktop: the same behaviour everywhere, no
+// overwrite question of its own and no suffix added to a typed name.
+void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setWindowTitle(request.title);
+    dialog.setNameFilter(request.nameFilters);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+}
+} // namespace
+
+QStringList QtDesktop::openFileDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(owner_);
+    prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt's multi-selection mode only offers files that exist; a file removed
+    // meanwhile is still caught by the loader.
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+QString QtDesktop::saveFileDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(owner_);
+    prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList chosen =
+        dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+bool QtDesktop::clearClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->clear();
+    return true;
+}
+
+bool QtDesktop::setClipboardText(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text);
+    return clipboard->text() == text;
+}
+
+long QtDesktop::shellExecute(const QString& /*operation*/, const QString& file,
+                             const QString& /*parameters*/, const QString& /*directory*/,
+                             int /*showCommand*/) {
+    // The shell takes the target in double quotes; the URL is what is inside.
+    QString target = file;
+    if (target.size() >= 2 && target.startsWith(u'"') && target.endsWith(u'"'))
+        target = target.mid(1, target.size() - 2);
+    constexpr long kShellOk = 42, kShellFileNotFound = 2;
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target)) ? kShellOk : kShellFileNotFound;
 }
 
 QString QtDesktop::displayText(QString text) {

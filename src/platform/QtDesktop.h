@@ -12,6 +12,13 @@ class QtDesktop : public Desktop {
     void setOwner(QWidget* owner) { owner_ = owner; }
 
     int messageBox(const QString& text, int style, const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    QStringList openFileDialog(const FileDialogRequest& request) override;
+    QString saveFileDialog(const FileDialogRequest& request) override;
+    bool clearClipboard() override;
+    bool setClipboardText(const QString& text) override;
+    long shellExecute(const QString& operation, const QString& file, const QString& parameters,
+                      const QString& directory, int showCommand) override;
 
     // Message texts keep their CR and LF characters; only the display turns
     // them into line breaks.

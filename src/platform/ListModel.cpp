@@ -1,0 +1,177 @@
+#include "ListModel.h"
+
+#include <QMetaObject>
+#include <cstring>
+
+ListModel::ListModel(bool checkBoxes, QObject* parent)
+    : QAbstractTableModel(parent), checkBoxes_(checkBoxes) {}
+
+void ListModel::addColumn(const QString& header) {
+    const int column = columns();
+    beginInsertColumns(QModelIndex(), column, column);
+    headers_.append(header);
+    endInsertColumns();
+}
+
+QString ListModel::textAt(int row) const {
+    const std::size_t begin = beginOf(row);
+    const std::size_t length = ends_[std::size_t(row)] - begin;
+    const char* bytes = bytes_.data() + begin;
+    if (flags_[std::size_t(row)] & Unpaired) {
+        // The buffer has no alignment for QChar; copy rather than cast.
+        QString text(qsizetype(length / sizeof(char16_t)), Qt::Uninitialized);
+        std::memcpy(text.data(), bytes, length);
+        return text;
+    }
+    return QString::fromUtf8(bytes, qsizetype(length));
+}
+
+bool ListModel::checkedAt(int row) const {
+    return flags_[std::size_t(row)] & Checked;
+}
+
+void ListModel::append(const QString& text) {
+    std::uint8_t rowFlags = 0;
+    if (QStringView(text).isValidUtf16()) {
+        const QByteArray utf8 = text.toUtf8();
+        bytes_.insert(bytes_.end(), utf8.begin(), utf8.end());
+    } else {
+        rowFlags |= Unpaired;
+        const char* units = reinterpret_cast<const char*>(text.utf16());
+        bytes_.insert(bytes_.end(), units, units + text.size() * sizeof(char16_t));
+    }
+    ends_.push_back(bytes_.size());
+    flags_.push_back(rowFlags);
+    scheduleFlush();
+}
+
+void ListModel::removeAt(int row) {
+    // Views must know a row before they can be told it is gone.
+    flush();
+    beginRemoveRows(QModelIndex(), row, row);
+    const std::size_t begin = beginOf(row);
+    const std::size_t length = ends_[std::size_t(row)] - begin;
+    bytes_.erase(bytes_.begin() + std::ptrdiff_t(begin),
+                 bytes_.begin() + std::ptrdiff_t(begin + length));
+    ends_.erase(ends_.begin() + row);
+    for (auto end = ends_.begin() + row; end != ends_.end(); ++end)
+        *end -= length;
+    flags_.erase(flags_.begin() + row);
+    --announced_;
+    endRemoveRows();
+}
+
+void ListModel::clear() {
+    // A reset tells views to forget everything, rows not yet announced
+    // included, so there is nothing to announce first. The storage is given
+    // back rather than kept: a cleared list of a million rows should not keep
+    // holding their memory.
+    beginResetModel();
+    std::vector<char>().swap(bytes_);
+    std::vector<std::uint64_t>().swap(ends_);
+    std::vector<std::uint8_t>().swap(flags_);
+    announced_ = 0;
+    endResetModel();
+}
+
+bool ListModel::setCheckedAt(int row, bool checked) {
+    if (!checkBoxes_)
+        return false;
+    std::uint8_t& rowFlags = flags_[std::size_t(row)];
+    const std::uint8_t updated = checked ? (rowFlags | Checked) : (rowFlags & ~Checked);
+    if (updated != rowFlags) {
+        rowFlags = updated;
+        // A row not yet announced is drawn with its current mark once it is.
+        if (row < announced_ && columns() > 0) {
+            const QModelIndex cell = index(row, 0);
+            emit dataChanged(cell, cell, {Qt::CheckStateRole});
+        }
+    }
+    return true;
+}
+
+void ListModel::setAllChecked(bool checked) {
+    if (!checkBoxes_)
+        return;
+    for (std::uint8_t& rowFlags : flags_)
+        rowFlags = checked ? (rowFlags | Checked) : (rowFlags & ~Checked);
+    if (announced_ > 0 && columns() > 0)
+        emit dataChanged(index(0, 0), index(announced_ - 1, 0), {Qt::CheckStateRole});
+}
+
+void ListModel::flush() {
+    if (announced_ == size())
+        return;
+    beginInsertRows(QModelIndex(), announced_, size() - 1);
+    announced_ = size();
+    endInsertRows();
+}
+
+void ListModel::scheduleFlush() {
+    if (flushQueued_)
+        return;
+    flushQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            flushQueued_ = false;
+            flush();
+        },
+        Qt::QueuedConnection);
+}
+
+std::size_t ListModel::storageBytes() const {
+    return bytes_.capacity() + ends_.capacity() * sizeof(std::uint64_t) +
+           flags_.capacity() * sizeof(std::uint8_t);
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : announced_;
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns();
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    if (index.column() != 0)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return textAt(index.row());
+    case Qt::CheckStateRole:
+        if (checkBoxes_)
+            return int(checkedAt(index.row()) ? Qt::Checked : Qt::Unchecked);
+        return QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+bool ListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || !checkBoxes_ || index.column() != 0 ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const Qt::CheckState state = value.metaType() == QMetaType::fromType<Qt::CheckState>()
+                                     ? value.value<Qt::CheckState>()
+                                     : Qt::CheckState(value.toInt());
+    return setCheckedAt(index.row(), state == Qt::Checked);
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (checkBoxes_ && index.column() == 0)
+        result |= Qt::ItemIsUserCheckable;
+    return result;
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columns())
+        return QVariant();
+    return headers_.at(section);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The rows of a ListView: one text per row (shown in the first column) and,
+// on a list with check boxes, a check mark. Rows are kept in three flat
+// arrays instead of an object per row, so that a million rows cost a few
+// bytes each beyond their text.
+//
+// Rows are addressed 0-based here; the view checks positions.
+//
+// Appended rows are stored at once but announced to views in batches: the
+// first append after a quiet moment queues one announcement for everything
+// appended until the event loop runs. rowCount() is what has been announced,
+// size() is what is stored.
+class ListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit ListModel(bool checkBoxes, QObject* parent = nullptr);
+
+    bool hasCheckBoxes() const { return checkBoxes_; }
+
+    void addColumn(const QString& header);
+    int columns() const { return int(headers_.size()); }
+    QString header(int column) const { return headers_.at(column); }
+
+    int size() const { return int(ends_.size()); }
+    QString textAt(int row) const;
+    bool checkedAt(int row) const;
+    void append(const QString& text);
+    void removeAt(int row);
+    void clear();
+    // False on a list without check boxes, which never shows a mark.
+    bool setCheckedAt(int row, bool checked);
+    void setAllChecked(bool checked);
+
+    // Announces the rows appended since the last announcement.
+    void flush();
+    int pendingRows() const { return size() - announced_; }
+
+    // Bytes held by the row storage (capacity, not just what is in use).
+    std::size_t storageBytes() const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    enum RowFlag : std::uint8_t {
+        Checked = 0x1,
+        // The text is not well-formed UTF-16 (a lone surrogate), which UTF-8
+        // cannot carry; such a row is stored unit by unit instead.
+        Unpaired = 0x2,
+    };
+
+    std::size_t beginOf(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }
+    void scheduleFlush();
+
+    bool checkBoxes_;
+    QStringList headers_;
+    std::vector<char> bytes_;
+    std::vector<std::uint64_t> ends_; // end of each row's text in bytes_
+    std::vector<std::uint8_t> flags_;
+    int announced_ = 0;
+    bool flushQueued_ = false;
+};

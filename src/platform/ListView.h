@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QTreeView>
+
+class ListModel;
+
+// A list in report view with the operations the program uses: columns with
+// header texts and widths, items addressed by 1-based position (each a text
+// and, on a list with check boxes, a check mark), appended at the end and
+// removed by position or all at once. Built for millions of rows.
+class ListView : public QTreeView {
+    Q_OBJECT
+  public:
+    explicit ListView(bool checkBoxes, QWidget* parent = nullptr);
+
+    // Columns, 1-based.
+    void addColumn(const QString& header);
+    void setColumnWidthTwips(int column, int twips);
+    int columnCount() const;
+    QString columnHeader(int column) const;
+
+    // Items, 1-based; a position outside 1..count() throws AppError.
+    int count() const;
+    QString text(int position) const;
+    QString subItemText(int position, int column) const;
+    bool checked(int position) const;
+    void append(const QString& text);
+    void remove(int position);
+    void clear();
+    // 0 when nothing is selected.
+    int selectedPosition() const;
+
+    // The user ticks rows with the mouse; these are for setting marks from
+    // the program. Both do nothing on a list without check boxes.
+    void setChecked(int position, bool checked);
+    void setAllChecked(bool checked);
+
+    ListModel& listModel() const;
+
+  signals:
+    // Windows key codes (Delete is 46); shift: 1 Shift, 2 Ctrl, 4 Alt.
+    void keyDown(int keyCode, int shift);
+    void dblClick();
+    void mouseMove();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+  private:
+    ListModel* model_;
+};
