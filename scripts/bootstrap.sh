@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
   mythes-en-us
-  xvfb xauth fonts-liberation
+  xvfb xauth libx11-dev fonts-liberation
 )
 
 missing=()

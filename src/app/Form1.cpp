@@ -1,0 +1,285 @@
+#include "Form1.h"
+
+#include "AppError.h"
+#include "CommonDialog.h"
+#include "Desktop.h"
+#include "ErrorTrap.h"
+#include "ListView.h"
+#include "Paths.h"
+#include "PointerMode.h"
+#include "ProgressBar.h"
+#include "StartupSupport.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPushButton>
+
+namespace {
+const QString kDisplayName = QStringLiteral("Lexigrove");
+const QString kHelpPage = QStringLiteral("help.html");
+constexpr int kShowNormal = 5;
+
+QFont arialBold(qreal points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+// Beside-the-executable files count only as ordinary, visible files.
+bool OrdinaryFilePresent(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && !info.isHidden();
+}
+} // namespace
+
+Form1::Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent)
+    : QWidget(parent), desktop_(desktop), applicationFolder_(applicationFolder),
+      lookup_(*this, desktop, db_), CommonDialog1(std::make_unique<CommonDialog>(desktop)) {
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+}
+
+Form1::~Form1() = default;
+
+QPushButton* Form1::addButton(const char* name, const QString& caption, QRect place) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place);
+    button->setFont(arialBold(11.25));
+    button->setMouseTracking(true);
+    button->installEventFilter(this);
+    return button;
+}
+
+void Form1::buildControls() {
+    setFixedSize(TwipsToPixels(8040), TwipsToPixels(8955));
+    setFont(arialBold(9));
+    setMouseTracking(true);
+
+    PushButton7 = addButton("PushButton7", "Help", TwipsRect(120, 120, 7800, 405));
+    ListView1 = new ListView(false, this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setGeometry(TwipsRect(120, 630, 7800, 2535));
+    PushButton6 = addButton("PushButton6", "Add Word", TwipsRect(120, 3250, 3840, 405));
+    PushButton3 =
+        addButton("PushButton3", "Load Words From File", TwipsRect(4080, 3250, 3840, 405));
+    PushButton1 = addButton("PushButton1", "Clear List", TwipsRect(120, 3760, 3840, 405));
+    PushButton8 =
+        addButton("PushButton8", "Load Sample/Example Words", TwipsRect(4080, 3760, 3840, 405));
+    PushButton17 =
+        addButton("PushButton17", "Start Looking Up Synonyms", TwipsRect(120, 4270, 7800, 405));
+    ListView2 = new ListView(true, this);
+    ListView2->setObjectName(QStringLiteral("ListView2"));
+    ListView2->setGeometry(TwipsRect(120, 4800, 7800, 2535));
+    ListView2->setToolTip(
+        QStringLiteral("Move | line to right and out of window to reveal full names."));
+    PushButton4 =
+        addButton("PushButton4", "Save Results As Text File", TwipsRect(120, 7420, 3840, 405));
+    PushButton9 =
+        addButton("PushButton9", "Save As Comma Delimited", TwipsRect(4080, 7420, 3840, 405));
+    PushButton2 = addButton("PushButton2", "Clear Results", TwipsRect(120, 7930, 3840, 405));
+    PushButton5 =
+        addButton("PushButton5", "Copy Results To Clipboard", TwipsRect(4080, 7930, 3840, 405));
+    ProgressBar1 = new ProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(TwipsRect(120, 8450, 7800, 405));
+    ProgressBar1->setText(QStringLiteral("Progress Bar"));
+
+    // The keyboard order of the layout; the focus starts in the word list.
+    const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
+                                   PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
+                                   ProgressBar1, PushButton8, PushButton9};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    ListView1->setFocus();
+
+    for (ListView* list : {ListView1, ListView2})
+        connect(list, &ListView::mouseMove, this, [this] { hover(PointerMode::Plain); });
+    connect(PushButton17, &QPushButton::clicked, this,
+            [this] { handle([this] { lookup_.PushButton17_Click(); }); });
+    connect(PushButton2, &QPushButton::clicked, this,
+            [this] { handle([this] { PushButton2_Click(); }); });
+    connect(PushButton7, &QPushButton::clicked, this,
+            [this] { handle([this] { PushButton7_Click(); }); });
+}
+
+template <class Handler> void Form1::handle(Handler&& handler) {
+    // Once the window has closed, events still queued behind the close do nothing.
+    if (desktop_.isClosing())
+        return;
+    try {
+        handler();
+    } catch (const ClosingSignal&) {
+        // The window closed during one of the handler's yields: it ends here.
+    }
+}
+
+bool Form1::Form_Load() {
+    ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    const QString databasePath = DbConnection::DatabasePath(applicationFolder_);
+
+    if (trap.test(100, [&] { return !DbConnection::DatabasePresent(databasePath); })) {
+        trap.line(102, [&] { desktop_.message(databasePath + QStringLiteral(" not found")); });
+        return false; // 104: the program ends; no window is shown
+    }
+    trap.line(106, [&] { ApplySkin(); });
+    trap.line(110, [&] {
+        setWindowTitle(kDisplayName);
+        setWindowIcon(QIcon(QStringLiteral(":/lexigrove.png")));
+        desktop_.setAppTitle(TitleFromDisplayName(kDisplayName));
+    });
+    const QString pointerFile = BesideApplication(applicationFolder_, QStringLiteral("HAND-M.CUR"));
+    if (trap.test(112, [&] { return FileExists(pointerFile); }))
+        trap.line(114, [&] { handPointer_ = LoadCursorFile(pointerFile); });
+    trap.line(134, [&] { ListView1->addColumn(QStringLiteral(" Word(s)")); });
+    trap.line(136, [&] { ListView1->setColumnWidthTwips(1, 7000); });
+    trap.line(138, [&] { ListView2->addColumn(QStringLiteral("Results")); });
+    trap.line(140, [&] { ListView2->setColumnWidthTwips(1, 7000); });
+    // The connection object lives as long as the window; 142 created it.
+    trap.line(144, [&] {
+        if (db_.State() != DbConnection::adStateClosed)
+            db_.Close();
+    });
+    trap.line(146, [&] { db_.Open(DbConnection::ConnectionString(databasePath)); });
+    return true;
+}
+
+void Form1::ApplySkin() {
+    const QString skinFile = BesideApplication(applicationFolder_, QStringLiteral("x/o.cjs"));
+    if (!OrdinaryFilePresent(skinFile))
+        return;
+    QPalette look = palette();
+    look.setColor(QPalette::Window, look.color(QPalette::Button));
+    setPalette(look);
+    setAutoFillBackground(true);
+    QFile sheet(skinFile);
+    if (!sheet.open(QIODevice::ReadOnly))
+        throw AppError(
+            QStringLiteral("Cannot read the skin %1: %2").arg(skinFile, sheet.errorString()));
+    const QByteArray text = sheet.readAll();
+    if (sheet.error() != QFileDevice::NoError)
+        throw AppError(
+            QStringLiteral("Cannot read the skin %1: %2").arg(skinFile, sheet.errorString()));
+    setStyleSheet(QString::fromUtf8(text));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // A second close request while the first one lets events run changes nothing.
+    if (!unloading_) {
+        unloading_ = true;
+        Form_QueryUnload();
+        // Unload: end at once. Operations suspended in a yield unwind from it
+        // without another step; the event loop ends.
+        desktop_.markClosing();
+        QCoreApplication::exit(0);
+    }
+    event->accept();
+}
+
+void Form1::Form_QueryUnload() {
+    ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
+    trap.line(100, [&] {
+        if (db_.State() != DbConnection::adStateClosed)
+            db_.Close();
+    });
+    // The object itself stays with the window, closed, for a run still suspended below.
+    trap.line(102, [&] { db_.Close(); });
+    trap.line(104, [&] { desktop_.letEventsRun(); });
+    trap.line(106, [&] { desktop_.letEventsRun(); });
+}
+
+void Form1::setMousePointer(int mode) {
+    mousePointer_ = mode;
+    switch (mode) {
+    case PointerMode::Busy:
+        setCursor(Qt::WaitCursor);
+        break;
+    case PointerMode::Hand:
+        if (handPointer_)
+            setCursor(*handPointer_);
+        else
+            unsetCursor();
+        break;
+    default:
+        unsetCursor();
+        break;
+    }
+}
+
+void Form1::hover(int mode) {
+    if (mousePointer_ != PointerMode::Busy && mousePointer_ != mode)
+        setMousePointer(mode);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    // Moves that a control left unhandled arrive here too; only the
+    // background itself counts.
+    if (!childAt(event->position().toPoint()))
+        hover(PointerMode::Plain);
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && qobject_cast<QPushButton*>(watched))
+        hover(PointerMode::Hand);
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::PushButton2_Click() {
+    ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+    trap.line(100, [&] { ListView2->clear(); });
+}
+
+void Form1::PushButton7_Click() {
+    ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+    trap.line(100, [&] {
+        const QString target = u'"' + BesideApplication(applicationFolder_, kHelpPage) + u'"';
+        desktop_.shellExecute(QString(), target, QString(), QDir::rootPath(), kShowNormal);
+    });
+}
+
+int Form1::wordCount() const {
+    return ListView1->count();
+}
+
+QString Form1::wordText(int position) const {
+    return ListView1->text(position);
+}
+
+void Form1::clearResults() {
+    ListView2->clear();
+}
+
+void Form1::appendResult(const QString& text) {
+    ListView2->append(text);
+}
+
+void Form1::setProgressValue(double percent) {
+    ProgressBar1->setExactValue(percent);
+}
+
+void Form1::setProgressText(const QString& text) {
+    ProgressBar1->setText(text);
+}
+
+QString Form1::startCaption() const {
+    return PushButton17->text();
+}
+
+void Form1::setStartCaption(const QString& caption) {
+    PushButton17->setText(caption);
+}
+
+int Form1::pointerMode() const {
+    return mousePointer_;
+}
+
+void Form1::setPointerMode(int mode) {
+    setMousePointer(mode);
+}

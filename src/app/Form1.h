@@ -1,0 +1,89 @@
+#pragma once
+
+#include "DbConnection.h"
+#include "LookupRun.h"
+
+#include <QCursor>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+class CommonDialog;
+class Desktop;
+class ListView;
+class ProgressBar;
+class QPushButton;
+
+// The main window: two lists, ten buttons and a progress bar at fixed places.
+// It wires the controls to their handlers; the work itself lives in the
+// subsystem folders. Every control's objectName is its name in the layout.
+class Form1 : public QWidget, private LookupHost {
+    Q_OBJECT
+  public:
+    Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up before the window is first shown. False when the program is
+    // to end at once (no synonym database).
+    bool Form_Load();
+
+    // 0 plain, 11 busy (hourglass), 99 the hand pointer.
+    int MousePointer() const { return mousePointer_; }
+    void setMousePointer(int mode);
+
+    void PushButton2_Click();
+    void PushButton7_Click();
+
+    const DbConnection& connection() const { return db_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+    QPushButton* addButton(const char* name, const QString& caption, QRect placeTwips);
+    void ApplySkin();
+    void Form_QueryUnload();
+    // Pointer moves: buttons show the hand, the background and the lists the
+    // plain pointer; neither overrides the busy pointer.
+    void hover(int mode);
+    // Runs a click handler; a close during one of its yields ends it here.
+    template <class Handler> void handle(Handler&& handler);
+
+    // LookupHost
+    int wordCount() const override;
+    QString wordText(int position) const override;
+    void clearResults() override;
+    void appendResult(const QString& text) override;
+    void setProgressValue(double percent) override;
+    void setProgressText(const QString& text) override;
+    QString startCaption() const override;
+    void setStartCaption(const QString& caption) override;
+    int pointerMode() const override;
+    void setPointerMode(int mode) override;
+
+    Desktop& desktop_;
+    const QString applicationFolder_;
+    DbConnection db_;
+    LookupRun lookup_;
+    std::optional<QCursor> handPointer_;
+    int mousePointer_ = 0;
+    bool unloading_ = false;
+
+    ListView* ListView1 = nullptr;
+    ListView* ListView2 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton9 = nullptr;
+    QPushButton* PushButton17 = nullptr;
+    ProgressBar* ProgressBar1 = nullptr;
+    std::unique_ptr<CommonDialog> CommonDialog1;
+};

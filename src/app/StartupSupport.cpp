@@ -1,0 +1,53 @@
+#include "StartupSupport.h"
+
+#include "AppError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QPixmap>
+#include <QtEndian>
+
+QString TitleFromDisplayName(const QString& displayName) {
+    constexpr qsizetype kLongestTitle = 40;
+    QString title = displayName;
+    for (;;) {
+        const qsizetype blank = title.lastIndexOf(u' ');
+        if (blank < 0)
+            return title;
+        title.truncate(blank);
+        if (title.size() <= kLongestTitle)
+            return title;
+    }
+}
+
+QCursor LoadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    const auto invalid = [&] {
+        return AppError(QStringLiteral("%1 is not a valid cursor file.").arg(path));
+    };
+    // Directory: reserved 0, type 2 (cursor), image count; then the first
+    // image's entry, whose two 16-bit fields at 4 and 6 are the hot spot.
+    constexpr int kDirectory = 6, kEntry = 16;
+    if (bytes.size() < kDirectory + kEntry)
+        throw invalid();
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    if (qFromLittleEndian<quint16>(data) != 0 || qFromLittleEndian<quint16>(data + 2) != 2 ||
+        qFromLittleEndian<quint16>(data + 4) == 0)
+        throw invalid();
+    const int hotX = qFromLittleEndian<quint16>(data + kDirectory + 4);
+    const int hotY = qFromLittleEndian<quint16>(data + kDirectory + 6);
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "cur");
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw invalid();
+    return QCursor(QPixmap::fromImage(image), std::min(hotX, image.width() - 1),
+                   std::min(hotY, image.height() - 1));
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QCursor>
+#include <QString>
+
+// The application title: words are cut from the end of the display name
+// until it fits in 40 characters, at least once; a name without a blank is
+// kept whole.
+QString TitleFromDisplayName(const QString& displayName);
+
+// A Windows cursor file as a pointer, with the hot spot its header names.
+// Throws AppError when the file is not a cursor that can be drawn.
+QCursor LoadCursorFile(const QString& path);

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual display: its window titled "Lexigrove"
+# appears and it exits 0 when the window is closed; without words.mdb only the
+# missing-database message appears and no main window ever does.
+# Arguments: the lexigrove executable, the xwindow tool. LEXIGROVE_SCREENSHOT=file.xwd keeps a picture.
+set -euo pipefail
+program=$1
+xwindow=$2
+export QT_QPA_PLATFORM=xcb
+
+if [ -z "${DISPLAY:-}" ] || [ -z "${INSIDE_XVFB:-}" ]; then
+  exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
+main_size=536x597
+
+# With the database: the window comes up, and closing it ends the program with 0.
+"$program" & pid=$!
+"$xwindow" wait Lexigrove 30 "$main_size" || fail "the main window did not appear"
+if [ -n "${LEXIGROVE_SCREENSHOT:-}" ]; then
+  sleep 1
+  xwd -root -silent > "$LEXIGROVE_SCREENSHOT"
+fi
+"$xwindow" close Lexigrove || fail "no window to close"
+status=0
+timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after its window closed"
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after closing the window"
+echo "window shown and closed, exit 0"
+
+# Without the database: a message, never the main window.
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+cp "$program" "$folder/"
+"$folder/$(basename "$program")" & pid=$!
+"$xwindow" wait Lexigrove 30 || fail "no message about the missing database"
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  if "$xwindow" wait Lexigrove 0 "$main_size" >/dev/null; then fail "the main window appeared"; fi
+  sleep 0.1
+done
+"$xwindow" close Lexigrove || fail "the message could not be closed"
+status=0
+timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after the message"
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after the missing-database message"
+echo "missing database: message only, exit 0"

@@ -1,0 +1,123 @@
+// Looks at and closes the top-level windows of an X display, as a window
+// manager would: the end-to-end test needs to see the real program's window
+// and close it the way a user does.
+//
+//   xwindow list                      id, size and title of every mapped window
+//   xwindow wait TITLE SECONDS [WxH]  exit 0 once such a window is mapped
+//   xwindow close TITLE               ask every mapped window titled TITLE to close
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+struct Window_ {
+    Window id;
+    int width, height;
+    std::string title;
+};
+
+std::string titleOf(Display* display, Window window) {
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+std::vector<Window_> mappedWindows(Display* display) {
+    std::vector<Window_> found;
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return found;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, children[i], &attributes) ||
+            attributes.map_state != IsViewable)
+            continue;
+        found.push_back(
+            {children[i], attributes.width, attributes.height, titleOf(display, children[i])});
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "xwindow: cannot open display\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "list") {
+        for (const auto& w : mappedWindows(display))
+            std::printf("0x%lx %dx%d %s\n", w.id, w.width, w.height, w.title.c_str());
+        return 0;
+    }
+    if (command == "wait" && argc >= 4) {
+        const std::string title = argv[2];
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[3]));
+        int width = 0, height = 0;
+        if (argc >= 5)
+            std::sscanf(argv[4], "%dx%d", &width, &height);
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (const auto& w : mappedWindows(display))
+                if (w.title == title && (!width || (w.width == width && w.height == height))) {
+                    std::printf("0x%lx %dx%d %s\n", w.id, w.width, w.height, w.title.c_str());
+                    return 0;
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 1;
+    }
+    if (command == "close" && argc >= 3) {
+        const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        int closed = 0;
+        for (const auto& w : mappedWindows(display)) {
+            if (w.title != argv[2])
+                continue;
+            XEvent event;
+            std::memset(&event, 0, sizeof event);
+            event.xclient.type = ClientMessage;
+            event.xclient.window = w.id;
+            event.xclient.message_type = protocols;
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = long(deleteWindow);
+            event.xclient.data.l[1] = CurrentTime;
+            XSendEvent(display, w.id, False, NoEventMask, &event);
+            ++closed;
+        }
+        XFlush(display);
+        XCloseDisplay(display);
+        return closed ? 0 : 1;
+    }
+    return 2;
+}

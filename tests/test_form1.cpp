@@ -1,0 +1,329 @@
+#include "FixtureDatabase.h"
+#include "Form1.h"
+#include "ListView.h"
+#include "ProgressBar.h"
+#include "ScriptedDesktop.h"
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString kResources = QStringLiteral(LEXIGROVE_RESOURCES);
+
+struct Place {
+    const char* name;
+    int left, top, width, height;
+};
+// The layout in twips, as the window must draw it at 15 twips to the pixel.
+const Place kLayout[] = {
+    {"PushButton7", 120, 120, 7800, 405},   {"ListView1", 120, 630, 7800, 2535},
+    {"PushButton6", 120, 3250, 3840, 405},  {"PushButton3", 4080, 3250, 3840, 405},
+    {"PushButton1", 120, 3760, 3840, 405},  {"PushButton8", 4080, 3760, 3840, 405},
+    {"PushButton17", 120, 4270, 7800, 405}, {"ListView2", 120, 4800, 7800, 2535},
+    {"PushButton4", 120, 7420, 3840, 405},  {"PushButton9", 4080, 7420, 3840, 405},
+    {"PushButton2", 120, 7930, 3840, 405},  {"PushButton5", 4080, 7930, 3840, 405},
+    {"ProgressBar1", 120, 8450, 7800, 405},
+};
+
+int px(int twips) {
+    return qRound(twips / 15.0);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void missingDatabaseEndsStartUp();
+    void layout();
+    void plainStartUp();
+    void skinAndPointerFiles();
+    void damagedFilesAreReportedAndStartUpGoesOn();
+    void runThroughTheButton();
+    void stopWithASecondClick();
+    void closeDuringRun();
+    void hoverModes();
+    void helpCallsTheShellEachTime();
+
+  private:
+    Form1& load(bool expectWindow = true);
+    template <class T = QWidget> T* child(const char* name) {
+        return form_->findChild<T*>(QLatin1String(name));
+    }
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    void move(QWidget* over) {
+        QMouseEvent moved(QEvent::MouseMove, QPointF(5, 5), over->mapToGlobal(QPointF(5, 5)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &moved);
+    }
+
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<ScriptedDesktop> desktop_;
+    std::unique_ptr<Form1> form_;
+};
+
+void TestForm1::init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid());
+    BuildFixtureDatabase(folder_->path());
+    desktop_ = std::make_unique<ScriptedDesktop>();
+}
+
+void TestForm1::cleanup() {
+    form_.reset();
+    desktop_.reset();
+    folder_.reset();
+}
+
+Form1& TestForm1::load(bool expectWindow) {
+    form_ = std::make_unique<Form1>(*desktop_, folder_->path());
+    const bool loaded = form_->Form_Load();
+    if (loaded)
+        form_->show();
+    [&] { QCOMPARE(loaded, expectWindow); }();
+    return *form_;
+}
+
+void TestForm1::missingDatabaseEndsStartUp() {
+    QVERIFY(QFile::remove(folder_->filePath("words.mdb")));
+    QVERIFY(QDir(folder_->path()).mkpath("x"));
+    writeFile(folder_->filePath("x/o.cjs"), "QWidget { color: red; }");
+    QVERIFY(QFile::copy(kResources + "/HAND-M.CUR", folder_->filePath("HAND-M.CUR")));
+
+    Form1& form = load(false);
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QCOMPARE(desktop_->boxes[0].text, folder_->path() + "/words.mdb not found");
+    QCOMPARE(desktop_->boxes[0].style, 0);
+    QCOMPARE(desktop_->boxes[0].title, "Lexigrove");
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.styleSheet().isEmpty()); // nothing else of start-up ran
+    QVERIFY(form.windowTitle().isEmpty());
+
+    // A folder by that name is no database either.
+    QVERIFY(QDir(folder_->path()).mkdir("words.mdb"));
+    desktop_->boxes.clear();
+    load(false);
+    QCOMPARE(desktop_->boxTexts(), QStringList({folder_->path() + "/words.mdb not found"}));
+}
+
+void TestForm1::layout() {
+    Form1& form = load();
+    QCOMPARE(form.size(), QSize(536, 597));
+    QCOMPARE(form.minimumSize(), form.maximumSize()); // fixed size
+    for (const Place& place : kLayout) {
+        QWidget* control = child(place.name);
+        QVERIFY2(control, place.name);
+        QCOMPARE(control->geometry(),
+                 QRect(px(place.left), px(place.top), px(place.width), px(place.height)));
+    }
+    QCOMPARE(child<QPushButton>("PushButton7")->text(), "Help");
+    QCOMPARE(child<QPushButton>("PushButton8")->text(), "Load Sample/Example Words");
+    QCOMPARE(child<QPushButton>("PushButton17")->text(), "Start Looking Up Synonyms");
+    QCOMPARE(child<QPushButton>("PushButton5")->text(), "Copy Results To Clipboard");
+    QCOMPARE(child<QPushButton>("PushButton4")->font().pointSizeF(), 11.25);
+    QVERIFY(child<QPushButton>("PushButton4")->font().bold());
+    QCOMPARE(child("ListView1")->font().family(), "Arial");
+    QCOMPARE(child("ListView1")->font().pointSizeF(), 9.0);
+    QCOMPARE(child("ListView2")->toolTip(),
+             "Move | line to right and out of window to reveal full names.");
+    QCOMPARE(form.findChildren<QPushButton*>().size(), 10);
+    for (QWidget* w : form.findChildren<QWidget*>())
+        if (w->objectName() != "ListView2")
+            QVERIFY2(w->toolTip().isEmpty(), qPrintable(w->objectName()));
+
+    // Keyboard order, among the named controls that take the focus (the
+    // progress bar never does).
+    const QStringList expected = {"ListView1",   "ListView2",    "PushButton6", "PushButton3",
+                                  "PushButton1", "PushButton17", "PushButton4", "PushButton2",
+                                  "PushButton5", "PushButton7",  "PushButton8", "PushButton9"};
+    QStringList order;
+    QWidget* w = child("ListView1");
+    do {
+        if (expected.contains(w->objectName()) && !order.contains(w->objectName()))
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != child("ListView1"));
+    QCOMPARE(order, expected);
+    QCOMPARE(form.focusWidget(), child("ListView1"));
+}
+
+void TestForm1::plainStartUp() {
+    Form1& form = load();
+    QVERIFY(desktop_->boxes.isEmpty());
+    QCOMPARE(form.windowTitle(), "Lexigrove");
+    QCOMPARE(desktop_->appTitle(), "Lexigrove");
+    QVERIFY(!form.windowIcon().isNull());
+    QVERIFY(form.styleSheet().isEmpty());
+    auto* words = child<ListView>("ListView1");
+    auto* results = child<ListView>("ListView2");
+    QCOMPARE(words->columnCount(), 1);
+    QCOMPARE(words->columnHeader(1), " Word(s)");
+    QCOMPARE(results->columnCount(), 1);
+    QCOMPARE(results->columnHeader(1), "Results");
+    QCOMPARE(words->columnWidth(0), 467);
+    QCOMPARE(results->columnWidth(0), 467);
+    QCOMPARE(words->count(), 0);
+    QCOMPARE(form.connection().State(), 1);
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->text(), "Progress Bar");
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->value(), 0);
+
+    // Without a pointer file the hand mode shows the plain pointer.
+    move(child("PushButton6"));
+    QCOMPARE(form.MousePointer(), 99);
+    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestForm1::skinAndPointerFiles() {
+    const QByteArray sheet = "QPushButton { color: #123456; }";
+    QVERIFY(QDir(folder_->path()).mkpath("x"));
+    writeFile(folder_->filePath("x/o.cjs"), sheet);
+    QVERIFY(QFile::copy(kResources + "/HAND-M.CUR", folder_->filePath("HAND-M.CUR")));
+
+    Form1& form = load();
+    QVERIFY(desktop_->boxes.isEmpty());
+    QCOMPARE(form.styleSheet(), QString::fromUtf8(sheet));
+    QCOMPARE(form.palette().color(QPalette::Window), form.palette().color(QPalette::Button));
+    move(child("PushButton17"));
+    QCOMPARE(form.MousePointer(), 99);
+    QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(form.cursor().hotSpot(), QPoint(6, 0));
+}
+
+void TestForm1::damagedFilesAreReportedAndStartUpGoesOn() {
+    writeFile(folder_->filePath("HAND-M.CUR"), "not a cursor at all, just some text");
+    writeFile(folder_->filePath("words.mdb"), QByteArray(4096, 'j'));
+    Form1& form = load();
+    QCOMPARE(desktop_->boxes.size(), 2);
+    QVERIFY(desktop_->boxes[0].text.contains("is not a valid cursor file.\r\n"
+                                             "in Lexigrove2021/08/31.Form1.Form_Load at line 114"));
+    QVERIFY(desktop_->boxes[1].text.contains("is not a synonym database Lexigrove can read"));
+    QVERIFY(desktop_->boxes[1].text.contains("Form1.Form_Load at line 146\r\r"));
+    QCOMPARE(desktop_->boxes[1].title, "Application Error");
+    QCOMPARE(form.windowTitle(), "Lexigrove");
+    QCOMPARE(child<ListView>("ListView2")->columnHeader(1), "Results");
+    QCOMPARE(form.connection().State(), 0);
+
+    // Every query then fails in the run, each reported once.
+    child<ListView>("ListView1")->append("look");
+    desktop_->boxes.clear();
+    click("PushButton17");
+    QCOMPARE(desktop_->boxes.size(), 2);
+    QVERIFY(desktop_->boxes[0].text.contains("PushButton17_Click at line 130"));
+    QCOMPARE(desktop_->boxes[1].text, "Done.");
+}
+
+void TestForm1::runThroughTheButton() {
+    Form1& form = load();
+    auto* words = child<ListView>("ListView1");
+    auto* results = child<ListView>("ListView2");
+    for (const char* word : {"random", "look", "advantage", "response"})
+        words->append(word);
+    results->append("from before");
+    click("PushButton17");
+
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+    QCOMPARE(results->count(), 11);
+    QCOMPARE(results->text(1), "RANDOM - ergodic");
+    QCOMPARE(results->text(11), "RESPONSE - answer");
+    for (int r = 1; r <= results->count(); ++r)
+        QVERIFY(!results->checked(r));
+    QCOMPARE(child<QPushButton>("PushButton17")->text(), "Start Looking Up Synonyms");
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->text(), "Progress Bar");
+    QCOMPARE(form.MousePointer(), 0);
+
+    click("PushButton2");
+    QCOMPARE(results->count(), 0);
+    QCOMPARE(words->count(), 4);
+    QCOMPARE(desktop_->boxes.size(), 1);
+}
+
+void TestForm1::stopWithASecondClick() {
+    load();
+    auto* words = child<ListView>("ListView1");
+    for (const char* word : {"random", "look", "advantage", "response"})
+        words->append(word);
+    QStringList seenDuringRun;
+    desktop_->onYield[2] = [&] {
+        seenDuringRun << child<QPushButton>("PushButton17")->text()
+                      << child<ProgressBar>("ProgressBar1")->text()
+                      << QString::number(child<ProgressBar>("ProgressBar1")->exactValue())
+                      << QString::number(form_->MousePointer());
+    };
+    desktop_->onYield[3] = [&] { click("PushButton17"); };
+    click("PushButton17");
+    QCOMPARE(seenDuringRun, QStringList({"Stop", "Processing: random", "25", "11"}));
+    QCOMPARE(child<ListView>("ListView2")->count(), 2);
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+    QCOMPARE(child<QPushButton>("PushButton17")->text(), "Start Looking Up Synonyms");
+}
+
+void TestForm1::closeDuringRun() {
+    Form1& form = load();
+    auto* words = child<ListView>("ListView1");
+    for (const char* word : {"random", "look", "advantage", "response"})
+        words->append(word);
+    desktop_->onYield[3] = [&] { form.close(); };
+    click("PushButton17");
+
+    QVERIFY(desktop_->isClosing());
+    QVERIFY(!form.isVisible());
+    QVERIFY(desktop_->boxes.isEmpty()); // no "Done.", nothing else
+    QCOMPARE(form.connection().State(), 0);
+    QCOMPARE(child<ListView>("ListView2")->count(), 2);
+    // Events still queued behind the close do nothing.
+    click("PushButton17");
+    QVERIFY(desktop_->boxes.isEmpty());
+}
+
+void TestForm1::hoverModes() {
+    QVERIFY(QFile::copy(kResources + "/HAND-M.CUR", folder_->filePath("HAND-M.CUR")));
+    Form1& form = load();
+    move(child("PushButton5"));
+    QCOMPARE(form.MousePointer(), 99);
+    move(child("ProgressBar1")); // no routine of its own: the hand stays
+    QCOMPARE(form.MousePointer(), 99);
+    move(child<ListView>("ListView1")->viewport());
+    QCOMPARE(form.MousePointer(), 0);
+    move(child("PushButton7"));
+    QCOMPARE(form.MousePointer(), 99);
+    move(&form);
+    QCOMPARE(form.MousePointer(), 0);
+
+    form.setMousePointer(11);
+    QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+    for (QWidget* over : {child("PushButton1"), child<ListView>("ListView2")->viewport(),
+                          static_cast<QWidget*>(&form)}) {
+        move(over);
+        QCOMPARE(form.MousePointer(), 11);
+    }
+    form.setMousePointer(0);
+    move(child("PushButton1"));
+    QCOMPARE(form.MousePointer(), 99);
+}
+
+void TestForm1::helpCallsTheShellEachTime() {
+    load();
+    click("PushButton7");
+    click("PushButton7");
+    QCOMPARE(desktop_->shellCalls.size(), 2);
+    for (const auto& call : desktop_->shellCalls) {
+        QCOMPARE(call.file, '"' + folder_->path() + "/help.html\"");
+        QCOMPARE(call.showCommand, 5);
+        QVERIFY(call.operation.isEmpty());
+        QVERIFY(call.parameters.isEmpty());
+    }
+    QVERIFY(desktop_->boxes.isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
