@@ -46,6 +46,8 @@ class Desktop {
     // Each may fail (the clipboard is shared with other programs); false then.
     virtual bool clearClipboard() = 0;
     virtual bool setClipboardText(const QString& text) = 0;
+    // The clipboard's plain text; empty when it holds none.
+    virtual QString clipboardText() = 0;
 
     // Opens a document or address with the desktop's default program; the
     // result follows the shell's convention (above 32 is success).

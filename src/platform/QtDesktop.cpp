@@ -101,6 +101,11 @@ bool QtDesktop::setClipboardText(const QString& text) {
     return clipboard->text() == text;
 }
 
+QString QtDesktop::clipboardText() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return clipboard ? clipboard->text() : QString();
+}
+
 long QtDesktop::shellExecute(const QString& /*operation*/, const QString& file,
                              const QString& /*parameters*/, const QString& /*directory*/,
                              int /*showCommand*/) {

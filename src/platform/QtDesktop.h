@@ -17,6 +17,7 @@ class QtDesktop : public Desktop {
     QString saveFileDialog(const FileDialogRequest& request) override;
     bool clearClipboard() override;
     bool setClipboardText(const QString& text) override;
+    QString clipboardText() override;
     long shellExecute(const QString& operation, const QString& file, const QString& parameters,
                       const QString& directory, int showCommand) override;
 

@@ -52,6 +52,8 @@ class ScriptedDesktop : public Desktop {
         return true;
     }
 
+    QString clipboardText() override { return clipboard; }
+
     long shellExecute(const QString& operation, const QString& file, const QString& parameters,
                       const QString& directory, int showCommand) override {
         shellCalls.append({operation, file, parameters, directory, showCommand});

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class CommonDialog;
+class Desktop;
+class ErrorTrap;
+class ListView;
+class PointerControl;
+
+// The word list's handlers: adding a word, the sample words, clearing,
+// removing the selected entry (Delete key, double-click) and loading text
+// files through the dialog. Beyond the buttons, files dropped onto the list
+// load as if chosen in the dialog, and pasting (Ctrl+V, Shift+Insert)
+// appends the clipboard's text split into entries as a file's would be.
+//
+// Handlers run their numbered statements through an error trap and throw
+// nothing but ClosingSignal, which they let pass.
+class WordListActions : public QObject {
+    Q_OBJECT
+  public:
+    WordListActions(ListView& ListView1, CommonDialog& CommonDialog1, Desktop& desktop,
+                    PointerControl& pointer, QObject* parent = nullptr);
+
+    // Connects the list's key and double-click events to their handlers and
+    // lets the list take dropped files. The buttons are the window's to wire.
+    void attach();
+
+    void PushButton6_Click();
+    void PushButton8_Click();
+    void PushButton1_Click();
+    void PushButton3_Click();
+    // Windows key codes; shift: 1 Shift, 2 Ctrl, 4 Alt.
+    void ListView1_KeyDown(int keyCode, int shift);
+    void ListView1_DblClick();
+    // Local paths of files dropped onto the list, in the order of the drop.
+    void ListView1_OLEDragDrop(const QStringList& paths);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // The dialog's steps from the busy pointer on: parts is one path, or a
+    // folder followed by names in it.
+    void loadChosenFiles(ErrorTrap& trap, const QStringList& parts);
+    void removeSelected();
+    void pasteClipboard();
+    bool busy() const;
+
+    ListView& ListView1_;
+    CommonDialog& CommonDialog1_;
+    Desktop& desktop_;
+    PointerControl& pointer_;
+};

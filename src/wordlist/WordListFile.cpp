@@ -1,0 +1,34 @@
+#include "WordListFile.h"
+
+#include "AppError.h"
+#include "Desktop.h"
+#include "ListView.h"
+#include "Paths.h"
+#include "WordListText.h"
+
+#include <QFile>
+
+namespace {
+AppError fileError(const QString& what, const QString& path, const QFile& file) {
+    return AppError(QStringLiteral("Cannot %1 %2: %3").arg(what, path, file.errorString()));
+}
+} // namespace
+
+void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop) {
+    if (!FileExists(path)) {
+        desktop.message(QStringLiteral("File not found"));
+        return;
+    }
+    // The whole file is read before anything is appended, because one
+    // byte anywhere decides how all of it is decoded. QFile closes the file
+    // on every way out.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fileError(QStringLiteral("open"), path, file);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw fileError(QStringLiteral("read"), path, file);
+    file.close();
+
+    ForEachWordListEntry(bytes, [&](const QString& entry) { list.append(entry); });
+}

@@ -1,0 +1,79 @@
+#include "WordListText.h"
+
+#include <array>
+
+namespace {
+// What Windows-1252 puts at 0x80..0x9F, where it departs from Latin-1. The
+// five holes of the code page keep their own value, as Windows itself maps
+// them when converting.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98
+};
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+} // namespace
+
+bool IsValidUtf8(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        // The range of the second byte rules out overlong forms (E0, F0),
+        // surrogates (ED) and code points beyond U+10FFFF (F4).
+        int trailing = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trailing = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trailing = 2;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trailing = 3;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p <= trailing || p[1] < low || p[1] > high)
+            return false;
+        for (int i = 2; i <= trailing; ++i)
+            if (!isContinuation(p[i]))
+                return false;
+        p += trailing + 1;
+    }
+    return true;
+}
+
+QString DecodeWindows1252(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+    }
+    return text;
+}
+
+WordListEncoding::WordListEncoding(QByteArrayView fileBytes)
+    : body_(fileBytes.startsWith(QByteArrayView(kByteOrderMark)) ? fileBytes.sliced(3) : fileBytes),
+      utf8_(IsValidUtf8(body_)) {}
+
+QString WordListEncoding::decode(QByteArrayView piece) const {
+    return utf8_ ? fromUtf8_.decode(piece) : DecodeWindows1252(piece);
+}
