@@ -1,0 +1,219 @@
+#include "ResultsExport.h"
+
+#include "ColumnList.h"
+#include "Desktop.h"
+#include "ErrorTrap.h"
+#include "ExportFile.h"
+#include "Paths.h"
+#include "WindowState.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QString kLineEnd = QStringLiteral("\r\n");
+const QString kIdleProgressText = QStringLiteral("Progress Bar");
+constexpr int kClipboardAttempts = 1000;
+
+template <class Attempt> bool retried(Attempt&& attempt) {
+    bool succeeded = false;
+    for (int count = 0; !succeeded && count < kClipboardAttempts; ++count) {
+        try {
+            succeeded = attempt();
+        } catch (const std::exception&) {
+            succeeded = false;
+        }
+    }
+    return succeeded;
+}
+} // namespace
+
+int CodePointLength(QStringView text) {
+    int length = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++length) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+    }
+    return length;
+}
+
+QString PaddedCell(const QString& text, int width) {
+    const int length = CodePointLength(text);
+    QString cell = text;
+    if (width >= length)
+        cell += QString(width - length, u' ');
+    return cell + u'\t';
+}
+
+QString CommaDelimitedField(const QString& text) {
+    const bool quoted = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+    });
+    if (!quoted)
+        return text + u',';
+    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + QStringLiteral("\",");
+}
+
+void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, ProgressDisplay* bar,
+                                Desktop& desktop) {
+    ErrorTrap trap(desktop, QStringLiteral("Main"), QStringLiteral("SaveListviewProperlySpaced"));
+    const QString writing = QStringLiteral("Writing file: ") + FileNameFromPath(fileName);
+    const auto letEventsRun = [&] { desktop.letEventsRun(); };
+    const auto hasBar = [&] { return bar != nullptr; };
+
+    // The three bar updates before the rows share one shape: the test at
+    // label, then yield, value, text and yield at the next four labels.
+    const auto showStage = [&](int label, double value) {
+        if (!trap.test(label, hasBar))
+            return;
+        trap.line(label + 2, letEventsRun);
+        trap.line(label + 4, [&] { bar->setProgressValue(value); });
+        trap.line(label + 6, [&] { bar->setProgressText(writing); });
+        trap.line(label + 8, letEventsRun);
+    };
+    const auto resetBar = [&] {
+        if (trap.test(238, hasBar)) {
+            trap.line(240, [&] { bar->setProgressValue(0); });
+            trap.line(242, [&] { bar->setProgressText(kIdleProgressText); });
+        }
+    };
+    QString buffer;
+    // Reads a cell at testLabel and appends it padded at the next label, or
+    // unpadded at the one after when it outgrew its column meanwhile. A cell
+    // that cannot be read is reported once and left out.
+    const auto appendCell = [&](int testLabel, auto&& read, int width) {
+        QString text;
+        bool fits = false;
+        if (!trap.line(testLabel, [&] {
+                text = read();
+                fits = width >= CodePointLength(text);
+            }))
+            return;
+        trap.line(fits ? testLabel + 2 : testLabel + 4, [&] { buffer += PaddedCell(text, width); });
+    };
+
+    showStage(100, 1);
+
+    int columns = 0;
+    trap.line(112, [&] { columns = lv.columnCount(); });
+    std::vector<int> widths(std::size_t(std::max(columns, 0)), 0);
+    for (int c = 1; c <= columns; ++c) {
+        int w = 0;
+        int length = 0;
+        if (trap.test(116, [&] { return w < (length = CodePointLength(lv.columnHeader(c))); }))
+            trap.line(118, [&] { w = std::max(w, length); });
+        int rows = 0;
+        trap.line(120, [&] { rows = lv.count(); });
+        const int label = c == 1 ? 126 : 130;
+        for (int r = 1; r <= rows; ++r) {
+            trap.line(122, letEventsRun);
+            if (trap.test(label, [&] { return w < (length = CodePointLength(lv.cellText(r, c))); }))
+                trap.line(label + 2, [&] { w = std::max(w, length); });
+        }
+        trap.line(136, [&] { widths[std::size_t(c - 1)] = w; });
+    }
+
+    showStage(142, 10);
+
+    ExportFile file(fileName);
+    // Without a file every later write would fail and be reported on its
+    // own, one box per checked row: the one report here says it all.
+    if (!trap.line(156, [&] { file.open(); })) {
+        resetBar();
+        return;
+    }
+
+    for (int c = 1; c <= columns; ++c) {
+        trap.line(160, letEventsRun);
+        const auto header = [&] { return lv.columnHeader(c); };
+        appendCell(162, header, widths[std::size_t(c - 1)]);
+    }
+    // A failed write has lost the new file already (the old one stays), and
+    // so would every later write: one report, as for a file never created.
+    if (!trap.line(170, [&] { file.write(buffer + kLineEnd); })) {
+        resetBar();
+        return;
+    }
+
+    showStage(172, 20);
+
+    int rows = 0;
+    trap.line(182, [&] { rows = lv.count(); });
+    for (int r = 1; r <= rows; ++r) {
+        trap.line(184, letEventsRun);
+        buffer.clear();
+        if (!trap.test(188, [&] { return lv.checked(r); }))
+            continue;
+        for (int c = 1; c <= columns; ++c) {
+            trap.line(192, letEventsRun);
+            const auto cell = [&] { return lv.cellText(r, c); };
+            appendCell(c == 1 ? 196 : 202, cell, widths[std::size_t(c - 1)]);
+        }
+        if (trap.test(210, hasBar)) {
+            trap.line(212, letEventsRun);
+            trap.line(214, [&] { bar->setProgressValue((r + rows / 2000) / double(rows) * 100); });
+            if (trap.test(216, [&] { return r % 1000 == 0; }))
+                trap.line(218, [&] {
+                    bar->setProgressText(writing + QStringLiteral(" (") + QString::number(r) +
+                                         u')');
+                });
+            trap.line(220, letEventsRun);
+        }
+        if (!trap.line(222, [&] { file.write(buffer + kLineEnd); })) {
+            resetBar();
+            return;
+        }
+    }
+
+    if (trap.test(226, hasBar)) {
+        trap.line(228, [&] { bar->setProgressValue(100); });
+        trap.line(230, [&] { bar->setProgressText(QStringLiteral("Done.")); });
+    }
+    trap.line(232, [&] { file.commit(); });
+    resetBar();
+}
+
+void CopyListviewToClipboard(const ColumnList& lv, Desktop& desktop) {
+    const int rows = lv.count();
+    if (rows == 0)
+        return;
+    const int columns = lv.columnCount();
+    std::vector<int> widths;
+    for (int c = 1; c <= columns; ++c) {
+        int w = 0;
+        for (int r = 1; r <= rows; ++r) {
+            desktop.letEventsRun();
+            w = std::max(w, CodePointLength(lv.cellText(r, c)));
+        }
+        widths.push_back(w);
+    }
+
+    QString text;
+    for (int r = 1; r <= rows; ++r) {
+        desktop.letEventsRun();
+        if (!lv.checked(r))
+            continue;
+        for (int c = 1; c <= columns; ++c) {
+            desktop.letEventsRun();
+            text += PaddedCell(lv.cellText(r, c), widths[std::size_t(c - 1)]);
+        }
+        // The closing tab of the last cell goes, then its padding (and any
+        // spaces its own text ended with); earlier lines end in CR LF, so
+        // only this row is cut.
+        text.chop(1);
+        while (text.endsWith(u' '))
+            text.chop(1);
+        text += kLineEnd;
+    }
+
+    ClearClipboard(desktop);
+    SetClipboardText(desktop, text);
+}
+
+bool ClearClipboard(Desktop& desktop) {
+    return retried([&] { return desktop.clearClipboard(); });
+}
+
+bool SetClipboardText(Desktop& desktop, const QString& text) {
+    return retried([&] { return desktop.setClipboardText(text); });
+}

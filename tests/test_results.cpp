@@ -1,0 +1,481 @@
+#include "AppError.h"
+#include "ColumnList.h"
+#include "CommonDialog.h"
+#include "ListModel.h"
+#include "ListView.h"
+#include "ResultsActions.h"
+#include "ResultsExport.h"
+#include "ScriptedDesktop.h"
+#include "WindowState.h"
+
+#include <QAction>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+using Rows = QList<TableList::Row>;
+enum Button { Aligned, Comma, Clipboard };
+const QString kCopied = "Results have been copied to the clipboard.\r\rClick a text area where "
+                        "you normally type and press Ctrl+V to paste the clipboard.";
+const Rows kHappy = {
+    {{"HAPPY - glad"}, true}, {{"HAPPY - cheerful"}, true}, {{"HAPPY - contented"}, false}};
+const Rows kFruit = {{{"apple", "3"}, true}, {{"kiwi", "12"}, true}, {{"watermelon", "7"}, false}};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The results list of a window, its buttons, and a bar and pointer that
+// remember every value they were given.
+struct Window : ProgressDisplay, PointerControl {
+    explicit Window(const Rows& rows = {}) {
+        list.addColumn("Results");
+        for (const TableList::Row& row : rows) {
+            list.append(row.cells.value(0));
+            list.setChecked(list.count(), row.checked);
+        }
+    }
+    void setProgressValue(double percent) override { values << percent; }
+    void setProgressText(const QString& text) override { texts << text; }
+    int pointerMode() const override { return pointers.isEmpty() ? 0 : pointers.last(); }
+    void setPointerMode(int mode) override { pointers << mode; }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+    void click(int button, const QString& name = QString()) {
+        if (!name.isEmpty())
+            desktop.saveAnswers << path(name);
+        void (ResultsActions::*handlers[])() = {&ResultsActions::PushButton4_Click,
+                                                &ResultsActions::PushButton9_Click,
+                                                &ResultsActions::PushButton5_Click};
+        (actions.*handlers[button])();
+    }
+    QList<bool> marks() const {
+        QList<bool> result;
+        for (int row = 1; row <= list.count(); ++row)
+            result << list.checked(row);
+        return result;
+    }
+    // The line numbers that the error reports name, in order.
+    QList<int> reportedLines() const {
+        QList<int> lines;
+        for (const QString& text : desktop.boxTexts()) {
+            const auto match = QRegularExpression(" at line (\\d+)\r\r").match(text);
+            if (match.hasMatch())
+                lines << match.captured(1).toInt();
+        }
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    ScriptedDesktop desktop;
+    ListView list{true};
+    CommonDialog dialog{desktop};
+    ResultsActions actions{list, dialog, desktop, *this, *this};
+    QList<double> values;
+    QStringList texts;
+    QList<int> pointers;
+};
+} // namespace
+
+class TestResults : public QObject {
+    Q_OBJECT
+  private slots:
+    void alignedFile_data();
+    void alignedFile();
+    void alignedProgress();
+    void commaFile_data();
+    void commaFile();
+    void cancelWritesNothing();
+    void clipboard_data();
+    void clipboard();
+    void clipboardRetry_data();
+    void clipboardRetry();
+    void closeDuringExportKeepsOldFile_data();
+    void closeDuringExportKeepsOldFile();
+    void missingFolderIsReportedOnce();
+    void pipeIsWrittenInPlace();
+    void tickingManyRows();
+    void brokenFileSystem_data();
+    void brokenFileSystem();
+};
+
+void TestResults::alignedFile_data() {
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<QByteArray>("expected");
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // two UTF-16 units
+    QTest::newRow("two columns")
+        << QStringList{"Word", "Count"} << kFruit
+        << QByteArray::fromHex("57 6F 72 64 20 20 20 20 20 20 09 43 6F 75 6E 74 09 0D 0A 61 70 70"
+                               "6C 65 20 20 20 20 20 09 33 20 20 20 20 09 0D 0A 6B 69 77 69 20 20"
+                               "20 20 20 20 09 31 32 20 20 20 09 0D 0A");
+    QTest::newRow("results") << QStringList{"Results"} << kHappy
+                             << QByteArray("Results          \t\r\nHAPPY - glad     \t\r\n"
+                                           "HAPPY - cheerful \t\r\n");
+    QTest::newRow("empty") << QStringList{"Results"} << Rows{} << QByteArray("Results\t\r\n");
+    QTest::newRow("none checked") << QStringList{"Results"} << Rows{{{"HAPPY - cheerful"}, false}}
+                                  << QByteArray("Results         \t\r\n");
+    // Padding counts code points; a lone surrogate, which no encoding
+    // carries, becomes one replacement character.
+    QTest::newRow("beyond the basic plane")
+        << QStringList{"Results"} << Rows{{{emoji.repeated(9)}, true}, {{QChar(0xD800)}, true}}
+        << "Results  \t\r\n" + emoji.repeated(9).toUtf8() + "\t\r\n\xEF\xBF\xBD        \t\r\n";
+}
+
+void TestResults::alignedFile() {
+    QFETCH(QStringList, headers);
+    QFETCH(Rows, rows);
+    QFETCH(QByteArray, expected);
+    Window window(headers.size() == 1 ? rows : Rows{});
+    SaveListviewProperlySpaced(TableList(headers, rows), window.path("generic"), nullptr,
+                               window.desktop);
+    QCOMPARE(readAll(window.path("generic")), expected);
+    if (headers.size() == 1) { // the one-column results list, replacing an older file
+        QVERIFY(writeAll(window.path("real"), "an older and longer export"));
+        window.click(Aligned, "real");
+        QCOMPARE(readAll(window.path("real")), expected);
+    }
+    QCOMPARE(window.desktop.boxes.size(), 0);
+}
+
+void TestResults::alignedProgress() {
+    Window window({{{"a"}, false}, {{"b"}, true}, {{"c"}, false}, {{"d"}, true}});
+    window.click(Aligned, "r.txt");
+    QCOMPARE(window.dialog.Flags, 0x280201);
+    QCOMPARE(window.dialog.Filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+    QCOMPARE(window.desktop.dialogs.value(0).title, "Save");
+    QCOMPARE(window.pointers, QList<int>({11, 0}));
+    QCOMPARE(window.values, QList<double>({1, 10, 20, 50, 100, 100, 0}));
+    const QString w = "Writing file: r.txt";
+    QCOMPARE(window.texts, QStringList({w, w, w, "Done.", "Progress Bar"}));
+    // Around each stage, per row measured, per header cell, per row, per
+    // checked cell, and around each checked row's bar update.
+    QCOMPARE(window.desktop.yields, 2 + 4 + 2 + 1 + 2 + 4 + 2 * 3);
+
+    // From 2000 rows on, the last values pass 100; the count shows at every
+    // 1000th row that is checked.
+    TableList big({"Results"});
+    for (int row = 1; row <= 3000; ++row)
+        big.append({"row"}, row % 1000 == 0 || row == 1999);
+    window.values.clear();
+    window.texts.clear();
+    SaveListviewProperlySpaced(big, window.path("big.txt"), &window, window.desktop);
+    const auto value = [](int row) { return (row + 3000 / 2000) / 3000.0 * 100; };
+    QCOMPARE(window.values, QList<double>({1, 10, 20, value(1000), value(1999), value(2000),
+                                           value(3000), 100, 0}));
+    const QString b = "Writing file: big.txt";
+    QCOMPARE(window.texts, QStringList({b, b, b, b + " (1000)", b + " (2000)", b + " (3000)",
+                                        "Done.", "Progress Bar"}));
+}
+
+void TestResults::commaFile_data() {
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("new file") << QStringList{"HAPPY - glad", "HAPPY - content",
+                                             "XQZ - this word not found in the database."}
+                              << QByteArray() << 0
+                              << QByteArray("HAPPY - glad,HAPPY - content,XQZ - this word not "
+                                            "found in the database.,\r\n");
+    QTest::newRow("empty list") << QStringList() << QByteArray() << 0 << QByteArray("\r\n");
+    QTest::newRow("quoted rows") << QStringList{"A, b", "say \"hi\"", "two\nlines", "cr\r", "é"}
+                                 << QByteArray() << 0
+                                 << QByteArray("\"A, b\",\"say \"\"hi\"\"\",\"two\nlines\","
+                                               "\"cr\r\",\xC3\xA9,\r\n");
+    QTest::newRow("overwrite") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::Yes)
+                               << QByteArray("a,\r\n");
+    QTest::newRow("keep") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::No)
+                          << QByteArray("old\r\n");
+}
+
+void TestResults::commaFile() {
+    QFETCH(QStringList, rows);
+    QFETCH(QByteArray, old);
+    QFETCH(int, answer);
+    QFETCH(QByteArray, expected);
+    Window window;
+    for (const QString& row : rows)
+        window.list.append(row);
+    QVERIFY(old.isEmpty() || writeAll(window.path("r"), old));
+    window.desktop.answers << answer;
+    window.click(Comma, "r");
+    QCOMPARE(readAll(window.path("r")), expected);
+    QCOMPARE(window.files(), QStringList{"r"});
+    QCOMPARE(window.desktop.boxes.size(), answer ? 1 : 0);
+    if (answer) {
+        const ScriptedDesktop::Box question = window.desktop.boxes[0];
+        QCOMPARE(question.text, "Are you sure you wish to overwrite " + window.path("r") + " ?");
+        QCOMPARE(question.style, Desktop::YesNo);
+        QCOMPARE(question.title, "Lexigrove");
+    }
+    QCOMPARE(window.pointers, answer == Desktop::No ? QList<int>() : QList<int>({11, 0}));
+}
+
+void TestResults::cancelWritesNothing() {
+    for (const Button button : {Aligned, Comma}) {
+        Window window({{{"a"}, true}});
+        window.dialog.FileName = window.path("earlier.txt"); // from an earlier dialog
+        window.click(button);
+        QCOMPARE(window.desktop.dialogs.size(), 1);
+        QCOMPARE(window.files(), QStringList());
+        QVERIFY(window.desktop.boxes.isEmpty() && window.pointers.isEmpty());
+        QVERIFY(window.values.isEmpty() && window.texts.isEmpty());
+    }
+}
+
+void TestResults::clipboard_data() {
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("clears");
+    QTest::newRow("two columns") << QStringList{"Word", "Count"} << kFruit
+                                 << "apple     \t3\r\nkiwi      \t12\r\n"
+                                 << 1;
+    // Headers do not count; the last cell loses its padding and its own
+    // trailing spaces, and an empty last cell leaves the tab before it.
+    QTest::newRow("ragged ends") << QStringList{"Longest header", "Note"}
+                                 << Rows{{{"ab", ""}, true}, {{"c", "d  "}, true}}
+                                 << "ab\t\r\nc \td\r\n"
+                                 << 1;
+    QTest::newRow("results") << QStringList{"Results"} << kHappy
+                             << "HAPPY - glad\r\nHAPPY - cheerful\r\n"
+                             << 1;
+    QTest::newRow("none checked") << QStringList{"Results"} << Rows{{{"a"}, false}} << "" << 1;
+    QTest::newRow("empty list") << QStringList{"Results"} << Rows{} << "before" << 0;
+}
+
+void TestResults::clipboard() {
+    QFETCH(QStringList, headers);
+    QFETCH(Rows, rows);
+    QFETCH(QString, expected);
+    QFETCH(int, clears);
+    Window window(rows);
+    window.desktop.clipboard = "before";
+    if (headers.size() > 1) {
+        CopyListviewToClipboard(TableList(headers, rows), window.desktop);
+    } else {
+        window.click(Clipboard);
+        QCOMPARE(window.desktop.boxTexts(), QStringList{kCopied});
+        QCOMPARE(window.desktop.boxes[0].style, Desktop::OkOnly);
+        QCOMPARE(window.desktop.boxes[0].title, "Lexigrove");
+    }
+    QCOMPARE(window.desktop.clipboard, expected);
+    QCOMPARE(window.desktop.clipboardClears, clears);
+    QCOMPARE(window.desktop.clipboardSets, clears);
+}
+
+void TestResults::clipboardRetry_data() {
+    QTest::addColumn<QList<bool>>("failures");
+    QTest::addColumn<int>("clears");
+    QTest::addColumn<int>("sets");
+    QTest::addColumn<QString>("expected");
+    const QList<bool> fine = {false};
+    QTest::newRow("set at the last attempt")
+        << fine + QList<bool>(999, true) + fine << 1 << 1000 << "X\r\n";
+    QTest::newRow("set never") << fine + QList<bool>(1000, true) + fine << 1 << 1000 << "before";
+    QTest::newRow("clear never") << QList<bool>(1000, true) + fine << 1000 << 1 << "X\r\n";
+}
+
+void TestResults::clipboardRetry() {
+    QFETCH(QList<bool>, failures);
+    QFETCH(int, clears);
+    QFETCH(int, sets);
+    QFETCH(QString, expected);
+    Window window({{{"X"}, true}});
+    window.desktop.clipboard = "before";
+    window.desktop.clipboardFailures = failures;
+    window.click(Clipboard);
+    QCOMPARE(window.desktop.clipboardClears, clears);
+    QCOMPARE(window.desktop.clipboardSets, sets);
+    QCOMPARE(window.desktop.clipboard, expected);
+    QCOMPARE(window.desktop.boxTexts(), QStringList{kCopied});
+
+    window.desktop.clipboardFailures = QList<bool>(1000, true) + QList<bool>(999, true);
+    QVERIFY(!SetClipboardText(window.desktop, "t"));
+    QVERIFY(ClearClipboard(window.desktop));
+}
+
+void TestResults::closeDuringExportKeepsOldFile_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("yield");
+    // Both after the file was opened: while rows are written, or read.
+    QTest::newRow("aligned") << int(Aligned) << 12;
+    QTest::newRow("comma") << int(Comma) << 2;
+}
+
+void TestResults::closeDuringExportKeepsOldFile() {
+    QFETCH(int, button);
+    QFETCH(int, yield);
+    Window window({{{"a"}, true}, {{"b"}, true}, {{"c"}, true}});
+    QVERIFY(writeAll(window.path("r.txt"), "old bytes\r\n"));
+    window.desktop.answers << Desktop::Yes;
+    // The new file may have no name until it is complete (O_TMPFILE); a
+    // descriptor open in the folder shows that it is being written.
+    const auto openHere = [&] {
+        int count = 0;
+        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::Files | QDir::System))
+            count += fd.symLinkTarget().startsWith(window.dir.path() + '/');
+        return count;
+    };
+    int openWhileWriting = 0;
+    window.desktop.onYield[yield] = [&] {
+        openWhileWriting = openHere();
+        window.desktop.markClosing();
+    };
+    QVERIFY_THROWS_EXCEPTION(ClosingSignal, window.click(button, "r.txt"));
+#ifdef Q_OS_LINUX
+    QCOMPARE(openWhileWriting, 1);
+    QCOMPARE(openHere(), 0);
+#endif
+    QCOMPARE(readAll(window.path("r.txt")), "old bytes\r\n");
+    QCOMPARE(window.files(), QStringList{"r.txt"});
+}
+
+void TestResults::missingFolderIsReportedOnce() {
+    Window window(Rows(3000, {{"row"}, true}));
+    window.click(Aligned, "missing/r.txt");
+    QCOMPARE(window.reportedLines(), QList<int>{156});
+    const ScriptedDesktop::Box report = window.desktop.boxes.value(0);
+    QVERIFY(report.text.startsWith("Cannot create " + window.path("missing/r.txt") +
+                                   ": No such file or directory\r\n"
+                                   "in Lexigrove2021/08/31.Main.SaveListviewProperlySpaced at"));
+    QCOMPARE(report.style, Desktop::Exclamation);
+    QCOMPARE(window.values, QList<double>({1, 10, 0}));
+    QCOMPARE(window.texts.last(), "Progress Bar");
+    QCOMPARE(window.pointers, QList<int>({11, 0}));
+
+    // The comma export reports the open and the write, as it always did.
+    window.desktop.boxes.clear();
+    window.click(Comma, "missing/r.txt");
+    QCOMPARE(window.reportedLines(), QList<int>({130, 140}));
+    QVERIFY(window.desktop.boxes[0].text.contains("Lexigrove2021/08/31.Form1.PushButton9_Click"));
+    QCOMPARE(window.pointers, QList<int>({11, 0, 11, 0}));
+    QVERIFY(!QFileInfo::exists(window.path("missing")));
+}
+
+void TestResults::pipeIsWrittenInPlace() {
+#ifndef Q_OS_UNIX
+    QSKIP("named pipes are made with mkfifo");
+#else
+    Window window;
+    window.list.append("a");
+    const QByteArray pipe = QFile::encodeName(window.path("pipe"));
+    QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+    const int reader = open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    window.desktop.answers << Desktop::Yes;
+    window.click(Comma, "pipe");
+    char received[16] = {};
+    const ssize_t size = read(reader, received, sizeof received);
+    close(reader);
+    QCOMPARE(QByteArray(received, int(qMax<ssize_t>(size, 0))), "a,\r\n");
+    QVERIFY(!QFileInfo(window.path("pipe")).isFile());
+    QCOMPARE(window.files(), QStringList());
+#endif
+}
+
+void TestResults::tickingManyRows() {
+    Window window({{{"a"}, false}, {{"b"}, false}, {{"c"}, true}, {{"d"}, false}, {{"e"}, false}});
+    ListView& list = window.list;
+    window.actions.attach();
+    window.actions.attach();
+    QCOMPARE(list.selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(list.contextMenuPolicy(), Qt::ActionsContextMenu);
+    list.listModel().flush();
+    QItemSelectionModel* selection = list.selectionModel();
+    selection->setCurrentIndex(list.listModel().index(1, 0), QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(list.listModel().index(1, 0), list.listModel().index(3, 0)),
+                      QItemSelectionModel::Select);
+
+    // The selected rows follow the current one, which Qt must not toggle again.
+    QTest::keyClick(&list, Qt::Key_Space);
+    QCOMPARE(window.marks(), QList<bool>({false, true, true, true, false}));
+    QTest::keyClick(&list, Qt::Key_Space);
+    QCOMPARE(window.marks(), QList<bool>(5, false));
+
+    list.append("f"); // not yet shown
+    QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(selection->selectedRows().size(), 6);
+    QTest::keyClick(&list, Qt::Key_Space);
+    QCOMPARE(window.marks(), QList<bool>(6, true));
+
+    const QList<QAction*> menu = list.actions();
+    QCOMPARE(menu.size(), 2);
+    QCOMPARE(menu[1]->text(), "Untick All");
+    menu[1]->trigger();
+    QCOMPARE(window.marks(), QList<bool>(6, false));
+    QCOMPARE(menu[0]->text(), "Tick All");
+    selection->clearSelection();
+    menu[0]->trigger();
+    QCOMPARE(window.marks(), QList<bool>(6, true));
+}
+
+// A full and a read-only file system exist only inside the private mount
+// namespace of results_faults.sh, which names their folders; the read-only
+// one already holds r.txt.
+void TestResults::brokenFileSystem_data() {
+    if (qEnvironmentVariableIsSet("LEXIGROVE_FAULTS_SKIP"))
+        QSKIP(qgetenv("LEXIGROVE_FAULTS_SKIP").constData());
+    if (!qEnvironmentVariableIsSet("LEXIGROVE_FULL_DIR"))
+        QSKIP("needs the file systems that tests/results_faults.sh mounts");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QString>("reason");
+    const QString full = qEnvironmentVariable("LEXIGROVE_FULL_DIR");
+    const QString readOnly = qEnvironmentVariable("LEXIGROVE_READONLY_DIR");
+    // A full disk fails one write or the final save; Qt refuses a read-only
+    // target before it tries.
+    const QString noSpace = "No space left on device";
+    const QString refused = "(Read-only file system|Existing file .* is not writable)";
+    QTest::newRow("aligned, full") << full << int(Aligned) << "(222|232)" << noSpace;
+    QTest::newRow("comma, full") << full << int(Comma) << "(140|142)" << noSpace;
+    QTest::newRow("aligned, read-only") << readOnly << int(Aligned) << "156" << refused;
+    QTest::newRow("comma, read-only") << readOnly << int(Comma) << "130 140" << refused;
+}
+
+void TestResults::brokenFileSystem() {
+    QFETCH(QString, folder);
+    QFETCH(int, button);
+    QFETCH(QString, lines);
+    QFETCH(QString, reason);
+    const QString target = folder + "/r.txt";
+    QVERIFY(QFile::exists(target) || writeAll(target, "old bytes\r\n"));
+    // About 150 kB, more than the 64 kB file system holds.
+    Window window(Rows(5000, {{"WORD - a synonym of some length"}, true}));
+    window.desktop.saveAnswers << target;
+    window.desktop.answers << Desktop::Yes;
+    window.click(button);
+
+    QStringList reported;
+    for (int line : window.reportedLines())
+        reported << QString::number(line);
+    QVERIFY2(QRegularExpression('^' + lines + '$').match(reported.join(' ')).hasMatch(),
+             qPrintable(window.desktop.boxTexts().join('\n')));
+    const QString first = window.desktop.boxTexts().value(button == Comma ? 1 : 0);
+    QVERIFY2(first.contains(QRegularExpression("^Cannot [a-z]+ " + target + ": " + reason)),
+             qPrintable(first));
+    QCOMPARE(readAll(target), "old bytes\r\n");
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"r.txt"});
+    QCOMPARE(window.pointers, QList<int>({11, 0}));
+    QVERIFY(!window.texts.contains("Done."));
+    QVERIFY(button == Comma || window.texts.last() == "Progress Bar");
+}
+
+QTEST_MAIN(TestResults)
+#include "test_results.moc"
