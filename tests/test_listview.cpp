@@ -285,14 +285,20 @@ void TestListView::oddTexts() {
     view.append(QStringLiteral("after"));
     QCOMPARE(view.text(2), text);
     QCoreApplication::processEvents();
-    QCOMPARE(shownTexts(view), QStringList({"before", text, text, "after"}));
+    // A very long row shows its start only; its text stays whole.
+    const QString shown = text.size() > 2048 ? shownTexts(view).at(1) : text;
+    if (shown != text) {
+        QVERIFY(text.startsWith(shown.chopped(1)));
+        QVERIFY(shown.endsWith(QChar(0x2026)) && shown.size() <= 4097);
+    }
+    QCOMPARE(shownTexts(view), QStringList({"before", shown, shown, "after"}));
 
     view.remove(1);
     QCOMPARE(allTexts(view), QStringList({text, text, "after"}));
     view.remove(2);
     QCOMPARE(allTexts(view), QStringList({text, "after"}));
     QCOMPARE(view.subItemText(1, 1), text);
-    QCOMPARE(shownTexts(view), allTexts(view));
+    QCOMPARE(shownTexts(view), QStringList({shown, "after"}));
 }
 
 void TestListView::appendsAreAnnouncedInBatches() {

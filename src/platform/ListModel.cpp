@@ -26,6 +26,28 @@ QString ListModel::textAt(int row) const {
     return QString::fromUtf8(bytes, qsizetype(length));
 }
 
+QString ListModel::displayTextAt(int row) const {
+    // The view measures every text it draws; a row of megabytes would stall
+    // it for seconds. It shows the start of such a row; the row keeps its text.
+    constexpr std::size_t kShownBytes = 4096;
+    const std::size_t begin = beginOf(row);
+    const std::size_t length = ends_[std::size_t(row)] - begin;
+    if (length <= kShownBytes)
+        return textAt(row);
+    const char* bytes = bytes_.data() + begin;
+    QString shown;
+    if (flags_[std::size_t(row)] & Unpaired) {
+        shown.resize(qsizetype(kShownBytes / sizeof(char16_t)));
+        std::memcpy(shown.data(), bytes, kShownBytes);
+    } else {
+        std::size_t cut = kShownBytes;
+        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        shown = QString::fromUtf8(bytes, qsizetype(cut));
+    }
+    return shown + QChar(0x2026);
+}
+
 bool ListModel::checkedAt(int row) const {
     return flags_[std::size_t(row)] & Checked;
 }
@@ -140,7 +162,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return textAt(index.row());
+        return displayTextAt(index.row());
     case Qt::CheckStateRole:
         if (checkBoxes_)
             return int(checkedAt(index.row()) ? Qt::Checked : Qt::Unchecked);

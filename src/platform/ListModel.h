@@ -30,6 +30,8 @@ class ListModel : public QAbstractTableModel {
 
     int size() const { return int(ends_.size()); }
     QString textAt(int row) const;
+    // What the view shows: the text, or the start of a very long one.
+    QString displayTextAt(int row) const;
     bool checkedAt(int row) const;
     void append(const QString& text);
     void removeAt(int row);
