@@ -54,6 +54,8 @@ class TestForm1 : public QObject {
     void closeDuringRun();
     void hoverModes();
     void helpCallsTheShellEachTime();
+    void buttonsReachTheirHandlers();
+    void closeDuringExport();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -323,6 +325,67 @@ void TestForm1::helpCallsTheShellEachTime() {
         QVERIFY(call.parameters.isEmpty());
     }
     QVERIFY(desktop_->boxes.isEmpty());
+}
+
+void TestForm1::buttonsReachTheirHandlers() {
+    Form1& form = load();
+    auto* words = child<ListView>("ListView1");
+    auto* results = child<ListView>("ListView2");
+    click("PushButton8");
+    desktop_->typed << "zzyzx";
+    click("PushButton6");
+    QCOMPARE(words->count(), 5);
+    QCOMPARE(words->text(5), "zzyzx");
+
+    click("PushButton17");
+    QCOMPARE(results->count(), 12);
+    QCOMPARE(results->text(12), "ZZYZX - this word not found in the database.");
+    results->setChecked(12, true);
+    click("PushButton5");
+    QCOMPARE(desktop_->clipboard, "ZZYZX - this word not found in the database.\r\n");
+
+    const QString csv = folder_->filePath("all.csv");
+    desktop_->saveAnswers << csv;
+    click("PushButton9");
+    QFile written(csv);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().startsWith("RANDOM - ergodic,RANDOM - haphazard,"));
+
+    // The Delete key waits while the pointer is busy, then removes the selection.
+    QCoreApplication::processEvents(); // the view learns of the appended rows
+    words->setCurrentIndex(words->model()->index(0, 0));
+    form.setMousePointer(11);
+    QTest::keyClick(words, Qt::Key_Delete);
+    QCOMPARE(words->count(), 5);
+    form.setMousePointer(0);
+    QTest::keyClick(words, Qt::Key_Delete);
+    QCOMPARE(words->count(), 4);
+    QCOMPARE(words->text(1), "look");
+    click("PushButton1");
+    QCOMPARE(words->count(), 0);
+    QCOMPARE(desktop_->boxTexts().first(), "Done.");
+    QCOMPARE(desktop_->boxes.size(), 2); // and the clipboard note, nothing else
+}
+
+void TestForm1::closeDuringExport() {
+    Form1& form = load();
+    click("PushButton8");
+    click("PushButton17");
+    child<ListView>("ListView2")->setAllChecked(true);
+    const QString target = folder_->filePath("kept.txt");
+    writeFile(target, "old contents");
+    desktop_->saveAnswers << target;
+    desktop_->boxes.clear();
+    const int yieldsSoFar = desktop_->yields;
+    desktop_->onYield[yieldsSoFar + 2] = [&] { form.close(); };
+    click("PushButton4");
+
+    QVERIFY(desktop_->isClosing());
+    QVERIFY(desktop_->boxes.isEmpty());
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("old contents"));
+    QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_MAIN(TestForm1)

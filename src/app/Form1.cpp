@@ -8,8 +8,10 @@
 #include "Paths.h"
 #include "PointerMode.h"
 #include "ProgressBar.h"
+#include "ResultsActions.h"
 #include "StartupSupport.h"
 #include "Twips.h"
+#include "WordListActions.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -101,12 +103,31 @@ void Form1::buildControls() {
 
     for (ListView* list : {ListView1, ListView2})
         connect(list, &ListView::mouseMove, this, [this] { hover(PointerMode::Plain); });
-    connect(PushButton17, &QPushButton::clicked, this,
-            [this] { handle([this] { lookup_.PushButton17_Click(); }); });
-    connect(PushButton2, &QPushButton::clicked, this,
-            [this] { handle([this] { PushButton2_Click(); }); });
-    connect(PushButton7, &QPushButton::clicked, this,
-            [this] { handle([this] { PushButton7_Click(); }); });
+
+    const auto wire = [this](QPushButton* button, auto clickHandler) {
+        connect(button, &QPushButton::clicked, this,
+                [this, clickHandler] { handle(clickHandler); });
+    };
+    wire(PushButton17, [this] { lookup_.PushButton17_Click(); });
+    wire(PushButton2, [this] { PushButton2_Click(); });
+    wire(PushButton7, [this] { PushButton7_Click(); });
+
+    // The window is the pointer and the progress bar that the handlers drive.
+    PointerControl& pointer = *this;
+    ProgressDisplay& progress = *this;
+    wordList_ = std::make_unique<WordListActions>(*ListView1, *CommonDialog1, desktop_, pointer);
+    wordList_->attach();
+    wire(PushButton6, [this] { wordList_->PushButton6_Click(); });
+    wire(PushButton3, [this] { wordList_->PushButton3_Click(); });
+    wire(PushButton1, [this] { wordList_->PushButton1_Click(); });
+    wire(PushButton8, [this] { wordList_->PushButton8_Click(); });
+
+    results_ =
+        std::make_unique<ResultsActions>(*ListView2, *CommonDialog1, desktop_, pointer, progress);
+    results_->attach();
+    wire(PushButton4, [this] { results_->PushButton4_Click(); });
+    wire(PushButton9, [this] { results_->PushButton9_Click(); });
+    wire(PushButton5, [this] { results_->PushButton5_Click(); });
 }
 
 template <class Handler> void Form1::handle(Handler&& handler) {

@@ -13,6 +13,8 @@ class Desktop;
 class ListView;
 class ProgressBar;
 class QPushButton;
+class ResultsActions;
+class WordListActions;
 
 // The main window: two lists, ten buttons and a progress bar at fixed places.
 // It wires the controls to their handlers; the work itself lives in the
@@ -86,4 +88,6 @@ class Form1 : public QWidget, private LookupHost {
     QPushButton* PushButton17 = nullptr;
     ProgressBar* ProgressBar1 = nullptr;
     std::unique_ptr<CommonDialog> CommonDialog1;
+    std::unique_ptr<WordListActions> wordList_;
+    std::unique_ptr<ResultsActions> results_;
 };
