@@ -55,6 +55,7 @@ class TestForm1 : public QObject {
     void hoverModes();
     void helpCallsTheShellEachTime();
     void buttonsReachTheirHandlers();
+    void progressBarDrawsAtScreenRate();
     void closeDuringExport();
 
   private:
@@ -240,7 +241,7 @@ void TestForm1::runThroughTheButton() {
     for (int r = 1; r <= results->count(); ++r)
         QVERIFY(!results->checked(r));
     QCOMPARE(child<QPushButton>("PushButton17")->text(), "Start Looking Up Synonyms");
-    QCOMPARE(child<ProgressBar>("ProgressBar1")->text(), "Progress Bar");
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->currentText(), "Progress Bar");
     QCOMPARE(form.MousePointer(), 0);
 
     click("PushButton2");
@@ -257,7 +258,7 @@ void TestForm1::stopWithASecondClick() {
     QStringList seenDuringRun;
     desktop_->onYield[2] = [&] {
         seenDuringRun << child<QPushButton>("PushButton17")->text()
-                      << child<ProgressBar>("ProgressBar1")->text()
+                      << child<ProgressBar>("ProgressBar1")->currentText()
                       << QString::number(child<ProgressBar>("ProgressBar1")->exactValue())
                       << QString::number(form_->MousePointer());
     };
@@ -365,6 +366,26 @@ void TestForm1::buttonsReachTheirHandlers() {
     QCOMPARE(words->count(), 0);
     QCOMPARE(desktop_->boxTexts().first(), "Done.");
     QCOMPARE(desktop_->boxes.size(), 2); // and the clipboard note, nothing else
+}
+
+void TestForm1::progressBarDrawsAtScreenRate() {
+    ProgressBar bar;
+    bar.setText("Writing file: 100%p.txt");
+    bar.setExactValue(250.5);
+    QCOMPARE(bar.text(), "Writing file: 100%p.txt"); // hidden: shown at once, codes literal
+    QCOMPARE(bar.value(), 100);
+    bar.show();
+    for (int i = 1; i <= 1000; ++i) {
+        bar.setExactValue(i / 10.0);
+        bar.setText(QString::number(i));
+    }
+    // The program's values are exact at once; the drawing catches up.
+    QCOMPARE(bar.exactValue(), 100.0);
+    QCOMPARE(bar.currentText(), "1000");
+    QTRY_COMPARE(bar.text(), "1000");
+    QCOMPARE(bar.value(), 100);
+    bar.setExactValue(std::nan(""));
+    QTRY_COMPARE(bar.value(), 0);
 }
 
 void TestForm1::closeDuringExport() {
