@@ -1,6 +1,7 @@
 #include "ListModel.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <cstring>
 
 ListModel::ListModel(bool checkBoxes, QObject* parent)
@@ -124,6 +125,7 @@ void ListModel::setAllChecked(bool checked) {
 void ListModel::flush() {
     if (announced_ == size())
         return;
+    sinceFlush_.start();
     beginInsertRows(QModelIndex(), announced_, size() - 1);
     announced_ = size();
     endInsertRows();
@@ -133,13 +135,13 @@ void ListModel::scheduleFlush() {
     if (flushQueued_)
         return;
     flushQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            flushQueued_ = false;
-            flush();
-        },
-        Qt::QueuedConnection);
+    // A view relays out all its rows when told of new ones, so while rows keep
+    // coming it is told a few times a second, not once per event-loop turn.
+    const qint64 waited = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushIntervalMs;
+    QTimer::singleShot(std::max<qint64>(0, kFlushIntervalMs - waited), this, [this] {
+        flushQueued_ = false;
+        flush();
+    });
 }
 
 std::size_t ListModel::storageBytes() const {

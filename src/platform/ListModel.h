@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
@@ -73,4 +74,6 @@ class ListModel : public QAbstractTableModel {
     std::vector<std::uint8_t> flags_;
     int announced_ = 0;
     bool flushQueued_ = false;
+    QElapsedTimer sinceFlush_;
+    static constexpr qint64 kFlushIntervalMs = 100;
 };
