@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
                     std::printf("0x%lx %dx%d %s\n", w.id, w.width, w.height, w.title.c_str());
                     return 0;
                 }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return 1;
     }

@@ -1,0 +1,238 @@
+// Lexigrove's benchmark harness: drives the real window (offscreen) through
+// its buttons and sets each workload against a reference tool run on the
+// same data in the same session. Prints medians, ratios and targets.
+#include "BenchDesktop.h"
+#include "DbConnection.h"
+#include "Form1.h"
+#include "ListView.h"
+#include "ProgressBar.h"
+#include "SynonymQuery.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+QString binDir() {
+    return QCoreApplication::applicationDirPath();
+}
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+double seconds(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double shellSeconds(const QString& command) {
+    return seconds([&] {
+        QProcess shell;
+        shell.start("/bin/sh", {"-c", command});
+        shell.waitForFinished(-1);
+        if (shell.exitCode() != 0)
+            std::fprintf(stderr, "reference failed: %s\n%s\n", qPrintable(command),
+                         shell.readAllStandardError().constData());
+    });
+}
+
+QStringList headwords(const QString& database) {
+    QStringList words;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "select word from headword order by id", -1, &stmt, nullptr);
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        words << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return words;
+}
+
+long kilobytes(const char* field) {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void resetPeakMemory() {
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// One window, as the program builds it.
+struct Window {
+    BenchDesktop desktop;
+    Form1 form{desktop, binDir()};
+    int paints = 0;
+
+    Window() {
+        form.Form_Load();
+        form.show();
+        QCoreApplication::processEvents();
+    }
+    template <class T = QWidget> T* child(const char* name) {
+        return form.findChild<T*>(QLatin1String(name));
+    }
+    void setWords(const QStringList& words) {
+        auto* list = child<ListView>("ListView1");
+        list->clear();
+        for (const QString& word : words)
+            list->append(word);
+        QCoreApplication::processEvents();
+    }
+    void click(const char* button) { child<QPushButton>(button)->click(); }
+};
+
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+struct Row {
+    QString name;
+    double ours, reference;
+    QString target;
+    double limit;
+};
+
+QList<Row> table;
+
+void report(const Row& row) {
+    table << row;
+    std::printf("%-34s %10.3f s %10.3f s %7.2f   %s\n", qPrintable(row.name), row.ours,
+                row.reference, row.ours / row.reference, qPrintable(row.target));
+    std::fflush(stdout);
+}
+
+void lookupRun(int runs) {
+    const QString database = DbConnection::DatabasePath(binDir());
+    const QStringList words = headwords(database);
+    QTemporaryDir scratch;
+    const QString sql = scratch.filePath("queries.sql");
+    {
+        QFile file(sql);
+        file.open(QIODevice::WriteOnly);
+        QTextStream out(&file);
+        for (const QString& word : words)
+            out << BuildSynonymQuery(word) << ";\n";
+    }
+    Window window;
+    window.setWords(words);
+    PaintCounter counter;
+    window.child("ProgressBar1")->installEventFilter(&counter);
+
+    QList<double> ours, reference, paintRates, gaps;
+    qsizetype rows = 0, utf8 = 0;
+    for (int run = 0; run < runs; ++run) {
+        counter.paints = 0;
+        window.desktop.startMeasuring();
+        const double t = seconds([&] { window.click("PushButton17"); });
+        ours << t;
+        paintRates << counter.paints / t;
+        gaps << window.desktop.longestGapMs;
+        reference << shellSeconds(
+            QStringLiteral("sqlite3 '%1' < '%2' > /dev/null").arg(database, sql));
+    }
+    auto* results = window.child<ListView>("ListView2");
+    rows = results->count();
+    for (int r = 1; r <= rows; ++r)
+        utf8 += results->text(r).toUtf8().size() + 1;
+    report({QStringLiteral("W1 lookup run, %1 words").arg(words.size()), median(ours),
+            median(reference), "<= 1.0 x sqlite3 shell", 1.0});
+    std::printf("   %lld rows (%.1f MB UTF-8); %.0f repaints/s of the progress bar (target >= 20); "
+                "longest gap between yields %.1f ms\n",
+                (long long)rows, utf8 / 1e6, median(paintRates), median(gaps));
+}
+
+void memory() {
+    const QString database = DbConnection::DatabasePath(binDir());
+    const QStringList words = headwords(database);
+    Window window;
+    window.setWords(words);
+    const long idle = kilobytes("VmRSS:");
+    resetPeakMemory();
+    window.click("PushButton17");
+    const long peak = kilobytes("VmHWM:");
+    auto* results = window.child<ListView>("ListView2");
+    qsizetype utf8 = 0;
+    for (int r = 1; r <= results->count(); ++r)
+        utf8 += results->text(r).toUtf8().size();
+    std::printf("%-34s %8.1f MB over idle %8.1f MB  %7.2f   <= 3 x the rows' UTF-8 size\n",
+                "W1 peak memory", (peak - idle) / 1024.0, utf8 / 1048576.0,
+                (peak - idle) * 1024.0 / utf8);
+}
+
+void scaling(int runs) {
+    const QStringList headwordList = headwords(DbConnection::DatabasePath(binDir()));
+    QList<double> perWord;
+    const QList<int> sizes = qEnvironmentVariableIsSet("BENCH_SIZES")
+                                 ? [] {
+                                       QList<int> s;
+                                       for (const QString& n : qEnvironmentVariable("BENCH_SIZES").split(','))
+                                           s << n.toInt();
+                                       return s;
+                                   }()
+                                 : QList<int>{1000, 10000, 100000, 1000000};
+    for (int n : sizes) {
+        QStringList words;
+        words.reserve(n);
+        for (int i = 0; i < n; ++i)
+            words << headwordList[i % headwordList.size()];
+        Window window;
+        window.setWords(words);
+        QList<double> times;
+        for (int run = 0; run < (n >= 1000000 ? 1 : runs); ++run)
+            times << seconds([&] { window.click("PushButton17"); });
+        const double us = median(times) / n * 1e6;
+        perWord << us;
+        std::printf("%-34s %10.2f us/word\n",
+                    qPrintable(QStringLiteral("W1-scaling %1 words").arg(n)), us);
+        std::fflush(stdout);
+    }
+    if (perWord.size() == 4)
+        std::printf("%-34s %10.2f  (1,000,000 vs 10,000; target <= 1.3)\n", "W1-scaling ratio",
+                    perWord[3] / perWord[1]);
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int runs = args.contains("--quick") ? 1 : 3;
+    const QString only = args.size() > 1 && !args.last().startsWith("--") ? args.last() : QString();
+    auto wanted = [&](const char* name) { return only.isEmpty() || only == name; };
+
+    std::printf("%-34s %12s %12s %7s   %s\n", "workload (median)", "Lexigrove", "reference",
+                "ratio", "target");
+    std::fflush(stdout);
+    if (wanted("W1"))
+        lookupRun(runs);
+    if (wanted("memory"))
+        memory();
+    if (wanted("scaling"))
+        scaling(runs);
+    return 0;
+}
