@@ -128,6 +128,7 @@ void report(const Row& row) {
 }
 
 void lookupRun(int runs) {
+    Window window; // opens the database first, as the program does
     const QString database = DbConnection::DatabasePath(binDir());
     const QStringList words = headwords(database);
     QTemporaryDir scratch;
@@ -139,7 +140,6 @@ void lookupRun(int runs) {
         for (const QString& word : words)
             out << BuildSynonymQuery(word) << ";\n";
     }
-    Window window;
     window.setWords(words);
     PaintCounter counter;
     window.child("ProgressBar1")->installEventFilter(&counter);

@@ -13,13 +13,14 @@
 namespace {
 const QString kStop = QStringLiteral("Stop");
 const QString kIdleProgressText = QStringLiteral("Progress Bar");
+const QString kBetween = QStringLiteral(" - ");
 } // namespace
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
     : host_(host), desktop_(desktop), connection_(connection) {}
 
 QString LookupRun::SynonymRow(const QString& word, const QString& synonym) {
-    return word.toUpper() + QStringLiteral(" - ") + synonym;
+    return word.toUpper() + kBetween + synonym;
 }
 
 QString LookupRun::NotFoundRow(const QString& word) {
@@ -88,12 +89,13 @@ void LookupRun::PushButton17_Click() {
         bool atEnd = true;
         if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
             if (!atEnd) {
+                const QString upper = word.toUpper(); // the same for each of the word's rows
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
                     QString synonym;
                     if (!trap.line(142,
                                    [&] { synonym = rs.value().Field(QStringLiteral("synonym")); }))
                         break;
-                    trap.line(142, [&] { host_.appendResult(SynonymRow(word, synonym)); });
+                    trap.line(142, [&] { host_.appendResult(upper + kBetween + synonym); });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }
