@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
+  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
   mythes-en-us

@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (words.mdb included). Extra arguments go
-# to the configure step.
+# Configures and builds into build/ (words.mdb included). A first argument
+# that is not an option names another build folder, such as build-asan;
+# the other arguments go to the configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja "$@" >/dev/null
-cmake --build build
+dir=build
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+  dir=$1
+  shift
+fi
+cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake --build "$dir"

@@ -1,0 +1,114 @@
+// Any bytes as a MyThes file: either a ThesaurusError that names a line of
+// the file, or entries that keep the importer's rules and that the database
+// writer stores completely.
+#include "FuzzSupport.h"
+#include "Thesaurus.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+const QString kSource = QStringLiteral("fuzz.dat");
+
+int lineCount(const QByteArray& bytes) {
+    int lines = int(bytes.count('\n'));
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        ++lines;
+    return lines;
+}
+
+void checkError(const ThesaurusError& error, const QByteArray& bytes) {
+    FUZZ_CHECK(error.sourceName() == kSource, "the error names another file");
+    FUZZ_CHECK(!error.problem().trimmed().isEmpty(), "the error gives no reason");
+    FUZZ_CHECK(error.line() >= 1 && error.line() <= std::max(1, lineCount(bytes)),
+               QStringLiteral("the error names line %1, outside the file").arg(error.line()));
+    FUZZ_CHECK(QString::fromStdString(error.what())
+                   .startsWith(kSource + u':' + QString::number(error.line()) + u':'),
+               "the message does not start with file and line");
+}
+
+void checkEntries(const std::vector<ThesaurusEntry>& entries) {
+    static const QSet<QString> relations = {
+        QStringLiteral("synonym"), QStringLiteral("similar term"), QStringLiteral("related term")};
+    QSet<QString> headwords;
+    for (const ThesaurusEntry& entry : entries) {
+        FUZZ_CHECK(!entry.headword.isEmpty() && entry.headword == entry.headword.trimmed(),
+                   "a headword is empty or untrimmed");
+        FUZZ_CHECK(!headwords.contains(entry.headword), "a headword has two entries");
+        headwords.insert(entry.headword);
+        QSet<QString> seen;
+        for (const ThesaurusSynonym& synonym : entry.synonyms) {
+            FUZZ_CHECK(!synonym.text.isEmpty() && synonym.text == synonym.text.trimmed(),
+                       "a synonym is empty or untrimmed");
+            FUZZ_CHECK(!synonym.text.contains(u'|'), "a synonym holds a field separator");
+            FUZZ_CHECK(synonym.text.compare(entry.headword, Qt::CaseInsensitive) != 0,
+                       "a headword is its own synonym");
+            FUZZ_CHECK(!seen.contains(synonym.text), "a synonym appears twice for one headword");
+            seen.insert(synonym.text);
+            FUZZ_CHECK(relations.contains(synonym.relation), "a synonym has an unknown relation");
+        }
+    }
+}
+
+qint64 countRows(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    FUZZ_CHECK(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK,
+               QString::fromUtf8(sqlite3_errmsg(db)));
+    FUZZ_CHECK(sqlite3_step(statement) == SQLITE_ROW, QString::fromUtf8(sqlite3_errmsg(db)));
+    const qint64 rows = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+// Writing a database takes milliseconds against microseconds for parsing, so
+// only a fixed sample of the inputs (chosen by content, so a rerun of an input
+// decides the same way) goes through the writer.
+bool sampled(const QByteArray& bytes) {
+    return qHash(bytes, 0) % 16 == 0;
+}
+
+void checkWritten(const std::vector<ThesaurusEntry>& entries) {
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/lexigrove-fuzz-XXXXXX"));
+    FUZZ_CHECK(folder.isValid(), "no temporary folder");
+    const QString path = folder.filePath(QStringLiteral("words.mdb"));
+    try {
+        WriteSynonymDatabase(entries, path);
+    } catch (const ThesaurusError& error) {
+        FUZZ_CHECK(false, QStringLiteral("parsed entries could not be written: ") + error.what());
+    }
+    FUZZ_CHECK(QDir(folder.path()).entryList(QDir::Files) == QStringList{"words.mdb"},
+               "the writer left another file behind");
+
+    qint64 synonyms = 0;
+    for (const ThesaurusEntry& entry : entries)
+        synonyms += qint64(entry.synonyms.size());
+    sqlite3* db = nullptr;
+    FUZZ_CHECK(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+                   SQLITE_OK,
+               "the written database does not open");
+    FUZZ_CHECK(countRows(db, "select count(*) from headword") == qint64(entries.size()),
+               "the database lost headwords");
+    FUZZ_CHECK(countRows(db, "select count(*) from qrySynonyms") == synonyms,
+               "the database lost synonyms");
+    sqlite3_close(db);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    std::vector<ThesaurusEntry> entries;
+    try {
+        entries = ParseThesaurus(bytes, kSource);
+    } catch (const ThesaurusError& error) {
+        checkError(error, bytes);
+        return 0;
+    }
+    checkEntries(entries);
+    if (!entries.empty() && sampled(bytes))
+        checkWritten(entries);
+    return 0;
+}

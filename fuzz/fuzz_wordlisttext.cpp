@@ -1,0 +1,75 @@
+// Any bytes as a word-list file: the entries, each followed by the line end
+// that closed it, make up exactly the text the whole file decodes to.
+#include "FuzzSupport.h"
+#include "WordListText.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <vector>
+
+namespace {
+// Decoded in one go rather than piece by piece, so that splitting before
+// decoding is checked against decoding first.
+QString decodeWhole(const WordListEncoding& encoding) {
+    if (!encoding.isUtf8())
+        return DecodeWindows1252(encoding.body());
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QString text = utf8(encoding.body());
+    FUZZ_CHECK(!utf8.hasError(), "IsValidUtf8 accepted bytes that Qt's UTF-8 decoder rejects");
+    return text;
+}
+
+bool isLineEnd(QByteArrayView bytes) {
+    return bytes == "\r\n" || bytes == "\r" || bytes == "\n";
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArrayView file(reinterpret_cast<const char*>(data), qsizetype(size));
+    QStringList entries;
+    ForEachWordListEntry(file, [&](const QString& entry) { entries << entry; });
+
+    const WordListEncoding encoding(file);
+    const QByteArrayView body = encoding.body();
+    if (!encoding.isUtf8()) {
+        // Windows-1252 is the fallback only for text that is not UTF-8.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString asUtf8 = utf8(body);
+        FUZZ_CHECK(utf8.hasError(), "valid UTF-8 was read as Windows-1252");
+    }
+
+    // The pieces point into the body, so the bytes between two of them are
+    // the line end that separated them.
+    std::vector<QByteArrayView> pieces;
+    ForEachLinePiece(body, [&](QByteArrayView piece) { pieces.push_back(piece); });
+    FUZZ_CHECK(qsizetype(pieces.size()) == entries.size(), "pieces and entries differ in number");
+    FUZZ_CHECK(pieces.empty() == body.isEmpty(), "an empty file has entries or a full one none");
+
+    const char* const end = body.data() + body.size();
+    const char* at = body.data();
+    QString rejoined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const QString& entry = entries[qsizetype(i)];
+        FUZZ_CHECK(pieces[i].data() == at, "a piece does not start where the last line end stops");
+        FUZZ_CHECK(!entry.contains(u'\r') && !entry.contains(u'\n'), "an entry holds a line end");
+        FUZZ_CHECK(entry == encoding.decode(pieces[i]), "an entry is not its decoded piece");
+        rejoined += entry;
+        at = pieces[i].data() + pieces[i].size();
+        const char* const next = i + 1 < pieces.size() ? pieces[i + 1].data() : end;
+        const QByteArrayView separator(at, next - at);
+        if (i + 1 < pieces.size())
+            FUZZ_CHECK(isLineEnd(separator), "two entries are not separated by one line end");
+        else
+            FUZZ_CHECK(separator.isEmpty() || separator == "\r" || separator == "\r\n",
+                       "the file ends in a lone LF without an empty entry after it");
+        FUZZ_CHECK(separator != "\r" || next == end || *next != '\n',
+                   "a CR LF was split into two line ends");
+        rejoined += QLatin1StringView(separator);
+        at = next;
+    }
+    FUZZ_CHECK(at == end, "the pieces and line ends do not cover the file");
+    FUZZ_CHECK(rejoined == decodeWhole(encoding),
+               "entries rejoined with their line ends differ from the decoded file");
+    return 0;
+}
