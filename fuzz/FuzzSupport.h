@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AsciiCase.h"
+
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -26,19 +28,4 @@ inline QString FuzzText(const uint8_t* data, size_t size) {
     for (size_t i = 1; i + 1 < size; i += 2)
         text += QChar(char16_t(data[i] | (data[i + 1] << 8)));
     return text;
-}
-
-inline bool EqualIgnoringAsciiCase(const QString& a, const QString& b) {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        QChar x = a[i], y = b[i];
-        if (x.unicode() < 128)
-            x = x.toLower();
-        if (y.unicode() < 128)
-            y = y.toLower();
-        if (x != y)
-            return false;
-    }
-    return true;
 }

@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "AsciiCase.h"
 #include "DbConnection.h"
 #include "FixtureDatabase.h"
 #include "RecordSet.h"
@@ -30,20 +31,6 @@ QString failureOf(const std::function<void()>& action) {
     return QString();
 }
 
-bool equalIgnoringAsciiCase(const QString& a, const QString& b) {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        QChar x = a[i], y = b[i];
-        if (x.unicode() < 128)
-            x = x.toLower();
-        if (y.unicode() < 128)
-            y = y.toLower();
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 class TestDatabase : public QObject {
@@ -248,7 +235,7 @@ void TestDatabase::hostileWords() {
     const auto found = rowsFor(db_, word);
     QCOMPARE(found.size(), rows);
     for (const auto& row : found)
-        QVERIFY2(equalIgnoringAsciiCase(row.first, word), qPrintable(row.first));
+        QVERIFY2(EqualIgnoringAsciiCase(row.first, word), qPrintable(row.first));
 }
 
 void TestDatabase::unstorableWords() {
