@@ -57,6 +57,7 @@ class TestForm1 : public QObject {
     void buttonsReachTheirHandlers();
     void progressBarDrawsAtScreenRate();
     void closeDuringExport();
+    void resultsClearedDuringCommaExport();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -407,6 +408,24 @@ void TestForm1::closeDuringExport() {
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("old contents"));
     QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestForm1::resultsClearedDuringCommaExport() {
+    load();
+    click("PushButton8");
+    click("PushButton17");
+    QCOMPARE(child<ListView>("ListView2")->count(), 11);
+    const QString target = folder_->filePath("rows.csv");
+    desktop_->saveAnswers << target;
+    desktop_->boxes.clear();
+    desktop_->onYield[desktop_->yields + 3] = [&] { click("PushButton2"); };
+    click("PushButton9");
+
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QVERIFY(desktop_->boxes[0].text.contains("Form1.PushButton9_Click at line 136\r\r"));
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("RANDOM - ergodic,RANDOM - haphazard,\r\n"));
 }
 
 QTEST_MAIN(TestForm1)

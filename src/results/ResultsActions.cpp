@@ -80,7 +80,10 @@ void ResultsActions::PushButton9_Click() {
     trap.line(132, [&] { rows = list_.count(); });
     for (int i = 1; i <= rows; ++i) {
         trap.line(134, [&] { desktop_.letEventsRun(); });
-        trap.line(136, [&] { line += CommaDelimitedField(list_.text(i)); });
+        // Rows cleared meanwhile are gone for good: one report, not one per row.
+        if (!trap.line(136, [&] { line += CommaDelimitedField(list_.text(i)); }) &&
+            i > list_.count())
+            break;
     }
     trap.line(140, [&] { file.write(line + QStringLiteral("\r\n")); });
     trap.line(142, [&] { file.commit(); });
