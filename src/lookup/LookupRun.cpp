@@ -19,10 +19,6 @@ const QString kBetween = QStringLiteral(" - ");
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
     : host_(host), desktop_(desktop), connection_(connection) {}
 
-QString LookupRun::SynonymRow(const QString& word, const QString& synonym) {
-    return word.toUpper() + kBetween + synonym;
-}
-
 QString LookupRun::NotFoundRow(const QString& word) {
     return word.toUpper() + QStringLiteral(" - this word not found in the database.");
 }

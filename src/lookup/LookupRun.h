@@ -31,7 +31,6 @@ class LookupRun {
     // Throws ClosingSignal when the window closes during one of its yields.
     void PushButton17_Click();
 
-    static QString SynonymRow(const QString& word, const QString& synonym);
     static QString NotFoundRow(const QString& word);
 
   private:

@@ -15,6 +15,15 @@ fi
 fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
 main_size=536x597
 
+# Closes the window titled Lexigrove and expects the program to end with 0.
+close_and_expect_exit_0() { # pid, what was on screen
+  "$xwindow" close Lexigrove || fail "nothing to close ($2)"
+  timeout 20 tail --pid="$1" -f /dev/null || fail "the program did not end after closing $2"
+  local status=0
+  wait "$1" || status=$?
+  [ "$status" -eq 0 ] || fail "exit status $status after closing $2"
+}
+
 # With the database: the window comes up, and closing it ends the program with 0.
 "$program" & pid=$!
 "$xwindow" wait Lexigrove 30 "$main_size" || fail "the main window did not appear"
@@ -22,11 +31,7 @@ if [ -n "${LEXIGROVE_SCREENSHOT:-}" ]; then
   sleep 1
   xwd -root -silent > "$LEXIGROVE_SCREENSHOT"
 fi
-"$xwindow" close Lexigrove || fail "no window to close"
-status=0
-timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after its window closed"
-wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "exit status $status after closing the window"
+close_and_expect_exit_0 "$pid" "the main window"
 echo "window shown and closed, exit 0"
 
 # Without the database: a message, never the main window.
@@ -39,9 +44,5 @@ for _ in 1 2 3 4 5 6 7 8 9 10; do
   if "$xwindow" wait Lexigrove 0 "$main_size" >/dev/null; then fail "the main window appeared"; fi
   sleep 0.1
 done
-"$xwindow" close Lexigrove || fail "the message could not be closed"
-status=0
-timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after the message"
-wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "exit status $status after the missing-database message"
+close_and_expect_exit_0 "$pid" "the missing-database message"
 echo "missing database: message only, exit 0"
