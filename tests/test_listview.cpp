@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "ListModel.h"
 #include "ListView.h"
+#include "RowEnds.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolTip>
+#include <QRandomGenerator>
 #include <bit>
 #include <functional>
 #include <map>
@@ -91,6 +93,7 @@ class TestListView : public QObject {
     void oddTexts_data();
     void oddTexts();
     void appendsAreAnnouncedInBatches();
+    void rowEndsPastTheirWidth();
     void millionRows();
     void ticking_data();
     void ticking();
@@ -286,9 +289,14 @@ void TestListView::oddTexts() {
     // Neighbours on both sides show a text spilling into the next row's bytes.
     view.append(QStringLiteral("before"));
     view.append(text);
-    view.append(text);
+    // A word file's UTF-8 pieces are stored without a round trip through QString.
+    if (QStringView(text).isValidUtf16())
+        view.appendValidUtf8(text.toUtf8());
+    else
+        view.append(text);
     view.append(QStringLiteral("after"));
     QCOMPARE(view.text(2), text);
+    QCOMPARE(view.text(3), text);
     QCoreApplication::processEvents();
     // A very long row shows its start only; its text stays whole.
     const QString shown = text.size() > 2048 ? shownTexts(view).at(1) : text;
@@ -304,6 +312,34 @@ void TestListView::oddTexts() {
     QCOMPARE(allTexts(view), QStringList({text, "after"}));
     QCOMPARE(view.subItemText(1, 1), text);
     QCOMPARE(shownTexts(view), QStringList({shown, "after"}));
+}
+
+// Row ends keep only their low bits; with 4 of them instead of 32, a few rows
+// pass the width many times over, and every end must still read back whole
+// through appends and removals anywhere.
+void TestListView::rowEndsPastTheirWidth() {
+    QRandomGenerator random(7);
+    RowEnds<4> ends;
+    std::vector<std::uint64_t> expected;
+    for (int step = 0; step < 3000; ++step) {
+        if (expected.empty() || random.bounded(3) != 0) {
+            // Mostly short rows, sometimes one that spans several widths.
+            const std::uint64_t length = random.bounded(10) == 0 ? random.bounded(100) : random.bounded(20);
+            expected.push_back((expected.empty() ? 0 : expected.back()) + length);
+            ends.push_back(expected.back());
+        } else {
+            const std::size_t row = random.bounded(int(expected.size()));
+            const std::uint64_t length = expected[row] - (row == 0 ? 0 : expected[row - 1]);
+            expected.erase(expected.begin() + std::ptrdiff_t(row));
+            for (std::size_t later = row; later < expected.size(); ++later)
+                expected[later] -= length;
+            ends.erase(row, length);
+        }
+        QCOMPARE(ends.size(), expected.size());
+        for (std::size_t row = 0; row < expected.size(); ++row)
+            QCOMPARE(ends[row], expected[row]);
+    }
+    QVERIFY(expected.back() > 16 * 50); // the width was passed many times
 }
 
 void TestListView::appendsAreAnnouncedInBatches() {

@@ -59,15 +59,33 @@ void ListModel::append(const QString& text) {
     if (QStringView(text).isValidUtf16()) {
         // Encoded straight into the buffer: a million rows, no temporary each.
         const std::size_t start = bytes_.size();
-        bytes_.resize(start + std::size_t(text.size()) * 3);
+        bytes_.reserve(start + std::size_t(text.size()) * 3);
         QStringEncoder toUtf8(QStringEncoder::Utf8);
         char* end = toUtf8.appendToBuffer(bytes_.data() + start, text);
         bytes_.resize(std::size_t(end - bytes_.data()));
     } else {
         rowFlags |= Unpaired;
-        const char* units = reinterpret_cast<const char*>(text.utf16());
-        bytes_.insert(bytes_.end(), units, units + text.size() * sizeof(char16_t));
+        const std::size_t start = bytes_.size();
+        const std::size_t length = std::size_t(text.size()) * sizeof(char16_t);
+        bytes_.resize(start + length);
+        std::memcpy(bytes_.data() + start, text.utf16(), length);
     }
+    appended(rowFlags);
+}
+
+void ListModel::appendValidUtf8(QByteArrayView text) {
+    const std::size_t start = bytes_.size();
+    bytes_.resize(start + std::size_t(text.size()));
+    if (!text.isEmpty())
+        std::memcpy(bytes_.data() + start, text.data(), std::size_t(text.size()));
+    appended(0);
+}
+
+void ListModel::reserveText(std::size_t bytes) {
+    bytes_.reserve(bytes_.size() + bytes);
+}
+
+void ListModel::appended(std::uint8_t rowFlags) {
     ends_.push_back(bytes_.size());
     flags_.push_back(rowFlags);
     scheduleFlush();
@@ -79,12 +97,9 @@ void ListModel::removeAt(int row) {
     beginRemoveRows(QModelIndex(), row, row);
     const std::size_t begin = beginOf(row);
     const std::size_t length = ends_[std::size_t(row)] - begin;
-    bytes_.erase(bytes_.begin() + std::ptrdiff_t(begin),
-                 bytes_.begin() + std::ptrdiff_t(begin + length));
-    ends_.erase(ends_.begin() + row);
-    for (auto end = ends_.begin() + row; end != ends_.end(); ++end)
-        *end -= length;
-    flags_.erase(flags_.begin() + row);
+    bytes_.erase(begin, length);
+    ends_.erase(std::size_t(row), length);
+    flags_.erase(std::size_t(row), 1);
     --announced_;
     endRemoveRows();
 }
@@ -95,9 +110,9 @@ void ListModel::clear() {
     // back rather than kept: a cleared list of a million rows should not keep
     // holding their memory.
     beginResetModel();
-    std::vector<char>().swap(bytes_);
-    std::vector<std::uint64_t>().swap(ends_);
-    std::vector<std::uint8_t>().swap(flags_);
+    bytes_.release();
+    ends_.release();
+    flags_.release();
     announced_ = 0;
     endResetModel();
 }
@@ -150,7 +165,7 @@ void ListModel::scheduleFlush() {
 }
 
 std::size_t ListModel::storageBytes() const {
-    return bytes_.capacity() + ends_.capacity() * sizeof(std::uint64_t) +
+    return bytes_.capacity() + ends_.capacityBytes() +
            flags_.capacity() * sizeof(std::uint8_t);
 }
 

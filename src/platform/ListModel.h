@@ -1,11 +1,13 @@
 #pragma once
 
+#include "GrowArray.h"
+#include "RowEnds.h"
+
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // The rows of a ListView: one text per row (shown in the first column) and,
 // on a list with check boxes, a check mark. Rows are kept in three flat
@@ -35,6 +37,12 @@ class ListModel : public QAbstractTableModel {
     QString displayTextAt(int row) const;
     bool checkedAt(int row) const;
     void append(const QString& text);
+    // For text already known to be well-formed UTF-8, such as a piece of a
+    // word file that was checked as a whole: stored as it is, not decoded.
+    void appendValidUtf8(QByteArrayView text);
+    // Room for that many more bytes of text, so that a file's worth of rows
+    // fills one block instead of growing it step by step.
+    void reserveText(std::size_t bytes);
     void removeAt(int row);
     void clear();
     // False on a list without check boxes, which never shows a mark.
@@ -69,9 +77,11 @@ class ListModel : public QAbstractTableModel {
 
     bool checkBoxes_;
     QStringList headers_;
-    std::vector<char> bytes_;
-    std::vector<std::uint64_t> ends_; // end of each row's text in bytes_
-    std::vector<std::uint8_t> flags_;
+    void appended(std::uint8_t rowFlags);
+
+    GrowArray<char> bytes_;
+    RowEnds<> ends_; // end of each row's text in bytes_
+    GrowArray<std::uint8_t> flags_;
     int announced_ = 0;
     bool flushQueued_ = false;
     QElapsedTimer sinceFlush_;

@@ -151,6 +151,14 @@ void ListView::append(const QString& text) {
     model_->append(text);
 }
 
+void ListView::appendValidUtf8(QByteArrayView text) {
+    model_->appendValidUtf8(text);
+}
+
+void ListView::reserveText(std::size_t bytes) {
+    model_->reserveText(bytes);
+}
+
 void ListView::remove(int position) {
     requireInRange(position, count());
     model_->removeAt(position - 1);

@@ -25,6 +25,9 @@ class ListView : public QTreeView {
     QString subItemText(int position, int column) const;
     bool checked(int position) const;
     void append(const QString& text);
+    // Text already known to be well-formed UTF-8, stored without decoding.
+    void appendValidUtf8(QByteArrayView text);
+    void reserveText(std::size_t bytes);
     void remove(int position);
     void clear();
     // 0 when nothing is selected.
