@@ -30,5 +30,14 @@ void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop)
         throw fileError(QStringLiteral("read"), path, file);
     file.close();
 
-    ForEachWordListEntry(bytes, [&](const QString& entry) { list.append(entry); });
+    // A UTF-8 file's pieces are stored as they are: decoding a million lines
+    // only for the list to encode them again is most of the loading time.
+    const WordListEncoding encoding(bytes);
+    if (encoding.isUtf8()) {
+        list.reserveText(std::size_t(encoding.body().size()));
+        ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) { list.appendValidUtf8(piece); });
+    } else {
+        ForEachLinePiece(encoding.body(),
+                         [&](QByteArrayView piece) { list.append(encoding.decode(piece)); });
+    }
 }
