@@ -26,8 +26,11 @@ class QtDesktop : public Desktop {
     static QString displayText(QString text);
 
   protected:
+    // Takes in pending events at most once per tick of a cheap clock; see
+    // the definition.
     void processEvents() override;
 
   private:
     QPointer<QWidget> owner_;
+    qint64 lastEventsMs_ = -1;
 };
