@@ -272,6 +272,7 @@ void TestListView::oddTexts_data() {
     QTest::newRow("CR LF") << QStringLiteral("\r\n");
     QTest::newRow("lines") << QStringLiteral("line 1\r\nline 2\rline 3\nend");
     QTest::newRow("tab and control") << QStringLiteral("\t\x01\x1f\x7f");
+    QTest::newRow("byte-order mark first") << QStringLiteral("\uFEFFword");
     QTest::newRow("accents") << QStringLiteral("naïve café — Zürich");
     QTest::newRow("outside the BMP") << QStringLiteral("smile 😀 ok");
     QTest::newRow("lone high surrogate") << QStringLiteral("a") + QChar(highSurrogate) + u'b';
@@ -297,6 +298,12 @@ void TestListView::oddTexts() {
     view.append(QStringLiteral("after"));
     QCOMPARE(view.text(2), text);
     QCOMPARE(view.text(3), text);
+    // Exports gather rows without a text each; they must read the same.
+    QString gathered = QStringLiteral("x");
+    view.appendTextTo(gathered, 2);
+    view.appendTextTo(gathered, 3);
+    QCOMPARE(gathered, QStringLiteral("x") + text + text);
+    QCOMPARE(view.textLength(2), int(text.toUcs4().size()));
     QCoreApplication::processEvents();
     // A very long row shows its start only; its text stays whole.
     const QString shown = text.size() > 2048 ? shownTexts(view).at(1) : text;

@@ -1,9 +1,19 @@
 #include "ListModel.h"
 
 #include <QMetaObject>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTimer>
 #include <cstring>
+
+namespace {
+// QString::fromUtf8 drops a byte-order mark at the start; in a row it is text.
+QString fromUtf8(const char* bytes, std::size_t length) {
+    QStringDecoder toUtf16(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return toUtf16(QByteArrayView(bytes, qsizetype(length)));
+}
+} // namespace
 
 ListModel::ListModel(bool checkBoxes, QObject* parent)
     : QAbstractTableModel(parent), checkBoxes_(checkBoxes) {}
@@ -25,7 +35,23 @@ QString ListModel::textAt(int row) const {
         std::memcpy(text.data(), bytes, length);
         return text;
     }
-    return QString::fromUtf8(bytes, qsizetype(length));
+    return fromUtf8(bytes, length);
+}
+
+void ListModel::appendTextTo(QString& out, int row) const {
+    if (flags_[std::size_t(row)] & Unpaired) {
+        out += textAt(row);
+        return;
+    }
+    // UTF-8 never takes fewer bytes than UTF-16 takes units.
+    const std::size_t begin = beginOf(row);
+    const QByteArrayView bytes(bytes_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    QStringDecoder toUtf16(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = toUtf16.appendToBuffer(out.data() + start, bytes);
+    out.truncate(end - out.constData());
 }
 
 QString ListModel::displayTextAt(int row) const {
@@ -45,9 +71,20 @@ QString ListModel::displayTextAt(int row) const {
         std::size_t cut = kShownBytes;
         while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
             --cut; // not inside a character
-        shown = QString::fromUtf8(bytes, qsizetype(cut));
+        shown = fromUtf8(bytes, cut);
     }
     return shown + QChar(0x2026);
+}
+
+int ListModel::codePointLengthAt(int row) const {
+    if (flags_[std::size_t(row)] & Unpaired)
+        return int(QStringView(textAt(row)).toUcs4().size()); // rare: any cost will do
+    // Every code point has exactly one byte that does not continue another.
+    const char* bytes = bytes_.data();
+    int length = 0;
+    for (std::size_t i = beginOf(row), end = ends_[std::size_t(row)]; i < end; ++i)
+        length += (static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80;
+    return length;
 }
 
 bool ListModel::checkedAt(int row) const {

@@ -33,9 +33,12 @@ class ListModel : public QAbstractTableModel {
 
     int size() const { return int(ends_.size()); }
     QString textAt(int row) const;
+    void appendTextTo(QString& out, int row) const;
     // What the view shows: the text, or the start of a very long one.
     QString displayTextAt(int row) const;
     bool checkedAt(int row) const;
+    // Code points in the text; a surrogate pair counts once, a lone one too.
+    int codePointLengthAt(int row) const;
     void append(const QString& text);
     // For text already known to be well-formed UTF-8, such as a piece of a
     // word file that was checked as a whole: stored as it is, not decoded.

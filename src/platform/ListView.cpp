@@ -142,6 +142,16 @@ QString ListView::subItemText(int position, int column) const {
     return column == 1 ? model_->textAt(position - 1) : QString();
 }
 
+void ListView::appendTextTo(QString& out, int position) const {
+    requireInRange(position, count());
+    model_->appendTextTo(out, position - 1);
+}
+
+int ListView::textLength(int position) const {
+    requireInRange(position, count());
+    return model_->codePointLengthAt(position - 1);
+}
+
 bool ListView::checked(int position) const {
     requireInRange(position, count());
     return model_->checkedAt(position - 1);

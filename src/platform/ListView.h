@@ -22,6 +22,10 @@ class ListView : public QTreeView {
     // Items, 1-based; a position outside 1..count() throws AppError.
     int count() const;
     QString text(int position) const;
+    // Appends the text to out, for callers that gather many rows.
+    void appendTextTo(QString& out, int position) const;
+    // The text's length in code points, without making the text.
+    int textLength(int position) const;
     QString subItemText(int position, int column) const;
     bool checked(int position) const;
     void append(const QString& text);
