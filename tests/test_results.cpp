@@ -255,6 +255,9 @@ void TestResults::clipboard_data() {
     QTest::newRow("results") << QStringList{"Results"} << kHappy
                              << "HAPPY - glad\r\nHAPPY - cheerful\r\n"
                              << 1;
+    QTest::newRow("blank row") << QStringList{"Results"} << Rows{{{"a  "}, true}, {{"   "}, true}}
+                               << "a\r\n\r\n"
+                               << 1;
     QTest::newRow("none checked") << QStringList{"Results"} << Rows{{{"a"}, false}} << "" << 1;
     QTest::newRow("empty list") << QStringList{"Results"} << Rows{} << "before" << 0;
 }

@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "ListView.h"
+#include "ResultsExport.h"
 
 namespace {
 void requireInRange(int index, qsizetype count) {
@@ -33,6 +34,14 @@ QString ListViewColumns::subItemText(int row, int subItem) const {
 
 bool ListViewColumns::checked(int row) const {
     return list_.checked(row);
+}
+
+int ColumnList::cellLength(int row, int column) const {
+    return CodePointLength(cellText(row, column));
+}
+
+int ListViewColumns::cellLength(int row, int column) const {
+    return column == 1 ? list_.textLength(row) : ColumnList::cellLength(row, column);
 }
 
 QString TableList::columnHeader(int column) const {

@@ -28,6 +28,8 @@ class ColumnList {
     QString cellText(int row, int column) const {
         return column == 1 ? text(row) : subItemText(row, column - 1);
     }
+    // Its length in code points; a list may know it without making the text.
+    virtual int cellLength(int row, int column) const;
 };
 
 // A ListView as the exports read it.
@@ -41,6 +43,7 @@ class ListViewColumns : public ColumnList {
     QString text(int row) const override;
     QString subItemText(int row, int subItem) const override;
     bool checked(int row) const override;
+    int cellLength(int row, int column) const override;
 
   private:
     const ListView& list_;

@@ -81,11 +81,15 @@ void ResultsActions::PushButton9_Click() {
     for (int i = 1; i <= rows; ++i) {
         trap.line(134, [&] { desktop_.letEventsRun(); });
         // Rows cleared meanwhile are gone for good: one report, not one per row.
-        if (!trap.line(136, [&] { line += CommaDelimitedField(list_.text(i)); }) &&
+        if (!trap.line(136, [&] {
+                const qsizetype start = line.size();
+                list_.appendTextTo(line, i); // straight into the line: no copy per row
+                CloseCommaDelimitedField(line, start);
+            }) &&
             i > list_.count())
             break;
     }
-    trap.line(140, [&] { file.write(line + QStringLiteral("\r\n")); });
+    trap.line(140, [&] { file.write(line += QStringLiteral("\r\n")); });
     trap.line(142, [&] { file.commit(); });
     trap.line(144, [&] { pointer_.setPointerMode(PointerMode::Plain); });
 }

@@ -37,22 +37,34 @@ int CodePointLength(QStringView text) {
     return length;
 }
 
-QString PaddedCell(const QString& text, int width) {
+void AppendPaddedCell(QString& line, QStringView text, int width) {
     const int length = CodePointLength(text);
-    QString cell = text;
+    line += text;
     if (width >= length)
-        cell += QString(width - length, u' ');
-    return cell + u'\t';
+        line.resize(line.size() + (width - length), u' ');
+    line += u'\t';
 }
 
-QString CommaDelimitedField(const QString& text) {
-    const bool quoted = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+void CloseCommaDelimitedField(QString& line, qsizetype start) {
+    const QStringView field = QStringView(line).sliced(start);
+    // All four characters sort at or below the comma, unlike letters.
+    const bool quoted = std::any_of(field.cbegin(), field.cend(), [](QChar c) {
+        return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
     });
-    if (!quoted)
-        return text + u',';
-    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + QStringLiteral("\",");
+    if (quoted) {
+        const QString text = field.toString();
+        line.truncate(start);
+        line += u'"';
+        for (const QChar c : text) {
+            if (c == u'"')
+                line += u'"';
+            line += c;
+        }
+        line += u'"';
+    }
+    line += u',';
 }
+
 
 void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, ProgressDisplay* bar,
                                 Desktop& desktop) {
@@ -89,7 +101,8 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
                 fits = width >= CodePointLength(text);
             }))
             return;
-        trap.line(fits ? testLabel + 2 : testLabel + 4, [&] { buffer += PaddedCell(text, width); });
+        trap.line(fits ? testLabel + 2 : testLabel + 4,
+                  [&] { AppendPaddedCell(buffer, text, width); });
     };
 
     showStage(100, 1);
@@ -107,7 +120,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
         const int label = c == 1 ? 126 : 130;
         for (int r = 1; r <= rows; ++r) {
             trap.line(122, letEventsRun);
-            if (trap.test(label, [&] { return w < (length = CodePointLength(lv.cellText(r, c))); }))
+            if (trap.test(label, [&] { return w < (length = lv.cellLength(r, c)); }))
                 trap.line(label + 2, [&] { w = std::max(w, length); });
         }
         trap.line(136, [&] { widths[std::size_t(c - 1)] = w; });
@@ -130,7 +143,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
     }
     // A failed write has lost the new file already (the old one stays), and
     // so would every later write: one report, as for a file never created.
-    if (!trap.line(170, [&] { file.write(buffer + kLineEnd); })) {
+    if (!trap.line(170, [&] { file.write(buffer += kLineEnd); })) {
         resetBar();
         return;
     }
@@ -159,7 +172,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
                 });
             trap.line(220, letEventsRun);
         }
-        if (!trap.line(222, [&] { file.write(buffer + kLineEnd); })) {
+        if (!trap.line(222, [&] { file.write(buffer += kLineEnd); })) {
             resetBar();
             return;
         }
@@ -183,7 +196,7 @@ void CopyListviewToClipboard(const ColumnList& lv, Desktop& desktop) {
         int w = 0;
         for (int r = 1; r <= rows; ++r) {
             desktop.letEventsRun();
-            w = std::max(w, CodePointLength(lv.cellText(r, c)));
+            w = std::max(w, lv.cellLength(r, c));
         }
         widths.push_back(w);
     }
@@ -193,16 +206,28 @@ void CopyListviewToClipboard(const ColumnList& lv, Desktop& desktop) {
         desktop.letEventsRun();
         if (!lv.checked(r))
             continue;
-        for (int c = 1; c <= columns; ++c) {
+        for (int c = 1; c < columns; ++c) {
             desktop.letEventsRun();
-            text += PaddedCell(lv.cellText(r, c), widths[std::size_t(c - 1)]);
+            AppendPaddedCell(text, lv.cellText(r, c), widths[std::size_t(c - 1)]);
         }
-        // The closing tab of the last cell goes, then its padding (and any
-        // spaces its own text ended with); earlier lines end in CR LF, so
-        // only this row is cut.
-        text.chop(1);
-        while (text.endsWith(u' '))
+        // The last cell loses its closing tab, then its padding and any spaces
+        // its own text ended with; the cell or line before it ends in a tab or
+        // CR LF, so nothing earlier is cut. A list without columns has no last
+        // cell: the line end before goes in its place.
+        QString last;
+        if (columns > 0) {
+            desktop.letEventsRun();
+            last = lv.cellText(r, columns);
+        } else {
             text.chop(1);
+        }
+        QStringView kept = last;
+        while (kept.endsWith(u' '))
+            kept.chop(1);
+        if (kept.isEmpty())
+            while (text.endsWith(u' '))
+                text.chop(1);
+        text += kept;
         text += kLineEnd;
     }
 

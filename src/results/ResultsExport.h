@@ -14,14 +14,15 @@ class ProgressDisplay;
 // plane (two UTF-16 units) pads like any other.
 int CodePointLength(QStringView text);
 
-// One cell of an aligned line: the text, the spaces that bring it to the
+// Appends one cell of an aligned line: the text, the spaces that bring it to the
 // column's width, and the closing tab.
-QString PaddedCell(const QString& text, int width);
+void AppendPaddedCell(QString& line, QStringView text, int width);
 
-// One row of the comma-delimited line with the comma that follows it. A row
-// that holds a comma, a double quote or a line break is quoted, its quotes
-// doubled, so that the line can be split back into its rows.
-QString CommaDelimitedField(const QString& text);
+// Makes the row text that runs from start to the end of the comma-delimited
+// line into its field, and adds the comma that follows it. A row that holds a
+// comma, a double quote or a line break is quoted, its quotes doubled, so that
+// the line can be split back into its rows.
+void CloseCommaDelimitedField(QString& line, qsizetype start);
 
 // Writes the header line and the checked rows of the list to the file, each
 // column padded to its widest text and closed by a tab, lines ending in CR LF.
