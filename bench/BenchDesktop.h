@@ -1,15 +1,15 @@
 #pragma once
 
-#include "Desktop.h"
+#include "QtDesktop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 
-// The real event loop with the boxes answered at once, so a workload runs
-// as a user would see it without anyone pressing OK. It also measures the
-// yields: how many, and the longest gap between two of them.
-class BenchDesktop : public Desktop {
+// The program's own desktop with the boxes answered at once, so a workload
+// runs as a user would see it without anyone pressing OK. It also measures
+// the yields: how many, and the longest gap between two of them.
+class BenchDesktop : public QtDesktop {
   public:
     int messageBox(const QString& text, int, const QString&) override {
         boxes << text;
@@ -18,11 +18,6 @@ class BenchDesktop : public Desktop {
     QString inputBox(const QString&, const QString&) override { return QString(); }
     QStringList openFileDialog(const FileDialogRequest&) override { return openAnswer; }
     QString saveFileDialog(const FileDialogRequest&) override { return saveAnswer; }
-    bool clearClipboard() override { return true; }
-    bool setClipboardText(const QString& text) override {
-        clipboardBytes = text.size();
-        return true;
-    }
     QString clipboardText() override { return QString(); }
     long shellExecute(const QString&, const QString&, const QString&, const QString&,
                       int) override {
@@ -39,7 +34,6 @@ class BenchDesktop : public Desktop {
     int answer = Ok;
     QStringList openAnswer;
     QString saveAnswer;
-    qsizetype clipboardBytes = 0;
     long long yields = 0;
     double longestGapMs = 0;
 
@@ -50,7 +44,7 @@ class BenchDesktop : public Desktop {
             sinceYield.restart();
         }
         ++yields;
-        QCoreApplication::processEvents();
+        QtDesktop::processEvents();
     }
 
   private:

@@ -9,9 +9,11 @@
 #include "SynonymQuery.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -185,6 +187,71 @@ void memory() {
                 (peak - idle) * 1024.0 / utf8);
 }
 
+// awk programs that write, from one result row per line, the bytes each
+// export writes. Padding counts characters, and mawk counts bytes, so a
+// character is counted at each byte that does not continue one.
+const char* kAwkChars = "function chars(s) { return length(s) - gsub(/[\\200-\\277]/, \"&\", s) } ";
+const QString kAwkAligned = QString(kAwkChars) + R"(
+    { row[NR] = $0; n = chars($0); if (n > w) w = n }
+    END {
+        if (chars("Results") > w) w = chars("Results")
+        pad = sprintf("%*s", w, "")
+        printf "%s%s\t\r\n", "Results", substr(pad, 1, w - chars("Results"))
+        for (i = 1; i <= NR; i++) printf "%s%s\t\r\n", row[i], substr(pad, 1, w - chars(row[i]))
+    })";
+const QString kAwkComma = QStringLiteral(R"(
+    { s = $0; if (s ~ /[,"]/) { gsub(/"/, "\"\"", s); s = "\"" s "\"" } printf "%s,", s }
+    END { printf "\r\n" })");
+const QString kAwkClipboard = QStringLiteral(R"({ sub(/ +$/, ""); printf "%s\r\n", $0 })");
+
+bool sameFiles(const QString& a, const QString& b) {
+    return QProcess::execute("cmp", {"-s", a, b}) == 0;
+}
+
+void exports(int runs) {
+    Window window;
+    window.setWords(headwords(DbConnection::DatabasePath(binDir())));
+    window.click("PushButton17");
+    auto* results = window.child<ListView>("ListView2");
+    results->setAllChecked(true);
+    QTemporaryDir scratch;
+    const QString rows = scratch.filePath("rows.txt");
+    {
+        QFile file(rows);
+        file.open(QIODevice::WriteOnly);
+        for (int r = 1; r <= results->count(); ++r)
+            file.write(results->text(r).toUtf8() + '\n');
+    }
+    struct Export {
+        const char* name;
+        const char* button;
+        QString awk;
+    };
+    const QList<Export> list = {{"W2 aligned text file", "PushButton4", kAwkAligned},
+                                {"W2 comma-delimited file", "PushButton9", kAwkComma},
+                                {"W2 clipboard copy", "PushButton5", kAwkClipboard}};
+    for (const Export& e : list) {
+        const QString ours = scratch.filePath("ours.txt");
+        const QString theirs = scratch.filePath("awk.txt");
+        QList<double> oursTimes, awkTimes;
+        for (int run = 0; run < runs; ++run) {
+            QFile::remove(ours); // no overwrite question
+            window.desktop.saveAnswer = ours;
+            oursTimes << seconds([&] { window.click(e.button); });
+            awkTimes << shellSeconds(QStringLiteral("awk '%1' '%2' > '%3'").arg(e.awk, rows, theirs));
+        }
+        if (e.button == QLatin1String("PushButton5")) {
+            QFile file(ours);
+            file.open(QIODevice::WriteOnly);
+            file.write(QGuiApplication::clipboard()->text().toUtf8());
+        }
+        report({e.name, median(oursTimes), median(awkTimes), "<= 1.0 x awk", 1.0});
+        std::printf("   %s, %lld bytes\n", sameFiles(ours, theirs) ? "cmp: same bytes as awk" : "cmp: FILES DIFFER",
+                    (long long)QFileInfo(ours).size());
+        std::fflush(stdout);
+    }
+}
+
 void scaling(int runs) {
     const QStringList headwordList = headwords(DbConnection::DatabasePath(binDir()));
     QList<double> perWord;
@@ -270,6 +337,8 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
     if (wanted("W1"))
         lookupRun(runs);
+    if (wanted("W2"))
+        exports(runs);
     if (wanted("memory"))
         memory();
     if (wanted("W3"))
