@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Lexigrove
-# need, and only those that are missing. Root runs apt-get itself; anyone
-# else goes through sudo.
+# Installs the Debian packages that building, testing, packaging and running
+# Lexigrove need, and only those that are missing. Root runs apt-get itself;
+# anyone else goes through sudo.
 set -euo pipefail
 
 packages=(
@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   mythes-en-us
   xvfb xauth libx11-dev fonts-liberation
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs the whole test suite headless:
-# once as the program ships (build/), then built by clang with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), where every
-# fuzz target also runs for a short, fixed time first.
+# once as the program ships (build/), then as the Debian package built from
+# it and installed, then built by clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/), where every fuzz target also runs
+# for a short, fixed time first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -10,6 +11,8 @@ jobs=$(nproc)
 
 scripts/build.sh
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+# The Debian package of that tree, installed and started the way users get it.
+tests/e2e/package_test.sh build
 
 scripts/build.sh build-asan -DCMAKE_CXX_COMPILER=clang++-14 -DLEXIGROVE_SANITIZE=ON \
   -DLEXIGROVE_FUZZ=ON

@@ -1,0 +1,71 @@
+# Installs Lexigrove and describes its Debian package (`cpack -G DEB` in the
+# build folder).
+#
+# The program looks for words.mdb, the pointer, the help page and skins in
+# the folder of its own executable, so they all live together in
+# /usr/lib/lexigrove; /usr/bin/lexigrove is a symbolic link there, and since
+# Qt resolves the application folder through /proc/self/exe the link finds
+# the real folder. Tests, benchmarks, fuzzers and the importer have no install
+# rules and stay out of the package.
+
+set(LEXIGROVE_INSTALL_DIR lib/lexigrove)
+# A umask such as 077 must not leave folders that only root can enter.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+install(TARGETS lexigrove RUNTIME DESTINATION ${LEXIGROVE_INSTALL_DIR})
+install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
+              ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR
+              ${PROJECT_SOURCE_DIR}/resources/help.html
+        DESTINATION ${LEXIGROVE_INSTALL_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/skins DESTINATION ${LEXIGROVE_INSTALL_DIR})
+
+# Relative, so that it also points to the right place in a staging folder.
+set(lexigrove_command ${CMAKE_CURRENT_BINARY_DIR}/packaging/lexigrove)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+file(CREATE_LINK ../${LEXIGROVE_INSTALL_DIR}/lexigrove ${lexigrove_command} SYMBOLIC)
+install(FILES ${lexigrove_command} DESTINATION bin)
+
+install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.png
+        DESTINATION share/icons/hicolor/64x64/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright DESTINATION share/doc/lexigrove)
+
+# Manual pages are shipped compressed, without a time stamp, so that two
+# builds give the same package.
+find_program(LEXIGROVE_GZIP gzip REQUIRED)
+set(lexigrove_manual ${CMAKE_CURRENT_BINARY_DIR}/packaging/lexigrove.1.gz)
+add_custom_command(
+  OUTPUT ${lexigrove_manual}
+  COMMAND ${LEXIGROVE_GZIP} -9nc ${PROJECT_SOURCE_DIR}/resources/lexigrove.1 > ${lexigrove_manual}
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/lexigrove.1
+  VERBATIM)
+add_custom_target(lexigrove_manual ALL DEPENDS ${lexigrove_manual})
+install(FILES ${lexigrove_manual} DESTINATION share/man/man1)
+
+set(LEXIGROVE_PACKAGE_MAINTAINER "Lexigrove maintainers <maintainers@lexigrove.invalid>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lexigrove)
+set(CPACK_PACKAGE_VENDOR Lexigrove)
+set(CPACK_PACKAGE_CONTACT ${LEXIGROVE_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LEXIGROVE_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION text)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps derives the library packages (Qt, SQLite, the C++ runtime)
+# from the executable; the architecture comes from dpkg.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Arial is drawn with its metric twin, and the help page opens through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "synonym finder for whole lists of words")
+# CPack puts the summary first, as the description's first line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lexigrove takes a list of words, typed in or loaded from text files, and
+looks up every one of them in a local synonym database built from the
+LibreOffice English thesaurus. It lists one row per word and synonym; ticked
+rows can be saved as an aligned text file or copied to the clipboard, and
+all rows saved as a comma-delimited file.")
+include(CPack)

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder, installs it, and checks it as
+# a user gets it: exactly the expected files, a valid menu entry, and the
+# `lexigrove` command on the PATH finding its database through the link and
+# ending cleanly, for root and for an ordinary user. Removing the package must
+# leave none of its files behind.
+# Arguments: the build folder (default build).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=$(realpath "${1:-build}")
+start_test=$PWD/tests/e2e/start_test.sh
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+rm -f "$build"/lexigrove_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+debs=("$build"/lexigrove_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single lexigrove_*.deb"
+deb=${debs[0]}
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
+for field in Package Architecture Section Maintainer Depends; do
+  [ -n "$(dpkg-deb --field "$deb" "$field")" ] || fail "the package has no $field"
+done
+[ "$(dpkg-deb --field "$deb" Architecture)" = "$(dpkg --print-architecture)" ] ||
+  fail "the package is not for $(dpkg --print-architecture)"
+dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not among the dependencies"
+dpkg-deb --field "$deb" Package Version Architecture Depends
+
+# --reinstall: a second run with an unchanged version still puts the new files in place.
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >/dev/null
+installed=$(dpkg -L lexigrove | while read -r f; do
+  if [ -L "$f" ] || [ ! -d "$f" ]; then echo "$f"; fi
+done | sort)
+expected="/usr/bin/lexigrove
+/usr/lib/lexigrove/HAND-M.CUR
+/usr/lib/lexigrove/help.html
+/usr/lib/lexigrove/lexigrove
+/usr/lib/lexigrove/skins/classic/o.cjs
+/usr/lib/lexigrove/words.mdb
+/usr/share/applications/lexigrove.desktop
+/usr/share/doc/lexigrove/copyright
+/usr/share/icons/hicolor/64x64/apps/lexigrove.png
+/usr/share/man/man1/lexigrove.1.gz"
+[ "$installed" = "$expected" ] || fail "installed files differ:
+$(diff <(echo "$expected") <(echo "$installed"))"
+echo "dpkg -L: the $(echo "$installed" | wc -l) expected files"
+
+[ "$(command -v lexigrove)" = /usr/bin/lexigrove ] || fail "lexigrove is not the command on the PATH"
+[ -L /usr/bin/lexigrove ] && [ "$(readlink -f /usr/bin/lexigrove)" = /usr/lib/lexigrove/lexigrove ] ||
+  fail "/usr/bin/lexigrove is not a link to /usr/lib/lexigrove/lexigrove"
+cmp -s "$build/bin/words.mdb" /usr/lib/lexigrove/words.mdb || fail "the installed words.mdb is not the built one"
+desktop-file-validate /usr/share/applications/lexigrove.desktop || fail "invalid desktop entry"
+grep -qx 'Exec=lexigrove' /usr/share/applications/lexigrove.desktop || fail "the menu entry starts something else"
+# A PNG's header holds its width and height; the icon folder has to name them.
+size=$(od -An -tu1 -j16 -N8 /usr/share/icons/hicolor/64x64/apps/lexigrove.png |
+  awk '{ printf "%dx%d", $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }')
+[ "$size" = 64x64 ] || fail "the icon is $size, not 64x64"
+
+# The installed command, as the user who runs this. Root reads any file, so
+# an ordinary account also runs it: that is how the package is really used.
+"$start_test" /usr/bin/lexigrove "$build/bin/xwindow"
+if [ "$(id -u)" -eq 0 ]; then
+  tools=$(mktemp -d)
+  trap 'rm -rf "$tools"' EXIT
+  cp "$start_test" "$build/bin/xwindow" "$tools/"
+  mkdir -m 700 "$tools/home" "$tools/runtime"
+  chown nobody "$tools/home" "$tools/runtime"
+  chmod 755 "$tools"
+  (cd "$tools/home" && runuser -u nobody -- env HOME="$tools/home" XDG_RUNTIME_DIR="$tools/runtime" \
+     "$tools/start_test.sh" /usr/bin/lexigrove "$tools/xwindow") ||
+    fail "the installed program as user nobody"
+  echo "the same as user nobody"
+fi
+
+"${sudo[@]}" dpkg --purge lexigrove >/dev/null
+for f in $installed; do
+  if [ -e "$f" ] || [ -L "$f" ]; then fail "$f is left after removing the package"; fi
+done
+[ ! -e /usr/lib/lexigrove ] || fail "/usr/lib/lexigrove is left after removing the package"
+echo "package removed, nothing left"
