@@ -197,6 +197,17 @@ void TestResults::commaFile_data() {
                                  << QByteArray() << 0
                                  << QByteArray("\"A, b\",\"say \"\"hi\"\"\",\"two\nlines\","
                                                "\"cr\r\",\xC3\xA9,\r\n");
+    // Rows are scanned eight bytes at a time: specials first, last and past
+    // the last full eight, and a row UTF-8 cannot carry.
+    QTest::newRow("long rows") << QStringList{"synonym,commas", "abcdefgh\"ijklmnop", "abcdefg\nx",
+                                              "abc\rdefgh", "abcdefghijklmnopqr\r",
+                                              "no specials here at all",
+                                              QStringLiteral("a") + QChar(0xD800) + u'b'}
+                               << QByteArray() << 0
+                               << QByteArray("\"synonym,commas\",\"abcdefgh\"\"ijklmnop\",\"abcdefg\nx\","
+                                             "\"abc\rdefgh\",\"abcdefghijklmnopqr\r\","
+                                             "no specials here at all,"
+                                             "a\xEF\xBF\xBD" "b,\r\n");
     QTest::newRow("overwrite") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::Yes)
                                << QByteArray("a,\r\n");
     QTest::newRow("keep") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::No)

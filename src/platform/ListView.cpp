@@ -142,9 +142,9 @@ QString ListView::subItemText(int position, int column) const {
     return column == 1 ? model_->textAt(position - 1) : QString();
 }
 
-void ListView::appendTextTo(QString& out, int position) const {
+void ListView::appendUtf8To(QByteArray& out, int position) const {
     requireInRange(position, count());
-    model_->appendTextTo(out, position - 1);
+    model_->appendUtf8To(out, position - 1);
 }
 
 int ListView::textLength(int position) const {

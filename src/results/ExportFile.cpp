@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <utility>
 
 namespace {
@@ -41,9 +42,24 @@ void ExportFile::open() {
 }
 
 void ExportFile::write(const QString& text) {
+    append(encoder_.encode(text));
+}
+
+void ExportFile::writeUtf8(const QByteArray& text) {
+    static const bool systemIsUtf8 =
+        QByteArray(QStringEncoder(QStringEncoder::System).encode(u"\u00E9")) == "\xC3\xA9";
+    if (systemIsUtf8) {
+        append(text);
+        return;
+    }
+    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    write(fromUtf8(text));
+}
+
+void ExportFile::append(const QByteArray& encoded) {
     if (!file_)
         throw AppError(failure(QStringLiteral("Cannot write %1: %2")));
-    pending_ += encoder_.encode(text);
+    pending_ += encoded;
     if (pending_.size() >= kChunkBytes)
         writePending();
 }

@@ -32,6 +32,9 @@ class ExportFile {
     // written in large pieces, so a failure may show at a later write or at
     // commit().
     void write(const QString& text);
+    // The same for text already in UTF-8, which on a UTF-8 system goes out
+    // as it is.
+    void writeUtf8(const QByteArray& text);
 
     // Puts the complete file in place. Throws AppError when that fails. Once
     // a write has failed, that failure has been told and the new content is
@@ -40,6 +43,7 @@ class ExportFile {
     void commit();
 
   private:
+    void append(const QByteArray& encoded);
     void writePending();
     void discard();
     QString failure(const QString& what) const;

@@ -75,7 +75,9 @@ void ResultsActions::PushButton9_Click() {
     trap.line(128, [&] { pointer_.setPointerMode(PointerMode::Busy); });
     ExportFile file(name);
     trap.line(130, [&] { file.open(); });
-    QString line;
+    // Gathered in UTF-8, as the rows are kept: a long list is copied, not
+    // decoded and encoded again.
+    QByteArray line;
     int rows = 0;
     trap.line(132, [&] { rows = list_.count(); });
     for (int i = 1; i <= rows; ++i) {
@@ -83,13 +85,13 @@ void ResultsActions::PushButton9_Click() {
         // Rows cleared meanwhile are gone for good: one report, not one per row.
         if (!trap.line(136, [&] {
                 const qsizetype start = line.size();
-                list_.appendTextTo(line, i); // straight into the line: no copy per row
+                list_.appendUtf8To(line, i);
                 CloseCommaDelimitedField(line, start);
             }) &&
             i > list_.count())
             break;
     }
-    trap.line(140, [&] { file.write(line += QStringLiteral("\r\n")); });
+    trap.line(140, [&] { file.writeUtf8(line += "\r\n"); });
     trap.line(142, [&] { file.commit(); });
     trap.line(144, [&] { pointer_.setPointerMode(PointerMode::Plain); });
 }

@@ -8,6 +8,8 @@
 #include "WindowState.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -45,24 +47,44 @@ void AppendPaddedCell(QString& line, QStringView text, int width) {
     line += u'\t';
 }
 
-void CloseCommaDelimitedField(QString& line, qsizetype start) {
-    const QStringView field = QStringView(line).sliced(start);
-    // All four characters sort at or below the comma, unlike letters.
-    const bool quoted = std::any_of(field.cbegin(), field.cend(), [](QChar c) {
-        return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
-    });
-    if (quoted) {
-        const QString text = field.toString();
+namespace {
+// Whether the field holds a comma, a double quote, CR or LF. These are ASCII
+// and never part of a longer UTF-8 sequence, so bytes can be compared; eight
+// at a time, as a comma-delimited export reads every byte of every row.
+bool needsQuotes(QByteArrayView field) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    const auto holds = [](std::uint64_t eight, char c) {
+        const std::uint64_t zeroWhereEqual = eight ^ (kOnes * static_cast<unsigned char>(c));
+        return ((zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighs) != 0;
+    };
+    const char* bytes = field.data();
+    qsizetype i = 0;
+    for (; i + 8 <= field.size(); i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, bytes + i, 8);
+        if (holds(eight, ',') || holds(eight, '"') || holds(eight, '\r') || holds(eight, '\n'))
+            return true;
+    }
+    return std::any_of(bytes + i, bytes + field.size(),
+                       [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+}
+} // namespace
+
+void CloseCommaDelimitedField(QByteArray& line, qsizetype start) {
+    const QByteArrayView field = QByteArrayView(line).sliced(start);
+    if (needsQuotes(field)) {
+        const QByteArray text = field.toByteArray();
         line.truncate(start);
-        line += u'"';
-        for (const QChar c : text) {
-            if (c == u'"')
-                line += u'"';
+        line += '"';
+        for (const char c : text) {
+            if (c == '"')
+                line += '"';
             line += c;
         }
-        line += u'"';
+        line += '"';
     }
-    line += u',';
+    line += ',';
 }
 
 

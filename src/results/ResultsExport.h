@@ -19,10 +19,10 @@ int CodePointLength(QStringView text);
 void AppendPaddedCell(QString& line, QStringView text, int width);
 
 // Makes the row text that runs from start to the end of the comma-delimited
-// line into its field, and adds the comma that follows it. A row that holds a
+// line, in UTF-8, into its field, and adds the comma that follows it. A row that holds a
 // comma, a double quote or a line break is quoted, its quotes doubled, so that
 // the line can be split back into its rows.
-void CloseCommaDelimitedField(QString& line, qsizetype start);
+void CloseCommaDelimitedField(QByteArray& line, qsizetype start);
 
 // Writes the header line and the checked rows of the list to the file, each
 // column padded to its widest text and closed by a tab, lines ending in CR LF.
