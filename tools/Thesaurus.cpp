@@ -269,13 +269,17 @@ std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString
     return Parser(data, sourceName).run();
 }
 
-void ImportThesaurus(const QString& datPath, const QString& outPath) {
-    QFile file(datPath);
+QByteArray ReadInputFile(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ThesaurusError(datPath, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    const QByteArray data = file.readAll();
+        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+    QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw ThesaurusError(datPath, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    file.close();
-    WriteSynonymDatabase(ParseThesaurus(data, datPath), outPath);
+        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+    return data;
+}
+
+void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms) {
+    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath);
+    WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
 }
