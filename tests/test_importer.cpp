@@ -257,6 +257,12 @@ void TestImporter::parseRules_data() {
     QTest::newRow("encoding name padded and in another case")
         << QByteArray(" utf-8 \r\nw|1\r\n(adj)|a\r\n") << QStringList{"w"}
         << QStringList{"a / adj / synonym"};
+    QTest::newRow("empty headword: entry left out")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\n|1\n(adj)|b\nv|1\n(adj)|c\n") << QStringList{"w", "v"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("blank headword first: entry left out")
+        << QByteArray("UTF-8\n  |2\n-|b\n-|c\nw|1\n(adj)|a\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym"};
     QTest::newRow("only the encoding line")
         << QByteArray("UTF-8\n") << QStringList{} << QStringList{};
 }
@@ -352,8 +358,8 @@ void TestImporter::malformed_data() {
     QTest::newRow("negative count") << QByteArray("UTF-8\nw|-1\n(adj)|a\n") << 2 << "";
     QTest::newRow("count with letters") << QByteArray("UTF-8\nw|2x\n(adj)|a\n(adj)|b\n") << 2 << "";
     QTest::newRow("missing count") << QByteArray("UTF-8\nw|\n(adj)|a\n") << 2 << "";
-    QTest::newRow("empty headword") << QByteArray("UTF-8\nw|1\n(adj)|a\n|1\n(adj)|b\n") << 4 << "";
-    QTest::newRow("blank headword") << QByteArray("UTF-8\n  |1\n(adj)|b\n") << 2 << "";
+    QTest::newRow("entry without headword, bad meaning line")
+        << QByteArray("UTF-8\n|1\nno bar\nw|1\n(adj)|a\n") << 3 << "";
     // Blamed on the headword line, not on the trailing blank line the count runs into.
     QTest::newRow("more meanings claimed than lines left")
         << QByteArray("UTF-8\nw|1\n(adj)|a\nv|4\n(adj)|b\n(adj)|c\n\n") << 4 << "";

@@ -155,8 +155,6 @@ class Parser {
         if (bar < 0)
             fail(headLineNumber, QStringLiteral("expected a headword line \"word|count\""));
         const QString headword = headLine.left(bar).trimmed();
-        if (headword.isEmpty())
-            fail(headLineNumber, QStringLiteral("empty headword"));
         const QStringView countText = QStringView(headLine).sliced(bar + 1).trimmed();
         qint64 count = 0;
         if (!parseCount(countText, count)) {
@@ -173,7 +171,10 @@ class Parser {
                      .arg(m_lines.linesLeft()));
         }
 
-        ThesaurusEntry& entry = entryFor(headword);
+        // No word is looked up as the empty text, so an entry without a headword (the German
+        // thesaurus opens with one) is read and checked like any other, then left out.
+        ThesaurusEntry withoutHeadword;
+        ThesaurusEntry& entry = headword.isEmpty() ? withoutHeadword : entryFor(headword);
         // Rebuilt per headword rather than kept for every entry: repeated headwords are rare,
         // and a set per entry for 145k entries costs far more memory than rebuilding one.
         m_seen.clear();
