@@ -1,7 +1,5 @@
 #pragma once
 
-#include "AsciiCase.h"
-
 #include <QString>
 #include <cstddef>
 #include <cstdint>

@@ -92,6 +92,8 @@ void checkWritten(const std::vector<ThesaurusEntry>& entries) {
                "the written database does not open");
     FUZZ_CHECK(countRows(db, "select count(*) from headword") == qint64(entries.size()),
                "the database lost headwords");
+    FUZZ_CHECK(countRows(db, "select count(*) from form") == qint64(entries.size()),
+               "a headword is not filed under its key exactly once");
     FUZZ_CHECK(countRows(db, "select count(*) from qrySynonyms") == synonyms,
                "the database lost synonyms");
     sqlite3_close(db);

@@ -9,7 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
-  mythes-en-us
+  mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
   xvfb xauth libx11-dev fonts-liberation
   dpkg-dev desktop-file-utils
 )

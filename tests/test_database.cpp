@@ -1,9 +1,10 @@
 #include "AppError.h"
-#include "AsciiCase.h"
+#include "CaseFold.h"
 #include "DbConnection.h"
 #include "FixtureDatabase.h"
 #include "RecordSet.h"
 #include "SynonymQuery.h"
+#include "Thesaurus.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,30 @@ QList<QPair<QString, QString>> rowsFor(DbConnection& db, const QString& word) {
         rows.append({rs.Field("word"), rs.Field("synonym")});
     rs.Close();
     return rows;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The synonyms the program's own query gives for word, from a database the importer builds
+// in folder out of the thesaurus bytes (and the form sources, when given). A row filed under
+// anything but the word's key says so, which fails the comparison.
+QStringList synonymsFrom(const QTemporaryDir& folder, const QByteArray& thesaurus,
+                         const QString& word, const FormSources& forms = {}) {
+    const QString dat = folder.filePath("thesaurus.dat");
+    const QString mdb = folder.filePath("words.mdb");
+    writeFile(dat, thesaurus);
+    ImportThesaurus(dat, mdb, forms);
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(mdb));
+    QStringList synonyms;
+    for (const auto& row : rowsFor(db, word))
+        synonyms << (row.first == word.toCaseFolded() ? row.second
+                                                      : row.second + " filed under " + row.first);
+    return synonyms;
 }
 
 QString failureOf(const std::function<void()>& action) {
@@ -50,6 +75,10 @@ class TestDatabase : public QObject {
     void hostileWords();
     void unstorableWords();
     void queryWithoutView();
+    void caseIgnoredBeyondAscii_data();
+    void caseIgnoredBeyondAscii();
+    void inflectedForms_data();
+    void inflectedForms();
 
   private:
     QTemporaryDir dir_;
@@ -235,7 +264,7 @@ void TestDatabase::hostileWords() {
     const auto found = rowsFor(db_, word);
     QCOMPARE(found.size(), rows);
     for (const auto& row : found)
-        QVERIFY2(EqualIgnoringAsciiCase(row.first, word), qPrintable(row.first));
+        QVERIFY2(EqualIgnoringCase(row.first, word), qPrintable(row.first));
 }
 
 void TestDatabase::unstorableWords() {
@@ -265,6 +294,88 @@ void TestDatabase::queryWithoutView() {
     const QString why = failureOf([&] { rs.Open(BuildSynonymQuery("look"), db, 3, 1); });
     QVERIFY2(why.contains("no such table: qrySynonyms"), qPrintable(why));
     QCOMPARE(rs.State(), 0);
+}
+
+void TestDatabase::caseIgnoredBeyondAscii_data() {
+    QTest::addColumn<QByteArray>("thesaurus");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QStringList>("synonyms");
+
+    // Source text is UTF-8, so these literals are the file's bytes.
+    const QByteArray utf8 = "UTF-8\nété|1\n(nom)|saison\n"
+                            "ÉCOLE|1\n(nom)|lycée\n"
+                            "\u212Aelvin|1\n(noun)|unit\n" // Kelvin sign
+                            "straße|1\n(Nomen)|Gasse\n"
+                            "\U00010428|1\n(noun)|deseret\n"
+                            "\uFF41|1\n(noun)|fullwidth\n"
+                            "λόγος|1\n(noun)|word\n";
+    QTest::newRow("UTF-8, typed in upper case") << utf8 << "ÉTÉ" << QStringList{"saison"};
+    QTest::newRow("UTF-8, capital only") << utf8 << "Été" << QStringList{"saison"};
+    QTest::newRow("UTF-8, headword in upper case") << utf8 << "école" << QStringList{"lycée"};
+    QTest::newRow("accents still count") << utf8 << "ete" << QStringList{};
+    QTest::newRow("Kelvin sign folds to k") << utf8 << "KELVIN" << QStringList{"unit"};
+    QTest::newRow("capital sharp s") << utf8 << "STRAẞE" << QStringList{"Gasse"};
+    QTest::newRow("sharp s is not ss") << utf8 << "STRASSE" << QStringList{};
+    QTest::newRow("beyond 16 bits") << utf8 << "𐐀" << QStringList{"deseret"};
+    QTest::newRow("fullwidth") << utf8 << "Ａ" << QStringList{"fullwidth"};
+    QTest::newRow("final sigma") << utf8 << "ΛΌΓΟΣ" << QStringList{"word"};
+    QTest::newRow("ISO8859-1") << QByteArray("ISO8859-1\n\xE9t\xE9|1\n(nom)|saison\n") << "ÉTÉ"
+                               << QStringList{"saison"};
+    const QByteArray cp1251("microsoft-cp1251\n\xCA\xEE\xF2|1\n(noun)|\xEA\xEE\xF8\xEA\xE0\n");
+    QTest::newRow("microsoft-cp1251, upper case") << cp1251 << "КОТ" << QStringList{"кошка"};
+    QTest::newRow("microsoft-cp1251, lower case") << cp1251 << "кот" << QStringList{"кошка"};
+}
+
+void TestDatabase::caseIgnoredBeyondAscii() {
+    QFETCH(QByteArray, thesaurus);
+    QFETCH(QString, word);
+    QFETCH(QStringList, synonyms);
+    QTemporaryDir folder;
+    QCOMPARE(synonymsFrom(folder, thesaurus, word), synonyms);
+
+    // Still one index search, and the index is in order under the program's comparison: the
+    // keys above mix ASCII, two-byte, three-byte and four-byte UTF-8.
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(folder.filePath("words.mdb")));
+    RecordSet rs;
+    rs.Open("explain query plan " + BuildSynonymQuery(word), db, 3, 1);
+    QVERIFY(rs.Field("detail").startsWith("SEARCH f USING PRIMARY KEY (key=?)"));
+    rs.Close();
+    rs.Open("pragma integrity_check", db, 3, 1);
+    QCOMPARE(rs.Field("integrity_check"), "ok");
+}
+
+void TestDatabase::inflectedForms_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QStringList>("synonyms");
+    QTest::newRow("past tense") << "LOOKED" << QStringList{"appear", "seem"};
+    QTest::newRow("headword itself") << "look" << QStringList{"appear", "seem"};
+    QTest::newRow("a form that is a headword keeps its own")
+        << "Looks" << QStringList{"appearance"};
+    QTest::newRow("comparative") << "happier" << QStringList{"glad"};
+    QTest::newRow("prefix changes the meaning") << "unhappier" << QStringList{};
+    QTest::newRow("base is not a headword") << "advantages" << QStringList{};
+    QTest::newRow("not in the word list") << "looker" << QStringList{};
+    QTest::newRow("Latin-1 dictionary, non-ASCII form") << "CAFÉS" << QStringList{"bistro"};
+}
+
+void TestDatabase::inflectedForms() {
+    QFETCH(QString, word);
+    QFETCH(QStringList, synonyms);
+    QTemporaryDir folder;
+    // A dictionary in Latin-1, as many Hunspell dictionaries are; the word list is UTF-8.
+    writeFile(folder.filePath("tiny.aff"), "SET ISO8859-1\n"
+                                           "PFX U Y 1\nPFX U 0 un .\n"
+                                           "SFX D Y 2\nSFX D 0 d e\nSFX D 0 ed [^e]\n"
+                                           "SFX R Y 2\nSFX R y ier y\nSFX R 0 er [^y]\n"
+                                           "SFX S Y 1\nSFX S 0 s .\n");
+    writeFile(folder.filePath("tiny.dic"), "4\nlook/DSR\nhappy/UR\nadvantage/S\ncaf\xE9/S\n");
+    writeFile(folder.filePath("words.txt"),
+              "looked\nlooks\r\nhappier\nunhappier\nadvantages\ncaf\xC3\xA9s\n\n");
+    const QByteArray thesaurus("UTF-8\nlook|1\n(verb)|appear|seem\nlooks|1\n(noun)|appearance\n"
+                               "happy|1\n(adj)|glad\ncaf\xC3\xA9|1\n(noun)|bistro\n");
+    const FormSources forms{folder.filePath("tiny.dic"), folder.filePath("words.txt")};
+    QCOMPARE(synonymsFrom(folder, thesaurus, word, forms), synonyms);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

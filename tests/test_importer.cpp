@@ -257,6 +257,12 @@ void TestImporter::parseRules_data() {
     QTest::newRow("encoding name padded and in another case")
         << QByteArray(" utf-8 \r\nw|1\r\n(adj)|a\r\n") << QStringList{"w"}
         << QStringList{"a / adj / synonym"};
+    QTest::newRow("empty headword: entry left out")
+        << QByteArray("UTF-8\nw|1\n(adj)|a\n|1\n(adj)|b\nv|1\n(adj)|c\n") << QStringList{"w", "v"}
+        << QStringList{"a / adj / synonym"};
+    QTest::newRow("blank headword first: entry left out")
+        << QByteArray("UTF-8\n  |2\n-|b\n-|c\nw|1\n(adj)|a\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym"};
     QTest::newRow("only the encoding line")
         << QByteArray("UTF-8\n") << QStringList{} << QStringList{};
 }
@@ -352,8 +358,8 @@ void TestImporter::malformed_data() {
     QTest::newRow("negative count") << QByteArray("UTF-8\nw|-1\n(adj)|a\n") << 2 << "";
     QTest::newRow("count with letters") << QByteArray("UTF-8\nw|2x\n(adj)|a\n(adj)|b\n") << 2 << "";
     QTest::newRow("missing count") << QByteArray("UTF-8\nw|\n(adj)|a\n") << 2 << "";
-    QTest::newRow("empty headword") << QByteArray("UTF-8\nw|1\n(adj)|a\n|1\n(adj)|b\n") << 4 << "";
-    QTest::newRow("blank headword") << QByteArray("UTF-8\n  |1\n(adj)|b\n") << 2 << "";
+    QTest::newRow("entry without headword, bad meaning line")
+        << QByteArray("UTF-8\n|1\nno bar\nw|1\n(adj)|a\n") << 3 << "";
     // Blamed on the headword line, not on the trailing blank line the count runs into.
     QTest::newRow("more meanings claimed than lines left")
         << QByteArray("UTF-8\nw|1\n(adj)|a\nv|4\n(adj)|b\n(adj)|c\n\n") << 4 << "";
@@ -421,8 +427,13 @@ void TestImporter::databaseHoldsParsedEntries() {
 
     Database db(path);
     QCOMPARE(db.number("PRAGMA application_id"), qint64(0x4C584756));
-    QCOMPARE(db.number("PRAGMA user_version"), qint64(1));
+    QCOMPARE(db.number("PRAGMA user_version"), qint64(2));
     QCOMPARE(db.rows("SELECT id, word FROM headword ORDER BY id"), expectedHeadwords);
+    // Without inflected forms, each headword is filed under its own folded key alone.
+    QStringList expectedKeys;
+    for (const QString& row : expectedHeadwords)
+        expectedKeys << row.toCaseFolded();
+    QCOMPARE(db.rows("SELECT headword_id, key FROM form ORDER BY headword_id"), expectedKeys);
     QCOMPARE(db.rows("SELECT headword_id, seq, synonym, pos, relation FROM synonym "
                      "ORDER BY headword_id, seq"),
              expectedSynonyms);
@@ -466,7 +477,8 @@ void TestImporter::lookupUsesIndex() {
     const QStringList plan =
         db.rows("EXPLAIN QUERY PLAN SELECT * FROM qrySynonyms WHERE word='happy'");
     // Columns are id / parent / notused / detail; only the detail matters.
-    QVERIFY2(plan.join('\n').contains("headword_word"), qPrintable(plan.join('\n')));
+    QVERIFY2(plan.join('\n').contains("SEARCH f USING PRIMARY KEY (key=?)"),
+             qPrintable(plan.join('\n')));
     for (const QString& step : plan)
         QVERIFY2(!step.section(" / ", 3).startsWith("SCAN"), qPrintable(step));
 }
@@ -530,15 +542,31 @@ void TestImporter::successfulWriteReplacesTarget() {
 
 void TestImporter::importerFails_data() {
     QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("blamed");
     QTest::addColumn<QString>("location");
 
+    const QByteArray valid("UTF-8\nw|1\n(adj)|a\n");
     QTest::newRow("malformed thesaurus")
-        << QByteArray("UTF-8\nw|1\n(adj)|a\nv|two\n(adj)|b\n") << ":4: ";
-    QTest::newRow("missing thesaurus") << QByteArray() << ": ";
+        << QByteArray("UTF-8\nw|1\n(adj)|a\nv|two\n(adj)|b\n") << QStringList() << "thesaurus.dat"
+        << ":4: ";
+    QTest::newRow("missing thesaurus") << QByteArray() << QStringList() << "thesaurus.dat"
+                                       << ": ";
+    QTest::newRow("missing dictionary")
+        << valid << QStringList{"--hunspell", "xx.dic", "--word-list", "thesaurus.dat"} << "xx.aff"
+        << ": cannot read";
+    QTest::newRow("dictionary without word list")
+        << valid << QStringList{"--hunspell", "xx.dic"} << "xx.dic"
+        << ": inflected forms need both";
+    QTest::newRow("word list not UTF-8")
+        << valid << QStringList{"--hunspell", "en.dic", "--word-list", "bad.txt"} << "bad.txt"
+        << ":2: ";
 }
 
 void TestImporter::importerFails() {
     QFETCH(QByteArray, input);
+    QFETCH(QStringList, options);
+    QFETCH(QString, blamed);
     QFETCH(QString, location);
     QVERIFY2(QFileInfo::exists(kImporter), "build the lexigrove-import target first");
     QTemporaryDir dir;
@@ -546,12 +574,19 @@ void TestImporter::importerFails() {
     const QString datPath = dir.filePath(QStringLiteral("thesaurus.dat"));
     if (!input.isNull())
         writeFile(datPath, input);
+    writeFile(dir.filePath("en.aff"), "SET UTF-8\n");
+    writeFile(dir.filePath("en.dic"), "1\nword\n");
+    writeFile(dir.filePath("bad.txt"), "word\ncaf\xE9\n");
     const QStringList before = folderListing(dir.path());
 
-    const ImporterRun run = runImporter({datPath, dir.filePath(QStringLiteral("words.mdb"))});
+    QStringList arguments;
+    for (const QString& option : options)
+        arguments << (option.startsWith("--") ? option : dir.filePath(option));
+    const ImporterRun run =
+        runImporter(arguments << datPath << dir.filePath(QStringLiteral("words.mdb")));
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.standardError.startsWith("lexigrove-import: " + datPath + location),
+    QVERIFY2(run.standardError.startsWith("lexigrove-import: " + dir.filePath(blamed) + location),
              qPrintable(run.standardError));
     QVERIFY2(run.standardError.endsWith('\n') && run.standardError.count('\n') == 1,
              qPrintable(run.standardError));

@@ -1,7 +1,11 @@
 #include "DbConnection.h"
 #include "LookupRun.h"
+#include "RecordSet.h"
 #include "ScriptedDesktop.h"
+#include "Thesaurus.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -33,9 +37,15 @@ class TestRealDatabase : public QObject {
     void happy();
     void sampleWordsAllHaveRows();
     void wordsThatAreNotHeadwords();
+    void inflectedForms_data();
+    void inflectedForms();
+    void keysInOrderForTheProgram();
+    void frenchThesaurus();
 
   private:
-    QStringList lookUp(const QStringList& words);
+    QStringList lookUp(const QStringList& words, DbConnection& db);
+    QStringList lookUp(const QStringList& words) { return lookUp(words, db_); }
+    static QString integrity(DbConnection& db);
     DbConnection db_;
 };
 
@@ -45,11 +55,11 @@ void TestRealDatabase::initTestCase() {
     db_.Open(DbConnection::ConnectionString(path));
 }
 
-QStringList TestRealDatabase::lookUp(const QStringList& words) {
+QStringList TestRealDatabase::lookUp(const QStringList& words, DbConnection& db) {
     RowsHost host;
     ScriptedDesktop desktop;
     host.words = words;
-    LookupRun(host, desktop, db_).PushButton17_Click();
+    LookupRun(host, desktop, db).PushButton17_Click();
     [&] { QCOMPARE(desktop.boxTexts(), QStringList({"Done."})); }();
     return host.rows;
 }
@@ -85,6 +95,57 @@ void TestRealDatabase::wordsThatAreNotHeadwords() {
     QCOMPARE(lookUp({"qwzxv", "don't'"}),
              QStringList({"QWZXV - this word not found in the database.",
                           "DON'T' - this word not found in the database."}));
+}
+
+// The program compares words with its own case folding; the keys must be in order under it
+// too, or index searches would miss words.
+QString TestRealDatabase::integrity(DbConnection& db) {
+    RecordSet rs;
+    rs.Open("pragma integrity_check", db, 3, 1);
+    return rs.Field("integrity_check");
+}
+
+void TestRealDatabase::inflectedForms_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("base");
+    QTest::newRow("past tense") << "looked"
+                                << "look";
+    QTest::newRow("comparative") << "Happier"
+                                 << "happy";
+    QTest::newRow("plural") << "ADVANTAGES"
+                            << "advantage";
+    QTest::newRow("possessive") << "advantage's"
+                                << "advantage";
+}
+
+void TestRealDatabase::inflectedForms() {
+    QFETCH(QString, form);
+    QFETCH(QString, base);
+    const QString basePrefix = base.toUpper() + " - ";
+    QStringList expected;
+    for (const QString& row : lookUp({base}))
+        expected << form.toUpper() + " - " + row.mid(basePrefix.size());
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(lookUp({form}), expected);
+}
+
+void TestRealDatabase::keysInOrderForTheProgram() {
+    QCOMPARE(integrity(db_), "ok");
+}
+
+void TestRealDatabase::frenchThesaurus() {
+    const QString french = QStringLiteral("/usr/share/mythes/th_fr_FR_v2.dat");
+    if (!QFileInfo::exists(french))
+        QSKIP("the French thesaurus (mythes-fr) is not installed");
+    QTemporaryDir folder;
+    const QString path = DbConnection::DatabasePath(folder.path());
+    ImportThesaurus(french, path);
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(path));
+    const QStringList rows = lookUp({"ÉCOLE", "Été"}, db);
+    for (const char* row : {"ÉCOLE - lycée", "ÉCOLE - université", "ÉTÉ - canicule"})
+        QVERIFY2(rows.contains(QString::fromUtf8(row)), row);
+    QCOMPARE(integrity(db), "ok");
 }
 
 QTEST_GUILESS_MAIN(TestRealDatabase)

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
+#include <algorithm>
 #include <filesystem>
 #include <sqlite3.h>
 #include <system_error>
@@ -10,19 +12,58 @@ namespace {
 
 // 'LXGV': lets the application tell its own database from any other SQLite file.
 constexpr int kApplicationId = 0x4C584756;
-constexpr int kSchemaVersion = 1;
+// Version 2 files every word under its folded key (WordKey) in the form table; the program
+// compares words ignoring all letter case only on files of that version or later.
+constexpr int kSchemaVersion = 2;
 
+// form holds every word the database answers, under its key: each headword's own, and the
+// inflected forms of headwords. Its keys are folded already, so their order under SQLite's
+// ASCII-only NOCASE is their order under the program's Unicode one too, and one index serves
+// both the sqlite3 shell and the program. The view keeps the one query on `word` a single
+// search of that index.
 const char* const kSchema = R"sql(
-CREATE TABLE headword (id INTEGER PRIMARY KEY, word TEXT NOT NULL COLLATE NOCASE);
+CREATE TABLE headword (id INTEGER PRIMARY KEY, word TEXT NOT NULL);
 CREATE TABLE synonym (headword_id INTEGER NOT NULL REFERENCES headword(id), seq INTEGER NOT NULL,
   synonym TEXT NOT NULL, pos TEXT NOT NULL, relation TEXT NOT NULL,
   PRIMARY KEY (headword_id, seq)) WITHOUT ROWID;
-CREATE VIEW qrySynonyms AS SELECT h.word AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
-  FROM headword h JOIN synonym s ON s.headword_id = h.id;
+CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
+  headword_id INTEGER NOT NULL REFERENCES headword(id),
+  PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
+CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
+  FROM form f JOIN synonym s ON s.headword_id = f.headword_id;
 )sql";
 
-// Built after the rows are in: one sorted pass instead of 145k scattered index inserts.
-const char* const kIndex = "CREATE INDEX headword_word ON headword(word);";
+// One form row: the key as UTF-8, whose byte order is the index order.
+struct FormRow {
+    QByteArray key;
+    sqlite3_int64 headwordId;
+    bool operator<(const FormRow& other) const {
+        return key != other.key ? key < other.key : headwordId < other.headwordId;
+    }
+    bool operator==(const FormRow& other) const = default;
+};
+
+// Each headword under its own key, then each inflected form under the ids of its base's
+// headwords, in index order: sorted inserts fill B-tree pages instead of splitting them.
+std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
+                              const std::vector<InflectedForm>& forms) {
+    std::vector<FormRow> rows;
+    QHash<QString, QList<sqlite3_int64>> idsByKey;
+    sqlite3_int64 id = 0;
+    for (const ThesaurusEntry& entry : entries) {
+        const QString key = WordKey(entry.headword);
+        idsByKey[key] << ++id;
+        rows.push_back(FormRow{key.toUtf8(), id});
+    }
+    for (const InflectedForm& form : forms) {
+        const QByteArray key = form.key.toUtf8();
+        for (sqlite3_int64 baseId : idsByKey.value(form.baseKey))
+            rows.push_back(FormRow{key, baseId});
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
 
 // SQLite takes file names as UTF-8 on Windows but hands them to open() untouched elsewhere.
 QByteArray sqliteFileName(const QString& path) {
@@ -70,7 +111,8 @@ class Writer {
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    void write(const std::vector<ThesaurusEntry>& entries) {
+    void write(const std::vector<ThesaurusEntry>& entries,
+               const std::vector<InflectedForm>& forms) {
         // Nothing reads the file until it is renamed into place, and a failure throws the
         // whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -105,9 +147,15 @@ class Writer {
                 step(m_synonymInsert);
             }
         }
+        m_formInsert = prepare("INSERT INTO form (key, headword_id) VALUES (?1, ?2)");
+        for (const FormRow& row : formRows(entries, forms)) {
+            if (sqlite3_bind_text(m_formInsert, 1, row.key.constData(), int(row.key.size()),
+                                  SQLITE_STATIC) != SQLITE_OK)
+                fail(errorMessage());
+            bindId(m_formInsert, 2, row.headwordId);
+            step(m_formInsert);
+        }
         finalize();
-
-        exec(kIndex);
         exec("COMMIT");
         // In-order inserts leave B-tree pages partly empty; repacking them trims about a tenth
         // off the file for a fraction of a second.
@@ -169,19 +217,23 @@ class Writer {
     void finalize() {
         sqlite3_finalize(m_headwordInsert);
         sqlite3_finalize(m_synonymInsert);
+        sqlite3_finalize(m_formInsert);
         m_headwordInsert = nullptr;
         m_synonymInsert = nullptr;
+        m_formInsert = nullptr;
     }
 
     QString m_outPath;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_headwordInsert = nullptr;
     sqlite3_stmt* m_synonymInsert = nullptr;
+    sqlite3_stmt* m_formInsert = nullptr;
 };
 
 } // namespace
 
-void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath) {
+void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
+                          const std::vector<InflectedForm>& forms) {
     // Same folder as the target so the final rename never crosses file systems; the pid keeps
     // two concurrent builds from writing into each other's file.
     const QString tempPath =
@@ -190,7 +242,7 @@ void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QStr
     try {
         {
             Writer writer(outPath, tempPath);
-            writer.write(entries);
+            writer.write(entries, forms);
             writer.close();
         }
         std::error_code error;

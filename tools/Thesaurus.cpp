@@ -155,8 +155,6 @@ class Parser {
         if (bar < 0)
             fail(headLineNumber, QStringLiteral("expected a headword line \"word|count\""));
         const QString headword = headLine.left(bar).trimmed();
-        if (headword.isEmpty())
-            fail(headLineNumber, QStringLiteral("empty headword"));
         const QStringView countText = QStringView(headLine).sliced(bar + 1).trimmed();
         qint64 count = 0;
         if (!parseCount(countText, count)) {
@@ -173,7 +171,10 @@ class Parser {
                      .arg(m_lines.linesLeft()));
         }
 
-        ThesaurusEntry& entry = entryFor(headword);
+        // No word is looked up as the empty text, so an entry without a headword (the German
+        // thesaurus opens with one) is read and checked like any other, then left out.
+        ThesaurusEntry withoutHeadword;
+        ThesaurusEntry& entry = headword.isEmpty() ? withoutHeadword : entryFor(headword);
         // Rebuilt per headword rather than kept for every entry: repeated headwords are rare,
         // and a set per entry for 145k entries costs far more memory than rebuilding one.
         m_seen.clear();
@@ -269,13 +270,17 @@ std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString
     return Parser(data, sourceName).run();
 }
 
-void ImportThesaurus(const QString& datPath, const QString& outPath) {
-    QFile file(datPath);
+QByteArray ReadInputFile(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ThesaurusError(datPath, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    const QByteArray data = file.readAll();
+        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+    QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw ThesaurusError(datPath, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    file.close();
-    WriteSynonymDatabase(ParseThesaurus(data, datPath), outPath);
+        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+    return data;
+}
+
+void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms) {
+    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath);
+    WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
 }

@@ -32,14 +32,46 @@ class ThesaurusError : public std::runtime_error {
     QString m_problem;
 };
 
+// The whole file; ThesaurusError naming it (line 0) when it cannot be read.
+QByteArray ReadInputFile(const QString& path);
+
 // Whole MyThes .dat content -> entries, in file order. Throws ThesaurusError naming
 // sourceName and the 1-based line.
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName);
 
+// The text under which the database files a word: simple Unicode case folding, so "ÉTÉ",
+// "Été" and "été" share the key "été". The program's connection compares words folded the
+// same way (DbConnection), which keeps the index order valid for it.
+inline QString WordKey(const QString& word) {
+    return word.toCaseFolded();
+}
+
+// Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
+// same name beside it) and a word list, UTF-8, one word a line. Both empty: no forms.
+struct FormSources {
+    QString dictionary;
+    QString wordList;
+};
+
+// A word of the list that is not a headword, filed under key and answered with the synonyms of
+// every headword whose key is baseKey.
+struct InflectedForm {
+    QString key;
+    QString baseKey;
+};
+
+// The forms of the word list whose nearest root under Hunspell (suffixes stripped, never a
+// prefix) is a headword, sorted and without repeats. Throws ThesaurusError naming the file (and
+// line) that cannot be used.
+std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
+                                              const FormSources& sources);
+
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
-void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath);
+void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
+                          const std::vector<InflectedForm>& forms = {});
 
-// Reads datPath (ThesaurusError with line 0 if unreadable), parses, writes.
-void ImportThesaurus(const QString& datPath, const QString& outPath);
+// Reads datPath (ThesaurusError with line 0 if unreadable), parses, finds the inflected forms,
+// writes.
+void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms = {});

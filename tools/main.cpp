@@ -5,17 +5,34 @@
 #include <cstdio>
 #include <new>
 
-// Builds the synonym database from a MyThes thesaurus. Runs inside the build, so every
-// failure is a single line naming the file and line, and a non-zero exit stops the build.
+namespace {
+const char* const kUsage =
+    "usage: lexigrove-import [--hunspell <dictionary.dic> --word-list <words.txt>] "
+    "<thesaurus.dat> <words.mdb>\n";
+} // namespace
+
+// Builds the synonym database from a MyThes thesaurus, and with a Hunspell dictionary and a
+// word list, the inflected forms of its headwords. Runs inside the build, so every failure is
+// a single line naming the file and line, and a non-zero exit stops the build.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 3) {
-        std::fputs("usage: lexigrove-import <thesaurus.dat> <words.mdb>\n", stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    FormSources forms;
+    while (args.size() >= 2 && args.front().startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--hunspell"))
+            forms.dictionary = args.takeFirst();
+        else if (option == QLatin1String("--word-list"))
+            forms.wordList = args.takeFirst();
+        else
+            args.clear();
+    }
+    if (args.size() != 2) {
+        std::fputs(kUsage, stderr);
         return 1;
     }
     try {
-        ImportThesaurus(args.at(1), args.at(2));
+        ImportThesaurus(args.at(0), args.at(1), forms);
     } catch (const std::bad_alloc&) {
         std::fputs("lexigrove-import: out of memory\n", stderr);
         return 1;

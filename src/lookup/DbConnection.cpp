@@ -4,12 +4,57 @@
 #include "Paths.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
 // A database locked by another program is waited for this long, then reported.
 constexpr int kBusyTimeoutMs = 2000;
+// The importer's mark ('LXGV') and the first version of its files whose word keys are
+// case-folded.
+constexpr int kApplicationId = 0x4C584756;
+constexpr int kFoldedKeysVersion = 2;
+
+int pragmaNumber(sqlite3* db, const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    int value = 0;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+int compareBytes(const char* a, qsizetype lengthA, const char* b, qsizetype lengthB) {
+    const int common = std::memcmp(a, b, size_t(std::min(lengthA, lengthB)));
+    return common ? common : (lengthA > lengthB) - (lengthA < lengthB);
+}
+
+// SQLite's NOCASE with every letter's case ignored, not only ASCII's: text is compared case-
+// folded, in code point order (the byte order of UTF-8). On ASCII it is exactly the built-in,
+// which is every word of an English run, so that case keeps a loop without allocations.
+int compareIgnoringCase(void*, int lengthA, const void* textA, int lengthB, const void* textB) {
+    const auto* a = static_cast<const unsigned char*>(textA);
+    const auto* b = static_cast<const unsigned char*>(textB);
+    const int common = std::min(lengthA, lengthB);
+    const auto ascii = [](const unsigned char* text, int length) {
+        return std::all_of(text, text + length, [](unsigned char c) { return c < 0x80; });
+    };
+    if (ascii(a, lengthA) && ascii(b, lengthB)) {
+        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : int(c); };
+        for (int i = 0; i < common; ++i)
+            if (const int difference = lower(a[i]) - lower(b[i]))
+                return difference;
+        return lengthA - lengthB;
+    }
+    const QByteArray foldedA =
+        QString::fromUtf8(reinterpret_cast<const char*>(a), lengthA).toCaseFolded().toUtf8();
+    const QByteArray foldedB =
+        QString::fromUtf8(reinterpret_cast<const char*>(b), lengthB).toCaseFolded().toUtf8();
+    return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
+}
 } // namespace
 
 DbConnection::~DbConnection() {
@@ -67,6 +112,14 @@ void DbConnection::Open(const QString& connectionString) {
     if (sqlite3_exec(db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
                      nullptr, nullptr, nullptr) != SQLITE_OK)
         fail(QStringLiteral("%1 is not a synonym database Lexigrove can read (%2)."));
+    // Replaces the built-in NOCASE on this connection only. Valid only where every key in a
+    // NOCASE index is folded already: there the stored order is the same under both, so the
+    // one index search per word still finds "été" for "ÉTÉ". Older files keep ASCII matching.
+    if (pragmaNumber(db, "pragma application_id") == kApplicationId &&
+        pragmaNumber(db, "pragma user_version") >= kFoldedKeysVersion &&
+        sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareIgnoringCase) !=
+            SQLITE_OK)
+        fail(QStringLiteral("Cannot prepare the synonym database %1: %2."));
     db_ = db;
 }
 

@@ -1,0 +1,159 @@
+#include "LineDecoder.h"
+#include "Thesaurus.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <hunspell.hxx>
+#include <memory>
+#include <optional>
+#include <tuple>
+
+namespace {
+
+// A Hunspell dictionary that takes and gives text: Hunspell itself works in the byte encoding
+// its .aff file names (SET), which is not UTF-8 for many languages.
+class Dictionary {
+  public:
+    explicit Dictionary(const QString& dicPath) {
+        const QFileInfo dic(dicPath);
+        const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
+        // Hunspell reports neither missing file, it just knows no words; read them here so
+        // that a wrong path stops the import with a reason.
+        for (const QString& path : {affPath, dicPath})
+            ReadInputFile(path);
+        m_hunspell = std::make_unique<Hunspell>(QFile::encodeName(affPath).constData(),
+                                                QFile::encodeName(dicPath).constData());
+        const QString encoding = QString::fromStdString(m_hunspell->get_dict_encoding());
+        m_utf8 = encoding.compare(QLatin1StringView("UTF-8"), Qt::CaseInsensitive) == 0;
+        if (!m_utf8)
+            buildByteTable(affPath, encoding);
+    }
+
+    // Adds the word's nearest roots to those of other spellings of its key ("Onions", "onions"),
+    // keeping only the longest: the stems of the analyses that strip only suffixes. A stripped
+    // prefix changes the meaning (un-, dis-, re-); its text stands before the stem field in
+    // Hunspell's analysis. Shorter stems come from stripping more, the way "kings" also reads
+    // as k+ings and "onions" as one+ions; and a word that is a root itself stays its own base.
+    void addNearestRoots(const QString& word, QStringList& roots) {
+        std::string bytes;
+        if (!encode(word, bytes))
+            return;
+        for (const std::string& analysis : m_hunspell->analyze(bytes)) {
+            const QByteArray text = QByteArray::fromStdString(analysis).trimmed();
+            // One stem field, first: no prefix and no compound of several stems.
+            if (!text.startsWith("st:") || text.indexOf(" st:") >= 0)
+                continue;
+            const qsizetype end = text.indexOf(' ');
+            QString root;
+            if (!decode(text.mid(3, end < 0 ? -1 : end - 3), root) || root.isEmpty())
+                continue;
+            if (!roots.isEmpty() && root.size() > roots.front().size())
+                roots.clear();
+            if (roots.isEmpty() || root.size() == roots.front().size())
+                roots << root;
+        }
+    }
+
+  private:
+    // Every single-byte encoding Hunspell dictionaries use is covered by decoding each byte once
+    // and inverting the result.
+    void buildByteTable(const QString& affPath, const QString& encoding) {
+        m_decoder = LineDecoder::forName(encoding);
+        if (!m_decoder)
+            throw ThesaurusError(affPath, 0,
+                                 QStringLiteral("unknown dictionary encoding %1").arg(encoding));
+        for (int byte = 1; byte < 256; ++byte) {
+            const char c = char(byte);
+            QString text;
+            QString problem;
+            if (m_decoder->decode(QByteArrayView(&c, 1), text, problem) && text.size() == 1)
+                m_bytes.insert(text.front().unicode(), c);
+        }
+    }
+
+    // False when the word holds a character the dictionary's encoding cannot write, so the
+    // dictionary cannot know it either.
+    bool encode(const QString& word, std::string& bytes) const {
+        if (m_utf8) {
+            bytes = word.toStdString();
+            return true;
+        }
+        bytes.clear();
+        for (QChar c : word) {
+            const auto found = m_bytes.constFind(c.unicode());
+            if (found == m_bytes.constEnd())
+                return false;
+            bytes += *found;
+        }
+        return true;
+    }
+
+    bool decode(const QByteArray& bytes, QString& text) {
+        if (m_utf8) {
+            text = QString::fromUtf8(bytes);
+            return true;
+        }
+        QString problem;
+        return m_decoder->decode(bytes, text, problem);
+    }
+
+    std::unique_ptr<Hunspell> m_hunspell;
+    bool m_utf8 = true;
+    std::optional<LineDecoder> m_decoder;
+    QHash<char16_t, char> m_bytes;
+};
+
+} // namespace
+
+std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
+                                              const FormSources& sources) {
+    std::vector<InflectedForm> forms;
+    if (sources.dictionary.isEmpty() && sources.wordList.isEmpty())
+        return forms;
+    if (sources.dictionary.isEmpty() || sources.wordList.isEmpty())
+        throw ThesaurusError(sources.dictionary.isEmpty() ? sources.wordList : sources.dictionary,
+                             0,
+                             QStringLiteral("inflected forms need both a Hunspell dictionary "
+                                            "and a word list"));
+    QSet<QString> headwordKeys;
+    for (const ThesaurusEntry& entry : entries)
+        headwordKeys.insert(WordKey(entry.headword));
+
+    Dictionary dictionary(sources.dictionary);
+    const QByteArray list = ReadInputFile(sources.wordList);
+    auto decoder = LineDecoder::forName(QStringLiteral("UTF-8"));
+    QHash<QString, QStringList> rootsByKey;
+    int lineNumber = 0;
+    for (const QByteArray& line : list.split('\n')) {
+        ++lineNumber;
+        QString word;
+        QString problem;
+        if (!decoder->decode(line, word, problem))
+            throw ThesaurusError(sources.wordList, lineNumber, problem);
+        word = word.trimmed();
+        const QString key = WordKey(word);
+        // A headword keeps its own synonyms, whatever else it may be a form of.
+        if (!word.isEmpty() && !headwordKeys.contains(key))
+            dictionary.addNearestRoots(word, rootsByKey[key]);
+    }
+    for (auto it = rootsByKey.cbegin(); it != rootsByKey.cend(); ++it) {
+        for (const QString& root : it.value()) {
+            QString baseKey = WordKey(root);
+            if (baseKey != it.key() && headwordKeys.contains(baseKey))
+                forms.push_back(InflectedForm{it.key(), std::move(baseKey)});
+        }
+    }
+    // The same form may come from several spellings in the list ("Polish", "polish").
+    const auto order = [](const InflectedForm& a, const InflectedForm& b) {
+        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
+    };
+    const auto same = [](const InflectedForm& a, const InflectedForm& b) {
+        return a.key == b.key && a.baseKey == b.baseKey;
+    };
+    std::sort(forms.begin(), forms.end(), order);
+    forms.erase(std::unique(forms.begin(), forms.end(), same), forms.end());
+    return forms;
+}
