@@ -299,13 +299,17 @@ void TestListView::oddTexts() {
     view.append(QStringLiteral("after"));
     QCOMPARE(view.text(2), text);
     QCOMPARE(view.text(3), text);
-    // Exports gather rows in UTF-8 without a text each; the bytes must be
+    // Exports gather rows without a text each; in UTF-8 the bytes must be
     // what encoding the text on its own gives.
     QByteArray gathered = "x";
     view.appendUtf8To(gathered, 2);
     view.appendUtf8To(gathered, 3);
     const QByteArray encoded = QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)(text);
     QCOMPARE(gathered, "x" + encoded + encoded);
+    QString gatheredText = QStringLiteral("x");
+    view.appendTextTo(gatheredText, 2);
+    view.appendTextTo(gatheredText, 3);
+    QCOMPARE(gatheredText, QStringLiteral("x") + text + text);
     QCOMPARE(view.textLength(2), int(text.toUcs4().size()));
     QCoreApplication::processEvents();
     // A very long row shows its start only; its text stays whole.

@@ -38,6 +38,22 @@ QString ListModel::textAt(int row) const {
     return fromUtf8(bytes, length);
 }
 
+void ListModel::appendTextTo(QString& out, int row) const {
+    if (flags_[std::size_t(row)] & Unpaired) {
+        out += textAt(row);
+        return;
+    }
+    // UTF-8 never takes fewer bytes than UTF-16 takes units.
+    const std::size_t begin = beginOf(row);
+    const QByteArrayView bytes(bytes_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    QStringDecoder toUtf16(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = toUtf16.appendToBuffer(out.data() + start, bytes);
+    out.truncate(end - out.constData());
+}
+
 void ListModel::appendUtf8To(QByteArray& out, int row) const {
     if (flags_[std::size_t(row)] & Unpaired) {
         out += QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless).encode(textAt(row));

@@ -33,6 +33,7 @@ class ListModel : public QAbstractTableModel {
 
     int size() const { return int(ends_.size()); }
     QString textAt(int row) const;
+    void appendTextTo(QString& out, int row) const;
     void appendUtf8To(QByteArray& out, int row) const;
     // What the view shows: the text, or the start of a very long one.
     QString displayTextAt(int row) const;

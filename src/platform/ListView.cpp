@@ -142,6 +142,11 @@ QString ListView::subItemText(int position, int column) const {
     return column == 1 ? model_->textAt(position - 1) : QString();
 }
 
+void ListView::appendTextTo(QString& out, int position) const {
+    requireInRange(position, count());
+    model_->appendTextTo(out, position - 1);
+}
+
 void ListView::appendUtf8To(QByteArray& out, int position) const {
     requireInRange(position, count());
     model_->appendUtf8To(out, position - 1);

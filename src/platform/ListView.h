@@ -22,9 +22,10 @@ class ListView : public QTreeView {
     // Items, 1-based; a position outside 1..count() throws AppError.
     int count() const;
     QString text(int position) const;
-    // Appends the text in UTF-8 to out, for callers that gather many rows; a
+    // Append the text to out, for callers that gather many rows. In UTF-8, a
     // text that UTF-8 cannot carry (a lone surrogate) is encoded as any UTF-8
     // encoder would, with a replacement character.
+    void appendTextTo(QString& out, int position) const;
     void appendUtf8To(QByteArray& out, int position) const;
     // The text's length in code points, without making the text.
     int textLength(int position) const;

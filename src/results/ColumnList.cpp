@@ -40,6 +40,17 @@ int ColumnList::cellLength(int row, int column) const {
     return CodePointLength(cellText(row, column));
 }
 
+void ColumnList::appendCellText(QString& out, int row, int column) const {
+    out += cellText(row, column);
+}
+
+void ListViewColumns::appendCellText(QString& out, int row, int column) const {
+    if (column == 1)
+        list_.appendTextTo(out, row);
+    else
+        ColumnList::appendCellText(out, row, column);
+}
+
 int ListViewColumns::cellLength(int row, int column) const {
     return column == 1 ? list_.textLength(row) : ColumnList::cellLength(row, column);
 }

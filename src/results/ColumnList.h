@@ -30,6 +30,8 @@ class ColumnList {
     }
     // Its length in code points; a list may know it without making the text.
     virtual int cellLength(int row, int column) const;
+    // Appends it to out; a list may do so without making the text first.
+    virtual void appendCellText(QString& out, int row, int column) const;
 };
 
 // A ListView as the exports read it.
@@ -44,6 +46,7 @@ class ListViewColumns : public ColumnList {
     QString subItemText(int row, int subItem) const override;
     bool checked(int row) const override;
     int cellLength(int row, int column) const override;
+    void appendCellText(QString& out, int row, int column) const override;
 
   private:
     const ListView& list_;

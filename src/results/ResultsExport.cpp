@@ -233,23 +233,17 @@ void CopyListviewToClipboard(const ColumnList& lv, Desktop& desktop) {
             AppendPaddedCell(text, lv.cellText(r, c), widths[std::size_t(c - 1)]);
         }
         // The last cell loses its closing tab, then its padding and any spaces
-        // its own text ended with; the cell or line before it ends in a tab or
-        // CR LF, so nothing earlier is cut. A list without columns has no last
-        // cell: the line end before goes in its place.
-        QString last;
+        // its own text ended with, so it goes in unpadded and its spaces come
+        // off. A list without columns has no last cell: the line end before
+        // loses its last character in its place.
         if (columns > 0) {
             desktop.letEventsRun();
-            last = lv.cellText(r, columns);
+            lv.appendCellText(text, r, columns);
         } else {
             text.chop(1);
         }
-        QStringView kept = last;
-        while (kept.endsWith(u' '))
-            kept.chop(1);
-        if (kept.isEmpty())
-            while (text.endsWith(u' '))
-                text.chop(1);
-        text += kept;
+        while (text.endsWith(u' '))
+            text.chop(1);
         text += kLineEnd;
     }
 
