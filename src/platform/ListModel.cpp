@@ -60,7 +60,11 @@ void ListModel::appendUtf8To(QByteArray& out, int row) const {
         return;
     }
     const std::size_t begin = beginOf(row);
-    out.append(bytes_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+    const qsizetype length = qsizetype(ends_[std::size_t(row)] - begin);
+    const qsizetype start = out.size();
+    out.resize(start + length);
+    if (length > 0)
+        std::memcpy(out.data() + start, bytes_.data() + begin, std::size_t(length));
 }
 
 QString ListModel::displayTextAt(int row) const {

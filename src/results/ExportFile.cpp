@@ -42,7 +42,15 @@ void ExportFile::open() {
 }
 
 void ExportFile::write(const QString& text) {
-    append(encoder_.encode(text));
+    if (!file_)
+        throw AppError(failure(QStringLiteral("Cannot write %1: %2")));
+    // Encoded straight onto what is pending: an export writes row by row.
+    const qsizetype start = pending_.size();
+    pending_.resize(start + encoder_.requiredSpace(text.size()));
+    const char* end = encoder_.appendToBuffer(pending_.data() + start, text);
+    pending_.truncate(end - pending_.constData());
+    if (pending_.size() >= kChunkBytes)
+        writePending();
 }
 
 void ExportFile::writeUtf8(const QByteArray& text) {
@@ -76,7 +84,7 @@ void ExportFile::writePending() {
         }
         done += written;
     }
-    pending_.clear();
+    pending_.truncate(0); // the room stays for the next chunk
 }
 
 void ExportFile::commit() {

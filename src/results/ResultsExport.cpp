@@ -39,12 +39,15 @@ int CodePointLength(QStringView text) {
     return length;
 }
 
-void AppendPaddedCell(QString& line, QStringView text, int width) {
-    const int length = CodePointLength(text);
-    line += text;
+void ClosePaddedCell(QString& line, int length, int width) {
     if (width >= length)
         line.resize(line.size() + (width - length), u' ');
     line += u'\t';
+}
+
+void AppendPaddedCell(QString& line, QStringView text, int width) {
+    line += text;
+    ClosePaddedCell(line, CodePointLength(text), width);
 }
 
 namespace {
@@ -112,19 +115,17 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
         }
     };
     QString buffer;
-    // Reads a cell at testLabel and appends it padded at the next label, or
-    // unpadded at the one after when it outgrew its column meanwhile. A cell
-    // that cannot be read is reported once and left out.
-    const auto appendCell = [&](int testLabel, auto&& read, int width) {
-        QString text;
-        bool fits = false;
-        if (!trap.line(testLabel, [&] {
-                text = read();
-                fits = width >= CodePointLength(text);
-            }))
+    // Measures a cell at testLabel and appends it padded at the next label,
+    // or unpadded at the one after when it outgrew its column meanwhile. A
+    // cell that cannot be read is reported once and left out.
+    const auto appendCell = [&](int testLabel, auto&& measure, auto&& append, int width) {
+        int length = 0;
+        if (!trap.line(testLabel, [&] { length = measure(); }))
             return;
-        trap.line(fits ? testLabel + 2 : testLabel + 4,
-                  [&] { AppendPaddedCell(buffer, text, width); });
+        trap.line(width >= length ? testLabel + 2 : testLabel + 4, [&] {
+            append();
+            ClosePaddedCell(buffer, length, width);
+        });
     };
 
     showStage(100, 1);
@@ -160,8 +161,9 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
 
     for (int c = 1; c <= columns; ++c) {
         trap.line(160, letEventsRun);
-        const auto header = [&] { return lv.columnHeader(c); };
-        appendCell(162, header, widths[std::size_t(c - 1)]);
+        appendCell(
+            162, [&] { return CodePointLength(lv.columnHeader(c)); },
+            [&] { buffer += lv.columnHeader(c); }, widths[std::size_t(c - 1)]);
     }
     // A failed write has lost the new file already (the old one stays), and
     // so would every later write: one report, as for a file never created.
@@ -181,8 +183,9 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
             continue;
         for (int c = 1; c <= columns; ++c) {
             trap.line(192, letEventsRun);
-            const auto cell = [&] { return lv.cellText(r, c); };
-            appendCell(c == 1 ? 196 : 202, cell, widths[std::size_t(c - 1)]);
+            appendCell(
+                c == 1 ? 196 : 202, [&] { return lv.cellLength(r, c); },
+                [&] { lv.appendCellText(buffer, r, c); }, widths[std::size_t(c - 1)]);
         }
         if (trap.test(210, hasBar)) {
             trap.line(212, letEventsRun);

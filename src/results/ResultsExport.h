@@ -17,6 +17,8 @@ int CodePointLength(QStringView text);
 // Appends one cell of an aligned line: the text, the spaces that bring it to the
 // column's width, and the closing tab.
 void AppendPaddedCell(QString& line, QStringView text, int width);
+// The same after the cell's text, length code points, is already in the line.
+void ClosePaddedCell(QString& line, int length, int width);
 
 // Makes the row text that runs from start to the end of the comma-delimited
 // line, in UTF-8, into its field, and adds the comma that follows it. A row that holds a
