@@ -206,9 +206,13 @@ void ListModel::scheduleFlush() {
         return;
     flushQueued_ = true;
     // A view relays out all its rows when told of new ones, so while rows keep
-    // coming it is told a few times a second, not once per event-loop turn.
-    const qint64 waited = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushIntervalMs;
-    QTimer::singleShot(std::max<qint64>(0, kFlushIntervalMs - waited), this, [this] {
+    // coming it is told a few times a second, not once per event-loop turn,
+    // and less often as the list grows: a millisecond more per thousand rows
+    // keeps the relayouts a small, fixed share of the time however long the
+    // list gets.
+    const qint64 interval = std::max<qint64>(kFlushIntervalMs, announced_ / kRowsPerMs);
+    const qint64 waited = sinceFlush_.isValid() ? sinceFlush_.elapsed() : interval;
+    QTimer::singleShot(std::max<qint64>(0, interval - waited), this, [this] {
         flushQueued_ = false;
         flush();
     });

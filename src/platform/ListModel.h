@@ -90,4 +90,5 @@ class ListModel : public QAbstractTableModel {
     bool flushQueued_ = false;
     QElapsedTimer sinceFlush_;
     static constexpr qint64 kFlushIntervalMs = 100;
+    static constexpr qint64 kRowsPerMs = 1000;
 };
