@@ -4,12 +4,15 @@
 #include "Paths.h"
 
 #include <QFileInfo>
+#include <cstdlib>
 #include <sqlite3.h>
 
 namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
 // A database locked by another program is waited for this long, then reported.
 constexpr int kBusyTimeoutMs = 2000;
+const QString kForeignFile =
+    QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
 } // namespace
 
 DbConnection::~DbConnection() {
@@ -52,8 +55,9 @@ void DbConnection::Open(const QString& connectionString) {
     // One thread uses the connection, so SQLite's own mutexes are only cost.
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto fail = [&](const QString& what) {
-        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    auto fail = [&](const QString& what, QString reason = QString()) {
+        if (reason.isEmpty())
+            reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
         throw AppError(what.arg(path, reason));
     };
@@ -64,9 +68,35 @@ void DbConnection::Open(const QString& connectionString) {
     // database is reported here rather than on the first word.
     // Nothing writes the file while the program runs: keeping the read lock
     // spares every query a lock and a check of the file on disk.
-    if (sqlite3_exec(db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("%1 is not a synonym database Lexigrove can read (%2)."));
+    int tables = 0;
+    const int read = sqlite3_exec(
+        db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
+        [](void* count, int, char** values, char**) {
+            *static_cast<int*>(count) = values[0] ? std::atoi(values[0]) : 0;
+            return 0;
+        },
+        &tables, nullptr);
+    switch (read) {
+    case SQLITE_OK:
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        // A database after all: the user can close the other program and start again.
+        fail(QStringLiteral("Cannot read the synonym database %1: another program has locked "
+                            "it (%2)."));
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        fail(kForeignFile);
+        break;
+    default:
+        fail(QStringLiteral("Cannot read the synonym database %1: %2."));
+        break;
+    }
+    // SQLite takes an empty file for a new, empty database; for the user it is
+    // as foreign as any other file.
+    if (tables == 0)
+        fail(kForeignFile, QStringLiteral("it holds no tables"));
     db_ = db;
 }
 
