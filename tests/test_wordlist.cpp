@@ -360,6 +360,15 @@ void TestWordList::dropLoadsLikeTheDialog() {
     QVERIFY(!enter(words, copyOrMove));
     QVERIFY(!drop(words));
     QCOMPARE(entries(), QStringList({"emu", "cat", "dog"}));
+
+    // The window closes at the "File not found" box of a drop: no further
+    // file is read, and nothing escapes into the event loop.
+    desktop_->boxes.clear();
+    desktop_->onBox = [&](const ScriptedDesktop::Box&) { desktop_->markClosing(); };
+    QVERIFY(enter(files, copyOrMove));
+    QVERIFY(drop(files));
+    QCOMPARE(entries(), QStringList({"emu", "cat", "dog", "emu"}));
+    QCOMPARE(desktop_->boxTexts(), QStringList{"File not found"});
 }
 
 void TestWordList::paste_data() {

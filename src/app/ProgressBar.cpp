@@ -5,6 +5,7 @@
 
 namespace {
 constexpr int kFrameMs = 33;
+constexpr qsizetype kShownChars = 300;
 } // namespace
 
 ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
@@ -36,8 +37,17 @@ void ProgressBar::scheduleRedraw() {
 
 void ProgressBar::showLatest() {
     const int shown = std::isnan(value_) ? 0 : int(std::lround(std::clamp(value_, 0.0, 100.0)));
-    if (shownText_ != text_) {
-        shownText_ = text_;
+    // The bar has room for one short line. Laying out a text of megabytes (a
+    // word from a file of one long line) would cost the window half a
+    // minute and gigabytes, so it shows the start of such a text.
+    QString text = text_;
+    if (text.size() > kShownChars) {
+        const qsizetype cut =
+            text.at(kShownChars - 1).isHighSurrogate() ? kShownChars - 1 : kShownChars;
+        text = text.left(cut) + QChar(0x2026);
+    }
+    if (shownText_ != text) {
+        shownText_ = text;
         update();
     }
     setValue(shown);

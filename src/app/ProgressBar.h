@@ -20,7 +20,7 @@ class ProgressBar : public QProgressBar {
     void setExactValue(double percent);
     void setText(const QString& text);
 
-    // What the bar shows now.
+    // What the bar shows now: the latest text, or the start of a very long one.
     QString text() const override { return shownText_; }
 
   private:

@@ -4,6 +4,10 @@
 
 void Desktop::letEventsRun() {
     processEvents();
+    unwindIfClosing();
+}
+
+void Desktop::unwindIfClosing() const {
     if (closing_)
         throw ClosingSignal{};
 }

@@ -62,6 +62,9 @@ class Desktop {
     // Set by the close handler; every later yield unwinds the operation that made it.
     void markClosing() { closing_ = true; }
     bool isClosing() const { return closing_; }
+    // For long work that lets no events run but may show a box, during which
+    // the window can still be closed: throws ClosingSignal once it has.
+    void unwindIfClosing() const;
 
     // The title of every message box that names none of its own.
     const QString& appTitle() const { return appTitle_; }

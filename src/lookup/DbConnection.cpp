@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -55,6 +56,8 @@ int compareIgnoringCase(void*, int lengthA, const void* textA, int lengthB, cons
         QString::fromUtf8(reinterpret_cast<const char*>(b), lengthB).toCaseFolded().toUtf8();
     return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
 }
+const QString kForeignFile =
+    QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
 } // namespace
 
 DbConnection::~DbConnection() {
@@ -97,8 +100,9 @@ void DbConnection::Open(const QString& connectionString) {
     // One thread uses the connection, so SQLite's own mutexes are only cost.
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto fail = [&](const QString& what) {
-        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    auto fail = [&](const QString& what, QString reason = QString()) {
+        if (reason.isEmpty())
+            reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
         throw AppError(what.arg(path, reason));
     };
@@ -109,9 +113,35 @@ void DbConnection::Open(const QString& connectionString) {
     // database is reported here rather than on the first word.
     // Nothing writes the file while the program runs: keeping the read lock
     // spares every query a lock and a check of the file on disk.
-    if (sqlite3_exec(db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("%1 is not a synonym database Lexigrove can read (%2)."));
+    int tables = 0;
+    const int read = sqlite3_exec(
+        db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
+        [](void* count, int, char** values, char**) {
+            *static_cast<int*>(count) = values[0] ? std::atoi(values[0]) : 0;
+            return 0;
+        },
+        &tables, nullptr);
+    switch (read) {
+    case SQLITE_OK:
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        // A database after all: the user can close the other program and start again.
+        fail(QStringLiteral("Cannot read the synonym database %1: another program has locked "
+                            "it (%2)."));
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        fail(kForeignFile);
+        break;
+    default:
+        fail(QStringLiteral("Cannot read the synonym database %1: %2."));
+        break;
+    }
+    // SQLite takes an empty file for a new, empty database; for the user it is
+    // as foreign as any other file.
+    if (tables == 0)
+        fail(kForeignFile, QStringLiteral("it holds no tables"));
     // Replaces the built-in NOCASE on this connection only. Valid only where every key in a
     // NOCASE index is folded already: there the stored order is the same under both, so the
     // one index search per word still finds "été" for "ÉTÉ". Older files keep ASCII matching.

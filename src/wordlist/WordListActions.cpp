@@ -1,5 +1,6 @@
 #include "WordListActions.h"
 
+#include "AppError.h"
 #include "CommonDialog.h"
 #include "Desktop.h"
 #include "ErrorTrap.h"
@@ -192,6 +193,8 @@ void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts)
     } else if (trap.test(122, [&] { return n >= 1; })) {
         // 124 to 128 take the loop's bounds, once, before it starts.
         for (qsizetype i = 1; i <= n; ++i) {
+            // A window closed during a "File not found" box reads no further file.
+            desktop_.unwindIfClosing();
             QString path;
             trap.line(130, [&] { path = parts.at(0) + kPathSeparator + parts.at(i); });
             trap.line(132, [&] { path = CollapseBackslashes(path); });
@@ -227,8 +230,13 @@ bool WordListActions::eventFilter(QObject* watched, QEvent* event) {
         QMetaObject::invokeMethod(
             this,
             [this, paths] {
-                if (!desktop_.isClosing())
+                if (desktop_.isClosing())
+                    return;
+                try {
                     ListView1_OLEDragDrop(paths);
+                } catch (const ClosingSignal&) {
+                    // The window closed during one of the load's boxes.
+                }
             },
             Qt::QueuedConnection);
         return true;

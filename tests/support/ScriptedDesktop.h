@@ -31,11 +31,15 @@ class ScriptedDesktop : public Desktop {
 
     QStringList openFileDialog(const FileDialogRequest& request) override {
         dialogs.append(request);
+        if (onDialog)
+            onDialog();
         return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
     }
 
     QString saveFileDialog(const FileDialogRequest& request) override {
         dialogs.append(request);
+        if (onDialog)
+            onDialog();
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
 
@@ -89,6 +93,7 @@ class ScriptedDesktop : public Desktop {
     QList<ShellCall> shellCalls;
     QList<int> answers;
     std::function<void(const Box&)> onBox;
+    std::function<void()> onDialog; // as a file dialog is about to answer
     int yields = 0;
     std::map<int, std::function<void()>> onYield;
 
