@@ -52,6 +52,7 @@ class TestForm1 : public QObject {
     void runThroughTheButton();
     void stopWithASecondClick();
     void closeDuringRun();
+    void clicksDuringUnloadDoNothing();
     void hoverModes();
     void helpCallsTheShellEachTime();
     void buttonsReachTheirHandlers();
@@ -287,6 +288,26 @@ void TestForm1::closeDuringRun() {
     // Events still queued behind the close do nothing.
     click("PushButton17");
     QVERIFY(desktop_->boxes.isEmpty());
+}
+
+// Unloading lets events run after the database has closed: a click queued
+// behind the close must not start a run of failing lookups, one report a word.
+void TestForm1::clicksDuringUnloadDoNothing() {
+    Form1& form = load();
+    auto* words = child<ListView>("ListView1");
+    for (const char* word : {"random", "look", "advantage"})
+        words->append(word);
+    desktop_->onYield[1] = [&] {
+        QCOMPARE(form.connection().State(), 0);
+        for (const char* button : {"PushButton17", "PushButton6", "PushButton4"})
+            click(button);
+    };
+    form.close();
+    QCOMPARE(desktop_->yields, 2);
+    QVERIFY(desktop_->boxes.isEmpty());
+    QVERIFY(desktop_->inputs.isEmpty() && desktop_->dialogs.isEmpty());
+    QCOMPARE(child<ListView>("ListView2")->count(), 0);
+    QCOMPARE(words->count(), 3);
 }
 
 void TestForm1::hoverModes() {

@@ -131,8 +131,10 @@ void Form1::buildControls() {
 }
 
 template <class Handler> void Form1::handle(Handler&& handler) {
-    // Once the window has closed, events still queued behind the close do nothing.
-    if (desktop_.isClosing())
+    // Once the window is closing, clicks still queued behind the close do
+    // nothing. That includes those run by the unload's own yields, after the
+    // database has closed: a lookup started there would report every word.
+    if (unloading_ || desktop_.isClosing())
         return;
     try {
         handler();
