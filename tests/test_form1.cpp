@@ -59,6 +59,8 @@ class TestForm1 : public QObject {
     void progressBarDrawsAtScreenRate();
     void closeDuringExport();
     void resultsClearedDuringCommaExport();
+    void resultsClearedDuringAlignedExport_data();
+    void resultsClearedDuringAlignedExport();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -447,6 +449,43 @@ void TestForm1::resultsClearedDuringCommaExport() {
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("RANDOM - ergodic,RANDOM - haphazard,\r\n"));
+}
+
+void TestForm1::resultsClearedDuringAlignedExport_data() {
+    QTest::addColumn<int>("yield");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QByteArray>("written");
+    // Yields: two before measuring, one before each of the 11 rows measured,
+    // two before writing, one before the header cell, then per row one before
+    // it, one before its cell and two around the bar.
+    // Cleared before the third row is measured: the first two set the width.
+    QTest::newRow("while measuring") << 5 << 126 << QByteArray("Results           \t\r\n");
+    QTest::newRow("while writing")
+        << 2 + 11 + 2 + 1 + 4 + 1 << 188
+        << QByteArray("Results            \t\r\nRANDOM - ergodic   \t\r\n");
+}
+
+void TestForm1::resultsClearedDuringAlignedExport() {
+    QFETCH(int, yield);
+    QFETCH(int, line);
+    QFETCH(QByteArray, written);
+    load();
+    click("PushButton8");
+    click("PushButton17");
+    child<ListView>("ListView2")->setAllChecked(true);
+    const QString target = folder_->filePath("rows.txt");
+    desktop_->saveAnswers << target;
+    desktop_->boxes.clear();
+    desktop_->onYield[desktop_->yields + yield] = [&] { click("PushButton2"); };
+    click("PushButton4");
+
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QVERIFY2(desktop_->boxes[0].text.contains(
+                 QStringLiteral("Main.SaveListviewProperlySpaced at line %1\r\r").arg(line)),
+             qPrintable(desktop_->boxes[0].text));
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), written);
 }
 
 QTEST_MAIN(TestForm1)

@@ -143,8 +143,18 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
         const int label = c == 1 ? 126 : 130;
         for (int r = 1; r <= rows; ++r) {
             trap.line(122, letEventsRun);
-            if (trap.test(label, [&] { return w < (length = lv.cellLength(r, c)); }))
+            bool read = false;
+            if (trap.test(label, [&] {
+                    length = lv.cellLength(r, c);
+                    read = true;
+                    return w < length;
+                })) {
+                // Rows cleared meanwhile are gone for good: one report, not
+                // one for each of the rest.
+                if (!read && r > lv.count())
+                    break;
                 trap.line(label + 2, [&] { w = std::max(w, length); });
+            }
         }
         trap.line(136, [&] { widths[std::size_t(c - 1)] = w; });
     }
@@ -179,8 +189,16 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
     for (int r = 1; r <= rows; ++r) {
         trap.line(184, letEventsRun);
         buffer.clear();
-        if (!trap.test(188, [&] { return lv.checked(r); }))
+        bool read = false;
+        if (!trap.test(188, [&] {
+                const bool checked = lv.checked(r);
+                read = true;
+                return checked;
+            }))
             continue;
+        // As above; the rows written so far make the file.
+        if (!read && r > lv.count())
+            break;
         for (int c = 1; c <= columns; ++c) {
             trap.line(192, letEventsRun);
             appendCell(
