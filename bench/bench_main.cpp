@@ -4,6 +4,7 @@
 #include "BenchDesktop.h"
 #include "DbConnection.h"
 #include "Form1.h"
+#include "GrowArray.h"
 #include "ListView.h"
 #include "ProgressBar.h"
 #include "SynonymQuery.h"
@@ -326,6 +327,7 @@ void loadWordFile(int runs) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    KeepLargeBlocksMovable(); // as the program does at start-up
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int runs = args.contains("--quick") ? 1 : 3;

@@ -1,9 +1,11 @@
 #include "Form1.h"
+#include "GrowArray.h"
 #include "QtDesktop.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    KeepLargeBlocksMovable();
     QApplication app(argc, argv);
     QtDesktop desktop;
     Form1 form(desktop, QCoreApplication::applicationDirPath());

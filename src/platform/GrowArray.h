@@ -11,6 +11,12 @@
 // realloc lets the C library move a large block's pages instead (mremap on
 // glibc), so a list of millions of rows never holds its text twice while it
 // grows, and capacity not yet written takes no memory.
+// Keeps every large block, ours and Qt's, in memory of its own that realloc
+// can move and free can give back. By default glibc raises that threshold
+// each time such a block is freed, so after clearing one long list the next
+// would grow on the heap, copying as it goes. Called once at start-up.
+void KeepLargeBlocksMovable();
+
 template <class T> class GrowArray {
     static_assert(std::is_trivially_copyable_v<T>);
 
