@@ -6,16 +6,6 @@
 #include <QTimer>
 #include <cstring>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-void KeepLargeBlocksMovable() {
-#ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
-}
-
 namespace {
 // QString::fromUtf8 drops a byte-order mark at the start; in a row it is text.
 QString fromUtf8(const char* bytes, std::size_t length) {
