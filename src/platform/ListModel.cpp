@@ -8,10 +8,9 @@
 
 namespace {
 // QString::fromUtf8 drops a byte-order mark at the start; in a row it is text.
-QString fromUtf8(const char* bytes, std::size_t length) {
-    QStringDecoder toUtf16(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return toUtf16(QByteArrayView(bytes, qsizetype(length)));
+QStringDecoder rowDecoder() {
+    return QStringDecoder(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
 }
 } // namespace
 
@@ -25,17 +24,20 @@ void ListModel::addColumn(const QString& header) {
     endInsertColumns();
 }
 
-QString ListModel::textAt(int row) const {
+QByteArrayView ListModel::rowBytes(int row) const {
     const std::size_t begin = beginOf(row);
-    const std::size_t length = ends_[std::size_t(row)] - begin;
-    const char* bytes = bytes_.data() + begin;
+    return QByteArrayView(bytes_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+}
+
+QString ListModel::textAt(int row) const {
+    const QByteArrayView bytes = rowBytes(row);
     if (flags_[std::size_t(row)] & Unpaired) {
         // The buffer has no alignment for QChar; copy rather than cast.
-        QString text(qsizetype(length / sizeof(char16_t)), Qt::Uninitialized);
-        std::memcpy(text.data(), bytes, length);
+        QString text(bytes.size() / qsizetype(sizeof(char16_t)), Qt::Uninitialized);
+        std::memcpy(text.data(), bytes.data(), std::size_t(bytes.size()));
         return text;
     }
-    return fromUtf8(bytes, length);
+    return rowDecoder()(bytes);
 }
 
 void ListModel::appendTextTo(QString& out, int row) const {
@@ -44,13 +46,10 @@ void ListModel::appendTextTo(QString& out, int row) const {
         return;
     }
     // UTF-8 never takes fewer bytes than UTF-16 takes units.
-    const std::size_t begin = beginOf(row);
-    const QByteArrayView bytes(bytes_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+    const QByteArrayView bytes = rowBytes(row);
     const qsizetype start = out.size();
     out.resize(start + bytes.size());
-    QStringDecoder toUtf16(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    const QChar* end = toUtf16.appendToBuffer(out.data() + start, bytes);
+    const QChar* end = rowDecoder().appendToBuffer(out.data() + start, bytes);
     out.truncate(end - out.constData());
 }
 
@@ -59,32 +58,26 @@ void ListModel::appendUtf8To(QByteArray& out, int row) const {
         out += QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless).encode(textAt(row));
         return;
     }
-    const std::size_t begin = beginOf(row);
-    const qsizetype length = qsizetype(ends_[std::size_t(row)] - begin);
-    const qsizetype start = out.size();
-    out.resize(start + length);
-    if (length > 0)
-        std::memcpy(out.data() + start, bytes_.data() + begin, std::size_t(length));
+    out += rowBytes(row);
 }
 
 QString ListModel::displayTextAt(int row) const {
     // The view measures every text it draws; a row of megabytes would stall
     // it for seconds. It shows the start of such a row; the row keeps its text.
-    constexpr std::size_t kShownBytes = 4096;
-    const std::size_t begin = beginOf(row);
-    const std::size_t length = ends_[std::size_t(row)] - begin;
-    if (length <= kShownBytes)
+    constexpr qsizetype kShownBytes = 4096;
+    const QByteArrayView text = rowBytes(row);
+    if (text.size() <= kShownBytes)
         return textAt(row);
-    const char* bytes = bytes_.data() + begin;
+    const char* bytes = text.data();
     QString shown;
     if (flags_[std::size_t(row)] & Unpaired) {
         shown.resize(qsizetype(kShownBytes / sizeof(char16_t)));
-        std::memcpy(shown.data(), bytes, kShownBytes);
+        std::memcpy(shown.data(), bytes, std::size_t(kShownBytes));
     } else {
-        std::size_t cut = kShownBytes;
+        qsizetype cut = kShownBytes;
         while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
             --cut; // not inside a character
-        shown = fromUtf8(bytes, cut);
+        shown = rowDecoder()(text.first(cut));
     }
     return shown + QChar(0x2026);
 }
@@ -93,10 +86,9 @@ int ListModel::codePointLengthAt(int row) const {
     if (flags_[std::size_t(row)] & Unpaired)
         return int(QStringView(textAt(row)).toUcs4().size()); // rare: any cost will do
     // Every code point has exactly one byte that does not continue another.
-    const char* bytes = bytes_.data();
     int length = 0;
-    for (std::size_t i = beginOf(row), end = ends_[std::size_t(row)]; i < end; ++i)
-        length += (static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80;
+    for (const char byte : rowBytes(row))
+        length += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
     return length;
 }
 

@@ -77,6 +77,7 @@ class ListModel : public QAbstractTableModel {
     };
 
     std::size_t beginOf(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }
+    QByteArrayView rowBytes(int row) const;
     void scheduleFlush();
 
     bool checkBoxes_;
