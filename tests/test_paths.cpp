@@ -1,5 +1,6 @@
 #include "Paths.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,15 @@ void TestPaths::fileExists() {
     QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
     QVERIFY(!FileExists(dir.filePath("dangling")));
     QVERIFY(!FileExists(QString(5000, u'a')));
+
+    // Whatever the file's date: the epoch itself, before it, far after it.
+    for (const qint64 seconds : {qint64(0), qint64(-86400) * 365 * 10, qint64(16725225600)}) {
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC),
+                              QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY2(FileExists(file), qPrintable(QString::number(seconds)));
+    }
 }
 
 void TestPaths::collapseWindows_data() {

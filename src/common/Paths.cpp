@@ -6,8 +6,11 @@ bool FileExists(const QString& path) {
     // A NUL would silently cut the name short in the system call.
     if (path.isEmpty() || path.contains(QChar(0)))
         return false;
+    // Whether the file system can tell the path's times at all, not whether
+    // they look sensible: Qt reports a modification time of 0 (archives,
+    // reproducible builds) as an invalid date, yet the file is there.
     try {
-        return QFileInfo(path).lastModified().isValid();
+        return QFileInfo::exists(path);
     } catch (...) {
         return false;
     }

@@ -13,8 +13,8 @@ inline constexpr QChar kPathSeparator = u'/';
 inline constexpr bool kNetworkPrefix = false;
 #endif
 
-// True when the file system can report the path's last-modified time; never
-// fails, whatever the path.
+// True when the file system can report on the path (its last-modified time,
+// whatever that time is); never fails, whatever the path.
 bool FileExists(const QString& path);
 
 // Collapses each pair of separators to one, left to right in one pass. A
