@@ -52,6 +52,7 @@ class TestForm1 : public QObject {
     void runThroughTheButton();
     void stopWithASecondClick();
     void closeDuringRun();
+    void loadDuringRunKeepsTheListInPlace();
     void clicksDuringUnloadDoNothing();
     void hoverModes();
     void helpCallsTheShellEachTime();
@@ -290,6 +291,29 @@ void TestForm1::closeDuringRun() {
     // Events still queued behind the close do nothing.
     click("PushButton17");
     QVERIFY(desktop_->boxes.isEmpty());
+}
+
+// A file loaded from inside a run leaves the pointer busy, so a "Clear List"
+// queued behind it cannot pull the words out from under the run.
+void TestForm1::loadDuringRunKeepsTheListInPlace() {
+    Form1& form = load();
+    auto* words = child<ListView>("ListView1");
+    for (const char* word : {"random", "look", "advantage", "response"})
+        words->append(word);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("more.txt");
+    writeFile(file, "look\r\n");
+    desktop_->openAnswers = {{file}};
+    desktop_->onYield[3] = [&] {
+        click("PushButton3");
+        click("PushButton1");
+    };
+    click("PushButton17");
+    QCOMPARE(words->count(), 5);
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+    QCOMPARE(child<ListView>("ListView2")->text(child<ListView>("ListView2")->count()),
+             "RESPONSE - answer");
+    QCOMPARE(form.MousePointer(), 0);
 }
 
 // Unloading lets events run after the database has closed: a click queued

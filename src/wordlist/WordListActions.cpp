@@ -184,6 +184,10 @@ void WordListActions::ListView1_OLEDragDrop(const QStringList& paths) {
 }
 
 void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts) {
+    // Loaded from inside a lookup run's yield, the pointer must stay busy
+    // afterwards: it is the only thing that keeps the list from being
+    // emptied under the run.
+    const bool runUnderWay = busy();
     trap.line(114, [&] { pointer_.setPointerMode(PointerMode::Busy); });
     const qsizetype n = parts.size() - 1;
     if (trap.test(116, [&] { return n == 0; })) {
@@ -201,7 +205,10 @@ void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts)
             trap.line(134, [&] { LoadListviewFromFile(ListView1_, path, desktop_); });
         }
     }
-    trap.line(138, [&] { pointer_.setPointerMode(PointerMode::Plain); });
+    trap.line(138, [&] {
+        if (!runUnderWay)
+            pointer_.setPointerMode(PointerMode::Plain);
+    });
 }
 
 bool WordListActions::eventFilter(QObject* watched, QEvent* event) {
