@@ -31,6 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ForEachWordListEntry(file, [&](const QString& entry) { entries << entry; });
 
     const WordListEncoding encoding(file);
+    if (encoding.isUtf16()) {
+        // Decoded first, split after: the line rules apply to the text.
+        const QString text = encoding.decode(encoding.body());
+        QStringList pieces;
+        ForEachLinePiece(QStringView(text), [&](QStringView piece) { pieces << piece.toString(); });
+        FUZZ_CHECK(pieces == entries, "UTF-16 entries are not the lines of the decoded text");
+        return 0;
+    }
     const QByteArrayView body = encoding.body();
     if (!encoding.isUtf8()) {
         // Windows-1252 is the fallback only for text that is not UTF-8.

@@ -1,5 +1,6 @@
 #include "WordListText.h"
 
+#include <QStringEncoder>
 #include <QTest>
 
 #if __has_include(<iconv.h>)
@@ -12,6 +13,12 @@ QStringList entriesOf(const QByteArray& bytes) {
     QStringList entries;
     ForEachWordListEntry(bytes, [&](const QString& entry) { entries << entry; });
     return entries;
+}
+
+// A file as Windows writes "Unicode" text: a byte-order mark, then UTF-16.
+QByteArray utf16File(QStringEncoder::Encoding encoding, const QString& text) {
+    const QByteArray mark = encoding == QStringEncoder::Utf16LE ? "\xFF\xFE" : "\xFE\xFF";
+    return mark + QStringEncoder(encoding).encode(text);
 }
 
 QString text(const char16_t* utf16) {
@@ -98,6 +105,13 @@ void TestWordListText::entries_data() {
         << QByteArray("\xF4\x90\x80\x80") << QStringList{text(u"\u00F4\u0090\u20AC\u20AC")};
     QTest::newRow("cut short") << QByteArray("ab\xE2\x82") << QStringList{text(u"ab\u00E2\u201A")};
     QTest::newRow("stray continuation") << QByteArray("a\x80") << QStringList{text(u"a\u20AC")};
+    // UTF-16 is decoded before it is split: U+010A holds a 0x0A byte.
+    QTest::newRow("UTF-16 LE, as Notepad saves")
+        << utf16File(QStringEncoder::Utf16LE, text(u"happy\r\nlook\r\n\u010A\r\n"))
+        << QStringList{"happy", "look", text(u"\u010A")};
+    QTest::newRow("UTF-16 BE, second mark kept")
+        << utf16File(QStringEncoder::Utf16BE, text(u"\uFEFF\u00E9t\u00E9\ncat"))
+        << QStringList{text(u"\uFEFF\u00E9t\u00E9"), "cat"};
     QTest::newRow("undefined Windows-1252 bytes")
         << QByteArray("\x81\x8D\x8F\x90\x9D")
         << QStringList{text(u"\u0081\u008D\u008F\u0090\u009D")};

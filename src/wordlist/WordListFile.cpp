@@ -37,7 +37,6 @@ void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop)
         list.reserveText(std::size_t(encoding.body().size()));
         ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) { list.appendValidUtf8(piece); });
     } else {
-        ForEachLinePiece(encoding.body(),
-                         [&](QByteArrayView piece) { list.append(encoding.decode(piece)); });
+        ForEachWordListEntry(encoding, [&](const QString& entry) { list.append(entry); });
     }
 }

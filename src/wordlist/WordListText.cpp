@@ -78,10 +78,36 @@ QString DecodeWindows1252(QByteArrayView bytes) {
     return text;
 }
 
-WordListEncoding::WordListEncoding(QByteArrayView fileBytes)
-    : body_(fileBytes.startsWith(QByteArrayView(kByteOrderMark)) ? fileBytes.sliced(3) : fileBytes),
-      utf8_(IsValidUtf8(body_)) {}
+WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) {
+    if (fileBytes.startsWith(QByteArrayView(kByteOrderMark))) {
+        body_ = fileBytes.sliced(3);
+        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+    } else if (fileBytes.startsWith("\xFF\xFE")) {
+        body_ = fileBytes.sliced(2);
+        kind_ = Kind::Utf16LE;
+    } else if (fileBytes.startsWith("\xFE\xFF")) {
+        body_ = fileBytes.sliced(2);
+        kind_ = Kind::Utf16BE;
+    } else {
+        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+    }
+}
 
 QString WordListEncoding::decode(QByteArrayView piece) const {
-    return utf8_ ? fromUtf8_.decode(piece) : DecodeWindows1252(piece);
+    switch (kind_) {
+    case Kind::Utf8:
+        return fromUtf8_.decode(piece);
+    case Kind::Utf16LE:
+    case Kind::Utf16BE: {
+        // A second mark after the first is text, as in UTF-8.
+        QStringDecoder fromUtf16(kind_ == Kind::Utf16LE ? QStringDecoder::Utf16LE
+                                                         : QStringDecoder::Utf16BE,
+                                 QStringDecoder::Flag::Stateless |
+                                     QStringDecoder::Flag::ConvertInitialBom);
+        return fromUtf16.decode(piece);
+    }
+    case Kind::Windows1252:
+        break;
+    }
+    return DecodeWindows1252(piece);
 }

@@ -7,9 +7,11 @@
 
 // How the text of a word-list file becomes entries.
 //
-// Files are UTF-8, with or without a leading byte-order mark. A file that is
-// not valid UTF-8 was almost certainly saved by a Windows editor in its
-// 8-bit code page, so the whole file is read as Windows-1252 instead.
+// Files are UTF-8, with or without a leading byte-order mark. A file that
+// starts with a UTF-16 byte-order mark (FF FE or FE FF) is UTF-16, as
+// Windows Notepad's "Unicode" and PowerShell's ">" write it. A file that is
+// neither was almost certainly saved by a Windows editor in its 8-bit code
+// page, so the whole file is read as Windows-1252 instead.
 //
 // A line ends at CR LF or at a lone CR, and every LF inside a line ends a
 // piece of its own, so CR LF, CR-only and LF-only files all give one entry
@@ -31,16 +33,21 @@ class WordListEncoding {
   public:
     explicit WordListEncoding(QByteArrayView fileBytes);
 
-    // The file's bytes without the byte-order mark. CR and LF stand for
-    // themselves in both encodings and never occur inside a character, so
-    // the text can be split before it is decoded.
+    enum class Kind { Utf8, Windows1252, Utf16LE, Utf16BE };
+
+    // The file's bytes without the byte-order mark. In the 8-bit encodings
+    // CR and LF stand for themselves and never occur inside a character, so
+    // the text can be split before it is decoded; UTF-16 has to be decoded
+    // first.
     QByteArrayView body() const { return body_; }
-    bool isUtf8() const { return utf8_; }
+    Kind kind() const { return kind_; }
+    bool isUtf8() const { return kind_ == Kind::Utf8; }
+    bool isUtf16() const { return kind_ == Kind::Utf16LE || kind_ == Kind::Utf16BE; }
     QString decode(QByteArrayView piece) const;
 
   private:
     QByteArrayView body_;
-    bool utf8_;
+    Kind kind_;
     // A U+FEFF that starts a line is text: only the file's first one is a
     // byte-order mark.
     mutable QStringDecoder fromUtf8_{QStringDecoder::Utf8,
@@ -84,7 +91,15 @@ template <class View, class Piece> void ForEachLinePiece(View text, Piece&& piec
 }
 
 // Calls entry(QString) for each entry of a word-list file, in file order.
-template <class Entry> void ForEachWordListEntry(QByteArrayView fileBytes, Entry&& entry) {
-    const WordListEncoding encoding(fileBytes);
+template <class Entry> void ForEachWordListEntry(const WordListEncoding& encoding, Entry&& entry) {
+    if (encoding.isUtf16()) {
+        const QString text = encoding.decode(encoding.body());
+        ForEachLinePiece(QStringView(text), [&](QStringView piece) { entry(piece.toString()); });
+        return;
+    }
     ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) { entry(encoding.decode(piece)); });
+}
+
+template <class Entry> void ForEachWordListEntry(QByteArrayView fileBytes, Entry&& entry) {
+    ForEachWordListEntry(WordListEncoding(fileBytes), entry);
 }
