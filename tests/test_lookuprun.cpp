@@ -143,8 +143,9 @@ void TestLookupRun::sampleWords() {
 
 void TestLookupRun::rowTexts() {
     const QString pathLike = "and" + QString(kPathSeparator) + "or";
-    host_->words = {"don't",    "zzyzx",           "",     "café", pathLike, "response",
-                    "response", "look' or '1'='1", " look"};
+    const QString withNul = QStringLiteral("look") + QChar(0) + "x";
+    host_->words = {"don't",    "zzyzx",           "",      "café", pathLike, "response",
+                    "response", "look' or '1'='1", " look", withNul};
     run();
     QCOMPARE(
         host_->results,
@@ -154,7 +155,8 @@ void TestLookupRun::rowTexts() {
              pathLike.toUpper() + " - this word not found in the database.", "RESPONSE - reply",
              "RESPONSE - answer", "RESPONSE - reply", "RESPONSE - answer",
              "LOOK' OR '1'='1 - this word not found in the database.",
-             " LOOK - this word not found in the database."}));
+             " LOOK - this word not found in the database.",
+             withNul.toUpper() + " - this word not found in the database."}));
     QCOMPARE(host_->texts[2], "Processing: ");
     QCOMPARE(host_->texts[4], "Processing: or");
     QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));

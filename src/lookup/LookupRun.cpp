@@ -61,9 +61,13 @@ void LookupRun::PushButton17_Click() {
         });
         trap.line(124, [&] { desktop_.letEventsRun(); });
         trap.line(126, [&] { host_.setPointerMode(PointerMode::Busy); });
+        // No word in the database holds a NUL, and the query's text would
+        // end at it: such a word (a binary file loaded by mistake gives many)
+        // is simply not found, without a report for each.
+        const bool holdsNul = word.contains(QChar(0));
         QString quoted;
         trap.line(128, [&] { quoted = QuoteSqlText(word); });
-        const bool opened = trap.line(130, [&] {
+        const bool opened = !holdsNul && trap.line(130, [&] {
             rs.value().Open(SynonymQueryText(quoted), connection_, RecordSet::adOpenStatic,
                             RecordSet::adLockReadOnly);
         });
@@ -77,8 +81,11 @@ void LookupRun::PushButton17_Click() {
         }
         // A query that cannot be opened has no rows to read: it was reported
         // once, and the word gets none.
-        if (!opened)
+        if (!opened) {
+            if (holdsNul)
+                trap.line(146, [&] { host_.appendResult(NotFoundRow(word)); });
             continue;
+        }
 
         // Each read that fails is reported once and ends the word, since every
         // further read of the same query would fail the same way.
