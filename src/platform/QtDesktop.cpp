@@ -4,8 +4,11 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 #include <ctime>
@@ -60,30 +63,76 @@ QString QtDesktop::inputBox(const QString& prompt, const QString& title) {
 namespace {
 // Qt's own dialog on every desktop: the same behaviour everywhere, no
 // overwrite question of its own and no suffix added to a typed name.
-void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
-    dialog.setWindowTitle(request.title);
-    dialog.setNameFilter(request.nameFilters);
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-}
+//
+// Qt reads typed text that holds a double quote as a list of quoted names,
+// even when saving: `synonyms of "words.txt"` would come back as words.txt
+// and the export would overwrite that file. A quote is an ordinary character
+// in a file name here, so a typed name is taken as it stands unless it has
+// the shape of a list ("a.txt" "b.txt") in a dialog that may choose several.
+class FileDialog : public QFileDialog {
+  public:
+    FileDialog(QWidget* owner, const FileDialogRequest& request) : QFileDialog(owner) {
+        setWindowTitle(request.title);
+        setNameFilter(request.nameFilters);
+        setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    }
+
+    QStringList chosen() {
+        if (exec() != QDialog::Accepted)
+            return {};
+        return typedPath_.isEmpty() ? selectedFiles() : QStringList{typedPath_};
+    }
+
+  protected:
+    void accept() override {
+        typedPath_.clear();
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text() : QString();
+        QString path = typed;
+        if (path.startsWith(QLatin1String("~/")))
+            path = QDir::homePath() + path.mid(1);
+        path = QDir(directory()).absoluteFilePath(path);
+        if (!typed.contains(u'"') ||
+            (fileMode() == ExistingFiles && looksLikeList(typed) && !QFileInfo::exists(path))) {
+            QFileDialog::accept();
+            return;
+        }
+        if (QFileInfo(path).isDir()) {
+            // As Qt does with a folder's name: go into it.
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        typedPath_ = path;
+        QDialog::accept();
+    }
+
+  private:
+    // `"a.txt" "b.txt"`, as the dialog itself writes several chosen files.
+    static bool looksLikeList(const QString& typed) {
+        const QString trimmed = typed.trimmed();
+        return trimmed.size() >= 2 && trimmed.startsWith(u'"') && trimmed.endsWith(u'"') &&
+               trimmed.count(u'"') % 2 == 0;
+    }
+
+    QString typedPath_;
+};
 } // namespace
 
 QStringList QtDesktop::openFileDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(owner_);
-    prepare(dialog, request);
+    FileDialog dialog(owner_, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Qt's multi-selection mode only offers files that exist; a file removed
     // meanwhile is still caught by the loader.
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    return dialog.chosen();
 }
 
 QString QtDesktop::saveFileDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(owner_);
-    prepare(dialog, request);
+    FileDialog dialog(owner_, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    const QStringList chosen =
-        dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    const QStringList chosen = dialog.chosen();
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
