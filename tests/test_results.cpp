@@ -14,9 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/xattr.h>
 #endif
 
 namespace {
@@ -108,6 +112,11 @@ class TestResults : public QObject {
     void closeDuringExportKeepsOldFile();
     void missingFolderIsReportedOnce();
     void pipeIsWrittenInPlace();
+    void pipesAreReported_data();
+    void pipesAreReported();
+    void savedFileStaysWhatItWas_data();
+    void savedFileStaysWhatItWas();
+    void savedAsAnotherUser();
     void tickingManyRows();
     void brokenFileSystem_data();
     void brokenFileSystem();
@@ -401,6 +410,125 @@ void TestResults::pipeIsWrittenInPlace() {
     QVERIFY(!QFileInfo(window.path("pipe")).isFile());
     QCOMPARE(window.files(), QStringList());
 #endif
+}
+
+// The program ignores SIGPIPE from start-up, as this test does: a pipe
+// whose reader has gone fails the write instead of ending the program.
+void TestResults::pipesAreReported_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("readerQuits");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("nobody reads") << int(Aligned) << false
+                                  << "Cannot create %1: no program is reading from this pipe";
+    QTest::newRow("reader quits") << int(Comma) << true << "Cannot [a-z]+ %1: Broken pipe";
+}
+
+void TestResults::pipesAreReported() {
+#ifndef Q_OS_UNIX
+    QSKIP("named pipes are made with mkfifo");
+#else
+    QFETCH(int, button);
+    QFETCH(bool, readerQuits);
+    QFETCH(QString, reason);
+    std::signal(SIGPIPE, SIG_IGN);
+    Window window(Rows(3, {{"row"}, true}));
+    const QString path = window.path("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    int reader = readerQuits ? open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+    // Once the export has the pipe open.
+    window.desktop.onYield[2] = [&] {
+        if (reader >= 0)
+            close(reader);
+        reader = -1;
+    };
+    window.desktop.answers << Desktop::Yes;
+    window.click(button, "pipe");
+    const QStringList boxes = window.desktop.boxTexts();
+    QVERIFY2(!boxes.isEmpty() &&
+                 QRegularExpression('^' + reason.arg(QRegularExpression::escape(path)))
+                     .match(boxes.value(button == Comma ? 1 : 0))
+                     .hasMatch(),
+             qPrintable(boxes.join('\n')));
+    QCOMPARE(window.list.count(), 3);
+    QCOMPARE(window.pointers.last(), 0);
+#endif
+}
+
+// Where renaming a new file over the old one would change what the file is,
+// the old file is written in place.
+void TestResults::savedFileStaysWhatItWas_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"mode 0640", "two names", "symbolic link", "extended attribute",
+                             "another owner", "read-only, as root"})
+        QTest::newRow(kind) << kind;
+}
+
+void TestResults::savedFileStaysWhatItWas() {
+#ifndef Q_OS_LINUX
+    QSKIP("owners, links and attributes as Linux has them");
+#else
+    QFETCH(QString, kind);
+    const bool root = geteuid() == 0;
+    if ((kind == "another owner" || kind.endsWith("as root")) && !root)
+        QSKIP("needs root");
+    Window window;
+    window.list.append("a");
+    const QString file = window.path("r.txt");
+    const QByteArray name = QFile::encodeName(file);
+    QVERIFY(writeAll(file, "old\r\n"));
+    QString target = file;
+    if (kind == "mode 0640")
+        QCOMPARE(chmod(name, 0640), 0);
+    else if (kind == "two names")
+        QCOMPARE(link(name, QFile::encodeName(window.path("other.txt"))), 0);
+    else if (kind == "symbolic link")
+        QVERIFY(QFile::link(file, target = window.path("link.txt")));
+    else if (kind == "extended attribute" && setxattr(name, "user.lexigrove", "x", 1, 0) != 0)
+        QSKIP("this file system keeps no user attributes");
+    else if (kind == "another owner")
+        QCOMPARE(chown(name, 65534, 65534), 0);
+    else if (kind.endsWith("as root"))
+        QCOMPARE(chmod(name, 0444), 0);
+    struct stat before;
+    QCOMPARE(stat(name, &before), 0);
+
+    window.desktop.answers << Desktop::Yes;
+    window.click(Comma, QFileInfo(target).fileName());
+    QCOMPARE(window.desktop.boxes.size(), 1); // the overwrite question only
+    QCOMPARE(readAll(file), "a,\r\n");
+    QCOMPARE(readAll(window.path(kind == "two names" ? "other.txt" : "r.txt")), "a,\r\n");
+    QVERIFY(QFileInfo(target).isSymLink() == (kind == "symbolic link"));
+    struct stat after;
+    QCOMPARE(stat(name, &after), 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_nlink, before.st_nlink);
+    if (kind == "extended attribute")
+        QCOMPARE(getxattr(name, "user.lexigrove", nullptr, 0), 1);
+#endif
+}
+
+// Run by tests/results_nobody.sh as the user nobody, with folders that root
+// prepared: a file nobody may write in a folder nobody may not write to,
+// and root's file in a sticky folder that everyone may write to.
+void TestResults::savedAsAnotherUser() {
+    const QString folders = qEnvironmentVariable("LEXIGROVE_NOBODY_DIR");
+    if (folders.isEmpty())
+        QSKIP("needs the folders that tests/results_nobody.sh prepares");
+    for (const char* folder : {"locked", "sticky"}) {
+        Window window(Rows(2, {{"a"}, true}));
+        const QString file = folders + '/' + folder + "/r.txt";
+        for (int button : {Aligned, Comma}) {
+            window.desktop.saveAnswers << file;
+            window.desktop.answers << Desktop::Yes;
+            window.click(button);
+        }
+        QCOMPARE(window.desktop.boxTexts(),
+                 QStringList{"Are you sure you wish to overwrite " + file + " ?"});
+        QCOMPARE(readAll(file), "a,a,\r\n");
+        QCOMPARE(QFileInfo(file).ownerId(), 0u);
+    }
 }
 
 void TestResults::tickingManyRows() {

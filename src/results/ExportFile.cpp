@@ -1,12 +1,14 @@
 #include "ExportFile.h"
 
 #include "AppError.h"
+#include "FileSystem.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
 #include <utility>
 
 namespace {
@@ -20,25 +22,50 @@ ExportFile::~ExportFile() {
 }
 
 QString ExportFile::failure(const QString& what) const {
-    return what.arg(QDir::toNativeSeparators(path_),
-                    file_ ? file_->errorString() : QStringLiteral("the file is not open"));
+    return failure(what, file_ ? file_->errorString() : QStringLiteral("the file is not open"));
+}
+
+QString ExportFile::failure(const QString& what, const QString& reason) const {
+    return what.arg(QDir::toNativeSeparators(path_), reason);
 }
 
 void ExportFile::open() {
     discard();
-    const QFileInfo target(path_);
-    // Renaming over a device or a pipe would put a plain file in its place.
-    if (target.exists() && !target.isFile() && !target.isDir())
-        file_ = std::make_unique<QFile>(path_);
-    else
-        file_ = std::make_unique<QSaveFile>(path_);
-    // Written in chunks of our own, so that a short write can be retried to
-    // learn its reason.
-    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const QString reason = failure(QStringLiteral("Cannot create %1: %2"));
-        file_.reset();
-        throw AppError(reason);
+    const FileSystemTarget target = InspectTarget(path_);
+    if (target.replaceable) {
+        // Written in chunks of our own, so that a short write can be retried
+        // to learn its reason.
+        auto save = std::make_unique<QSaveFile>(path_);
+        const bool opened = save->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (opened && TakeOverIdentity(int(save->handle()), target)) {
+            file_ = std::move(save);
+            return;
+        }
+        if (!opened)
+            throw AppError(failure(QStringLiteral("Cannot create %1: %2"), save->errorString()));
+        // The new file could not take the old one's group: write in place.
     }
+    openInPlace(target);
+}
+
+void ExportFile::openInPlace(const FileSystemTarget& target) {
+    auto file = std::make_unique<QFile>(path_);
+    // A pipe that nobody reads would block the open until somebody does; a
+    // non-blocking open fails at once instead, and the writes block as usual.
+    const int fd = OpenForWriting(path_, target.isFifo);
+    if (fd < 0) {
+        const QString reason = errno == ENXIO && target.isFifo
+                                   ? QStringLiteral("no program is reading from this pipe")
+                                   : qt_error_string(errno);
+        throw AppError(failure(QStringLiteral("Cannot create %1: %2"), reason));
+    }
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        CloseDescriptor(fd);
+        throw AppError(failure(QStringLiteral("Cannot create %1: %2"), file->errorString()));
+    }
+    file_ = std::move(file);
+    syncOnCommit_ = target.exists && !target.isFifo;
 }
 
 void ExportFile::write(const QString& text) {
@@ -96,6 +123,12 @@ void ExportFile::commit() {
         done = save->commit();
     else {
         done = file_->flush();
+        // A file written in place is as safe as the disk says it is.
+        if (done && syncOnCommit_ && !SyncToDisk(file_->handle())) {
+            const QString reason = failure(QStringLiteral("Cannot save %1: %2"), qt_error_string(errno));
+            file_.reset();
+            throw AppError(reason);
+        }
         file_->close();
         done = done && file_->error() == QFileDevice::NoError;
     }

@@ -5,13 +5,16 @@
 #include <memory>
 
 class QFileDevice;
+struct FileSystemTarget;
 
-// A file that an export writes. A regular file (or a name not yet taken) is
-// written beside the target and put in its place only by commit(), so a
-// failed or interrupted export leaves the file it was to replace as it was,
-// and no half-written copy behind. A target that exists and is not a
-// regular file (a device, a pipe) cannot be replaced that way and is
-// written directly.
+// A file that an export writes. A new file, or a file that a new one can
+// replace without becoming something else, is written beside the target and
+// put in its place only by commit(), so a failed or interrupted export
+// leaves the file it was to replace as it was, and no half-written copy
+// behind. Any other target is written in place, as it would be by any
+// editor: a device or a pipe; a file with several names, extended
+// attributes or another owner; a file in a folder where the user may not
+// create files. Symbolic links are written through to their target.
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
@@ -43,13 +46,16 @@ class ExportFile {
     void commit();
 
   private:
+    void openInPlace(const FileSystemTarget& target);
     void append(const QByteArray& encoded);
     void writePending();
     void discard();
     QString failure(const QString& what) const;
+    QString failure(const QString& what, const QString& reason) const;
 
     QString path_;
     std::unique_ptr<QFileDevice> file_;
     QStringEncoder encoder_;
     QByteArray pending_;
+    bool syncOnCommit_ = false;
 };
