@@ -16,6 +16,7 @@
 #include <memory>
 
 #ifdef Q_OS_LINUX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -59,6 +60,8 @@ class TestWordList : public QObject {
     void severalFiles();
     void cancelChangesNothing();
     void unreadableFiles();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
     void dropLoadsLikeTheDialog();
     void paste_data();
     void paste();
@@ -314,6 +317,35 @@ void TestWordList::unreadableFiles() {
         QVERIFY_THROWS_EXCEPTION(AppError, LoadListviewFromFile(*list_, a, *desktop_));
     QCOMPARE(entries(), QStringList({"cat", "dog", "cat"}));
     QCOMPARE(openFiles(), openBefore);
+#endif
+}
+
+// A pipe with no writer would block the open, a device would never end.
+void TestWordList::onlyRegularFilesAreRead_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("pipe without a writer") << "fifo";
+    QTest::newRow("endless device") << "/dev/zero";
+    QTest::newRow("terminal-like device") << "/dev/null";
+}
+
+void TestWordList::onlyRegularFilesAreRead() {
+#ifndef Q_OS_LINUX
+    QSKIP("pipes and devices as Linux has them");
+#else
+    QFETCH(QString, path);
+    if (path == "fifo") {
+        path = dir_->filePath("fifo");
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    fill({"old"});
+    desktop_->openAnswers = {{path}};
+    actions_->PushButton3_Click();
+    QCOMPARE(entries(), QStringList{"old"});
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QVERIFY2(desktop_->boxes[0].text.startsWith("Cannot open " + path +
+                                                ": not a text file but a pipe or a device"),
+             qPrintable(desktop_->boxes[0].text));
+    QCOMPARE(pointer_->history, kBusyThenPlain);
 #endif
 }
 

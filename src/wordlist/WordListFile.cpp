@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Desktop.h"
+#include "FileSystem.h"
 #include "ListView.h"
 #include "Paths.h"
 #include "WordListText.h"
@@ -22,9 +23,20 @@ void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop)
     // The whole file is read before anything is appended, because one
     // byte anywhere decides how all of it is decoded. QFile closes the file
     // on every way out.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A pipe, a device or a folder would block the open, never end, or
+    // read as nothing: only regular files are read.
+    bool notRegular = false;
+    const int fd = OpenRegularFileForReading(path, notRegular);
+    if (fd < 0)
+        throw AppError(QStringLiteral("Cannot open %1: %2")
+                           .arg(path, notRegular ? QStringLiteral("not a text file but a pipe or "
+                                                                  "a device; nothing was loaded")
+                                                 : qt_error_string(errno)));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        CloseDescriptor(fd);
         throw fileError(QStringLiteral("open"), path, file);
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw fileError(QStringLiteral("read"), path, file);
