@@ -10,6 +10,7 @@
 #include "WordListText.h"
 
 #include <QCoreApplication>
+#include <sqlite3.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -166,6 +167,9 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
                                .arg(QDir::toNativeSeparators(database)));
         DbConnection db;
         db.Open(DbConnection::ConnectionString(database));
+        // One read lock for the whole list instead of one per word: the list
+        // is looked up in one file as it is now, and far faster.
+        sqlite3_exec(db.handle(), "begin", nullptr, nullptr, nullptr);
 
         ResultSink sink(command.output);
         sink.open();
