@@ -130,6 +130,52 @@ void report(const Row& row) {
     std::fflush(stdout);
 }
 
+// The bar for the lookup itself: one statement compiled once, the word bound
+// as a parameter, "WORD - synonym" rows appended to a buffer.
+double preparedLoopSeconds(const QString& database, const QStringList& words, qsizetype* rows) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    QByteArray out;
+    const double t = seconds([&] {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "select synonym from qrySynonyms where word=?", -1, &stmt, nullptr);
+        for (const QString& word : words) {
+            const QByteArray key = word.toUtf8();
+            const QByteArray upper = word.toUpper().toUtf8();
+            sqlite3_bind_text(stmt, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+            bool found = false;
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                found = true;
+                out += upper;
+                out += " - ";
+                out.append(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                           sqlite3_column_bytes(stmt, 0));
+                out += '\n';
+            }
+            if (!found)
+                out += upper + " - this word not found in the database.\n";
+            sqlite3_reset(stmt);
+        }
+        sqlite3_finalize(stmt);
+    });
+    sqlite3_close(db);
+    if (rows)
+        *rows = out.count('\n');
+    return t;
+}
+
+void writeWordFile(const QString& path, const QStringList& words) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(words.join(u'\n').toUtf8() + '\n');
+}
+
+// The command line over a word file, its rows to /dev/null.
+double commandLineSeconds(const QString& wordFile) {
+    return shellSeconds(QStringLiteral("'%1/lexigrove' --lookup --quiet '%2' > /dev/null")
+                            .arg(binDir(), wordFile));
+}
+
 void lookupRun(int runs) {
     Window window; // opens the database first, as the program does
     const QString database = DbConnection::DatabasePath(binDir());
@@ -147,9 +193,13 @@ void lookupRun(int runs) {
     PaintCounter counter;
     window.child("ProgressBar1")->installEventFilter(&counter);
 
-    QList<double> ours, reference, paintRates, gaps;
-    qsizetype rows = 0, utf8 = 0;
+    const QString wordFile = scratch.filePath("words.txt");
+    writeWordFile(wordFile, words);
+    QList<double> ours, reference, loop, cli, paintRates, gaps;
+    qsizetype rows = 0, utf8 = 0, loopRows = 0;
     for (int run = 0; run < runs; ++run) {
+        loop << preparedLoopSeconds(database, words, &loopRows);
+        cli << commandLineSeconds(wordFile);
         counter.paints = 0;
         window.desktop.startMeasuring();
         const double t = seconds([&] { window.click("PushButton17"); });
@@ -165,6 +215,11 @@ void lookupRun(int runs) {
         utf8 += results->text(r).toUtf8().size() + 1;
     report({QStringLiteral("W1 lookup run, %1 words").arg(words.size()), median(ours),
             median(reference), "<= 1.0 x sqlite3 shell", 1.0});
+    report({QStringLiteral("W1 lookup run vs prepared loop"), median(ours), median(loop),
+            "<= 1.5 x prepared-statement loop", 1.5});
+    report({QStringLiteral("CLI --lookup, %1 words").arg(words.size()), median(cli), median(loop),
+            "<= 1.2 x prepared-statement loop", 1.2});
+    std::printf("   the prepared loop wrote %lld rows\n", (long long)loopRows);
     std::printf("   %lld rows (%.1f MB UTF-8); %.0f repaints/s of the progress bar (target >= 20); "
                 "longest gap between yields %.1f ms\n",
                 (long long)rows, utf8 / 1e6, median(paintRates), median(gaps));
@@ -276,8 +331,13 @@ void scaling(int runs) {
             times << seconds([&] { window.click("PushButton17"); });
         const double us = median(times) / n * 1e6;
         perWord << us;
-        std::printf("%-34s %10.2f us/word\n",
-                    qPrintable(QStringLiteral("W1-scaling %1 words").arg(n)), us);
+        QTemporaryDir scratch;
+        writeWordFile(scratch.filePath("words.txt"), words);
+        const double cliUs = commandLineSeconds(scratch.filePath("words.txt")) / n * 1e6;
+        const double loopUs =
+            preparedLoopSeconds(DbConnection::DatabasePath(binDir()), words, nullptr) / n * 1e6;
+        std::printf("%-34s %10.2f us/word (CLI %.2f, prepared loop %.2f)\n",
+                    qPrintable(QStringLiteral("W1-scaling %1 words").arg(n)), us, cliUs, loopUs);
         std::fflush(stdout);
     }
     if (perWord.size() == 4)

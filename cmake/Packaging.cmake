@@ -5,15 +5,16 @@
 # the folder of its own executable, so they all live together in
 # /usr/lib/lexigrove; /usr/bin/lexigrove is a symbolic link there, and since
 # Qt resolves the application folder through /proc/self/exe the link finds
-# the real folder. Tests, benchmarks, fuzzers and the importer have no install
-# rules and stay out of the package.
+# the real folder. The importer comes along as lexigrove-import, so that a
+# user builds a database for any thesaurus they have. Tests, benchmarks and
+# fuzzers have no install rules and stay out of the package.
 
 set(LEXIGROVE_INSTALL_DIR lib/lexigrove)
 # A umask such as 077 must not leave folders that only root can enter.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS lexigrove RUNTIME DESTINATION ${LEXIGROVE_INSTALL_DIR})
+install(TARGETS lexigrove lexigrove-import RUNTIME DESTINATION ${LEXIGROVE_INSTALL_DIR})
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
               ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR
               ${PROJECT_SOURCE_DIR}/resources/help.html
@@ -21,10 +22,12 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/skins DESTINATION ${LEXIGROVE_INSTALL_DIR})
 
 # Relative, so that it also points to the right place in a staging folder.
-set(lexigrove_command ${CMAKE_CURRENT_BINARY_DIR}/packaging/lexigrove)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packaging)
-file(CREATE_LINK ../${LEXIGROVE_INSTALL_DIR}/lexigrove ${lexigrove_command} SYMBOLIC)
-install(FILES ${lexigrove_command} DESTINATION bin)
+foreach(command lexigrove lexigrove-import)
+  file(CREATE_LINK ../${LEXIGROVE_INSTALL_DIR}/${command}
+       ${CMAKE_CURRENT_BINARY_DIR}/packaging/${command} SYMBOLIC)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${command} DESTINATION bin)
+endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.png
@@ -34,14 +37,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright DESTINATION share/doc/le
 # Manual pages are shipped compressed, without a time stamp, so that two
 # builds give the same package.
 find_program(LEXIGROVE_GZIP gzip REQUIRED)
-set(lexigrove_manual ${CMAKE_CURRENT_BINARY_DIR}/packaging/lexigrove.1.gz)
-add_custom_command(
-  OUTPUT ${lexigrove_manual}
-  COMMAND ${LEXIGROVE_GZIP} -9nc ${PROJECT_SOURCE_DIR}/resources/lexigrove.1 > ${lexigrove_manual}
-  DEPENDS ${PROJECT_SOURCE_DIR}/resources/lexigrove.1
-  VERBATIM)
-add_custom_target(lexigrove_manual ALL DEPENDS ${lexigrove_manual})
-install(FILES ${lexigrove_manual} DESTINATION share/man/man1)
+foreach(page lexigrove lexigrove-import)
+  set(manual ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page}.1.gz)
+  add_custom_command(
+    OUTPUT ${manual}
+    COMMAND ${LEXIGROVE_GZIP} -9nc ${PROJECT_SOURCE_DIR}/resources/${page}.1 > ${manual}
+    DEPENDS ${PROJECT_SOURCE_DIR}/resources/${page}.1
+    VERBATIM)
+  list(APPEND lexigrove_manuals ${manual})
+endforeach()
+add_custom_target(lexigrove_manual ALL DEPENDS ${lexigrove_manuals})
+install(FILES ${lexigrove_manuals} DESTINATION share/man/man1)
 
 set(LEXIGROVE_PACKAGE_MAINTAINER "Lexigrove maintainers <maintainers@lexigrove.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
@@ -67,5 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lexigrove takes a list of words, typed in 
 looks up every one of them in a local synonym database built from the
 LibreOffice English thesaurus. It lists one row per word and synonym; ticked
 rows can be saved as an aligned text file or copied to the clipboard, and
-all rows saved as a comma-delimited file.")
+all rows saved as a comma-delimited file. The same lookup runs from the
+command line (lexigrove --lookup), and lexigrove-import builds a database
+from any MyThes thesaurus for other languages.")
 include(CPack)

@@ -23,6 +23,27 @@ QList<QPair<QString, QString>> rowsFor(DbConnection& db, const QString& word) {
     return rows;
 }
 
+// The same rows straight from the engine, the query compiled as it is written.
+QList<QPair<QString, QString>> plainRowsFor(sqlite3* db, const QString& sql, const char* a = "word",
+                                            const char* b = "synonym") {
+    QList<QPair<QString, QString>> rows;
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK)
+        return {{"prepare failed", sqlite3_errmsg(db)}};
+    const auto column = [&](const char* name) {
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+            if (!qstricmp(sqlite3_column_name(stmt, c), name))
+                return QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
+        return QStringLiteral("no column %1").arg(name);
+    };
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        rows.append({column(a), column(b)});
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -74,6 +95,9 @@ class TestDatabase : public QObject {
     void hostileWords_data();
     void hostileWords();
     void unstorableWords();
+    void keptStatementsAnswerAsWritten_data();
+    void keptStatementsAnswerAsWritten();
+    void fileChangedByOthersWhileOpen();
     void queryWithoutView();
     void caseIgnoredBeyondAscii_data();
     void caseIgnoredBeyondAscii();
@@ -246,6 +270,10 @@ void TestDatabase::hostileWords_data() {
     QTest::newRow("asterisk") << "a*b" << 1;
     QTest::newRow("asterisk alone") << "*" << 0;
     QTest::newRow("underscore") << "_ook" << 0;
+    QTest::newRow("semicolon") << "look;" << 0;
+    QTest::newRow("dashes") << "--" << 0;
+    QTest::newRow("parameter marks") << "?1 :a @b $c" << 0;
+    QTest::newRow("tab and bell") << "look\t\a" << 0;
     QTest::newRow("backslash") << R"(back\slash)" << 1;
     QTest::newRow("control character") << QString("look") + QChar(1) << 0;
     QTest::newRow("line feed") << "look\n" << 0;
@@ -263,6 +291,9 @@ void TestDatabase::hostileWords() {
     QFETCH(int, rows);
     const auto found = rowsFor(db_, word);
     QCOMPARE(found.size(), rows);
+    // The statement kept from an earlier word answers as the query compiled anew would.
+    QCOMPARE(rowsFor(db_, word), found);
+    QCOMPARE(plainRowsFor(db_.handle(), BuildSynonymQuery(word)), found);
     for (const auto& row : found)
         QVERIFY2(EqualIgnoringCase(row.first, word), qPrintable(row.first));
 }
@@ -278,6 +309,71 @@ void TestDatabase::unstorableWords() {
                 rs.Open(BuildSynonymQuery(QString(QChar(0xD800)) + "ook"), db_, 3, 1);
             }).contains("surrogate"));
     QCOMPARE(rs.State(), 0);
+}
+
+void TestDatabase::keptStatementsAnswerAsWritten_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("the lookup") << "select * from qrySynonyms where word='LOOK'" << "synonym";
+    QTest::newRow("doubled quote") << "select 'it''s' as v" << "v";
+    QTest::newRow("value as column name") << "select 'x', 'y' as v" << "'x'";
+    QTest::newRow("blob") << "select x'41' as v where 'a' = 'a'" << "v";
+    QTest::newRow("quote in a comment")
+        << "select synonym from qrySynonyms where word = 'look' -- it's\n" << "synonym";
+    QTest::newRow("quoted names") << "select \"word\" as [it's] from qrySynonyms where "
+                                     "`word` = 'don''t'"
+                                  << "it's";
+    QTest::newRow("string as table name") << "select * from 'qrySynonyms' where word='look'"
+                                          << "synonym";
+}
+
+void TestDatabase::keptStatementsAnswerAsWritten() {
+    QFETCH(QString, sql);
+    QFETCH(QString, field);
+    const auto read = [&] {
+        QList<QPair<QString, QString>> rows;
+        RecordSet rs;
+        rs.Open(sql, db_, 3, 1);
+        for (; !rs.Eof(); rs.MoveNext())
+            rows.append({rs.Field(field), rs.Field(field)});
+        return rows;
+    };
+    const auto plain = plainRowsFor(db_.handle(), sql, qPrintable(field), qPrintable(field));
+    QVERIFY(!plain.isEmpty());
+    QCOMPARE(read(), plain);
+    QCOMPARE(read(), plain); // from the kept statement, where there is one
+}
+
+void TestDatabase::fileChangedByOthersWhileOpen() {
+    QTemporaryDir other;
+    const QString path = other.filePath("words.mdb");
+    QVERIFY(QFile::copy(dbPath_, path));
+    QVERIFY(QDir(other.path()).mkdir("new"));
+    const QString replacement = BuildFixtureDatabase(other.filePath("new"), "mini_thesaurus.dat");
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(path));
+    QCOMPARE(rowsFor(db, "look").size(), 5);
+
+    // Replaced in place, as cp does: the next query reads the new file, even
+    // though both carry the same change counter. A moment passes first, as it
+    // does between start-up and a cp, so that the file's time tells them apart.
+    QTest::qSleep(30);
+    QFile source(replacement), target(path);
+    QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly));
+    QVERIFY(target.write(source.readAll()) > 0);
+    target.close();
+    QCOMPARE(rowsFor(db, "look").size(), 0);
+    QVERIFY(rowsFor(db, "happy").size() > 3);
+
+    // Written by another program between queries: never locked by this one.
+    sqlite3* writer = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &writer), SQLITE_OK);
+    const int rc = sqlite3_exec(writer, "begin immediate; create table scratch(x); commit",
+                                nullptr, nullptr, nullptr);
+    const QString why = QString::fromUtf8(sqlite3_errmsg(writer));
+    sqlite3_close(writer);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(why));
+    QVERIFY(rowsFor(db, "happy").size() > 3);
 }
 
 void TestDatabase::queryWithoutView() {

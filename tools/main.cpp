@@ -9,6 +9,18 @@ namespace {
 const char* const kUsage =
     "usage: lexigrove-import [--hunspell <dictionary.dic> --word-list <words.txt>] "
     "<thesaurus.dat> <words.mdb>\n";
+const char* const kHelp =
+    "Builds a Lexigrove synonym database from a MyThes thesaurus (any language, in the\n"
+    "encoding named on its first line), for `lexigrove --database <words.mdb>`.\n"
+    "\n"
+    "  --hunspell <dictionary.dic>  with --word-list: also answer each inflected word of\n"
+    "                               the list under its root headword (.aff beside the .dic)\n"
+    "  --word-list <words.txt>      the words, one a line, whose inflected forms to add\n"
+    "  -h, --help                   show this help and exit\n"
+    "\n"
+    "Example (French; mythes-fr, hunspell-fr):\n"
+    "  lexigrove-import /usr/share/mythes/th_fr_FR_v2.dat ~/thesauri/fr/words.mdb\n"
+    "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n";
 } // namespace
 
 // Builds the synonym database from a MyThes thesaurus, and with a Hunspell dictionary and a
@@ -17,6 +29,11 @@ const char* const kUsage =
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     FormSources forms;
     while (args.size() >= 2 && args.front().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();

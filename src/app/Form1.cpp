@@ -9,6 +9,7 @@
 #include "PointerMode.h"
 #include "ProgressBar.h"
 #include "ResultsActions.h"
+#include "ResultsExport.h"
 #include "StartupSupport.h"
 #include "Twips.h"
 #include "WordListActions.h"
@@ -145,7 +146,9 @@ template <class Handler> void Form1::handle(Handler&& handler) {
 
 bool Form1::Form_Load() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
-    const QString databasePath = DbConnection::DatabasePath(applicationFolder_);
+    const QString databasePath = databasePath_.isEmpty()
+                                     ? DbConnection::DatabasePath(applicationFolder_)
+                                     : databasePath_;
 
     if (trap.test(100, [&] { return !DbConnection::DatabasePresent(databasePath); })) {
         trap.line(102, [&] { desktop_.message(databasePath + QStringLiteral(" not found")); });
@@ -162,7 +165,7 @@ bool Form1::Form_Load() {
         trap.line(114, [&] { handPointer_ = LoadCursorFile(pointerFile); });
     trap.line(134, [&] { ListView1->addColumn(QStringLiteral(" Word(s)")); });
     trap.line(136, [&] { ListView1->setColumnWidthTwips(1, 7000); });
-    trap.line(138, [&] { ListView2->addColumn(QStringLiteral("Results")); });
+    trap.line(138, [&] { ListView2->addColumn(ResultsHeader()); });
     trap.line(140, [&] { ListView2->setColumnWidthTwips(1, 7000); });
     // The connection object lives as long as the window; 142 created it.
     trap.line(144, [&] {

@@ -28,6 +28,8 @@ class Form1 : public QWidget, private LookupHost {
     // Start-up before the window is first shown. False when the program is
     // to end at once (no synonym database).
     bool Form_Load();
+    // Another synonym database than words.mdb beside the program, for Form_Load.
+    void setDatabasePath(const QString& path) { databasePath_ = path; }
 
     // 0 plain, 11 busy (hourglass), 99 the hand pointer.
     int MousePointer() const { return mousePointer_; }
@@ -68,6 +70,7 @@ class Form1 : public QWidget, private LookupHost {
 
     Desktop& desktop_;
     const QString applicationFolder_;
+    QString databasePath_;
     DbConnection db_;
     LookupRun lookup_;
     std::optional<QCursor> handPointer_;

@@ -2,12 +2,15 @@
 
 #include "AppError.h"
 #include "Paths.h"
+#include "StatementCache.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
@@ -93,6 +96,39 @@ void DbConnection::Open(const QString& connectionString) {
     if (path.isEmpty() || path.contains(QChar(0)))
         throw AppError(QStringLiteral("The connection string names no valid data source."));
 
+    stamp_ = stampOf(path);
+    adopt(openFile(path));
+    path_ = path;
+}
+
+DbConnection::FileStamp DbConnection::stampOf(const QString& path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {info.st_dev, info.st_ino, info.st_size,
+            info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+sqlite3* DbConnection::handleForQuery() {
+    if (!db_)
+        return nullptr;
+    const FileStamp now = stampOf(path_);
+    if (now == stamp_)
+        return db_;
+    sqlite3* fresh = openFile(path_);
+    stamp_ = now;
+    Close();
+    adopt(fresh);
+    return db_;
+}
+
+void DbConnection::adopt(sqlite3* db) {
+    db_ = db;
+    statements_ = std::make_shared<StatementCache>(db);
+}
+
+sqlite3* DbConnection::openFile(const QString& path) {
     // Memory statistics take a global lock on every allocation; nothing reads them.
     static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     Q_UNUSED(configured);
@@ -111,11 +147,11 @@ void DbConnection::Open(const QString& connectionString) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // SQLite opens lazily; read the schema now so that a file that is not a
     // database is reported here rather than on the first word.
-    // Nothing writes the file while the program runs: keeping the read lock
-    // spares every query a lock and a check of the file on disk.
+    // Each query takes its own read lock, so a file replaced or written by another
+    // program meanwhile is read as it is now, and is never locked between queries.
     int tables = 0;
     const int read = sqlite3_exec(
-        db, "pragma locking_mode=exclusive; select count(*) from sqlite_master",
+        db, "select count(*) from sqlite_master",
         [](void* count, int, char** values, char**) {
             *static_cast<int*>(count) = values[0] ? std::atoi(values[0]) : 0;
             return 0;
@@ -150,11 +186,15 @@ void DbConnection::Open(const QString& connectionString) {
         sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareIgnoringCase) !=
             SQLITE_OK)
         fail(QStringLiteral("Cannot prepare the synonym database %1: %2."));
-    db_ = db;
+    return db;
 }
 
 void DbConnection::Close() {
-    // close_v2 waits for statements still open in a suspended run instead of failing.
+    // close_v2 waits for statements still open in a suspended run instead of failing;
+    // those are finalized, not kept, when their recordset closes.
+    if (statements_)
+        statements_->close();
+    statements_.reset();
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;

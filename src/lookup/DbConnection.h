@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 struct sqlite3;
+class StatementCache;
 
 // The program's one connection to the synonym database, opened read-only at
 // start-up and closed when the window closes.
@@ -29,7 +31,28 @@ class DbConnection {
     void Close();
 
     sqlite3* handle() const { return db_; }
+    // The connection for the next query. A database file replaced since the
+    // last one (cp over it, a new file renamed into place) is opened anew
+    // first: SQLite alone would trust pages it read from the old file when
+    // both files happen to carry the same change counter. Throws AppError
+    // when the new file cannot be read; the old connection then stays.
+    sqlite3* handleForQuery();
+    // The compiled statements kept for queries of the same shape; null while closed.
+    std::shared_ptr<StatementCache> statements() const { return statements_; }
 
   private:
+    struct FileStamp {
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, modified = 0, changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp stampOf(const QString& path);
+    // Opens path; throws AppError with the reason.
+    static sqlite3* openFile(const QString& path);
+    void adopt(sqlite3* db);
+
     sqlite3* db_ = nullptr;
+    QString path_;
+    FileStamp stamp_;
+    std::shared_ptr<StatementCache> statements_;
 };

@@ -13,14 +13,13 @@
 namespace {
 const QString kStop = QStringLiteral("Stop");
 const QString kIdleProgressText = QStringLiteral("Progress Bar");
-const QString kBetween = QStringLiteral(" - ");
 } // namespace
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
     : host_(host), desktop_(desktop), connection_(connection) {}
 
 QString LookupRun::NotFoundRow(const QString& word) {
-    return word.toUpper() + QStringLiteral(" - this word not found in the database.");
+    return ::NotFoundRow(word);
 }
 
 void LookupRun::PushButton17_Click() {
@@ -92,13 +91,13 @@ void LookupRun::PushButton17_Click() {
         bool atEnd = true;
         if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
             if (!atEnd) {
-                const QString upper = word.toUpper(); // the same for each of the word's rows
+                const QString prefix = SynonymRowPrefix(word); // the same for each row
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
                     QString synonym;
                     if (!trap.line(142,
                                    [&] { synonym = rs.value().Field(QStringLiteral("synonym")); }))
                         break;
-                    trap.line(142, [&] { host_.appendResult(upper + kBetween + synonym); });
+                    trap.line(142, [&] { host_.appendResult(prefix + synonym); });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }

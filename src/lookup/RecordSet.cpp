@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "DbConnection.h"
+#include "StatementCache.h"
 
 #include <sqlite3.h>
 
@@ -30,7 +31,7 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
                      int /*lockType*/) {
     if (stmt_)
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
-    sqlite3* db = connection.handle();
+    sqlite3* db = connection.handleForQuery();
     if (!db)
         throw AppError(QStringLiteral("The connection cannot be used to perform this operation. "
                                       "It is either closed or invalid in this context."));
@@ -40,16 +41,30 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
         throw AppError(QStringLiteral("The query holds a character that the database cannot "
                                       "store (a NUL or an unpaired surrogate)."));
     const QByteArray sql = source.toUtf8();
-    const char* tail = nullptr;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail) != SQLITE_OK)
-        throw AppError(databaseError(db));
-    if (!stmt)
-        throw AppError(QStringLiteral("The query is empty."));
-    if ((tail && !onlyBlanks(tail)) || !sqlite3_stmt_readonly(stmt)) {
-        sqlite3_finalize(stmt);
-        throw AppError(QStringLiteral("Characters found after end of SQL statement."));
+    // The same query with other values between its quotes was compiled before:
+    // its statement only needs the new values.
+    const QueryShape shape = ShapeOfQuery(sql);
+    std::shared_ptr<StatementCache> cache = shape.usable ? connection.statements() : nullptr;
+    sqlite3_stmt* stmt = cache ? cache->take(shape) : nullptr;
+    if (!stmt) {
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail) !=
+            SQLITE_OK)
+            throw AppError(databaseError(db));
+        if (!stmt)
+            throw AppError(QStringLiteral("The query is empty."));
+        if ((tail && !onlyBlanks(tail)) || !sqlite3_stmt_readonly(stmt)) {
+            sqlite3_finalize(stmt);
+            throw AppError(QStringLiteral("Characters found after end of SQL statement."));
+        }
+        if (sqlite3_stmt* kept = cache ? cache->compile(shape, stmt) : nullptr) {
+            sqlite3_finalize(stmt);
+            stmt = kept;
+        } else {
+            cache.reset();
+        }
     }
+    cache_ = std::move(cache);
     stmt_ = stmt;
     try {
         step();
@@ -60,8 +75,11 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
 }
 
 void RecordSet::Close() {
-    if (stmt_)
+    if (cache_)
+        cache_->giveBack(stmt_);
+    else if (stmt_)
         sqlite3_finalize(stmt_);
+    cache_.reset();
     stmt_ = nullptr;
     eof_ = true;
     fieldColumn_ = -1;
@@ -90,6 +108,11 @@ bool RecordSet::Eof() const {
 }
 
 QString RecordSet::Field(const QString& name) const {
+    const QByteArrayView text = FieldUtf8(name);
+    return text.data() ? QString::fromUtf8(text) : QString();
+}
+
+QByteArrayView RecordSet::FieldUtf8(const QString& name) const {
     requireOpen();
     if (eof_)
         throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
@@ -108,7 +131,8 @@ QString RecordSet::Field(const QString& name) const {
         fieldName_ = name;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, fieldColumn_));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, fieldColumn_)) : QString();
+    return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, fieldColumn_))
+                : QByteArrayView();
 }
 
 void RecordSet::MoveNext() {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <memory>
 
 struct sqlite3_stmt;
 class DbConnection;
+class StatementCache;
 
 // A forward-only view of one query's rows on the program's connection,
 // opened once per word and reused for the next one.
@@ -27,6 +30,8 @@ class RecordSet {
     bool Eof() const;
     // The named field of the current row, as text; a NULL field is empty.
     QString Field(const QString& name) const;
+    // The same as UTF-8, valid until the next MoveNext or Close.
+    QByteArrayView FieldUtf8(const QString& name) const;
     void MoveNext();
 
   private:
@@ -34,6 +39,8 @@ class RecordSet {
     void step();
 
     sqlite3_stmt* stmt_ = nullptr;
+    // Where stmt_ goes back on Close when it came from the connection's cache.
+    std::shared_ptr<StatementCache> cache_;
     bool eof_ = true;
     mutable QString fieldName_;
     mutable int fieldColumn_ = -1;

@@ -12,3 +12,11 @@ QString SynonymQueryText(const QString& quotedWord) {
 QString BuildSynonymQuery(const QString& word) {
     return SynonymQueryText(QuoteSqlText(word));
 }
+
+QString SynonymRowPrefix(const QString& word) {
+    return word.toUpper() + QStringLiteral(" - ");
+}
+
+QString NotFoundRow(const QString& word) {
+    return SynonymRowPrefix(word) + QStringLiteral("this word not found in the database.");
+}

@@ -30,6 +30,10 @@ template <class Attempt> bool retried(Attempt&& attempt) {
 }
 } // namespace
 
+QString ResultsHeader() {
+    return QStringLiteral("Results");
+}
+
 int CodePointLength(QStringView text) {
     int length = 0;
     for (qsizetype i = 0; i < text.size(); ++i, ++length) {

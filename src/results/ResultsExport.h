@@ -10,6 +10,9 @@ class ProgressDisplay;
 // The export routines shared by the results buttons. Each serves any list
 // with columns; the window passes its results list.
 
+// The header of the results list's one column, which the aligned export writes first.
+QString ResultsHeader();
+
 // Texts are measured in code points, so that a character beyond the basic
 // plane (two UTF-16 units) pads like any other.
 int CodePointLength(QStringView text);

@@ -34,14 +34,17 @@ installed=$(dpkg -L lexigrove | while read -r f; do
   if [ -L "$f" ] || [ ! -d "$f" ]; then echo "$f"; fi
 done | sort)
 expected="/usr/bin/lexigrove
+/usr/bin/lexigrove-import
 /usr/lib/lexigrove/HAND-M.CUR
 /usr/lib/lexigrove/help.html
 /usr/lib/lexigrove/lexigrove
+/usr/lib/lexigrove/lexigrove-import
 /usr/lib/lexigrove/skins/classic/o.cjs
 /usr/lib/lexigrove/words.mdb
 /usr/share/applications/lexigrove.desktop
 /usr/share/doc/lexigrove/copyright
 /usr/share/icons/hicolor/64x64/apps/lexigrove.png
+/usr/share/man/man1/lexigrove-import.1.gz
 /usr/share/man/man1/lexigrove.1.gz"
 [ "$installed" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$installed"))"
@@ -72,6 +75,23 @@ if [ "$(id -u)" -eq 0 ]; then
      "$tools/start_test.sh" /usr/bin/lexigrove "$tools/xwindow") ||
     fail "the installed program as user nobody"
   echo "the same as user nobody"
+
+  # Another language as a user gets it: a thesaurus of their own through the
+  # installed importer, looked up through the installed command line, no display.
+  cp tests/data/mini_thesaurus.dat "$tools/"
+  chmod 644 "$tools/mini_thesaurus.dat"
+  rows=$(cd "$tools/home" && runuser -u nobody -- env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    HOME="$tools/home" sh -c 'lexigrove-import --help | grep -q thesaurus &&
+      lexigrove-import "$1" mine.mdb &&
+      printf "happy\\ncafé\\n" | lexigrove --database mine.mdb --lookup --format csv -' sh \
+      "$tools/mini_thesaurus.dat") || fail "the installed importer and command line as user nobody"
+  case "$rows" in
+    "HAPPY - glad,"*"CAFÉ - coffee shop,"*) ;;
+    *) fail "the installed command line gave: $rows" ;;
+  esac
+  man -l /usr/share/man/man1/lexigrove-import.1.gz >/dev/null 2>&1 || [ ! -x /usr/bin/man ] ||
+    fail "the importer's manual page does not format"
+  echo "importer and command line as user nobody: $(printf '%s' "$rows" | tr -cd , | wc -c) rows"
 fi
 
 "${sudo[@]}" dpkg --purge lexigrove >/dev/null

@@ -1,0 +1,112 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <algorithm>
+#include <iterator>
+
+namespace {
+const QString kFormats[] = {QStringLiteral("rows"), QStringLiteral("aligned"),
+                            QStringLiteral("csv")};
+
+CommandLine usageError(const QString& problem) {
+    CommandLine command;
+    command.action = CommandLine::UsageError;
+    command.text = QStringLiteral("lexigrove: ") + problem + u'\n' + CommandLineHelp();
+    return command;
+}
+} // namespace
+
+QString CommandLineHelp() {
+    return QStringLiteral(
+        "Usage: lexigrove [--database FILE]\n"
+        "       lexigrove --lookup [--format rows|aligned|csv] [--output FILE]\n"
+        "                 [--database FILE] [--quiet] FILE...\n"
+        "Finds the synonyms of whole lists of words. Without arguments it opens its window.\n"
+        "\n"
+        "  --lookup          look up the words of each FILE in turn (one word a line; - reads\n"
+        "                    standard input) and write one row per word and synonym, or one\n"
+        "                    not-found row, without a window or display\n"
+        "  --format FORMAT   rows: each row and a line feed (the default); aligned: what \"Save\n"
+        "                    Results As Text File\" writes with every row ticked; csv: what\n"
+        "                    \"Save As Comma Delimited\" writes\n"
+        "  --output FILE     write to FILE, put in place only once complete (default: standard\n"
+        "                    output)\n"
+        "  --database FILE   read this synonym database instead of words.mdb beside the\n"
+        "                    program; without --lookup the window opens on it\n"
+        "  --quiet           no progress on standard error (shown only on a terminal)\n"
+        "  -h, --help        show this help and exit\n"
+        "  -v, --version     show the version and exit\n"
+        "\n"
+        "Examples:\n"
+        "  lexigrove --lookup --format csv --output synonyms.csv words.txt\n"
+        "  printf 'happy\\nlook\\n' | lexigrove --lookup - | grep -v 'not found'\n"
+        "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n"
+        "\n"
+        "Exit status: 0 when the words were looked up (words without synonyms included);\n"
+        "1 when a file could not be read or written or the database could not be opened;\n"
+        "2 for a usage error.\n");
+}
+
+QStringList ArgumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption lookup(QStringLiteral("lookup"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption database(QStringLiteral("database"), QString(),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"));
+    parser.addOptions({help, version, lookup, format, output, database, quiet});
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+
+    CommandLine command;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        command.action = CommandLine::Print;
+        command.text = parser.isSet(help)
+                           ? CommandLineHelp()
+                           : QStringLiteral("lexigrove " LEXIGROVE_VERSION "\n");
+        return command;
+    }
+    // A value given twice is a mistake in a script, not a choice of the last one.
+    for (const QCommandLineOption& once : {format, output, database})
+        if (parser.values(once).size() > 1)
+            return usageError(QStringLiteral("--%1 is given more than once").arg(once.names().first()));
+    command.database = parser.value(database);
+    if (parser.isSet(database) && command.database.isEmpty())
+        return usageError(QStringLiteral("--database needs a file name"));
+    command.files = parser.positionalArguments();
+    if (!parser.isSet(lookup)) {
+        for (const QCommandLineOption& needsLookup : {format, output, quiet})
+            if (parser.isSet(needsLookup))
+                return usageError(
+                    QStringLiteral("--%1 goes with --lookup").arg(needsLookup.names().first()));
+        if (!command.files.isEmpty())
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(command.files.first()));
+        return command;
+    }
+    command.action = CommandLine::Lookup;
+    if (command.files.isEmpty())
+        return usageError(QStringLiteral("--lookup needs at least one word file (- for standard "
+                                         "input)"));
+    if (parser.isSet(format)) {
+        const QString name = parser.value(format);
+        const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
+        if (found == std::end(kFormats))
+            return usageError(QStringLiteral("unknown format '%1' (rows, aligned or csv)").arg(name));
+        command.format = CommandLine::Format(found - std::begin(kFormats));
+    }
+    command.output = parser.value(output);
+    if (parser.isSet(output) && command.output.isEmpty())
+        return usageError(QStringLiteral("--output needs a file name"));
+    command.quiet = parser.isSet(quiet);
+    return command;
+}

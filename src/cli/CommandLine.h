@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the arguments of `lexigrove` ask for. Without arguments the window
+// starts; with them they follow GNU conventions.
+struct CommandLine {
+    enum Action {
+        StartWindow, // no arguments, or only --database
+        Lookup,      // --lookup FILE...: look words up without a window
+        Print,       // --help or --version: text is for standard output
+        UsageError   // text is for standard error; the exit status is 2
+    };
+    enum Format { Rows, Aligned, CommaDelimited };
+
+    Action action = StartWindow;
+    QString database; // empty: words.mdb beside the program
+    QStringList files; // "-" is standard input
+    Format format = Rows;
+    QString output; // empty: standard output
+    bool quiet = false;
+    QString text;
+};
+
+// arguments holds the program name first, as argv does.
+CommandLine ParseCommandLine(const QStringList& arguments);
+
+// The text of --help.
+QString CommandLineHelp();
+
+// The arguments as the program got them, decoded as the system's file names are.
+QStringList ArgumentsOf(int argc, char* argv[]);

@@ -1,0 +1,161 @@
+#include "StatementCache.h"
+
+#include <sqlite3.h>
+
+namespace {
+// Shapes a connection keeps; the program sends one, so this only bounds a
+// caller that sends many.
+constexpr qsizetype kMaxShapes = 64;
+// Idle statements kept per shape: more than one only while recordsets overlap.
+constexpr std::size_t kMaxIdlePerShape = 4;
+
+bool isIdentifierByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 || (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
+           (byte >= 'A' && byte <= 'Z') || byte == '_';
+}
+
+bool onlyBlanks(const char* text) {
+    for (; text && *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    return true;
+}
+} // namespace
+
+QueryShape ShapeOfQuery(QByteArrayView sql) {
+    QueryShape shape;
+    shape.text.reserve(sql.size());
+    bool clean = true;
+    const qsizetype size = sql.size();
+    // Copies a quoted name or a comment through its closing text, which is
+    // then no part of the query's words.
+    const auto copyThrough = [&](qsizetype& i, QByteArrayView close) {
+        const qsizetype end = sql.indexOf(close, i + 1);
+        const qsizetype stop = end < 0 ? size : end + close.size();
+        if (end < 0)
+            clean = false;
+        shape.text += sql.sliced(i, stop - i);
+        i = stop - 1;
+    };
+    for (qsizetype i = 0; i < size && clean; ++i) {
+        const char c = sql[i];
+        if (c == '\'' && (i == 0 || !isIdentifierByte(sql[i - 1]))) {
+            QByteArray value;
+            qsizetype j = i + 1;
+            for (;; ++j) {
+                if (j >= size) {
+                    clean = false;
+                    break;
+                }
+                if (sql[j] == '\'') {
+                    if (j + 1 < size && sql[j + 1] == '\'') {
+                        value += '\'';
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                value += sql[j];
+            }
+            shape.values.append(value);
+            shape.text += '?' + QByteArray::number(shape.values.size());
+            i = j;
+        } else if (c == '\'') {
+            // A blob (x'...') keeps its place in the text.
+            copyThrough(i, "'");
+        } else if (c == '"') {
+            copyThrough(i, "\"");
+        } else if (c == '`') {
+            copyThrough(i, "`");
+        } else if (c == '[') {
+            copyThrough(i, "]");
+        } else if (c == '-' && i + 1 < size && sql[i + 1] == '-') {
+            copyThrough(i, "\n");
+            clean = true; // a comment may run to the end
+        } else if (c == '/' && i + 1 < size && sql[i + 1] == '*') {
+            copyThrough(i, "*/");
+        } else if (c == '?' || c == ':' || c == '@' || c == '$' || c == '#') {
+            // Parameters of its own would be numbered among ours.
+            clean = false;
+        } else {
+            shape.text += c;
+        }
+    }
+    shape.usable = clean && !shape.values.isEmpty();
+    return shape;
+}
+
+StatementCache::~StatementCache() {
+    close();
+}
+
+bool StatementCache::bind(sqlite3_stmt* stmt, const QueryShape& shape) const {
+    for (qsizetype i = 0; i < shape.values.size(); ++i) {
+        const QByteArray& value = shape.values[i];
+        if (sqlite3_bind_text(stmt, int(i + 1), value.constData(), int(value.size()),
+                              SQLITE_TRANSIENT) != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+sqlite3_stmt* StatementCache::take(const QueryShape& shape) {
+    const auto found = idle_.find(shape.text);
+    if (found == idle_.end() || found->empty())
+        return nullptr;
+    sqlite3_stmt* stmt = found->back();
+    found->pop_back();
+    if (!bind(stmt, shape)) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    return stmt;
+}
+
+sqlite3_stmt* StatementCache::compile(const QueryShape& shape, sqlite3_stmt* compiledSql) {
+    if (!db_ || verdicts_.value(shape.text, true) == false ||
+        (!verdicts_.contains(shape.text) && verdicts_.size() >= kMaxShapes))
+        return nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    bool same = sqlite3_prepare_v3(db_, shape.text.constData(), int(shape.text.size()) + 1,
+                                   SQLITE_PREPARE_PERSISTENT, &stmt, &tail) == SQLITE_OK &&
+                stmt && onlyBlanks(tail) &&
+                sqlite3_bind_parameter_count(stmt) == shape.values.size() &&
+                sqlite3_stmt_readonly(stmt) == sqlite3_stmt_readonly(compiledSql) &&
+                sqlite3_column_count(stmt) == sqlite3_column_count(compiledSql);
+    // A value shown as a column ("select 'a'") names that column after itself.
+    for (int c = 0; same && c < sqlite3_column_count(stmt); ++c)
+        same = qstrcmp(sqlite3_column_name(stmt, c), sqlite3_column_name(compiledSql, c)) == 0;
+    verdicts_.insert(shape.text, same);
+    if (!same || !bind(stmt, shape)) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    return stmt;
+}
+
+void StatementCache::giveBack(sqlite3_stmt* stmt) {
+    if (!stmt)
+        return;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (!db_) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    std::vector<sqlite3_stmt*>& kept = idle_[QByteArray(sqlite3_sql(stmt))];
+    if (kept.size() < kMaxIdlePerShape)
+        kept.push_back(stmt);
+    else
+        sqlite3_finalize(stmt);
+}
+
+void StatementCache::close() {
+    for (const std::vector<sqlite3_stmt*>& kept : std::as_const(idle_))
+        for (sqlite3_stmt* stmt : kept)
+            sqlite3_finalize(stmt);
+    idle_.clear();
+    db_ = nullptr;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A query with its quoted values taken out: each '...' literal becomes a numbered
+// parameter, and values holds what it stood for, quotes undone. Queries that
+// differ only in their values share one text, so one compiled statement serves
+// them all. usable is false when the text cannot be taken apart safely (it
+// already holds parameters, or a quote is never closed).
+struct QueryShape {
+    QByteArray text;
+    QList<QByteArray> values;
+    bool usable = false;
+};
+QueryShape ShapeOfQuery(QByteArrayView sql);
+
+// Compiled statements of one connection, kept by the shape of their query. A
+// lookup run sends the same query for every word with another word between
+// the quotes; compiling it anew for each word costs more than the lookup itself.
+class StatementCache {
+  public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+    ~StatementCache();
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    // A kept statement for the shape, with its values bound, or null when none
+    // is idle. The caller owns it until it gives it back.
+    sqlite3_stmt* take(const QueryShape& shape);
+    // Compiles the shape and checks that it answers exactly as sql would
+    // (same columns, same names, one read-only statement). Null when it does
+    // not; that is remembered, and the shape is never tried again.
+    sqlite3_stmt* compile(const QueryShape& shape, sqlite3_stmt* compiledSql);
+    // Resets a statement from take() or compile() and keeps it for the next
+    // query of its shape; after close() it is finalized instead.
+    void giveBack(sqlite3_stmt* stmt);
+    // Finalizes every idle statement; the connection is about to close.
+    void close();
+
+  private:
+    bool bind(sqlite3_stmt* stmt, const QueryShape& shape) const;
+
+    sqlite3* db_;
+    QHash<QByteArray, std::vector<sqlite3_stmt*>> idle_;
+    QHash<QByteArray, bool> verdicts_;
+};
