@@ -134,6 +134,9 @@ void TestCli::runs_data() {
                       " - this word not found in the database.\nRESPONSE - reply\n"
                       "RESPONSE - answer\n")
         << QByteArray();
+    QTest::newRow("UTF-16 ending in LF")
+        << "printf '\\377\\376x\\0q\\0z\\0\\n\\0' | $LEXIGROVE --database words.mdb --lookup -"
+        << 0 << QByteArray("XQZ - this word not found in the database.\n") << QByteArray();
     // No display and no platform: a QApplication could not even start here.
     QTest::newRow("no display")
         << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $LEXIGROVE --lookup "

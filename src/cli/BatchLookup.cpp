@@ -131,13 +131,28 @@ class Formatter {
 };
 } // namespace
 
-QStringList CommandLineEntries(QByteArray fileBytes) {
-    // Only a lone LF at the very end leaves an empty entry behind in the
-    // window's rules; a closing CR LF or CR already gives none.
-    if (fileBytes.endsWith('\n') && !fileBytes.endsWith("\r\n"))
-        fileBytes.chop(1);
+namespace {
+// Only a lone LF at the very end leaves an empty entry behind in the
+// window's rules; a closing CR LF or CR already gives none.
+bool endsInLoneLineFeed(const WordListEncoding& encoding) {
+    const QByteArrayView body = encoding.body();
+    switch (encoding.kind()) {
+    case WordListEncoding::Kind::Utf16LE:
+        return body.endsWith(QByteArrayView("\n\0", 2)) && !body.endsWith(QByteArrayView("\r\0\n\0", 4));
+    case WordListEncoding::Kind::Utf16BE:
+        return body.endsWith(QByteArrayView("\0\n", 2)) && !body.endsWith(QByteArrayView("\0\r\0\n", 4));
+    default:
+        return body.endsWith('\n') && !body.endsWith("\r\n");
+    }
+}
+} // namespace
+
+QStringList CommandLineEntries(const QByteArray& fileBytes) {
+    const WordListEncoding encoding(fileBytes);
     QStringList entries;
-    ForEachWordListEntry(fileBytes, [&](QString entry) { entries.append(std::move(entry)); });
+    ForEachWordListEntry(encoding, [&](QString entry) { entries.append(std::move(entry)); });
+    if (endsInLoneLineFeed(encoding))
+        entries.removeLast();
     return entries;
 }
 

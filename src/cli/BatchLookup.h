@@ -9,7 +9,7 @@ struct CommandLine;
 // The entries of a word file read by the command line: the window's rules
 // (WordListText.h), except that the line end closing the text gives no
 // empty entry after it, as Unix tools read lines.
-QStringList CommandLineEntries(QByteArray fileBytes);
+QStringList CommandLineEntries(const QByteArray& fileBytes);
 
 // Runs `lexigrove --lookup ...`: reads every word file, opens the database
 // (command.database, or words.mdb in applicationFolder), looks every word up
