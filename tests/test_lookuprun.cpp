@@ -7,6 +7,7 @@
 #include "ScriptedDesktop.h"
 
 #include <QTemporaryDir>
+#include <sqlite3.h>
 #include <QTest>
 #include <functional>
 #include <sqlite3.h>
@@ -59,6 +60,16 @@ const QStringList kSampleRows = {
     "ADVANTAGE - benefit", "RESPONSE - reply",   "RESPONSE - answer",
 };
 const QStringList kSampleWords = {"random", "look", "advantage", "response"};
+
+// True when another program could write the database right now, without waiting.
+bool writableByOthers(const QString& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    const bool free = sqlite3_exec(db, "begin immediate; commit", nullptr, nullptr, nullptr) ==
+                      SQLITE_OK;
+    sqlite3_close(db);
+    return free;
+}
 } // namespace
 
 class TestLookupRun : public QObject {
@@ -88,6 +99,7 @@ class TestLookupRun : public QObject {
     }
 
     QTemporaryDir dir_;
+    QString dbPath_;
     DbConnection db_;
     std::unique_ptr<FakeHost> host_;
     std::unique_ptr<ScriptedDesktop> desktop_;
@@ -96,7 +108,8 @@ class TestLookupRun : public QObject {
 
 void TestLookupRun::initTestCase() {
     QVERIFY(dir_.isValid());
-    db_.Open(DbConnection::ConnectionString(BuildFixtureDatabase(dir_.path())));
+    dbPath_ = BuildFixtureDatabase(dir_.path());
+    db_.Open(DbConnection::ConnectionString(dbPath_));
 }
 
 void TestLookupRun::init() {
@@ -185,6 +198,7 @@ void TestLookupRun::stopClick() {
     QCOMPARE(host_->pointer, PointerMode::Plain);
     QCOMPARE(desktop_->yields, 4); // the stop click yields once itself
     QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+    QVERIFY(writableByOthers(dbPath_)); // the run's read lock went with it
 }
 
 void TestLookupRun::stopAndStartInOneYield() {
@@ -200,6 +214,7 @@ void TestLookupRun::stopAndStartInOneYield() {
     QCOMPARE(desktop_->boxTexts(), QStringList({"Done.", "Done."}));
     QCOMPARE(host_->caption, kIdle);
     QCOMPARE(host_->pointer, PointerMode::Plain);
+    QVERIFY(writableByOthers(dbPath_));
 }
 
 void TestLookupRun::listClearedBeforeTheLoop() {

@@ -37,6 +37,26 @@ class DbConnection {
     // both files happen to carry the same change counter. Throws AppError
     // when the new file cannot be read; the old connection then stays.
     sqlite3* handleForQuery();
+    // A lookup run's queries share read locks, each held for a short
+    // stretch of queries instead of one per query: taking a lock costs a
+    // query's worth of system calls. The file is still read as it is at
+    // the start of each stretch, and no lock outlives the run. Stretches
+    // nest; the outermost end releases the lock.
+    class Reading {
+      public:
+        explicit Reading(DbConnection& connection) : connection_(connection) {
+            ++connection_.readings_;
+        }
+        ~Reading() {
+            if (--connection_.readings_ == 0)
+                connection_.endStretch();
+        }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+      private:
+        DbConnection& connection_;
+    };
     // The compiled statements kept for queries of the same shape; null while closed.
     std::shared_ptr<StatementCache> statements() const { return statements_; }
 
@@ -50,9 +70,13 @@ class DbConnection {
     // Opens path; throws AppError with the reason.
     static sqlite3* openFile(const QString& path);
     void adopt(sqlite3* db);
+    void endStretch();
 
     sqlite3* db_ = nullptr;
     QString path_;
     FileStamp stamp_;
     std::shared_ptr<StatementCache> statements_;
+    int readings_ = 0;
+    // Queries left in the read lock now held; 0 when none is held.
+    int stretchLeft_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "LookupRun.h"
 
 #include "AppError.h"
+#include "DbConnection.h"
 #include "Desktop.h"
 #include "ErrorTrap.h"
 #include "Paths.h"
@@ -44,6 +45,7 @@ void LookupRun::PushButton17_Click() {
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
+    const DbConnection::Reading reading(connection_);
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
