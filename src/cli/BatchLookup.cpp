@@ -10,13 +10,13 @@
 #include "WordListText.h"
 
 #include <QCoreApplication>
-#include <sqlite3.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <unistd.h>
 #include <vector>
 
@@ -184,7 +184,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         db.Open(DbConnection::ConnectionString(database));
         // One read lock for the whole list instead of one per word: the list
         // is looked up in one file as it is now, and far faster.
-        sqlite3_exec(db.handle(), "begin", nullptr, nullptr, nullptr);
+        const DbConnection::Reading reading(db, std::numeric_limits<int>::max());
 
         ResultSink sink(command.output);
         sink.open();

@@ -16,9 +16,6 @@ namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
 // A database locked by another program is waited for this long, then reported.
 constexpr int kBusyTimeoutMs = 2000;
-// A run's read lock is renewed this often: a few milliseconds of lookups, so
-// a program that writes the file waits no longer than that.
-constexpr int kQueriesPerStretch = 256;
 // The importer's mark ('LXGV') and the first version of its files whose word keys are
 // case-folded.
 constexpr int kApplicationId = 0x4C584756;
@@ -130,17 +127,20 @@ sqlite3* DbConnection::handleForQuery() {
     }
     // A deferred transaction takes its read lock at the first query and
     // keeps it for the stretch; without one, every query takes its own.
-    if (readings_ > 0 && sqlite3_exec(db_, "begin", nullptr, nullptr, nullptr) == SQLITE_OK)
-        stretchLeft_ = kQueriesPerStretch - 1;
+    if (readings_ > 0 && sqlite3_exec(db_, "begin", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        stretchOpen_ = true;
+        stretchLeft_ = stretchLength_ - 1;
+    }
     return db_;
 }
 
 void DbConnection::endStretch() {
     // A statement still reading (a run unwound mid-word) may hold up the
     // commit; giving the transaction up ends a read lock just as well.
-    if (db_ && !sqlite3_get_autocommit(db_) &&
+    if (stretchOpen_ && db_ && !sqlite3_get_autocommit(db_) &&
         sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr) != SQLITE_OK)
         sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+    stretchOpen_ = false;
     stretchLeft_ = 0;
 }
 
@@ -219,5 +219,6 @@ void DbConnection::Close() {
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+    stretchOpen_ = false;
     stretchLeft_ = 0;
 }

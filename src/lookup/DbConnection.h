@@ -41,11 +41,16 @@ class DbConnection {
     // stretch of queries instead of one per query: taking a lock costs a
     // query's worth of system calls. The file is still read as it is at
     // the start of each stretch, and no lock outlives the run. Stretches
-    // nest; the outermost end releases the lock.
+    // nest; the outermost end releases the lock. A batch that wants the
+    // whole list read from one state of the file asks for one long stretch.
     class Reading {
       public:
-        explicit Reading(DbConnection& connection) : connection_(connection) {
-            ++connection_.readings_;
+        // A few milliseconds of lookups: a program writing the file waits no longer.
+        static constexpr int kQueriesPerStretch = 256;
+        explicit Reading(DbConnection& connection, int queriesPerStretch = kQueriesPerStretch)
+            : connection_(connection) {
+            if (connection_.readings_++ == 0)
+                connection_.stretchLength_ = queriesPerStretch;
         }
         ~Reading() {
             if (--connection_.readings_ == 0)
@@ -77,6 +82,8 @@ class DbConnection {
     FileStamp stamp_;
     std::shared_ptr<StatementCache> statements_;
     int readings_ = 0;
+    int stretchLength_ = 0;
+    bool stretchOpen_ = false;
     // Queries left in the read lock now held; 0 when none is held.
     int stretchLeft_ = 0;
 };
