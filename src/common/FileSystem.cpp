@@ -10,6 +10,9 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
 #endif
