@@ -57,22 +57,24 @@ QCursor LoadCursorFile(const QString& path) {
 namespace {
 // Set while a sheet is tried out; Qt's warnings arrive on this thread.
 QtMessageHandler g_otherMessages = nullptr;
+bool g_warningsWanted = true;
 bool g_sheetUnreadable = false;
 
 void listenForUnreadableSheet(QtMsgType type, const QMessageLogContext& context,
                               const QString& message) {
     if (type == QtWarningMsg && message.startsWith(QLatin1String("Could not parse stylesheet")))
         g_sheetUnreadable = true;
-    else
+    else if (type != QtWarningMsg || g_warningsWanted)
         g_otherMessages(type, context, message);
 }
 } // namespace
 
 bool StyleSheetReadable(const QString& sheet) {
     // The warning must reach the handler even where logging rules silence
-    // Qt's warnings.
+    // Qt's warnings; other warnings stay as silent as the rules say.
     QLoggingCategory& warnings = *QLoggingCategory::defaultCategory();
     const bool warningsWereOn = warnings.isWarningEnabled();
+    g_warningsWanted = warningsWereOn;
     warnings.setEnabled(QtWarningMsg, true);
     g_sheetUnreadable = false;
     g_otherMessages = qInstallMessageHandler(listenForUnreadableSheet);
