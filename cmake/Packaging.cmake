@@ -14,6 +14,21 @@ set(LEXIGROVE_INSTALL_DIR lib/lexigrove)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The installed programs are hardened as Debian's own packages are, whatever
+# flags the build folder was configured with: position independent, so that
+# their addresses are random, and with their relocations read-only from the
+# start (full RELRO: the linker's relro and now).
+include(CheckPIESupported)
+check_pie_supported(LANGUAGES CXX)
+include(CheckLinkerFlag)
+check_linker_flag(CXX "LINKER:-z,relro,-z,now" LEXIGROVE_LINKER_FULL_RELRO)
+foreach(program lexigrove lexigrove-import)
+  set_property(TARGET ${program} PROPERTY POSITION_INDEPENDENT_CODE ON)
+  if(LEXIGROVE_LINKER_FULL_RELRO)
+    target_link_options(${program} PRIVATE "LINKER:-z,relro,-z,now")
+  endif()
+endforeach()
+
 install(TARGETS lexigrove lexigrove-import RUNTIME DESTINATION ${LEXIGROVE_INSTALL_DIR})
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
               ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (words.mdb included). A first argument
-# that is not an option names another build folder, such as build-asan;
-# the other arguments go to the configure step.
+# Configures and builds into build/ (words.mdb included), warnings as
+# errors. A first argument that is not an option names another build folder,
+# such as build-asan; the other arguments go to the configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build
@@ -9,5 +9,5 @@ if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
   dir=$1
   shift
 fi
-cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake -S . -B "$dir" -G Ninja -DLEXIGROVE_WERROR=ON "$@" >/dev/null
 cmake --build "$dir"

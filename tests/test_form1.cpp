@@ -49,6 +49,8 @@ class TestForm1 : public QObject {
     void plainStartUp();
     void skinAndPointerFiles();
     void damagedFilesAreReportedAndStartUpGoesOn();
+    void damagedSkinIsReported_data();
+    void damagedSkinIsReported();
     void runThroughTheButton();
     void stopWithASecondClick();
     void closeDuringRun();
@@ -228,6 +230,35 @@ void TestForm1::damagedFilesAreReportedAndStartUpGoesOn() {
     QCOMPARE(desktop_->boxes.size(), 2);
     QVERIFY(desktop_->boxes[0].text.contains("PushButton17_Click at line 130"));
     QCOMPARE(desktop_->boxes[1].text, "Done.");
+}
+
+void TestForm1::damagedSkinIsReported_data() {
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::newRow("unclosed rule") << QByteArray("QPushButton { color: #123456; ");
+    QTest::newRow("stray brace") << QByteArray("QPushButton { color: #123456; } }");
+    QTest::newRow("broken selector") << QByteArray("QWidget [[[ color");
+    QTest::newRow("broken url") << QByteArray("QWidget { background: url(; }");
+}
+
+void TestForm1::damagedSkinIsReported() {
+    QFETCH(QByteArray, sheet);
+    QVERIFY(QDir(folder_->path()).mkpath("x"));
+    writeFile(folder_->filePath("x/o.cjs"), sheet);
+
+    Form1& form = load();
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QCOMPARE(desktop_->boxes[0].text,
+             "The skin " + folder_->filePath("x/o.cjs") +
+                 " is damaged: Qt cannot read it as a style sheet.\r\n"
+                 "in Lexigrove2021/08/31.Form1.Form_Load at line 106\r\r"
+                 "Please email screenshot of this message to support@lexigrove.org");
+    QCOMPARE(desktop_->boxes[0].style, 48);
+    QCOMPARE(desktop_->boxes[0].title, "Application Error");
+    // Unskinned, and the rest of start-up ran.
+    QVERIFY(form.styleSheet().isEmpty());
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.windowTitle(), "Lexigrove");
+    QCOMPARE(form.connection().State(), 1);
 }
 
 void TestForm1::runThroughTheButton() {

@@ -213,9 +213,10 @@ void TestListView::badColumns_data() {
     QTest::addColumn<QString>("call");
     QTest::addColumn<int>("column");
 
-    for (const char* call : {"columnHeader", "setColumnWidthTwips", "subItemText"}) {
+    const QStringList calls = {"columnHeader", "setColumnWidthTwips", "subItemText"};
+    for (const QString& call : calls) {
         for (const int column : {-1, 0, 3})
-            QTest::addRow("%s(%d)", call, column) << QString::fromLatin1(call) << column;
+            QTest::addRow("%s(%d)", qPrintable(call), column) << call << column;
     }
 }
 

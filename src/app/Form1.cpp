@@ -192,7 +192,11 @@ void Form1::ApplySkin() {
     if (sheet.error() != QFileDevice::NoError)
         throw AppError(
             QStringLiteral("Cannot read the skin %1: %2").arg(skinFile, sheet.errorString()));
-    setStyleSheet(QString::fromUtf8(text));
+    const QString styles = QString::fromUtf8(text);
+    if (!StyleSheetReadable(styles))
+        throw AppError(QStringLiteral("The skin %1 is damaged: Qt cannot read it as a style sheet.")
+                           .arg(skinFile));
+    setStyleSheet(styles);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -5,7 +5,9 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QPixmap>
+#include <QWidget>
 #include <QtEndian>
 
 QString TitleFromDisplayName(const QString& displayName) {
@@ -50,4 +52,39 @@ QCursor LoadCursorFile(const QString& path) {
         throw invalid();
     return QCursor(QPixmap::fromImage(image), std::min(hotX, image.width() - 1),
                    std::min(hotY, image.height() - 1));
+}
+
+namespace {
+// Set while a sheet is tried out; Qt's warnings arrive on this thread.
+QtMessageHandler g_otherMessages = nullptr;
+bool g_warningsWanted = true;
+bool g_sheetUnreadable = false;
+
+void listenForUnreadableSheet(QtMsgType type, const QMessageLogContext& context,
+                              const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("Could not parse stylesheet")))
+        g_sheetUnreadable = true;
+    else if (type != QtWarningMsg || g_warningsWanted)
+        g_otherMessages(type, context, message);
+}
+} // namespace
+
+bool StyleSheetReadable(const QString& sheet) {
+    // The warning must reach the handler even where logging rules silence
+    // Qt's warnings; other warnings stay as silent as the rules say.
+    QLoggingCategory& warnings = *QLoggingCategory::defaultCategory();
+    const bool warningsWereOn = warnings.isWarningEnabled();
+    g_warningsWanted = warningsWereOn;
+    warnings.setEnabled(QtWarningMsg, true);
+    g_sheetUnreadable = false;
+    g_otherMessages = qInstallMessageHandler(listenForUnreadableSheet);
+    {
+        // Styling a widget that is never shown makes Qt read the sheet now.
+        QWidget trial;
+        trial.setStyleSheet(sheet);
+        trial.ensurePolished();
+    }
+    qInstallMessageHandler(g_otherMessages);
+    warnings.setEnabled(QtWarningMsg, warningsWereOn);
+    return !g_sheetUnreadable;
 }

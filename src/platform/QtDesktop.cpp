@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
@@ -16,6 +17,9 @@
 int QtDesktop::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(owner_);
     box.setWindowTitle(title);
+    // Left to guess, Qt takes a text with tags in it (a file named
+    // "<i>x</i>.txt") for a page, drops the tags and the line breaks.
+    box.setTextFormat(Qt::PlainText);
     box.setText(displayText(text));
     switch (style & 0x70) {
     case Critical:
@@ -56,6 +60,9 @@ QString QtDesktop::inputBox(const QString& prompt, const QString& title) {
     QInputDialog box(owner_);
     box.setWindowTitle(title);
     box.setLabelText(displayText(prompt));
+    // The dialog offers no text format of its own; its only label is the prompt.
+    if (auto* label = box.findChild<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     box.setInputMode(QInputDialog::TextInput);
     return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }

@@ -50,6 +50,18 @@ expected="/usr/bin/lexigrove
 $(diff <(echo "$expected") <(echo "$installed"))"
 echo "dpkg -L: the $(echo "$installed" | wc -l) expected files"
 
+# Hardened as Debian's own packages: position independent, and full RELRO
+# (a read-only relocation segment, every symbol bound at start).
+for elf in /usr/lib/lexigrove/lexigrove /usr/lib/lexigrove/lexigrove-import; do
+  elf_type=$(readelf -hW "$elf" | sed -n 's/^ *Type: *//p')
+  elf_relro=$(readelf -lW "$elf" | awk '$1 == "GNU_RELRO" { print $1 }')
+  elf_flags=$(readelf -dW "$elf" | sed -n 's/.*(FLAGS\(_1\)\?) *//p' | paste -sd ' ')
+  echo "readelf $elf: Type: $elf_type; ${elf_relro:-no GNU_RELRO}; flags: ${elf_flags:-none}"
+  [[ $elf_type == DYN* ]] || fail "$elf is not a position-independent executable"
+  [ -n "$elf_relro" ] || fail "$elf has no RELRO segment"
+  grep -qw BIND_NOW <<<"$elf_flags" || fail "$elf has only partial RELRO (no BIND_NOW)"
+done
+
 [ "$(command -v lexigrove)" = /usr/bin/lexigrove ] || fail "lexigrove is not the command on the PATH"
 [ -L /usr/bin/lexigrove ] && [ "$(readlink -f /usr/bin/lexigrove)" = /usr/lib/lexigrove/lexigrove ] ||
   fail "/usr/bin/lexigrove is not a link to /usr/lib/lexigrove/lexigrove"
