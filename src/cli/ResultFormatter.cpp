@@ -11,13 +11,18 @@
 namespace {
 constexpr qsizetype kChunkBytes = 64 * 1024;
 
+// Most words are ASCII, and this is far quicker than a full UTF-8 check.
+bool isAscii(QByteArrayView text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
 // RFC 4180, by the same rule as the comma-delimited export: quoted only when
 // it holds a comma, a quote or a line break. Closed with a comma.
 void appendCsvField(QByteArray& out, QByteArrayView utf8) {
     const qsizetype start = out.size();
     // A database may hold bytes that are not UTF-8; they become U+FFFD rather
     // than output that a reader cannot decode.
-    if (utf8.isValidUtf8())
+    if (isAscii(utf8) || utf8.isValidUtf8())
         out += utf8;
     else
         out += QString::fromUtf8(utf8).toUtf8();
@@ -28,12 +33,10 @@ void appendCsvField(QByteArray& out, QByteArrayView utf8) {
 // backslash or control character, valid UTF-8) goes out as it is, as the
 // writer would give it too, without building a document per value.
 void appendJsonString(QByteArray& out, QByteArrayView utf8) {
-    bool ascii = true;
-    const bool plain = std::none_of(utf8.begin(), utf8.end(), [&](char c) {
-        ascii &= uchar(c) < 0x80;
+    const bool plain = std::none_of(utf8.begin(), utf8.end(), [](char c) {
         return uchar(c) < 0x20 || c == '"' || c == '\\';
     });
-    if (plain && (ascii || utf8.isValidUtf8())) {
+    if (plain && (isAscii(utf8) || utf8.isValidUtf8())) {
         out += '"';
         out += utf8;
         out += '"';
