@@ -170,10 +170,28 @@ void writeWordFile(const QString& path, const QStringList& words) {
     file.write(words.join(u'\n').toUtf8() + '\n');
 }
 
-// The command line over a word file, its rows to /dev/null.
-double commandLineSeconds(const QString& wordFile) {
-    return shellSeconds(QStringLiteral("'%1/lexigrove' --lookup --quiet '%2' > /dev/null")
-                            .arg(binDir(), wordFile));
+// The command line over a word file, its rows (or another format) to /dev/null.
+double commandLineSeconds(const QString& wordFile, const QString& format = QStringLiteral("rows")) {
+    return shellSeconds(
+        QStringLiteral("'%1/lexigrove' --lookup --quiet --format %3 '%2' > /dev/null")
+            .arg(binDir(), wordFile, format));
+}
+
+// The formats with each pair's meaning against rows, every headword, in turns.
+void commandLineFormats(int runs) {
+    const QStringList words = headwords(DbConnection::DatabasePath(binDir()));
+    QTemporaryDir scratch;
+    const QString wordFile = scratch.filePath("words.txt");
+    writeWordFile(wordFile, words);
+    QList<double> rows, tables, jsonl;
+    for (int run = 0; run < runs; ++run) {
+        rows << commandLineSeconds(wordFile);
+        tables << commandLineSeconds(wordFile, QStringLiteral("table"));
+        jsonl << commandLineSeconds(wordFile, QStringLiteral("jsonl"));
+    }
+    for (const auto& [name, times] : {std::pair{"table", tables}, std::pair{"jsonl", jsonl}})
+        report({QStringLiteral("CLI --format %1, %2 words").arg(name).arg(words.size()),
+                median(times), median(rows), "<= 1.3 x --format rows", 1.3});
 }
 
 void lookupRun(int runs) {
@@ -399,6 +417,8 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
     if (wanted("W1"))
         lookupRun(runs);
+    if (wanted("formats"))
+        commandLineFormats(runs < 3 ? runs : 5);
     if (wanted("W2"))
         exports(runs);
     if (wanted("memory"))

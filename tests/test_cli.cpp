@@ -6,10 +6,13 @@
 #include "ScriptedDesktop.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace {
 const QString kProgram = QStringLiteral(LEXIGROVE_BIN_DIR "/lexigrove");
@@ -62,6 +65,8 @@ class TestCli : public QObject {
     void sameBytesAsTheWindow();
     void runs_data();
     void runs();
+    void readBackByStandardReaders_data();
+    void readBackByStandardReaders();
     void closedPipeEndsQuietly();
     void failureKeepsTheOldFile_data();
     void failureKeepsTheOldFile();
@@ -144,9 +149,43 @@ void TestCli::runs_data() {
         << 0 << QByteArray("ADVANTAGE - vantage\nADVANTAGE - benefit\n") << QByteArray();
     QTest::newRow("words.mdb beside the program by default")
         << "$LEXIGROVE --lookup - < /dev/null" << 0 << QByteArray() << QByteArray();
-    QTest::newRow("help") << "$LEXIGROVE --help" << 0 << QByteArray("*--lookup") << QByteArray();
-    QTest::newRow("version") << "$LEXIGROVE -v" << 0 << QByteArray("lexigrove " LEXIGROVE_VERSION "\n")
+    QTest::newRow("table: a header, a record per pair, quoted only where needed")
+        << "printf 'Look\\nx,y\\nsay \"hi\"\\n' | $LEXIGROVE --database words.mdb --lookup "
+           "--format table -"
+        << 0
+        << QByteArray("word,synonym,pos,relation\r\nLook,expression,noun,synonym\r\n"
+                      "Look,aspect,noun,synonym\r\nLook,face,noun,similar term\r\n"
+                      "Look,appear,verb,synonym\r\nLook,seem,verb,synonym\r\n\"x,y\",,,\r\n"
+                      "\"say \"\"hi\"\"\",greet,verb,synonym\r\n")
+        << QByteArray();
+    QTest::newRow("jsonl: an object per pair, null for none")
+        << "printf 'Advantage\\nxqz\\n' | $LEXIGROVE --database words.mdb --lookup --format "
+           "jsonl -"
+        << 0
+        << QByteArray("{\"word\": \"Advantage\", \"synonym\": \"vantage\", \"pos\": \"noun\", "
+                      "\"relation\": \"synonym\"}\n{\"word\": \"Advantage\", \"synonym\": "
+                      "\"benefit\", \"pos\": \"noun\", \"relation\": \"related term\"}\n"
+                      "{\"word\": \"xqz\", \"synonym\": null, \"pos\": null, \"relation\": "
+                      "null}\n")
                              << QByteArray();
+    QTest::newRow("filters: a word with no pair left is not found")
+        << "printf 'look\\nadvantage\\n' | $LEXIGROVE --database words.mdb --lookup --pos "
+           "verb --relation synonym --pos adj -"
+        << 0
+        << QByteArray("LOOK - appear\nLOOK - seem\nADVANTAGE - this word not found in the "
+                      "database.\n")
+        << QByteArray();
+    QTest::newRow("unknown part of speech: the database's are listed")
+        << "$LEXIGROVE --lookup --database words.mdb --pos adjective words.txt" << 2 << QByteArray()
+        << QByteArray("holds no part of speech 'adjective'; it holds: adj, noun, verb\n");
+    QTest::newRow("unknown relation")
+        << "$LEXIGROVE --lookup --database words.mdb --relation antonym words.txt" << 2
+        << QByteArray() << QByteArray("it holds: related term, similar term, synonym\n");
+    QTest::newRow("pos without lookup")
+        << "$LEXIGROVE --pos noun" << 2 << QByteArray() << QByteArray("--pos goes with");
+    QTest::newRow("help") << "$LEXIGROVE --help" << 0 << QByteArray("*--lookup") << QByteArray();
+    QTest::newRow("version") << "$LEXIGROVE -v" << 0
+                             << QByteArray("lexigrove " LEXIGROVE_VERSION "\n") << QByteArray();
     QTest::newRow("missing word file")
         << "$LEXIGROVE --lookup --database words.mdb nosuch.txt" << 1 << QByteArray()
         << QByteArray("nosuch.txt: No such file or directory");
@@ -195,6 +234,87 @@ void TestCli::runs() {
         QCOMPARE(run.err, QByteArray());
     else
         QVERIFY2(run.err.contains(err), run.err.constData());
+}
+
+void TestCli::readBackByStandardReaders_data() {
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("reader"); // Python: the records of standard input as lists, in JSON
+    QTest::addColumn<QString>("pos");
+    QTest::addColumn<QString>("relation");
+    const QString csvReader = "import csv, json, sys\n"
+                              "records = list(csv.reader(open(0, encoding='utf-8', newline='')))\n"
+                              "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation']\n"
+                              "print(json.dumps(records))\n";
+    const QString jsonReader = "import json, sys\n"
+                               "records = []\n"
+                               "for line in open(0, encoding='utf-8', newline=''):\n"
+                               "    assert line.endswith('}\\n')\n"
+                               "    o = json.loads(line)\n"
+                               "    assert list(o) == ['word', 'synonym', 'pos', 'relation']\n"
+                               "    records.append([v or '' for v in o.values()])\n"
+                               "print(json.dumps(records))\n";
+    QTest::newRow("table") << "--format table" << csvReader << ""
+                           << "";
+    QTest::newRow("jsonl") << "--format jsonl" << jsonReader << ""
+                           << "";
+    QTest::newRow("table, filtered")
+        << "--format table --pos adj,verb --relation synonym" << csvReader << "adj,verb"
+        << "synonym";
+    QTest::newRow("jsonl, filtered")
+        << "--format jsonl --relation 'similar term'" << jsonReader << ""
+        << "similar term";
+}
+
+void TestCli::readBackByStandardReaders() {
+    QFETCH(QString, options);
+    QFETCH(QString, reader);
+    QFETCH(QString, pos);
+    QFETCH(QString, relation);
+    // Besides the shared words: control characters, which JSON must escape.
+    const QByteArray words = kWords + "tab\there\r\nbell\x07\r\n";
+    writeBytes(dir_.filePath("readback.txt"), words);
+    writeBytes(dir_.filePath("reader.py"), reader.toUtf8());
+
+    // What the records must say, straight from the database.
+    QJsonArray expected;
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(dir_.filePath("words.mdb")).constData(), &db,
+                             SQLITE_OPEN_READONLY, nullptr),
+             SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    sqlite3_prepare_v2(db,
+                       "select synonym, pos, relation from qrySynonyms where word = ?1 and "
+                       "(?2 = '' or instr(',' || ?2 || ',', ',' || pos || ',')) and "
+                       "(?3 = '' or relation = ?3)",
+                       -1, &query, nullptr);
+    const QByteArray posList = pos.toUtf8(), relationText = relation.toUtf8();
+    QByteArrayList lines = words.split('\n');
+    lines.removeLast(); // after the last CR LF
+    for (const QByteArray& word : lines) {
+        const QString text = QString::fromUtf8(word.chopped(1)); // without its CR
+        sqlite3_bind_text(query, 1, word.constData(), int(word.size() - 1), SQLITE_STATIC);
+        sqlite3_bind_text(query, 2, posList.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(query, 3, relationText.constData(), -1, SQLITE_STATIC);
+        const qsizetype before = expected.size();
+        while (sqlite3_step(query) == SQLITE_ROW) {
+            QJsonArray record{text};
+            for (int c = 0; c < 3; ++c)
+                record.append(QString::fromUtf8((const char*)sqlite3_column_text(query, c)));
+            expected.append(record);
+        }
+        if (expected.size() == before)
+            expected.append(QJsonArray{text, "", "", ""});
+        sqlite3_reset(query);
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    QVERIFY(expected.size() >= lines.size());
+
+    const Run run = shell("$LEXIGROVE --lookup --database words.mdb " + options +
+                              " readback.txt | python3 reader.py",
+                          dir_.path());
+    QVERIFY2(run.status == 0, run.err.constData());
+    QCOMPARE(QJsonDocument::fromJson(run.out).toJson(), QJsonDocument(expected).toJson());
 }
 
 void TestCli::closedPipeEndsQuietly() {

@@ -230,6 +230,14 @@ void TestImporter::parseRules_data() {
     QTest::newRow("part of speech kept when not parenthesised")
         << QByteArray("UTF-8\nw|3\nnoun|a\n()|b\n|c\n") << QStringList{"w"}
         << QStringList{"a / noun / synonym", "b /  / synonym", "c /  / synonym"};
+    // French names the four classes in its own words, German gives "-" for none.
+    QTest::newRow("other languages' parts of speech: the four classes named alike")
+        << QByteArray("UTF-8\nw|8\n(Nom)|a\n(Adjectif)|b\n(verbe)|c\n(ADVERBE)|d\n"
+                      "(Adjectif Nom)|e\n(?)|f\n-|g\n(Noun)|h\n")
+        << QStringList{"w"}
+        << QStringList{"a / noun / synonym", "b / adj / synonym",          "c / verb / synonym",
+                       "d / adv / synonym",  "e / Adjectif Nom / synonym", "f / ? / synonym",
+                       "g / - / synonym",    "h / noun / synonym"};
     QTest::newRow("headword is the text before the last bar")
         << QByteArray("UTF-8\na|b|1\n(noun)|c\n") << QStringList{"a|b"}
         << QStringList{"c / noun / synonym"};

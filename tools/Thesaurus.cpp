@@ -247,7 +247,7 @@ class Parser {
         if (partOfSpeech.size() >= 2 && partOfSpeech.front() == QLatin1Char('(') &&
             partOfSpeech.back() == QLatin1Char(')'))
             partOfSpeech = partOfSpeech.sliced(1, partOfSpeech.size() - 2);
-        const QString key = partOfSpeech.toString();
+        const QString key = CommonPartOfSpeech(partOfSpeech);
         const auto found = m_partsOfSpeech.constFind(key);
         if (found != m_partsOfSpeech.constEnd())
             return *found;
@@ -265,6 +265,24 @@ class Parser {
 };
 
 } // namespace
+
+QString CommonPartOfSpeech(QStringView label) {
+    // Each language's own names for the four classes English uses; a label naming several
+    // classes at once (French "Adjectif Nom") or anything else is kept as written.
+    static const QHash<QString, QString> common = {
+        {QStringLiteral("noun"), QStringLiteral("noun")},
+        {QStringLiteral("adj"), QStringLiteral("adj")},
+        {QStringLiteral("adjective"), QStringLiteral("adj")},
+        {QStringLiteral("verb"), QStringLiteral("verb")},
+        {QStringLiteral("adv"), QStringLiteral("adv")},
+        {QStringLiteral("adverb"), QStringLiteral("adv")},
+        {QStringLiteral("nom"), QStringLiteral("noun")},
+        {QStringLiteral("adjectif"), QStringLiteral("adj")},
+        {QStringLiteral("verbe"), QStringLiteral("verb")},
+        {QStringLiteral("adverbe"), QStringLiteral("adv")},
+    };
+    return common.value(label.toString().toCaseFolded(), label.toString());
+}
 
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName) {
     return Parser(data, sourceName).run();

@@ -35,6 +35,11 @@ class ThesaurusError : public std::runtime_error {
 // The whole file; ThesaurusError naming it (line 0) when it cannot be read.
 QByteArray ReadInputFile(const QString& path);
 
+// The part of speech the database files for a thesaurus label (parentheses already taken off):
+// the English names noun, adj, verb and adv for what other languages call the same ("Nom",
+// "verbe"), in any letter case; any other label as written.
+QString CommonPartOfSpeech(QStringView label);
+
 // Whole MyThes .dat content -> entries, in file order. Throws ThesaurusError naming
 // sourceName and the 1-based line.
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName);

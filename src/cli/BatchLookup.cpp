@@ -4,8 +4,8 @@
 #include "CommandLine.h"
 #include "DbConnection.h"
 #include "RecordSet.h"
+#include "ResultFormatter.h"
 #include "ResultSink.h"
-#include "ResultsExport.h"
 #include "SynonymQuery.h"
 #include "WordListText.h"
 
@@ -17,11 +17,11 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
+#include <sqlite3.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-constexpr qsizetype kChunkBytes = 64 * 1024;
 constexpr qint64 kProgressEveryMs = 250;
 
 void tell(const QString& text) {
@@ -66,68 +66,54 @@ class Progress {
     qint64 next_ = kProgressEveryMs;
 };
 
-// Turns rows into the chosen format's bytes, as the window's exports write them.
-class Formatter {
-  public:
-    Formatter(CommandLine::Format format, ResultSink& sink) : format_(format), sink_(sink) {}
+// A value of --pos or --relation that the database does not hold.
+struct UnknownKind {
+    QString text;
+};
 
-    void row(QByteArrayView utf8) {
-        switch (format_) {
-        case CommandLine::Rows:
-            pending_ += utf8;
-            pending_ += '\n';
-            break;
-        case CommandLine::CommaDelimited: {
-            const qsizetype start = pending_.size();
-            pending_ += utf8;
-            CloseCommaDelimitedField(pending_, start);
-            break;
-        }
-        case CommandLine::Aligned:
-            // Every row counts for the width before the first line is written.
-            ends_.push_back(pending_.size() + utf8.size());
-            pending_ += utf8;
+// Which pairs --pos and --relation keep. The values are the database's own,
+// so each given value is checked against those it holds.
+class MeaningFilter {
+  public:
+    MeaningFilter(const CommandLine& command, DbConnection& db) {
+        if (command.partsOfSpeech.isEmpty() && command.relations.isEmpty())
             return;
+        QStringList knownPos, knownRelations;
+        RecordSet rs;
+        rs.Open(QStringLiteral("select distinct pos, relation from qrySynonyms"), db,
+                RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+        for (; !rs.Eof(); rs.MoveNext()) {
+            knownPos << rs.Field(QStringLiteral("pos"));
+            knownRelations << rs.Field(QStringLiteral("relation"));
         }
-        if (pending_.size() >= kChunkBytes) {
-            sink_.writeUtf8(pending_);
-            pending_.truncate(0);
-        }
+        pos_ = chosen(command.partsOfSpeech, knownPos, "--pos", "part of speech");
+        relations_ = chosen(command.relations, knownRelations, "--relation", "relation");
     }
 
-    void finish() {
-        if (format_ == CommandLine::CommaDelimited)
-            pending_ += "\r\n";
-        if (format_ != CommandLine::Aligned) {
-            sink_.writeUtf8(pending_);
-            return;
-        }
-        const QString header = ResultsHeader();
-        int width = CodePointLength(header);
-        forEachAligned([&](const QString& text) { width = std::max(width, CodePointLength(text)); });
-        QString line;
-        const auto writeLine = [&](const QString& text) {
-            line.truncate(0);
-            AppendPaddedCell(line, text, width);
-            sink_.write(line += QStringLiteral("\r\n"));
-        };
-        writeLine(header);
-        forEachAligned(writeLine);
+    bool active() const { return !pos_.isEmpty() || !relations_.isEmpty(); }
+
+    bool keeps(QByteArrayView pos, QByteArrayView relation) const {
+        return (pos_.isEmpty() || pos_.contains(pos)) &&
+               (relations_.isEmpty() || relations_.contains(relation));
     }
 
   private:
-    template <class Text> void forEachAligned(Text&& text) {
-        qsizetype start = 0;
-        for (const qsizetype end : ends_) {
-            text(QString::fromUtf8(QByteArrayView(pending_).sliced(start, end - start)));
-            start = end;
+    static QList<QByteArray> chosen(const QStringList& given, QStringList known, const char* option,
+                                    const char* kind) {
+        known.removeDuplicates();
+        known.sort();
+        QList<QByteArray> values;
+        for (const QString& value : given) {
+            if (!known.contains(value))
+                throw UnknownKind{QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
+                                      .arg(QLatin1StringView(option), QLatin1StringView(kind),
+                                           value, known.join(QStringLiteral(", ")))};
+            values << value.toUtf8();
         }
+        return values;
     }
 
-    CommandLine::Format format_;
-    ResultSink& sink_;
-    QByteArray pending_;
-    std::vector<qsizetype> ends_;
+    QList<QByteArray> pos_, relations_;
 };
 } // namespace
 
@@ -186,28 +172,36 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         // is looked up in one file as it is now, and far faster.
         const DbConnection::Reading reading(db, std::numeric_limits<int>::max());
 
+        const MeaningFilter filter(command, db);
+        // Rows and the window's formats need the meaning only to filter by it.
+        const bool meaning = filter.active() || command.format == CommandLine::Table ||
+                             command.format == CommandLine::JsonLines;
+
         ResultSink sink(command.output);
         sink.open();
-        Formatter formatter(command.format, sink);
+        ResultFormatter formatter(command.format, sink);
         Progress progress(!command.quiet && isatty(STDERR_FILENO), words.size());
         RecordSet rs;
-        const QString field = QStringLiteral("synonym");
-        QByteArray row;
+        const QString synonymField = QStringLiteral("synonym");
+        const QString posField = QStringLiteral("pos");
+        const QString relationField = QStringLiteral("relation");
         for (qsizetype i = 0; i < words.size(); ++i) {
             const QString& word = words[i];
             rs.Open(SynonymQueryText(QuoteSqlText(word)), db, RecordSet::adOpenStatic,
                     RecordSet::adLockReadOnly);
-            if (rs.Eof()) {
-                formatter.row(NotFoundRow(word).toUtf8());
-            } else {
-                const QByteArray prefix = SynonymRowPrefix(word).toUtf8();
+            formatter.startWord(word);
+            bool found = false;
                 for (; !rs.Eof(); rs.MoveNext()) {
-                    row.truncate(0);
-                    row += prefix;
-                    row += rs.FieldUtf8(field);
-                    formatter.row(row);
-                }
+                const QByteArrayView pos = meaning ? rs.FieldUtf8(posField) : QByteArrayView();
+                const QByteArrayView relation =
+                    meaning ? rs.FieldUtf8(relationField) : QByteArrayView();
+                if (!filter.keeps(pos, relation))
+                    continue;
+                formatter.pair(rs.FieldUtf8(synonymField), pos, relation);
+                found = true;
             }
+            if (!found)
+                formatter.notFound();
             rs.Close();
             progress.update(i + 1);
         }
@@ -218,6 +212,9 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
     } catch (const AppError& error) {
         tell(QStringLiteral("lexigrove: ") + error.description() + u'\n');
         return 1;
+    } catch (const UnknownKind& unknown) {
+        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n');
+        return 2;
     } catch (const ClosedPipe&) {
         // As a program without a handler for it ends: quietly, and the shell
         // sees the usual status of a closed pipe.

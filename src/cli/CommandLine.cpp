@@ -6,7 +6,8 @@
 
 namespace {
 const QString kFormats[] = {QStringLiteral("rows"), QStringLiteral("aligned"),
-                            QStringLiteral("csv")};
+                            QStringLiteral("csv"), QStringLiteral("table"),
+                            QStringLiteral("jsonl")};
 
 CommandLine usageError(const QString& problem) {
     CommandLine command;
@@ -19,8 +20,8 @@ CommandLine usageError(const QString& problem) {
 QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: lexigrove [--database FILE]\n"
-        "       lexigrove --lookup [--format rows|aligned|csv] [--output FILE]\n"
-        "                 [--database FILE] [--quiet] FILE...\n"
+        "       lexigrove --lookup [--format rows|aligned|csv|table|jsonl] [--output FILE]\n"
+        "                 [--pos LIST] [--relation LIST] [--database FILE] [--quiet] FILE...\n"
         "Finds the synonyms of whole lists of words. Without arguments it opens its window.\n"
         "\n"
         "  --lookup          look up the words of each FILE in turn (one word a line; - reads\n"
@@ -28,7 +29,16 @@ QString CommandLineHelp() {
         "                    not-found row, without a window or display\n"
         "  --format FORMAT   rows: each row and a line feed (the default); aligned: what \"Save\n"
         "                    Results As Text File\" writes with every row ticked; csv: what\n"
-        "                    \"Save As Comma Delimited\" writes\n"
+        "                    \"Save As Comma Delimited\" writes; table: CSV for spreadsheets and\n"
+        "                    programs, the header word,synonym,pos,relation and one record\n"
+        "                    per word and synonym; jsonl: one JSON object per word and\n"
+        "                    synonym a line (a word without any: synonym, pos and relation\n"
+        "                    empty, or null)\n"
+        "  --pos LIST        keep only synonyms of these parts of speech, separated by commas\n"
+        "                    (English: noun, adj, verb, adv)\n"
+        "  --relation LIST   keep only synonyms of these relations (English: synonym,\n"
+        "                    similar term, related term); a word with none left gets the\n"
+        "                    not-found row\n"
         "  --output FILE     write to FILE, put in place only once complete (default: standard\n"
         "                    output)\n"
         "  --database FILE   read this synonym database instead of words.mdb beside the\n"
@@ -38,7 +48,8 @@ QString CommandLineHelp() {
         "  -v, --version     show the version and exit\n"
         "\n"
         "Examples:\n"
-        "  lexigrove --lookup --format csv --output synonyms.csv words.txt\n"
+        "  lexigrove --lookup --format table --output synonyms.csv words.txt\n"
+        "  lexigrove --lookup --format jsonl --pos adj,adv --relation synonym words.txt\n"
         "  printf 'happy\\nlook\\n' | lexigrove --lookup - | grep -v 'not found'\n"
         "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n"
         "\n"
@@ -64,7 +75,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption database(QStringLiteral("database"), QString(),
                                       QStringLiteral("FILE"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    parser.addOptions({help, version, lookup, format, output, database, quiet});
+    const QCommandLineOption pos(QStringLiteral("pos"), QString(), QStringLiteral("LIST"));
+    const QCommandLineOption relation(QStringLiteral("relation"), QString(),
+                                      QStringLiteral("LIST"));
+    parser.addOptions({help, version, lookup, format, output, database, quiet, pos, relation});
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
 
@@ -85,7 +99,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return usageError(QStringLiteral("--database needs a file name"));
     command.files = parser.positionalArguments();
     if (!parser.isSet(lookup)) {
-        for (const QCommandLineOption& needsLookup : {format, output, quiet})
+        for (const QCommandLineOption& needsLookup : {format, output, quiet, pos, relation})
             if (parser.isSet(needsLookup))
                 return usageError(
                     QStringLiteral("--%1 goes with --lookup").arg(needsLookup.names().first()));
@@ -101,12 +115,19 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         const QString name = parser.value(format);
         const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
         if (found == std::end(kFormats))
-            return usageError(QStringLiteral("unknown format '%1' (rows, aligned or csv)").arg(name));
+            return usageError(
+                QStringLiteral("unknown format '%1' (rows, aligned, csv, table or jsonl)")
+                    .arg(name));
         command.format = CommandLine::Format(found - std::begin(kFormats));
     }
     command.output = parser.value(output);
     if (parser.isSet(output) && command.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name"));
     command.quiet = parser.isSet(quiet);
+    // Whether each kind exists depends on the database; the lookup checks that.
+    for (const QString& list : parser.values(pos))
+        command.partsOfSpeech += list.split(u',');
+    for (const QString& list : parser.values(relation))
+        command.relations += list.split(u',');
     return command;
 }

@@ -12,13 +12,15 @@ struct CommandLine {
         Print,       // --help or --version: text is for standard output
         UsageError   // text is for standard error; the exit status is 2
     };
-    enum Format { Rows, Aligned, CommaDelimited };
+    enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines };
 
     Action action = StartWindow;
     QString database; // empty: words.mdb beside the program
     QStringList files; // "-" is standard input
     Format format = Rows;
     QString output; // empty: standard output
+    // Only pairs of these kinds are kept; empty: all of them.
+    QStringList partsOfSpeech, relations;
     bool quiet = false;
     QString text;
 };

@@ -82,7 +82,7 @@ void RecordSet::Close() {
     cache_.reset();
     stmt_ = nullptr;
     eof_ = true;
-    fieldColumn_ = -1;
+    columns_.clear();
 }
 
 void RecordSet::requireOpen() const {
@@ -117,22 +117,24 @@ QByteArrayView RecordSet::FieldUtf8(const QString& name) const {
     if (eof_)
         throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
                                       "deleted. Requested operation requires a current record."));
-    // The run asks for the same field on every row; find its column once per query.
-    if (fieldColumn_ < 0 || name != fieldName_) {
-        fieldColumn_ = -1;
-        const int columns = sqlite3_column_count(stmt_);
-        for (int c = 0; c < columns && fieldColumn_ < 0; ++c)
-            if (!name.compare(QString::fromUtf8(sqlite3_column_name(stmt_, c)),
-                              Qt::CaseInsensitive))
-                fieldColumn_ = c;
-        if (fieldColumn_ < 0)
-            throw AppError(QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."));
-        fieldName_ = name;
-    }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, fieldColumn_));
-    return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, fieldColumn_))
-                : QByteArrayView();
+    const int column = columnOf(name);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
+}
+
+int RecordSet::columnOf(const QString& name) const {
+    for (const auto& [known, column] : columns_)
+        if (known == name)
+            return column;
+    const int columns = sqlite3_column_count(stmt_);
+    for (int c = 0; c < columns; ++c)
+        if (!QAnyStringView::compare(name, QUtf8StringView(sqlite3_column_name(stmt_, c)),
+                                     Qt::CaseInsensitive)) {
+            columns_.append({name, c});
+            return c;
+        }
+    throw AppError(QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                  "requested name or ordinal."));
 }
 
 void RecordSet::MoveNext() {

@@ -2,7 +2,9 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QVarLengthArray>
 #include <memory>
+#include <utility>
 
 struct sqlite3_stmt;
 class DbConnection;
@@ -37,11 +39,13 @@ class RecordSet {
   private:
     void requireOpen() const;
     void step();
+    int columnOf(const QString& name) const;
 
     sqlite3_stmt* stmt_ = nullptr;
     // Where stmt_ goes back on Close when it came from the connection's cache.
     std::shared_ptr<StatementCache> cache_;
     bool eof_ = true;
-    mutable QString fieldName_;
-    mutable int fieldColumn_ = -1;
+    // The fields asked for so far and their columns, found once per query
+    // rather than on every row.
+    mutable QVarLengthArray<std::pair<QString, int>, 4> columns_;
 };
