@@ -17,7 +17,6 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
-#include <sqlite3.h>
 #include <unistd.h>
 #include <vector>
 
