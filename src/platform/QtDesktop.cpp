@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
