@@ -10,13 +10,6 @@ namespace {
 QString databaseError(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
-
-bool onlyBlanks(const char* text) {
-    for (; *text; ++text)
-        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
-            return false;
-    return true;
-}
 } // namespace
 
 RecordSet::~RecordSet() {
@@ -53,7 +46,7 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
             throw AppError(databaseError(db));
         if (!stmt)
             throw AppError(QStringLiteral("The query is empty."));
-        if ((tail && !onlyBlanks(tail)) || !sqlite3_stmt_readonly(stmt)) {
+        if (!OnlyBlanks(tail) || !sqlite3_stmt_readonly(stmt)) {
             sqlite3_finalize(stmt);
             throw AppError(QStringLiteral("Characters found after end of SQL statement."));
         }

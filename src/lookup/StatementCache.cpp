@@ -15,13 +15,14 @@ bool isIdentifierByte(char c) {
            (byte >= 'A' && byte <= 'Z') || byte == '_';
 }
 
-bool onlyBlanks(const char* text) {
+} // namespace
+
+bool OnlyBlanks(const char* text) {
     for (; text && *text; ++text)
         if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
             return false;
     return true;
 }
-} // namespace
 
 QueryShape ShapeOfQuery(QByteArrayView sql) {
     QueryShape shape;
@@ -121,7 +122,7 @@ sqlite3_stmt* StatementCache::compile(const QueryShape& shape, sqlite3_stmt* com
     const char* tail = nullptr;
     bool same = sqlite3_prepare_v3(db_, shape.text.constData(), int(shape.text.size()) + 1,
                                    SQLITE_PREPARE_PERSISTENT, &stmt, &tail) == SQLITE_OK &&
-                stmt && onlyBlanks(tail) &&
+                stmt && OnlyBlanks(tail) &&
                 sqlite3_bind_parameter_count(stmt) == shape.values.size() &&
                 sqlite3_stmt_readonly(stmt) == sqlite3_stmt_readonly(compiledSql) &&
                 sqlite3_column_count(stmt) == sqlite3_column_count(compiledSql);

@@ -22,6 +22,10 @@ struct QueryShape {
 };
 QueryShape ShapeOfQuery(QByteArrayView sql);
 
+// True when what follows a compiled statement (its tail) is only blanks: the
+// text held one statement and nothing more. A null tail counts as blank.
+bool OnlyBlanks(const char* tail);
+
 // Compiled statements of one connection, kept by the shape of their query. A
 // lookup run sends the same query for every word with another word between
 // the quotes; compiling it anew for each word costs more than the lookup itself.
