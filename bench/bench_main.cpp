@@ -312,7 +312,8 @@ void exports(int runs) {
             QFile::remove(ours); // no overwrite question
             window.desktop.saveAnswer = ours;
             oursTimes << seconds([&] { window.click(e.button); });
-            awkTimes << shellSeconds(QStringLiteral("awk '%1' '%2' > '%3'").arg(e.awk, rows, theirs));
+            awkTimes << shellSeconds(
+                QStringLiteral("awk '%1' '%2' > '%3'").arg(e.awk, rows, theirs));
         }
         if (e.button == QLatin1String("PushButton5")) {
             QFile file(ours);
@@ -320,7 +321,8 @@ void exports(int runs) {
             file.write(QGuiApplication::clipboard()->text().toUtf8());
         }
         report({e.name, median(oursTimes), median(awkTimes), "<= 1.0 x awk", 1.0});
-        std::printf("   %s, %lld bytes\n", sameFiles(ours, theirs) ? "cmp: same bytes as awk" : "cmp: FILES DIFFER",
+        std::printf("   %s, %lld bytes\n",
+                    sameFiles(ours, theirs) ? "cmp: same bytes as awk" : "cmp: FILES DIFFER",
                     (long long)QFileInfo(ours).size());
         std::fflush(stdout);
     }

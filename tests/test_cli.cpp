@@ -84,8 +84,10 @@ void TestCli::initTestCase() {
 void TestCli::sameBytesAsTheWindow_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("button");
-    QTest::newRow("aligned") << "aligned" << "PushButton4";
-    QTest::newRow("csv") << "csv" << "PushButton9";
+    QTest::newRow("aligned") << "aligned"
+                             << "PushButton4";
+    QTest::newRow("csv") << "csv"
+                         << "PushButton9";
 }
 
 void TestCli::sameBytesAsTheWindow() {
@@ -113,9 +115,9 @@ void TestCli::sameBytesAsTheWindow() {
                              dir_.path());
     QCOMPARE(toFile.status, 0);
     QCOMPARE(fileBytes(dir_.filePath("cli.txt")), window);
-    const Run toOut = shell("$LEXIGROVE --database words.mdb --lookup --format=" + format +
-                                " - < words.txt",
-                            dir_.path());
+    const Run toOut =
+        shell("$LEXIGROVE --database words.mdb --lookup --format=" + format + " - < words.txt",
+              dir_.path());
     QCOMPARE(toOut.status, 0);
     QCOMPARE(toOut.out, window);
 }
@@ -140,8 +142,8 @@ void TestCli::runs_data() {
                       "RESPONSE - answer\n")
         << QByteArray();
     QTest::newRow("UTF-16 ending in LF")
-        << "printf '\\377\\376x\\0q\\0z\\0\\n\\0' | $LEXIGROVE --database words.mdb --lookup -"
-        << 0 << QByteArray("XQZ - this word not found in the database.\n") << QByteArray();
+        << "printf '\\377\\376x\\0q\\0z\\0\\n\\0' | $LEXIGROVE --database words.mdb --lookup -" << 0
+        << QByteArray("XQZ - this word not found in the database.\n") << QByteArray();
     // No display and no platform: a QApplication could not even start here.
     QTest::newRow("no display")
         << "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $LEXIGROVE --lookup "
@@ -167,7 +169,7 @@ void TestCli::runs_data() {
                       "\"benefit\", \"pos\": \"noun\", \"relation\": \"related term\"}\n"
                       "{\"word\": \"xqz\", \"synonym\": null, \"pos\": null, \"relation\": "
                       "null}\n")
-                             << QByteArray();
+        << QByteArray();
     QTest::newRow("filters: a word with no pair left is not found")
         << "printf 'look\\nadvantage\\n' | $LEXIGROVE --database words.mdb --lookup --pos "
            "verb --relation synonym --pos adj -"
@@ -195,9 +197,8 @@ void TestCli::runs_data() {
     QTest::newRow("NUL in a word")
         << "printf 'look\\nlo\\0ok\\n' | $LEXIGROVE --lookup --database words.mdb -" << 1
         << QByteArray() << QByteArray("line 2 of standard input");
-    QTest::newRow("missing database")
-        << "$LEXIGROVE --lookup --database none.mdb words.txt" << 1 << QByteArray()
-        << QByteArray("none.mdb: not found");
+    QTest::newRow("missing database") << "$LEXIGROVE --lookup --database none.mdb words.txt" << 1
+                                      << QByteArray() << QByteArray("none.mdb: not found");
     QTest::newRow("not a database")
         << "$LEXIGROVE --lookup --database words.txt words.txt" << 1 << QByteArray()
         << QByteArray("words.txt is not a synonym database");
@@ -209,13 +210,12 @@ void TestCli::runs_data() {
         << QByteArray("No space left on device");
     QTest::newRow("unknown option") << "$LEXIGROVE --lookp words.txt" << 2 << QByteArray()
                                     << QByteArray("Unknown option 'lookp'");
-    QTest::newRow("unknown format")
-        << "$LEXIGROVE --lookup --format xml words.txt" << 2 << QByteArray()
-        << QByteArray("unknown format 'xml'");
+    QTest::newRow("unknown format") << "$LEXIGROVE --lookup --format xml words.txt" << 2
+                                    << QByteArray() << QByteArray("unknown format 'xml'");
     QTest::newRow("no word file") << "$LEXIGROVE --lookup" << 2 << QByteArray()
                                   << QByteArray("Usage: lexigrove");
-    QTest::newRow("output without lookup") << "$LEXIGROVE --output x words.txt" << 2
-                                           << QByteArray() << QByteArray("--output goes with");
+    QTest::newRow("output without lookup") << "$LEXIGROVE --output x words.txt" << 2 << QByteArray()
+                                           << QByteArray("--output goes with");
 }
 
 void TestCli::runs() {
@@ -339,10 +339,10 @@ void TestCli::failureKeepsTheOldFile() {
     QTemporaryDir out;
     writeBytes(out.filePath("old.txt"), "old content\n");
     writeBytes(dir_.filePath("nul.txt"), QByteArray("a\0b\n", 4));
-    const Run run = shell("$LEXIGROVE --lookup --output '" + out.filePath("old.txt") + "' " +
-                              arguments + "; $LEXIGROVE --lookup --output '" +
-                              out.filePath("new.txt") + "' " + arguments,
-                          dir_.path());
+    const Run run =
+        shell("$LEXIGROVE --lookup --output '" + out.filePath("old.txt") + "' " + arguments +
+                  "; $LEXIGROVE --lookup --output '" + out.filePath("new.txt") + "' " + arguments,
+              dir_.path());
     QCOMPARE(run.status, 1);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(fileBytes(out.filePath("old.txt")), QByteArray("old content\n"));

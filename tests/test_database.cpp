@@ -314,12 +314,17 @@ void TestDatabase::unstorableWords() {
 void TestDatabase::keptStatementsAnswerAsWritten_data() {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("field");
-    QTest::newRow("the lookup") << "select * from qrySynonyms where word='LOOK'" << "synonym";
-    QTest::newRow("doubled quote") << "select 'it''s' as v" << "v";
-    QTest::newRow("value as column name") << "select 'x', 'y' as v" << "'x'";
-    QTest::newRow("blob") << "select x'41' as v where 'a' = 'a'" << "v";
+    QTest::newRow("the lookup") << "select * from qrySynonyms where word='LOOK'"
+                                << "synonym";
+    QTest::newRow("doubled quote") << "select 'it''s' as v"
+                                   << "v";
+    QTest::newRow("value as column name") << "select 'x', 'y' as v"
+                                          << "'x'";
+    QTest::newRow("blob") << "select x'41' as v where 'a' = 'a'"
+                          << "v";
     QTest::newRow("quote in a comment")
-        << "select synonym from qrySynonyms where word = 'look' -- it's\n" << "synonym";
+        << "select synonym from qrySynonyms where word = 'look' -- it's\n"
+        << "synonym";
     QTest::newRow("quoted names") << "select \"word\" as [it's] from qrySynonyms where "
                                      "`word` = 'don''t'"
                                   << "it's";
@@ -368,8 +373,8 @@ void TestDatabase::fileChangedByOthersWhileOpen() {
     // Written by another program between queries: never locked by this one.
     sqlite3* writer = nullptr;
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &writer), SQLITE_OK);
-    const int rc = sqlite3_exec(writer, "begin immediate; create table scratch(x); commit",
-                                nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(writer, "begin immediate; create table scratch(x); commit", nullptr,
+                                nullptr, nullptr);
     const QString why = QString::fromUtf8(sqlite3_errmsg(writer));
     sqlite3_close(writer);
     QVERIFY2(rc == SQLITE_OK, qPrintable(why));

@@ -21,13 +21,13 @@ void TestFileDialog::typedNames_data() {
     QTest::addColumn<bool>("save");
     QTest::addColumn<QString>("typed"); // "@" stands for the dialog's folder
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("save, quoted part") << true << R"(synonyms of "words.txt")"
-                                       << QStringList{R"(@/synonyms of "words.txt")"};
+    QTest::newRow("save, quoted part")
+        << true << R"(synonyms of "words.txt")" << QStringList{R"(@/synonyms of "words.txt")"};
     QTest::newRow("save, quote in a full path")
         << true << R"(@/out/q"x.txt)" << QStringList{R"(@/out/q"x.txt)"};
     QTest::newRow("save, plain name") << true << "plain.txt" << QStringList{"@/plain.txt"};
-    QTest::newRow("open, quote in a name") << false << R"(q"uote.txt)"
-                                           << QStringList{R"(@/q"uote.txt)"};
+    QTest::newRow("open, quote in a name")
+        << false << R"(q"uote.txt)" << QStringList{R"(@/q"uote.txt)"};
     QTest::newRow("open, several chosen")
         << false << R"("words.txt" "x.txt")" << QStringList{"@/words.txt", "@/x.txt"};
 }

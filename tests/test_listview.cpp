@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStringEncoder>
@@ -12,7 +13,6 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolTip>
-#include <QRandomGenerator>
 #include <bit>
 #include <functional>
 #include <map>
@@ -305,7 +305,8 @@ void TestListView::oddTexts() {
     QByteArray gathered = "x";
     view.appendUtf8To(gathered, 2);
     view.appendUtf8To(gathered, 3);
-    const QByteArray encoded = QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)(text);
+    const QByteArray encoded =
+        QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)(text);
     QCOMPARE(gathered, "x" + encoded + encoded);
     QString gatheredText = QStringLiteral("x");
     view.appendTextTo(gatheredText, 2);
@@ -339,7 +340,8 @@ void TestListView::rowEndsPastTheirWidth() {
     for (int step = 0; step < 3000; ++step) {
         if (expected.empty() || random.bounded(3) != 0) {
             // Mostly short rows, sometimes one that spans several widths.
-            const std::uint64_t length = random.bounded(10) == 0 ? random.bounded(100) : random.bounded(20);
+            const std::uint64_t length =
+                random.bounded(10) == 0 ? random.bounded(100) : random.bounded(20);
             expected.push_back((expected.empty() ? 0 : expected.back()) + length);
             ends.push_back(expected.back());
         } else {

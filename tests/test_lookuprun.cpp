@@ -7,7 +7,6 @@
 #include "ScriptedDesktop.h"
 
 #include <QTemporaryDir>
-#include <sqlite3.h>
 #include <QTest>
 #include <functional>
 #include <sqlite3.h>
@@ -65,8 +64,8 @@ const QStringList kSampleWords = {"random", "look", "advantage", "response"};
 bool writableByOthers(const QString& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.toUtf8().constData(), &db);
-    const bool free = sqlite3_exec(db, "begin immediate; commit", nullptr, nullptr, nullptr) ==
-                      SQLITE_OK;
+    const bool free =
+        sqlite3_exec(db, "begin immediate; commit", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return free;
 }

@@ -208,15 +208,20 @@ void TestResults::commaFile_data() {
                                                "\"cr\r\",\xC3\xA9,\r\n");
     // Rows are scanned eight bytes at a time: specials first, last and past
     // the last full eight, and a row UTF-8 cannot carry.
-    QTest::newRow("long rows") << QStringList{"synonym,commas", "abcdefgh\"ijklmnop", "abcdefg\nx",
-                                              "abc\rdefgh", "abcdefghijklmnopqr\r",
+    QTest::newRow("long rows") << QStringList{"synonym,commas",
+                                              "abcdefgh\"ijklmnop",
+                                              "abcdefg\nx",
+                                              "abc\rdefgh",
+                                              "abcdefghijklmnopqr\r",
                                               "no specials here at all",
                                               QStringLiteral("a") + QChar(0xD800) + u'b'}
                                << QByteArray() << 0
-                               << QByteArray("\"synonym,commas\",\"abcdefgh\"\"ijklmnop\",\"abcdefg\nx\","
-                                             "\"abc\rdefgh\",\"abcdefghijklmnopqr\r\","
-                                             "no specials here at all,"
-                                             "a\xEF\xBF\xBD" "b,\r\n");
+                               << QByteArray(
+                                      "\"synonym,commas\",\"abcdefgh\"\"ijklmnop\",\"abcdefg\nx\","
+                                      "\"abc\rdefgh\",\"abcdefghijklmnopqr\r\","
+                                      "no specials here at all,"
+                                      "a\xEF\xBF\xBD"
+                                      "b,\r\n");
     QTest::newRow("overwrite") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::Yes)
                                << QByteArray("a,\r\n");
     QTest::newRow("keep") << QStringList{"a"} << QByteArray("old\r\n") << int(Desktop::No)
@@ -434,7 +439,8 @@ void TestResults::pipesAreReported() {
     Window window(Rows(3, {{"row"}, true}));
     const QString path = window.path("pipe");
     QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    int reader = readerQuits ? open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+    int reader =
+        readerQuits ? open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK) : -1;
     // Once the export has the pipe open.
     window.desktop.onYield[2] = [&] {
         if (reader >= 0)

@@ -80,10 +80,10 @@ void TestWordListText::entries_data() {
         << QByteArray("caf\xC3\xA9\r\n\xE9")
         << QStringList{text(u"caf\u00C3\u00A9"), text(u"\u00E9")};
     // Long ASCII runs are checked eight bytes at a time; the odd byte may sit anywhere.
-    QTest::newRow("bad byte first of eight") << QByteArray("synonyms\xE9ynonyms")
-                                             << QStringList{text(u"synonyms\u00E9ynonyms")};
-    QTest::newRow("bad byte last of eight") << QByteArray("synonymssynonym\xE9")
-                                            << QStringList{text(u"synonymssynonym\u00E9")};
+    QTest::newRow("bad byte first of eight")
+        << QByteArray("synonyms\xE9ynonyms") << QStringList{text(u"synonyms\u00E9ynonyms")};
+    QTest::newRow("bad byte last of eight")
+        << QByteArray("synonymssynonym\xE9") << QStringList{text(u"synonymssynonym\u00E9")};
     QTest::newRow("UTF-8 after a long ASCII run")
         << QByteArray("synonyms\xC3\xA9\r\nsynonym\xC3\xA9")
         << QStringList{text(u"synonyms\u00E9"), text(u"synonym\u00E9")};

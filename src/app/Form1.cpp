@@ -146,9 +146,8 @@ template <class Handler> void Form1::handle(Handler&& handler) {
 
 bool Form1::Form_Load() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
-    const QString databasePath = databasePath_.isEmpty()
-                                     ? DbConnection::DatabasePath(applicationFolder_)
-                                     : databasePath_;
+    const QString databasePath =
+        databasePath_.isEmpty() ? DbConnection::DatabasePath(applicationFolder_) : databasePath_;
 
     if (trap.test(100, [&] { return !DbConnection::DatabasePresent(databasePath); })) {
         trap.line(102, [&] { desktop_.message(databasePath + QStringLiteral(" not found")); });

@@ -37,10 +37,12 @@ QByteArray readWordFile(const QString& name) {
     const bool opened = name == u'-' ? file.open(stdin, QIODevice::ReadOnly)
                                      : (file.setFileName(name), file.open(QIODevice::ReadOnly));
     if (!opened)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
+        throw AppError(
+            QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
+        throw AppError(
+            QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
     return bytes;
 }
 
@@ -123,9 +125,11 @@ bool endsInLoneLineFeed(const WordListEncoding& encoding) {
     const QByteArrayView body = encoding.body();
     switch (encoding.kind()) {
     case WordListEncoding::Kind::Utf16LE:
-        return body.endsWith(QByteArrayView("\n\0", 2)) && !body.endsWith(QByteArrayView("\r\0\n\0", 4));
+        return body.endsWith(QByteArrayView("\n\0", 2)) &&
+               !body.endsWith(QByteArrayView("\r\0\n\0", 4));
     case WordListEncoding::Kind::Utf16BE:
-        return body.endsWith(QByteArrayView("\0\n", 2)) && !body.endsWith(QByteArrayView("\0\r\0\n", 4));
+        return body.endsWith(QByteArrayView("\0\n", 2)) &&
+               !body.endsWith(QByteArrayView("\0\r\0\n", 4));
     default:
         return body.endsWith('\n') && !body.endsWith("\r\n");
     }
@@ -190,7 +194,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
                     RecordSet::adLockReadOnly);
             formatter.startWord(word);
             bool found = false;
-                for (; !rs.Eof(); rs.MoveNext()) {
+            for (; !rs.Eof(); rs.MoveNext()) {
                 const QByteArrayView pos = meaning ? rs.FieldUtf8(posField) : QByteArrayView();
                 const QByteArrayView relation =
                     meaning ? rs.FieldUtf8(relationField) : QByteArrayView();

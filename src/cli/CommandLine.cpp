@@ -85,15 +85,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     CommandLine command;
     if (parser.isSet(help) || parser.isSet(version)) {
         command.action = CommandLine::Print;
-        command.text = parser.isSet(help)
-                           ? CommandLineHelp()
-                           : QStringLiteral("lexigrove " LEXIGROVE_VERSION "\n");
+        command.text = parser.isSet(help) ? CommandLineHelp()
+                                          : QStringLiteral("lexigrove " LEXIGROVE_VERSION "\n");
         return command;
     }
     // A value given twice is a mistake in a script, not a choice of the last one.
     for (const QCommandLineOption& once : {format, output, database})
         if (parser.values(once).size() > 1)
-            return usageError(QStringLiteral("--%1 is given more than once").arg(once.names().first()));
+            return usageError(
+                QStringLiteral("--%1 is given more than once").arg(once.names().first()));
     command.database = parser.value(database);
     if (parser.isSet(database) && command.database.isEmpty())
         return usageError(QStringLiteral("--database needs a file name"));
@@ -104,7 +104,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 return usageError(
                     QStringLiteral("--%1 goes with --lookup").arg(needsLookup.names().first()));
         if (!command.files.isEmpty())
-            return usageError(QStringLiteral("unexpected argument '%1'").arg(command.files.first()));
+            return usageError(
+                QStringLiteral("unexpected argument '%1'").arg(command.files.first()));
         return command;
     }
     command.action = CommandLine::Lookup;

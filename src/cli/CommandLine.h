@@ -15,7 +15,7 @@ struct CommandLine {
     enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines };
 
     Action action = StartWindow;
-    QString database; // empty: words.mdb beside the program
+    QString database;  // empty: words.mdb beside the program
     QStringList files; // "-" is standard input
     Format format = Rows;
     QString output; // empty: standard output

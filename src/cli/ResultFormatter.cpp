@@ -33,9 +33,8 @@ void appendCsvField(QByteArray& out, QByteArrayView utf8) {
 // backslash or control character, valid UTF-8) goes out as it is, as the
 // writer would give it too, without building a document per value.
 void appendJsonString(QByteArray& out, QByteArrayView utf8) {
-    const bool plain = std::none_of(utf8.begin(), utf8.end(), [](char c) {
-        return uchar(c) < 0x20 || c == '"' || c == '\\';
-    });
+    const bool plain = std::none_of(
+        utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == '\\'; });
     if (plain && (isAscii(utf8) || utf8.isValidUtf8())) {
         out += '"';
         out += utf8;

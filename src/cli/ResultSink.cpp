@@ -52,8 +52,8 @@ void ResultSink::commit() {
 
 void ResultSink::flushStandardOutput() {
     for (qsizetype done = 0; done < pending_.size();) {
-        const ssize_t written = ::write(STDOUT_FILENO, pending_.constData() + done,
-                                        size_t(pending_.size() - done));
+        const ssize_t written =
+            ::write(STDOUT_FILENO, pending_.constData() + done, size_t(pending_.size() - done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0 && errno == EPIPE)

@@ -90,9 +90,9 @@ bool TakeOverIdentity(int fd, const FileSystemTarget& target) {
 
 int OpenForWriting(const QString& path, bool withoutBlocking) {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(native(path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (withoutBlocking ? O_NONBLOCK : 0),
-                          0666);
+    const int fd =
+        ::open(native(path).constData(),
+               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (withoutBlocking ? O_NONBLOCK : 0), 0666);
     if (fd >= 0 && withoutBlocking)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;

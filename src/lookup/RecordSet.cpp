@@ -41,8 +41,7 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
     sqlite3_stmt* stmt = cache ? cache->take(shape) : nullptr;
     if (!stmt) {
         const char* tail = nullptr;
-        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail) !=
-            SQLITE_OK)
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail) != SQLITE_OK)
             throw AppError(databaseError(db));
         if (!stmt)
             throw AppError(QStringLiteral("The query is empty."));

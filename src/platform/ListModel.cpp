@@ -9,8 +9,8 @@
 namespace {
 // QString::fromUtf8 drops a byte-order mark at the start; in a row it is text.
 QStringDecoder rowDecoder() {
-    return QStringDecoder(QStringDecoder::Utf8,
-                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                    QStringDecoder::Flag::ConvertInitialBom);
 }
 } // namespace
 
@@ -55,7 +55,8 @@ void ListModel::appendTextTo(QString& out, int row) const {
 
 void ListModel::appendUtf8To(QByteArray& out, int row) const {
     if (flags_[std::size_t(row)] & Unpaired) {
-        out += QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless).encode(textAt(row));
+        out += QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
+                   .encode(textAt(row));
         return;
     }
     out += rowBytes(row);
@@ -211,8 +212,7 @@ void ListModel::scheduleFlush() {
 }
 
 std::size_t ListModel::storageBytes() const {
-    return bytes_.capacity() + ends_.capacityBytes() +
-           flags_.capacity() * sizeof(std::uint8_t);
+    return bytes_.capacity() + ends_.capacityBytes() + flags_.capacity() * sizeof(std::uint8_t);
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {

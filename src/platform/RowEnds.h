@@ -19,7 +19,8 @@ template <unsigned Bits = 32> class RowEnds {
 
     std::uint64_t operator[](std::size_t row) const {
         const std::uint64_t high =
-            wraps_.empty() ? 0 : std::upper_bound(wraps_.begin(), wraps_.end(), row) - wraps_.begin();
+            wraps_.empty() ? 0
+                           : std::upper_bound(wraps_.begin(), wraps_.end(), row) - wraps_.begin();
         return (high << Bits) | low_[row];
     }
 

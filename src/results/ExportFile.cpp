@@ -125,7 +125,8 @@ void ExportFile::commit() {
         done = file_->flush();
         // A file written in place is as safe as the disk says it is.
         if (done && syncOnCommit_ && !SyncToDisk(file_->handle())) {
-            const QString reason = failure(QStringLiteral("Cannot save %1: %2"), qt_error_string(errno));
+            const QString reason =
+                failure(QStringLiteral("Cannot save %1: %2"), qt_error_string(errno));
             file_.reset();
             throw AppError(reason);
         }

@@ -83,11 +83,12 @@ void ResultsActions::PushButton9_Click() {
     for (int i = 1; i <= rows; ++i) {
         trap.line(134, [&] { desktop_.letEventsRun(); });
         // Rows cleared meanwhile are gone for good: one report, not one per row.
-        if (!trap.line(136, [&] {
-                const qsizetype start = line.size();
-                list_.appendUtf8To(line, i);
-                CloseCommaDelimitedField(line, start);
-            }) &&
+        if (!trap.line(136,
+                       [&] {
+                           const qsizetype start = line.size();
+                           list_.appendUtf8To(line, i);
+                           CloseCommaDelimitedField(line, start);
+                       }) &&
             i > list_.count())
             break;
     }

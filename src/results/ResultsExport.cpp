@@ -94,7 +94,6 @@ void CloseCommaDelimitedField(QByteArray& line, qsizetype start) {
     line += ',';
 }
 
-
 void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, ProgressDisplay* bar,
                                 Desktop& desktop) {
     ErrorTrap trap(desktop, QStringLiteral("Main"), QStringLiteral("SaveListviewProperlySpaced"));

@@ -47,7 +47,8 @@ void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop)
     const WordListEncoding encoding(bytes);
     if (encoding.isUtf8()) {
         list.reserveText(std::size_t(encoding.body().size()));
-        ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) { list.appendValidUtf8(piece); });
+        ForEachLinePiece(encoding.body(),
+                         [&](QByteArrayView piece) { list.appendValidUtf8(piece); });
     } else {
         ForEachWordListEntry(encoding, [&](const QString& entry) { list.append(entry); });
     }

@@ -100,10 +100,9 @@ QString WordListEncoding::decode(QByteArrayView piece) const {
     case Kind::Utf16LE:
     case Kind::Utf16BE: {
         // A second mark after the first is text, as in UTF-8.
-        QStringDecoder fromUtf16(kind_ == Kind::Utf16LE ? QStringDecoder::Utf16LE
-                                                         : QStringDecoder::Utf16BE,
-                                 QStringDecoder::Flag::Stateless |
-                                     QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder fromUtf16(
+            kind_ == Kind::Utf16LE ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         return fromUtf16.decode(piece);
     }
     case Kind::Windows1252:
