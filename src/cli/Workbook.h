@@ -25,7 +25,9 @@ struct FieldTooLong {
 //
 // libxlsxwriter writes to a named file, so the workbook is built in a private
 // temporary folder and its bytes are handed over by finish(); nothing is
-// handed over when a row fails.
+// handed over when a row fails. That folder holds each sheet's rows as XML
+// until the end (about 250 bytes a record of English words); memory grows
+// only by a sheet's few kilobytes and open file per 1,048,575 records.
 class Workbook {
   public:
     // Rows a sheet holds, its header included.
