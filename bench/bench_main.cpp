@@ -177,21 +177,52 @@ double commandLineSeconds(const QString& wordFile, const QString& format = QStri
             .arg(binDir(), wordFile, format));
 }
 
-// The formats with each pair's meaning against rows, every headword, in turns.
+// Peak resident memory of a command line run and the records it wrote, as
+// /usr/bin/time (Debian's `time`) and wc see them.
+std::pair<long, long> commandLinePeak(const QString& wordFile, const QString& format) {
+    QProcess shell;
+    shell.start("/bin/sh",
+                {"-c", QStringLiteral("/usr/bin/time -f %M -o '%2.peak' '%1/lexigrove' --lookup "
+                                      "--quiet --format table '%2' | wc -l; "
+                                      "/usr/bin/time -f %M -o '%2.peak' '%1/lexigrove' --lookup "
+                                      "--quiet --format %3 '%2' > /dev/null")
+                           .arg(binDir(), wordFile, format)});
+    shell.waitForFinished(-1);
+    QFile peak(wordFile + ".peak");
+    peak.open(QIODevice::ReadOnly);
+    return {peak.readAll().trimmed().toLong(),
+            shell.readAllStandardOutput().trimmed().toLong() - 1};
+}
+
+// The formats with each pair's meaning against rows, every headword, in turns;
+// the workbook against the table it holds.
 void commandLineFormats(int runs) {
     const QStringList words = headwords(DbConnection::DatabasePath(binDir()));
     QTemporaryDir scratch;
     const QString wordFile = scratch.filePath("words.txt");
     writeWordFile(wordFile, words);
-    QList<double> rows, tables, jsonl;
+    QList<double> rows, tables, jsonl, xlsx;
     for (int run = 0; run < runs; ++run) {
         rows << commandLineSeconds(wordFile);
         tables << commandLineSeconds(wordFile, QStringLiteral("table"));
         jsonl << commandLineSeconds(wordFile, QStringLiteral("jsonl"));
+        xlsx << commandLineSeconds(wordFile, QStringLiteral("xlsx"));
     }
     for (const auto& [name, times] : {std::pair{"table", tables}, std::pair{"jsonl", jsonl}})
         report({QStringLiteral("CLI --format %1, %2 words").arg(name).arg(words.size()),
                 median(times), median(rows), "<= 1.3 x --format rows", 1.3});
+    report({QStringLiteral("CLI --format xlsx, %1 words").arg(words.size()), median(xlsx),
+            median(tables), "<= 2.0 x --format table", 2.0});
+
+    // Constant memory: four times the records, the same peak.
+    const QString fourTimes = scratch.filePath("words4.txt");
+    writeWordFile(fourTimes, words + words + words + words);
+    for (const QString& format : {QStringLiteral("table"), QStringLiteral("xlsx")}) {
+        const auto [once, records] = commandLinePeak(wordFile, format);
+        const auto [four, records4] = commandLinePeak(fourTimes, format);
+        std::printf("   --format %-5s peak memory %6.1f MB for %ld records, %6.1f MB for %ld\n",
+                    qPrintable(format), once / 1024.0, records, four / 1024.0, records4);
+    }
 }
 
 void lookupRun(int runs) {

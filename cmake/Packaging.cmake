@@ -77,8 +77,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LEXIGROVE_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps derives the library packages (Qt, SQLite, the C++ runtime)
-# from the executable; the architecture comes from dpkg.
+# dpkg-shlibdeps derives the library packages (Qt, SQLite, libxlsxwriter, the
+# C++ runtime) from the executable; the architecture comes from dpkg.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Arial is drawn with its metric twin, and the help page opens through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")

@@ -9,9 +9,10 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  libxlsxwriter-dev python3-openpyxl
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
   xvfb xauth libx11-dev fonts-liberation
-  dpkg-dev desktop-file-utils
+  dpkg-dev desktop-file-utils time
 )
 
 missing=()

@@ -29,7 +29,8 @@ struct Run {
 };
 
 // Runs a shell command line with $LEXIGROVE set to the program.
-Run shell(const QString& command, const QString& folder, const QStringList& unset = {}) {
+Run shell(const QString& command, const QString& folder, const QStringList& unset = {},
+          int timeoutMs = 60000) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& name : unset)
@@ -39,7 +40,7 @@ Run shell(const QString& command, const QString& folder, const QStringList& unse
     process.setWorkingDirectory(folder);
     process.start("/bin/bash", {"-c", command});
     process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(timeoutMs))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
@@ -70,6 +71,11 @@ class TestCli : public QObject {
     void closedPipeEndsQuietly();
     void failureKeepsTheOldFile_data();
     void failureKeepsTheOldFile();
+    void workbookHoldsTheTableRecords_data();
+    void workbookHoldsTheTableRecords();
+    void workbookCellLimit_data();
+    void workbookCellLimit();
+    void workbookContinuesOnNewSheets();
 
   private:
     QTemporaryDir dir_;
@@ -216,6 +222,12 @@ void TestCli::runs_data() {
                                   << QByteArray("Usage: lexigrove");
     QTest::newRow("output without lookup") << "$LEXIGROVE --output x words.txt" << 2 << QByteArray()
                                            << QByteArray("--output goes with");
+    // script(1) gives the program a terminal as its standard output.
+    QTest::newRow("xlsx refused on a terminal")
+        << "script -qec '$LEXIGROVE --lookup --format xlsx --database words.mdb words.txt' "
+           "/dev/null"
+        << 2 << QByteArray("*--format xlsx writes a workbook, not text for a terminal")
+        << QByteArray();
 }
 
 void TestCli::runs() {
@@ -347,6 +359,114 @@ void TestCli::failureKeepsTheOldFile() {
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(fileBytes(out.filePath("old.txt")), QByteArray("old content\n"));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.txt"});
+}
+
+void TestCli::workbookHoldsTheTableRecords_data() {
+    QTest::addColumn<QString>("database"); // empty: words.mdb beside the program
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("target");
+    const QString fixture = "--database sheet/words.mdb";
+    QTest::newRow("spreadsheet-like words, to standard output") << fixture << ""
+                                                                << "> book.xlsx";
+    QTest::newRow("filtered, through --output")
+        << fixture << "--pos noun,adj --relation synonym,'similar term'"
+        << "--output book.xlsx";
+    QTest::newRow("the build's English database") << ""
+                                                  << ""
+                                                  << "> book.xlsx";
+}
+
+void TestCli::workbookHoldsTheTableRecords() {
+    QFETCH(QString, database);
+    QFETCH(QString, options);
+    QFETCH(QString, target);
+    // What spreadsheets turn into formulas, numbers, dates and booleans, text
+    // that is not ASCII, control characters and what looks like their XML
+    // spelling, blanks at the ends, empty lines (the last one too).
+    writeBytes(dir_.filePath("sheetwords.txt"),
+               "007\n=10*10\n=HYPERLINK(\"x\")\n1/2\nJune 23\nfalse\nTRUE\nété\nкот\n夏天\n"
+               "x_x0041_y\n_x005F_\ntab\there\nbell\x07 esc\x1b[0m\n\x01\x1f\x7f\n  spaced  \n\n"
+               "happy\nlook\nxqz\n\n");
+    QVERIFY(QDir(dir_.path()).mkpath("sheet"));
+    if (!QFile::exists(dir_.filePath("sheet/words.mdb")))
+        BuildFixtureDatabase(dir_.filePath("sheet"), "spreadsheet.dat");
+    const QString lookup = "$LEXIGROVE --lookup " + database + ' ' + options;
+    const Run run =
+        shell(lookup + " --format table sheetwords.txt > table.csv && rm -f book.xlsx && " +
+                  lookup + " --format xlsx sheetwords.txt " + target +
+                  " && /usr/bin/python3 " LEXIGROVE_TEST_DATA "/../support/workbook_vs_table.py "
+                  "table.csv book.xlsx",
+              dir_.path());
+    QVERIFY2(run.status == 0, run.err.constData());
+    QVERIFY2(run.out.endsWith(" records\n"), run.out.constData());
+    QVERIFY2(run.out.split(' ').first().toInt() >= 20, run.out.constData());
+}
+
+void TestCli::workbookCellLimit_data() {
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<QByteArray>("err");        // empty: written
+    const QByteArray grin = "\xF0\x9F\x98\x80"; // two UTF-16 code units
+    QTest::newRow("32767 characters fit") << QByteArray(32767, 'a') << QByteArray();
+    QTest::newRow("32768 do not")
+        << QByteArray(32768, 'a')
+        << QByteArray("Cannot write line 2 of long.txt to the workbook: its word is 32768 "
+                      "characters long, more than a spreadsheet cell holds (32767).\n");
+    QTest::newRow("beyond the BMP, 32767 code units fit")
+        << grin.repeated(16383) + 'a' << QByteArray();
+    QTest::newRow("beyond the BMP, each character counts twice")
+        << grin.repeated(16384) << QByteArray("its word is 32768 characters long");
+}
+
+void TestCli::workbookCellLimit() {
+    QFETCH(QByteArray, word);
+    QFETCH(QByteArray, err);
+    QTemporaryDir out;
+    writeBytes(out.filePath("book.xlsx"), "old content\n");
+    writeBytes(dir_.filePath("long.txt"), "look\n" + word + "\nhappy\n");
+    const Run run = shell("$LEXIGROVE --lookup --database words.mdb --format xlsx --output '" +
+                              out.filePath("book.xlsx") + "' long.txt",
+                          dir_.path());
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"book.xlsx"});
+    if (err.isEmpty()) {
+        QVERIFY2(run.status == 0, run.err.constData());
+        QVERIFY(fileBytes(out.filePath("book.xlsx")).startsWith("PK\x03\x04"));
+        return;
+    }
+    // Never cut short: nothing is written, and the old file stays.
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(err), run.err.constData());
+    QCOMPARE(fileBytes(out.filePath("book.xlsx")), QByteArray("old content\n"));
+}
+
+void TestCli::workbookContinuesOnNewSheets() {
+    // One more record than the first sheet holds, and two beyond: the real
+    // limit, since a smaller one for tests would leave that path untried.
+    // The sheets' XML is read straight from the file; openpyxl would take
+    // minutes over a million rows.
+    const QString check = R"py(
+import re, zipfile
+book = zipfile.ZipFile('big.xlsx')
+assert re.findall(r'<sheet name="([^"]*)"', book.read('xl/workbook.xml').decode()) == \
+    ['Synonyms', 'Synonyms 2']
+def rows(sheet, first, last):
+    xml = book.read(f'xl/worksheets/sheet{sheet}.xml').decode()
+    assert f'<autoFilter ref="A1:D{last - first + 2}"/>' in xml
+    assert '<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>' in xml
+    found = re.finditer(r'<row r="(\d+)"[^>]*><c r="A\1"[^>]*><is><t>([^<]*)</t>', xml)
+    expected = enumerate(['word'] + [f'w{n}' for n in range(first, last + 1)], 1)
+    for match, (number, word) in zip(found, expected, strict=True):
+        assert match.groups() == (str(number), word), (match.groups(), number, word)
+rows(1, 1, 1048575)
+rows(2, 1048576, 1048578)
+print('ok')
+)py";
+    writeBytes(dir_.filePath("sheets.py"), check.toUtf8());
+    const Run run = shell("seq -f w%.0f 1048578 > many.txt && $LEXIGROVE --lookup --database "
+                          "words.mdb --quiet --format xlsx many.txt > big.xlsx && "
+                          "/usr/bin/python3 sheets.py; rm -f big.xlsx many.txt",
+                          dir_.path(), {}, 600000);
+    QVERIFY2(run.status == 0, run.err.constData());
+    QCOMPARE(run.out, QByteArray("ok\n"));
 }
 
 QTEST_MAIN(TestCli)

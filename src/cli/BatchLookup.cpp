@@ -8,6 +8,7 @@
 #include "ResultSink.h"
 #include "SynonymQuery.h"
 #include "WordListText.h"
+#include "Workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,10 +147,20 @@ QStringList CommandLineEntries(const QByteArray& fileBytes) {
 }
 
 int RunBatchLookup(const CommandLine& command, const QString& applicationFolder) {
+    // A workbook is binary: on a terminal it would only garble the screen.
+    if (command.format == CommandLine::Xlsx && command.output.isEmpty() && isatty(STDOUT_FILENO)) {
+        tell(QStringLiteral("lexigrove: --format xlsx writes a workbook, not text for a "
+                            "terminal: give --output FILE or redirect standard output\n"));
+        return 2;
+    }
+    // Each file's name and the number of its first word, to name a word's line.
+    QList<std::pair<QString, qsizetype>> firstWords;
+    qsizetype current = 0;
     try {
         // Everything is read first: a file that cannot be read leaves no output behind.
         QStringList words;
         for (const QString& file : command.files) {
+            firstWords.append({file, words.size()});
             const QStringList entries = CommandLineEntries(readWordFile(file));
             // The query ends at a NUL: the word would be looked up cut short.
             for (qsizetype line = 0; line < entries.size(); ++line)
@@ -178,7 +189,8 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         const MeaningFilter filter(command, db);
         // Rows and the window's formats need the meaning only to filter by it.
         const bool meaning = filter.active() || command.format == CommandLine::Table ||
-                             command.format == CommandLine::JsonLines;
+                             command.format == CommandLine::JsonLines ||
+                             command.format == CommandLine::Xlsx;
 
         ResultSink sink(command.output);
         sink.open();
@@ -189,6 +201,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         const QString posField = QStringLiteral("pos");
         const QString relationField = QStringLiteral("relation");
         for (qsizetype i = 0; i < words.size(); ++i) {
+            current = i;
             const QString& word = words[i];
             rs.Open(SynonymQueryText(QuoteSqlText(word)), db, RecordSet::adOpenStatic,
                     RecordSet::adLockReadOnly);
@@ -214,6 +227,14 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         return 0;
     } catch (const AppError& error) {
         tell(QStringLiteral("lexigrove: ") + error.description() + u'\n');
+        return 1;
+    } catch (const FieldTooLong& tooLong) {
+        const auto file = std::prev(std::upper_bound(
+            firstWords.begin(), firstWords.end(), current,
+            [](qsizetype word, const auto& first) { return word < first.second; }));
+        tell(QStringLiteral("lexigrove: Cannot write line %1 of %2 to the workbook: %3.\n")
+                 .arg(current - file->second + 1)
+                 .arg(shownName(file->first), tooLong.what));
         return 1;
     } catch (const UnknownKind& unknown) {
         tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n');

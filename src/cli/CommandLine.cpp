@@ -5,9 +5,9 @@
 #include <iterator>
 
 namespace {
-const QString kFormats[] = {QStringLiteral("rows"), QStringLiteral("aligned"),
-                            QStringLiteral("csv"), QStringLiteral("table"),
-                            QStringLiteral("jsonl")};
+const QString kFormats[] = {QStringLiteral("rows"),  QStringLiteral("aligned"),
+                            QStringLiteral("csv"),   QStringLiteral("table"),
+                            QStringLiteral("jsonl"), QStringLiteral("xlsx")};
 
 CommandLine usageError(const QString& problem) {
     CommandLine command;
@@ -20,8 +20,9 @@ CommandLine usageError(const QString& problem) {
 QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: lexigrove [--database FILE]\n"
-        "       lexigrove --lookup [--format rows|aligned|csv|table|jsonl] [--output FILE]\n"
-        "                 [--pos LIST] [--relation LIST] [--database FILE] [--quiet] FILE...\n"
+        "       lexigrove --lookup [--format rows|aligned|csv|table|jsonl|xlsx]\n"
+        "                 [--output FILE] [--pos LIST] [--relation LIST] [--database FILE]\n"
+        "                 [--quiet] FILE...\n"
         "Finds the synonyms of whole lists of words. Without arguments it opens its window.\n"
         "\n"
         "  --lookup          look up the words of each FILE in turn (one word a line; - reads\n"
@@ -29,11 +30,14 @@ QString CommandLineHelp() {
         "                    not-found row, without a window or display\n"
         "  --format FORMAT   rows: each row and a line feed (the default); aligned: what \"Save\n"
         "                    Results As Text File\" writes with every row ticked; csv: what\n"
-        "                    \"Save As Comma Delimited\" writes; table: CSV for spreadsheets and\n"
-        "                    programs, the header word,synonym,pos,relation and one record\n"
-        "                    per word and synonym; jsonl: one JSON object per word and\n"
-        "                    synonym a line (a word without any: synonym, pos and relation\n"
-        "                    empty, or null)\n"
+        "                    \"Save As Comma Delimited\" writes; table: CSV for programs, the\n"
+        "                    header word,synonym,pos,relation and one record per word and\n"
+        "                    synonym; jsonl: one JSON object per word and synonym a line (a\n"
+        "                    word without any: synonym, pos and relation empty, or null);\n"
+        "                    xlsx: a spreadsheet workbook of table's records as text cells\n"
+        "                    (to standard output only when it is redirected). For\n"
+        "                    spreadsheets use xlsx: table writes the data as it is, so a\n"
+        "                    spreadsheet that evaluates formulas in CSV must import it as text\n"
         "  --pos LIST        keep only synonyms of these parts of speech, separated by commas\n"
         "                    (English: noun, adj, verb, adv)\n"
         "  --relation LIST   keep only synonyms of these relations (English: synonym,\n"
@@ -55,7 +59,7 @@ QString CommandLineHelp() {
         "\n"
         "Exit status: 0 when the words were looked up (words without synonyms included);\n"
         "1 when a file could not be read or written or the database could not be opened;\n"
-        "2 for a usage error.\n");
+        "2 for a usage error, or for xlsx when standard output is a terminal.\n");
 }
 
 QStringList ArgumentsOf(int argc, char* argv[]) {
@@ -117,7 +121,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
         if (found == std::end(kFormats))
             return usageError(
-                QStringLiteral("unknown format '%1' (rows, aligned, csv, table or jsonl)")
+                QStringLiteral("unknown format '%1' (rows, aligned, csv, table, jsonl or xlsx)")
                     .arg(name));
         command.format = CommandLine::Format(found - std::begin(kFormats));
     }

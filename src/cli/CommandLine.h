@@ -12,7 +12,7 @@ struct CommandLine {
         Print,       // --help or --version: text is for standard output
         UsageError   // text is for standard error; the exit status is 2
     };
-    enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines };
+    enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines, Xlsx };
 
     Action action = StartWindow;
     QString database;  // empty: words.mdb beside the program

@@ -3,6 +3,7 @@
 #include "ResultSink.h"
 #include "ResultsExport.h"
 #include "SynonymQuery.h"
+#include "Workbook.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +11,20 @@
 
 namespace {
 constexpr qsizetype kChunkBytes = 64 * 1024;
+// The fields of a table, jsonl or xlsx record after the word, in order.
+constexpr const char* kPairFields[] = {"synonym", "pos", "relation"};
+constexpr int kPairFieldCount = int(std::size(kPairFields));
+
+// What comes before each of those fields' values in a JSON Lines record.
+const QByteArray& jsonKey(int field) {
+    static const QList<QByteArray> keys = [] {
+        QList<QByteArray> all;
+        for (const char* name : kPairFields)
+            all << QByteArray(", \"") + name + "\": ";
+        return all;
+    }();
+    return keys[field];
+}
 
 // Most words are ASCII, and this is far quicker than a full UTF-8 check.
 bool isAscii(QByteArrayView text) {
@@ -47,11 +62,22 @@ void appendJsonString(QByteArray& out, QByteArrayView utf8) {
 }
 } // namespace
 
+QList<QByteArray> RecordFieldNames() {
+    QList<QByteArray> names{"word"};
+    for (const char* name : kPairFields)
+        names << name;
+    return names;
+}
+
 ResultFormatter::ResultFormatter(CommandLine::Format format, ResultSink& sink)
     : format_(format), sink_(sink) {
     if (format_ == CommandLine::Table)
-        pending_ += "word,synonym,pos,relation\r\n";
+        pending_ += RecordFieldNames().join(',') + "\r\n";
+    if (format_ == CommandLine::Xlsx)
+        workbook_ = std::make_unique<Workbook>(RecordFieldNames());
 }
+
+ResultFormatter::~ResultFormatter() = default;
 
 void ResultFormatter::startWord(const QString& word) {
     word_ = word;
@@ -64,6 +90,9 @@ void ResultFormatter::startWord(const QString& word) {
         prefix_ += "{\"word\": ";
         appendJsonString(prefix_, word.toUtf8());
         break;
+    case CommandLine::Xlsx:
+        prefix_ += word.toUtf8();
+        break;
     default:
         prefix_ += SynonymRowPrefix(word).toUtf8();
     }
@@ -71,46 +100,59 @@ void ResultFormatter::startWord(const QString& word) {
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
                            QByteArrayView relation) {
-    switch (format_) {
-    case CommandLine::Table:
-        pending_ += prefix_;
-        for (const QByteArrayView field : {synonym, partOfSpeech, relation})
-            appendCsvField(pending_, field);
-        pending_.chop(1); // the comma after the last field
-        pending_ += "\r\n";
-        return flushWhenFull();
-    case CommandLine::JsonLines: {
-        static const char* const keys[] = {", \"synonym\": ", ", \"pos\": ", ", \"relation\": "};
-        const QByteArrayView fields[] = {synonym, partOfSpeech, relation};
-        pending_ += prefix_;
-        for (int i = 0; i < 3; ++i) {
-            pending_ += keys[i];
-            appendJsonString(pending_, fields[i]);
-        }
-        pending_ += "}\n";
-        return flushWhenFull();
-    }
-    default:
-        row_.truncate(0);
-        row_ += prefix_;
-        row_ += synonym;
-        row(row_);
-    }
+    const QByteArrayView fields[] = {synonym, partOfSpeech, relation};
+    static_assert(std::size(fields) == kPairFieldCount);
+    if (format_ == CommandLine::Table || format_ == CommandLine::JsonLines ||
+        format_ == CommandLine::Xlsx)
+        return record(fields);
+    row_.truncate(0);
+    row_ += prefix_;
+    row_ += synonym;
+    row(row_);
 }
 
 void ResultFormatter::notFound() {
     switch (format_) {
     case CommandLine::Table:
-        pending_ += prefix_;
-        pending_ += ",,\r\n";
-        return flushWhenFull();
+    case CommandLine::Xlsx:
+        return record({});
     case CommandLine::JsonLines:
         pending_ += prefix_;
-        pending_ += ", \"synonym\": null, \"pos\": null, \"relation\": null}\n";
+        for (int i = 0; i < kPairFieldCount; ++i)
+            pending_ += jsonKey(i) + "null";
+        pending_ += "}\n";
         return flushWhenFull();
     default:
         row(NotFoundRow(word_).toUtf8());
     }
+}
+
+// One record of the word, with `fields` after it; no fields: the record of a
+// word without synonyms, whose other fields are empty.
+void ResultFormatter::record(std::span<const QByteArrayView> fields) {
+    switch (format_) {
+    case CommandLine::Table:
+        pending_ += prefix_;
+        for (int i = 0; i < kPairFieldCount; ++i)
+            appendCsvField(pending_, fields.empty() ? QByteArrayView() : fields[i]);
+        pending_.chop(1); // the comma after the last field
+        pending_ += "\r\n";
+        break;
+    case CommandLine::JsonLines:
+        pending_ += prefix_;
+        for (int i = 0; i < kPairFieldCount; ++i) {
+            pending_ += jsonKey(i);
+            appendJsonString(pending_, fields[i]);
+        }
+        pending_ += "}\n";
+        break;
+    default: {
+        QByteArrayView cells[1 + kPairFieldCount] = {prefix_};
+        std::copy(fields.begin(), fields.end(), cells + 1);
+        return workbook_->addRow(cells);
+    }
+    }
+    flushWhenFull();
 }
 
 void ResultFormatter::row(QByteArrayView utf8) {
@@ -141,6 +183,8 @@ void ResultFormatter::flushWhenFull() {
 }
 
 void ResultFormatter::finish() {
+    if (workbook_)
+        return workbook_->finish([this](const QByteArray& bytes) { sink_.writeBytes(bytes); });
     if (format_ == CommandLine::CommaDelimited)
         pending_ += "\r\n";
     if (format_ != CommandLine::Aligned) {

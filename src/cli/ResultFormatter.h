@@ -4,17 +4,25 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
+#include <memory>
+#include <span>
 #include <vector>
 
 class ResultSink;
+class Workbook;
+
+// The names of the fields of each table, jsonl and xlsx record, in order.
+QList<QByteArray> RecordFieldNames();
 
 // Turns each word's (synonym, part of speech, relation) pairs into the chosen
 // format's bytes: rows, aligned and csv exactly as the window writes its rows
-// and exports; table and jsonl one record per pair, the word as given.
+// and exports; table, jsonl and xlsx one record per pair, the word as given.
 class ResultFormatter {
   public:
     ResultFormatter(CommandLine::Format format, ResultSink& sink);
+    ~ResultFormatter();
 
     // The word whose pairs follow.
     void startWord(const QString& word);
@@ -24,6 +32,7 @@ class ResultFormatter {
     void finish();
 
   private:
+    void record(std::span<const QByteArrayView> fields);
     void row(QByteArrayView utf8);
     void flushWhenFull();
     template <class Text> void forEachAligned(Text&& text);
@@ -36,4 +45,5 @@ class ResultFormatter {
     QByteArray row_;
     QByteArray pending_;
     std::vector<qsizetype> ends_;
+    std::unique_ptr<Workbook> workbook_;
 };

@@ -38,7 +38,15 @@ void ResultSink::writeUtf8(const QByteArray& text) {
         file_->writeUtf8(text);
         return;
     }
-    pending_ += text;
+    writeBytes(text);
+}
+
+void ResultSink::writeBytes(const QByteArray& bytes) {
+    if (file_) {
+        file_->writeBytes(bytes);
+        return;
+    }
+    pending_ += bytes;
     if (pending_.size() >= kChunkBytes)
         flushStandardOutput();
 }

@@ -22,6 +22,8 @@ class ResultSink {
     void open();
     void write(const QString& text);
     void writeUtf8(const QByteArray& text);
+    // Bytes that are no text (a workbook), written as they are.
+    void writeBytes(const QByteArray& bytes);
     void commit();
 
   private:

@@ -38,6 +38,8 @@ class ExportFile {
     // The same for text already in UTF-8, which on a UTF-8 system goes out
     // as it is.
     void writeUtf8(const QByteArray& text);
+    // The same for bytes that are no text, written as they are.
+    void writeBytes(const QByteArray& bytes) { append(bytes); }
 
     // Puts the complete file in place. Throws AppError when that fails. Once
     // a write has failed, that failure has been told and the new content is
