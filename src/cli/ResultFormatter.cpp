@@ -50,7 +50,7 @@ void appendJsonString(QByteArray& out, QByteArrayView utf8) {
 ResultFormatter::ResultFormatter(CommandLine::Format format, ResultSink& sink)
     : format_(format), sink_(sink) {
     if (format_ == CommandLine::Table)
-        pending_ += "word,synonym,pos,relation\r\n";
+        pending_ += "word,synonym,pos,relation,sense,note\r\n";
 }
 
 void ResultFormatter::startWord(const QString& word) {
@@ -70,11 +70,11 @@ void ResultFormatter::startWord(const QString& word) {
 }
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
-                           QByteArrayView relation) {
+                           QByteArrayView relation, QByteArrayView sense, QByteArrayView note) {
     switch (format_) {
     case CommandLine::Table:
         pending_ += prefix_;
-        for (const QByteArrayView field : {synonym, partOfSpeech, relation})
+        for (const QByteArrayView field : {synonym, partOfSpeech, relation, sense, note})
             appendCsvField(pending_, field);
         pending_.chop(1); // the comma after the last field
         pending_ += "\r\n";
@@ -87,6 +87,11 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
             pending_ += keys[i];
             appendJsonString(pending_, fields[i]);
         }
+        // A number when the database keeps senses, else null, as for a word without any.
+        pending_ += ", \"sense\": ";
+        pending_ += sense.isEmpty() ? QByteArrayView("null") : sense;
+        pending_ += ", \"note\": ";
+        appendJsonString(pending_, note);
         pending_ += "}\n";
         return flushWhenFull();
     }
@@ -102,11 +107,12 @@ void ResultFormatter::notFound() {
     switch (format_) {
     case CommandLine::Table:
         pending_ += prefix_;
-        pending_ += ",,\r\n";
+        pending_ += ",,,,\r\n";
         return flushWhenFull();
     case CommandLine::JsonLines:
         pending_ += prefix_;
-        pending_ += ", \"synonym\": null, \"pos\": null, \"relation\": null}\n";
+        pending_ += ", \"synonym\": null, \"pos\": null, \"relation\": null, \"sense\": null, "
+                    "\"note\": null}\n";
         return flushWhenFull();
     default:
         row(NotFoundRow(word_).toUtf8());
