@@ -406,6 +406,16 @@ void TestImporter::labels_data() {
         << "uk" << QByteArray("UTF-8\nw|1\n(про переливи кольорів)|a|(пор.) b\n")
         << QStringList{"a /  / synonym / 1 / про переливи кольорів *",
                        "b /  / similar term / 1 / про переливи кольорів *"};
+    QTest::newRow("a language without parts of speech: unlisted labels are notes")
+        << "uk" << QByteArray("UTF-8\nw|1\n(кого)|a\n")
+        << QStringList{"a /  / synonym / 1 / кого *"};
+    QTest::newRow("that rule holds for its language alone")
+        << "" << QByteArray("UTF-8\nw|1\n(кого)|a\n") << QStringList{"a / кого / synonym / 1 /  *"};
+    QTest::newRow("a character's code is no part of speech")
+        << "hu" << QByteArray("UTF-8\n\xE2\x85\x99|1\n(U+2159)|egyhatod\n")
+        << QStringList{"egyhatod /  / synonym / 1 / U+2159 *"};
+    QTest::newRow("a square bracket closed by a brace")
+        << "id" << QByteArray("UTF-8\nw|1\n[v}|a\n") << QStringList{"a / verb / synonym / 1 /  *"};
     QTest::newRow("another language's labels do not apply")
         << "fr" << QByteArray("UTF-8\nw|1\n(s.f.)|a (ugs.)\n")
         << QStringList{"a (ugs.) / s.f. / synonym / 1 /  *"};

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
@@ -223,12 +224,16 @@ class Parser {
     }
 
     // "(s.m.)", "[n]", "(Adjectif Nom)", "-", "(Sinônimo)amparo": a bracket, or the field
-    // without one. What the table does not know stays the part of speech when it is one word,
-    // and becomes a note when it is more (a definition) or follows the bracket.
+    // without one. What the table does not know stays the part of speech when it is one word
+    // without digits, and becomes a note when it is more (a definition), names a character
+    // (Hungarian "U+2159"), follows the bracket, or the language puts no part of speech there.
     SenseLabels readSenseLabels(QStringView label) const {
         QStringView after;
         if (label.startsWith(u'(') || label.startsWith(u'[')) {
-            const qsizetype close = label.indexOf(label.front() == u'(' ? u')' : u']', 1);
+            // Indonesian closes a square bracket with a brace now and then.
+            const QRegularExpression closing(label.front() == u'(' ? QStringLiteral("\\)")
+                                                                   : QStringLiteral("[]}]"));
+            const qsizetype close = label.indexOf(closing, 1);
             if (close < 0) {
                 label = label.sliced(1).trimmed();
             } else {
@@ -245,7 +250,10 @@ class Parser {
             if (!reading.rest.isEmpty())
                 notes << reading.rest;
         } else if (!label.isEmpty()) {
-            if (after.isEmpty() && !label.contains(u' '))
+            const bool oneWord =
+                !label.contains(u' ') &&
+                std::none_of(label.begin(), label.end(), [](QChar c) { return c.isDigit(); });
+            if (after.isEmpty() && oneWord && !m_labels.unlistedAreNotes())
                 sense.partOfSpeech = label.toString();
             else
                 notes << label.toString();

@@ -55,6 +55,12 @@ ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceN
                                                 "value and note separated by tabs"));
         if (!language.isEmpty() && fields[1] != language && fields[1] != u'*')
             continue;
+        // The rule for a language's unlisted labels holds for that language alone.
+        if (fields[0] == u'*') {
+            if (fields[1] == language && !language.isEmpty())
+                m_unlistedAreNotes = *kind == LabelMeaning::Note;
+            continue;
+        }
         const QString key = fields[0].toCaseFolded();
         if (!m_labels.contains(key))
             m_labels.insert(key, LabelMeaning{*kind, fields.value(3), fields.value(4)});

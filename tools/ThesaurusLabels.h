@@ -37,9 +37,14 @@ class ThesaurusLabels {
     // The label as a whole, else each part between commas, slashes or semicolons as a whole,
     // else each of that part's words.
     LabelReading read(QStringView text) const;
+    // Whether a label the table does not list, where a meaning's part of speech goes, is a
+    // usage note rather than a part of speech kept as written: the table's "*" label for the
+    // language (Ukrainian puts only usage labels there).
+    bool unlistedAreNotes() const { return m_unlistedAreNotes; }
 
   private:
     QHash<QString, LabelMeaning> m_labels;
+    bool m_unlistedAreNotes = false;
 };
 
 // The language code a MyThes file name carries (th_de_DE_v2.dat, thes_fr.dat), empty when it
