@@ -333,6 +333,10 @@ void TestImporter::senses_data() {
     QTest::newRow("a repeat within one meaning dropped, another relation kept")
         << QByteArray("UTF-8\nw|1\n(verb)|a (generic term)|a|a (similar term)|a (generic term)\n")
         << QStringList{"a / verb / generic term / 1 / ", "a / verb / synonym / 1 /  *"};
+    QTest::newRow("meaning lines without a bar: labels in front, then one term")
+        << QByteArray("UTF-8\nw|4\n(adj) b\n(noun)c d\nno bar\nverb\n")
+        << QStringList{"b / adj / synonym / 1 /  *", "c d / noun / synonym / 2 /  *",
+                       "no bar /  / synonym / 3 /  *"};
     QTest::newRow("a repeated headword goes on counting its meanings")
         << QByteArray("UTF-8\nw|1\n(adj)|a\nw|1\n(verb)|a|b\n")
         << QStringList{"a / adj / synonym / 1 /  *", "a / verb / synonym / 2 / ",
@@ -392,6 +396,10 @@ void TestImporter::labels_data() {
         << "ro" << QByteArray("UTF-8\nw|1\n(subst)|(înv. și reg.) a|(la) b\n")
         << QStringList{"a / noun / synonym / 1 / înv. și reg. *",
                        "(la) b / noun / synonym / 1 /  *"};
+    QTest::newRow("a word joining two labels")
+        << "ro" << QByteArray("UTF-8\nw|1\n(subst)|(Maram. și Olt.) a|(Olt. și la) b\n")
+        << QStringList{"a / noun / synonym / 1 / Maram., Olt. *",
+                       "(Olt. și la) b / noun / synonym / 1 /  *"};
     QTest::newRow("Indonesian square brackets")
         << "id" << QByteArray("UTF-8\nw|2\n[n]|a\n[ant]|b\n")
         << QStringList{"a / noun / synonym / 1 /  *", "b /  / antonym / 2 / "};
@@ -608,15 +616,11 @@ void TestImporter::malformed_data() {
     QTest::newRow("negative count") << QByteArray("UTF-8\nw|-1\n(adj)|a\n") << 2 << "";
     QTest::newRow("count with letters") << QByteArray("UTF-8\nw|2x\n(adj)|a\n(adj)|b\n") << 2 << "";
     QTest::newRow("missing count") << QByteArray("UTF-8\nw|\n(adj)|a\n") << 2 << "";
-    QTest::newRow("entry without headword, bad meaning line")
-        << QByteArray("UTF-8\n|1\nno bar\nw|1\n(adj)|a\n") << 3 << "";
     // Blamed on the headword line, not on the trailing blank line the count runs into.
     QTest::newRow("more meanings claimed than lines left")
         << QByteArray("UTF-8\nw|1\n(adj)|a\nv|4\n(adj)|b\n(adj)|c\n\n") << 4 << "";
     QTest::newRow("absurd count")
         << QByteArray("UTF-8\nw|99999999999999999999999\n(adj)|a\nv|1\n(adj)|b\n\n") << 2 << "";
-    QTest::newRow("meaning line without bar")
-        << QByteArray("UTF-8\nw|2\n(adj)|a\n(adj) b\nv|1\n(adj)|c\n") << 4 << "";
     QTest::newRow("blank line among meanings")
         << QByteArray("UTF-8\nw|2\n(adj)|a\n\n(adj)|b\n") << 4 << "";
     QTest::newRow("NUL in encoding line")

@@ -195,21 +195,42 @@ class Parser {
     void readMeaning(const QString& line, ThesaurusEntry& entry) {
         const QStringView view(line);
         const qsizetype firstBar = view.indexOf(QLatin1Char('|'));
-        if (firstBar < 0) {
+        // A blank line inside an entry means its count is wrong; that is worth stopping for.
+        if (firstBar < 0 && view.trimmed().isEmpty()) {
             fail(m_lines.number(),
                  QStringLiteral("expected a meaning line \"(pos)|term|term...\""));
         }
-        const SenseLabels& sense = senseLabels(view.first(firstBar));
+        QStringView labels = firstBar < 0 ? QStringView() : view.first(firstBar);
+        QStringView terms = firstBar < 0 ? view.trimmed() : view.sliced(firstBar + 1);
+        if (firstBar < 0)
+            splitBarless(labels, terms);
+        const SenseLabels& sense = senseLabels(labels);
         ++entry.senses;
         m_seenInSense.clear();
 
-        qsizetype start = firstBar + 1;
-        while (start <= view.size()) {
-            qsizetype end = view.indexOf(QLatin1Char('|'), start);
+        qsizetype start = 0;
+        while (start <= terms.size() && !(firstBar < 0 && terms.isEmpty())) {
+            qsizetype end = terms.indexOf(QLatin1Char('|'), start);
             if (end < 0)
-                end = view.size();
-            addTerm(view.sliced(start, end - start).trimmed(), sense, entry);
+                end = terms.size();
+            addTerm(terms.sliced(start, end - start).trimmed(), sense, entry);
             start = end + 1;
+        }
+    }
+
+    // Debian's Nepali, Romanian and Guarani files hold a few meaning lines without a bar:
+    // "(ना)पानीबाट निस्कने बिजुली", "interj", "ñongatuha". A bracket in front, or a label the
+    // table knows, is the meaning's labels; the rest is its one term.
+    void splitBarless(QStringView& labels, QStringView& terms) const {
+        if (terms.startsWith(u'(') || terms.startsWith(u'[')) {
+            const qsizetype close = terms.indexOf(terms.front() == u'(' ? u')' : u']');
+            if (close > 0) {
+                labels = terms.first(close + 1);
+                terms = terms.sliced(close + 1).trimmed();
+            }
+        } else if (m_labels.find(terms)) {
+            labels = terms;
+            terms = QStringView();
         }
     }
 

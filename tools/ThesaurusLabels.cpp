@@ -31,7 +31,9 @@ void apply(const LabelMeaning& meaning, LabelReading& reading) {
         reading.relation = meaning.value;
         break;
     case LabelMeaning::Note:
-        reading.notes << meaning.value;
+        // An empty note is a word joining labels ("Olt. și Ban."): known, but no label itself.
+        if (!meaning.value.isEmpty())
+            reading.notes << meaning.value;
         break;
     }
 }
