@@ -414,6 +414,10 @@ void TestImporter::labels_data() {
         << "uk" << QByteArray("UTF-8\nw|1\n(про переливи кольорів)|a|(пор.) b\n")
         << QStringList{"a /  / synonym / 1 / про переливи кольорів *",
                        "b /  / similar term / 1 / про переливи кольорів *"};
+    QTest::newRow("a label between other brackets")
+        << "uk" << QByteArray("UTF-8\nw|1\n|(легковий) (розм.) авто|(a) b (c)\n")
+        << QStringList{"(легковий) авто /  / synonym / 1 / розм. *",
+                       "(a) b (c) /  / synonym / 1 /  *"};
     QTest::newRow("a language without parts of speech: unlisted labels are notes")
         << "uk" << QByteArray("UTF-8\nw|1\n(кого)|a\n")
         << QStringList{"a /  / synonym / 1 / кого *"};

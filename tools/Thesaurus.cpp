@@ -285,30 +285,33 @@ class Parser {
         return sense;
     }
 
-    // Takes one bracket of labels off the front or the end of term when the table knows every
-    // word of it; any other parentheses belong to the term, as in "Lincoln (city)".
-    bool takeLabel(QStringView& term, LabelReading& reading) const {
-        qsizetype open = -1, close = -1;
-        QStringView rest;
-        if (term.endsWith(u')')) {
-            open = term.lastIndexOf(u'(');
-            close = term.size() - 1;
-            if (open > 0 && term[open - 1].isSpace())
-                rest = term.first(open).trimmed();
+    // Takes the first bracket standing apart in term ("Karre (ugs.)", "(înv.) a", and usage
+    // labels inside, Ukrainian "(легковий) (розм.) авто") whose every part the table knows; any
+    // other parentheses belong to the term, as in "Lincoln (city)" or "(sich) etwas leisten".
+    bool takeLabel(QString& term, LabelReading& reading) const {
+        for (qsizetype open = term.indexOf(u'('); open >= 0; open = term.indexOf(u'(', open + 1)) {
+            const qsizetype close = term.indexOf(u')', open);
+            if (close < 0)
+                return false;
+            const bool apart = (open == 0 || term[open - 1].isSpace()) &&
+                               (close + 1 == term.size() || term[close + 1].isSpace());
+            if (!apart)
+                continue;
+            const QStringView before = QStringView(term).first(open).trimmed();
+            const QStringView after = QStringView(term).sliced(close + 1).trimmed();
+            if (before.isEmpty() && after.isEmpty())
+                return false;
+            reading = m_labels.read(QStringView(term).sliced(open + 1, close - open - 1));
+            // Inside a term only usage labels: "c (related term) d" is no related term "c d".
+            const bool inside = !before.isEmpty() && !after.isEmpty();
+            if (!reading.anyKnown || !reading.rest.isEmpty() ||
+                (inside && (!reading.relation.isEmpty() || !reading.partsOfSpeech.isEmpty())))
+                continue;
+            term = inside ? before.toString() + u' ' + after.toString()
+                          : before.toString() + after.toString();
+            return true;
         }
-        if (rest.isEmpty() && term.startsWith(u'(')) {
-            open = 0;
-            close = term.indexOf(u')');
-            if (close > 0 && close + 1 < term.size() && term[close + 1].isSpace())
-                rest = term.sliced(close + 1).trimmed();
-        }
-        if (rest.isEmpty())
-            return false;
-        reading = m_labels.read(term.sliced(open + 1, close - open - 1));
-        if (!reading.anyKnown || !reading.rest.isEmpty())
-            return false;
-        term = rest;
-        return true;
+        return false;
     }
 
     void addTerm(QStringView field, const SenseLabels& sense, ThesaurusEntry& entry) {
@@ -317,17 +320,17 @@ class Parser {
         QStringList notes;
         if (!sense.note.isEmpty())
             notes << sense.note;
+        QString text = field.toString();
         LabelReading reading;
-        while (takeLabel(field, reading)) {
+        while (text.contains(u'(') && takeLabel(text, reading)) {
             if (!reading.relation.isEmpty())
                 relation = reading.relation;
             if (!reading.partsOfSpeech.isEmpty())
                 partOfSpeech = reading.partsOfSpeech.join(u' ');
             notes << reading.notes;
         }
-        if (field.isEmpty() || field.compare(entry.headword, Qt::CaseInsensitive) == 0)
+        if (text.isEmpty() || text.compare(entry.headword, Qt::CaseInsensitive) == 0)
             return;
-        QString text = field.toString();
         // Once per meaning as a synonym, and once per other relation: "cough up" is both a
         // generic term and a related term of one meaning of "cough".
         const bool synonymKind = IsSynonymKind(relation);
