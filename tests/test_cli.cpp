@@ -364,9 +364,9 @@ void TestCli::labelledThesaurus_data() {
         << QByteArray();
     QTest::newRow("a long list of values is cut short")
         << "--pos nosuch" << 2 << QByteArray()
-        << QByteArray("it holds: noun, adj, label10, label11, label12, label13, label14, label15, "
-                      "label16, label17, label18, label19, label20, label21, label22, label23, "
-                      "label24, label25, label26, label27 and 12 more\n");
+        << QByteArray("it holds: noun, adj, labaa, labab, labac, labad, labae, labaf, labag, "
+                      "labah, labai, labaj, labba, labbb, labbc, labbd, labbe, labbf, labbg, "
+                      "labbh and 12 more\n");
 }
 
 void TestCli::labelledThesaurus() {
@@ -375,8 +375,8 @@ void TestCli::labelledThesaurus() {
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
     QByteArray thesaurus = "UTF-8\nmot|31\n(Adjectif Nom)|terme\n";
-    for (int i = 10; i < 40; ++i)
-        thesaurus += "(label" + QByteArray::number(i) + ")|x" + QByteArray::number(i) + "\n";
+    for (char i = 0; i < 30; ++i)
+        thesaurus += QByteArray("(lab") + char('a' + i / 10) + char('a' + i % 10) + ")|x\n";
     writeBytes(dir_.filePath("th_fr_test.dat"), thesaurus);
     ImportThesaurus(dir_.filePath("th_fr_test.dat"), dir_.filePath("fr.mdb"));
     const Run run = shell(

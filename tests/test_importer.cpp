@@ -149,8 +149,6 @@ class TestImporter : public QObject {
     void fixtureSynonyms();
     void parseRules_data();
     void parseRules();
-    void senses_data();
-    void senses();
     void labels_data();
     void labels();
     void labelTableRejects_data();
@@ -313,49 +311,37 @@ void TestImporter::parseRules() {
         QCOMPARE(describeAll(entries.front()), firstSynonyms);
 }
 
-void TestImporter::senses_data() {
+void TestImporter::labels_data() {
+    QTest::addColumn<QString>("language");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("a synonym in several meanings: each kept, the first listed")
+        << ""
         << QByteArray("UTF-8\nrock|3\n(noun)|stone|shake (related term)\n(verb)|sway|shake\n"
                       "(verb)|shake|stone (antonym)\n")
         << QStringList{"stone / noun / synonym / 1 /  *", "shake / noun / related term / 1 /  *",
                        "sway / verb / synonym / 2 /  *",  "shake / verb / synonym / 2 / ",
                        "shake / verb / synonym / 3 / ",   "stone / verb / antonym / 3 / "};
     QTest::newRow("antonyms and generic terms kept, never listed")
-        << QByteArray("UTF-8\nw|1\n(noun)|a (antonym)|b (generic term)|c\n")
+        << "" << QByteArray("UTF-8\nw|1\n(noun)|a (antonym)|b (generic term)|c\n")
         << QStringList{"a / noun / antonym / 1 / ", "b / noun / generic term / 1 / ",
                        "c / noun / synonym / 1 /  *"};
     QTest::newRow("an antonym first does not hide a later synonym")
-        << QByteArray("UTF-8\nw|2\n(adj)|a (antonym)\n(adj)|a\n")
+        << "" << QByteArray("UTF-8\nw|2\n(adj)|a (antonym)\n(adj)|a\n")
         << QStringList{"a / adj / antonym / 1 / ", "a / adj / synonym / 2 /  *"};
     QTest::newRow("a repeat within one meaning dropped, another relation kept")
+        << ""
         << QByteArray("UTF-8\nw|1\n(verb)|a (generic term)|a|a (similar term)|a (generic term)\n")
         << QStringList{"a / verb / generic term / 1 / ", "a / verb / synonym / 1 /  *"};
     QTest::newRow("meaning lines without a bar: labels in front, then one term")
-        << QByteArray("UTF-8\nw|4\n(adj) b\n(noun)c d\nno bar\nverb\n")
+        << "" << QByteArray("UTF-8\nw|4\n(adj) b\n(noun)c d\nno bar\nverb\n")
         << QStringList{"b / adj / synonym / 1 /  *", "c d / noun / synonym / 2 /  *",
                        "no bar /  / synonym / 3 /  *"};
     QTest::newRow("a repeated headword goes on counting its meanings")
-        << QByteArray("UTF-8\nw|1\n(adj)|a\nw|1\n(verb)|a|b\n")
+        << "" << QByteArray("UTF-8\nw|1\n(adj)|a\nw|1\n(verb)|a|b\n")
         << QStringList{"a / adj / synonym / 1 /  *", "a / verb / synonym / 2 / ",
                        "b / verb / synonym / 2 /  *"};
-}
-
-void TestImporter::senses() {
-    QFETCH(QByteArray, data);
-    QFETCH(QStringList, expected);
-    const auto entries = ParseThesaurus(data, QStringLiteral("senses.dat"));
-    QCOMPARE(entries.size(), size_t(1));
-    QCOMPARE(describeSenses(entries.front()), expected);
-}
-
-void TestImporter::labels_data() {
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QStringList>("expected");
-
     QTest::newRow("Russian relations where English has its part of speech")
         << "ru"
         << QByteArray("UTF-8\nад|3\n(синоним)|пекло (прост.)\n(сходный термин)|бездна\n"
