@@ -69,6 +69,8 @@ class TestCli : public QObject {
     void readBackByStandardReaders_data();
     void readBackByStandardReaders();
     void closedPipeEndsQuietly();
+    void labelledThesaurus_data();
+    void labelledThesaurus();
     void failureKeepsTheOldFile_data();
     void failureKeepsTheOldFile();
     void workbookHoldsTheTableRecords_data();
@@ -161,20 +163,21 @@ void TestCli::runs_data() {
         << "printf 'Look\\nx,y\\nsay \"hi\"\\n' | $LEXIGROVE --database words.mdb --lookup "
            "--format table -"
         << 0
-        << QByteArray("word,synonym,pos,relation\r\nLook,expression,noun,synonym\r\n"
-                      "Look,aspect,noun,synonym\r\nLook,face,noun,similar term\r\n"
-                      "Look,appear,verb,synonym\r\nLook,seem,verb,synonym\r\n\"x,y\",,,\r\n"
-                      "\"say \"\"hi\"\"\",greet,verb,synonym\r\n")
+        << QByteArray("word,synonym,pos,relation,sense,note\r\nLook,expression,noun,synonym,1,\r\n"
+                      "Look,aspect,noun,synonym,1,\r\nLook,face,noun,similar term,1,\r\n"
+                      "Look,appear,verb,synonym,2,\r\nLook,seem,verb,synonym,2,\r\n"
+                      "\"x,y\",,,,,\r\n\"say \"\"hi\"\"\",greet,verb,synonym,1,\r\n")
         << QByteArray();
     QTest::newRow("jsonl: an object per pair, null for none")
         << "printf 'Advantage\\nxqz\\n' | $LEXIGROVE --database words.mdb --lookup --format "
            "jsonl -"
         << 0
         << QByteArray("{\"word\": \"Advantage\", \"synonym\": \"vantage\", \"pos\": \"noun\", "
-                      "\"relation\": \"synonym\"}\n{\"word\": \"Advantage\", \"synonym\": "
-                      "\"benefit\", \"pos\": \"noun\", \"relation\": \"related term\"}\n"
+                      "\"relation\": \"synonym\", \"sense\": 1, \"note\": \"\"}\n{\"word\": "
+                      "\"Advantage\", \"synonym\": \"benefit\", \"pos\": \"noun\", \"relation\": "
+                      "\"related term\", \"sense\": 1, \"note\": \"\"}\n"
                       "{\"word\": \"xqz\", \"synonym\": null, \"pos\": null, \"relation\": "
-                      "null}\n")
+                      "null, \"sense\": null, \"note\": null}\n")
         << QByteArray();
     QTest::newRow("filters: a word with no pair left is not found")
         << "printf 'look\\nadvantage\\n' | $LEXIGROVE --database words.mdb --lookup --pos "
@@ -185,10 +188,36 @@ void TestCli::runs_data() {
         << QByteArray();
     QTest::newRow("unknown part of speech: the database's are listed")
         << "$LEXIGROVE --lookup --database words.mdb --pos adjective words.txt" << 2 << QByteArray()
-        << QByteArray("holds no part of speech 'adjective'; it holds: adj, noun, verb\n");
+        << QByteArray("holds no part of speech 'adjective'; it holds: noun, adj, verb\n");
     QTest::newRow("unknown relation")
-        << "$LEXIGROVE --lookup --database words.mdb --relation antonym words.txt" << 2
-        << QByteArray() << QByteArray("it holds: related term, similar term, synonym\n");
+        << "$LEXIGROVE --lookup --database words.mdb --relation opposite words.txt" << 2
+        << QByteArray()
+        << QByteArray("it holds: synonym, similar term, related term, antonym, generic term\n");
+    QTest::newRow("a synonym found through any of its meanings")
+        << "printf 'rock\\nhappy\\n' | $LEXIGROVE --lookup --pos verb --relation synonym -" << 0
+        << QByteArray("ROCK - sway\nROCK - shake\nHAPPY - this word not found in the database.\n")
+        << QByteArray();
+    QTest::newRow("synonyms of later meanings, in thesaurus order")
+        << "printf 'happy\\n' | $LEXIGROVE --lookup --relation synonym -" << 0
+        << QByteArray("HAPPY - felicitous\nHAPPY - glad\nHAPPY - well-chosen\n") << QByteArray();
+    QTest::newRow("antonyms only when asked for")
+        << "printf 'bare\\nadvantage\\n' | $LEXIGROVE --database words.mdb --lookup - && "
+           "printf 'bare\\n' | $LEXIGROVE --database words.mdb --lookup --relation antonym -"
+        << 0
+        << QByteArray("BARE - this word not found in the database.\nADVANTAGE - vantage\n"
+                      "ADVANTAGE - benefit\nBARE - nude\n")
+        << QByteArray();
+    QTest::newRow("every meaning of every relation in table")
+        << "printf 'random\\n' | $LEXIGROVE --database words.mdb --lookup --format table "
+           "--relation 'similar term,antonym,generic term' -"
+        << 0
+        << QByteArray("word,synonym,pos,relation,sense,note\r\nrandom,ergodic,adj,similar term,1,"
+                      "\r\nrandom,haphazard,adj,similar term,1,\r\nrandom,nonrandom,adj,antonym,1,"
+                      "\r\nrandom,chance,adj,generic term,1,\r\n")
+        << QByteArray();
+    QTest::newRow("decomposed input finds its composed word, and is shown as typed")
+        << "printf 'cafe\\xcc\\x81\\n' | $LEXIGROVE --database words.mdb --lookup -" << 0
+        << QByteArray("CAFE\xcc\x81 - coffeehouse\nCAFE\xcc\x81 - bistro\n") << QByteArray();
     QTest::newRow("pos without lookup")
         << "$LEXIGROVE --pos noun" << 2 << QByteArray() << QByteArray("--pos goes with");
     QTest::newRow("help") << "$LEXIGROVE --help" << 0 << QByteArray("*--lookup") << QByteArray();
@@ -255,16 +284,19 @@ void TestCli::readBackByStandardReaders_data() {
     QTest::addColumn<QString>("relation");
     const QString csvReader = "import csv, json, sys\n"
                               "records = list(csv.reader(open(0, encoding='utf-8', newline='')))\n"
-                              "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation']\n"
+                              "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation', "
+                              "'sense', 'note']\n"
                               "print(json.dumps(records))\n";
-    const QString jsonReader = "import json, sys\n"
-                               "records = []\n"
-                               "for line in open(0, encoding='utf-8', newline=''):\n"
-                               "    assert line.endswith('}\\n')\n"
-                               "    o = json.loads(line)\n"
-                               "    assert list(o) == ['word', 'synonym', 'pos', 'relation']\n"
-                               "    records.append([v or '' for v in o.values()])\n"
-                               "print(json.dumps(records))\n";
+    const QString jsonReader =
+        "import json, sys\n"
+        "records = []\n"
+        "for line in open(0, encoding='utf-8', newline=''):\n"
+        "    assert line.endswith('}\\n')\n"
+        "    o = json.loads(line)\n"
+        "    assert list(o) == ['word', 'synonym', 'pos', 'relation', "
+        "'sense', 'note']\n"
+        "    records.append(['' if v is None else str(v) for v in o.values()])\n"
+        "print(json.dumps(records))\n";
     QTest::newRow("table") << "--format table" << csvReader << ""
                            << "";
     QTest::newRow("jsonl") << "--format jsonl" << jsonReader << ""
@@ -295,9 +327,10 @@ void TestCli::readBackByStandardReaders() {
              SQLITE_OK);
     sqlite3_stmt* query = nullptr;
     sqlite3_prepare_v2(db,
-                       "select synonym, pos, relation from qrySynonyms where word = ?1 and "
-                       "(?2 = '' or instr(',' || ?2 || ',', ',' || pos || ',')) and "
-                       "(?3 = '' or relation = ?3)",
+                       "select synonym, pos, relation, sense, note from qryRelations where "
+                       "word = ?1 and (?2 = '' or instr(',' || ?2 || ',', ',' || pos || ',')) and "
+                       "(?3 = '' and relation in ('synonym', 'similar term', 'related term') or "
+                       "relation = ?3)",
                        -1, &query, nullptr);
     const QByteArray posList = pos.toUtf8(), relationText = relation.toUtf8();
     QByteArrayList lines = words.split('\n');
@@ -310,12 +343,12 @@ void TestCli::readBackByStandardReaders() {
         const qsizetype before = expected.size();
         while (sqlite3_step(query) == SQLITE_ROW) {
             QJsonArray record{text};
-            for (int c = 0; c < 3; ++c)
+            for (int c = 0; c < 5; ++c)
                 record.append(QString::fromUtf8((const char*)sqlite3_column_text(query, c)));
             expected.append(record);
         }
         if (expected.size() == before)
-            expected.append(QJsonArray{text, "", "", ""});
+            expected.append(QJsonArray{text, "", "", "", "", ""});
         sqlite3_reset(query);
     }
     sqlite3_finalize(query);
@@ -327,6 +360,42 @@ void TestCli::readBackByStandardReaders() {
                           dir_.path());
     QVERIFY2(run.status == 0, run.err.constData());
     QCOMPARE(QJsonDocument::fromJson(run.out).toJson(), QJsonDocument(expected).toJson());
+}
+
+// A French thesaurus with a combined part of speech and thirty labels no table knows.
+void TestCli::labelledThesaurus_data() {
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("a combined part of speech matches each of its parts")
+        << "--pos noun" << 0 << QByteArray("MOT - terme\n") << QByteArray();
+    QTest::newRow("and is one field in table")
+        << "--format table --pos adj" << 0
+        << QByteArray("word,synonym,pos,relation,sense,note\r\nmot,terme,adj noun,synonym,1,\r\n")
+        << QByteArray();
+    QTest::newRow("a long list of values is cut short")
+        << "--pos nosuch" << 2 << QByteArray()
+        << QByteArray("it holds: noun, adj, labaa, labab, labac, labad, labae, labaf, labag, "
+                      "labah, labai, labaj, labba, labbb, labbc, labbd, labbe, labbf, labbg, "
+                      "labbh and 12 more\n");
+}
+
+void TestCli::labelledThesaurus() {
+    QFETCH(QString, options);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QByteArray thesaurus = "UTF-8\nmot|31\n(Adjectif Nom)|terme\n";
+    for (char i = 0; i < 30; ++i)
+        thesaurus += QByteArray("(lab") + char('a' + i / 10) + char('a' + i % 10) + ")|x\n";
+    writeBytes(dir_.filePath("th_fr_test.dat"), thesaurus);
+    ImportThesaurus(dir_.filePath("th_fr_test.dat"), dir_.filePath("fr.mdb"));
+    const Run run = shell(
+        "printf 'mot\\n' | $LEXIGROVE --lookup --database fr.mdb " + options + " -", dir_.path());
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, out);
+    QVERIFY2(run.err.endsWith(err), run.err.constData());
 }
 
 void TestCli::closedPipeEndsQuietly() {

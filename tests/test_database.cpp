@@ -63,8 +63,8 @@ QStringList synonymsFrom(const QTemporaryDir& folder, const QByteArray& thesauru
     db.Open(DbConnection::ConnectionString(mdb));
     QStringList synonyms;
     for (const auto& row : rowsFor(db, word))
-        synonyms << (row.first == word.toCaseFolded() ? row.second
-                                                      : row.second + " filed under " + row.first);
+        synonyms << (row.first == WordKey(word) ? row.second
+                                                : row.second + " filed under " + row.first);
     return synonyms;
 }
 
@@ -422,6 +422,13 @@ void TestDatabase::caseIgnoredBeyondAscii_data() {
     QTest::newRow("final sigma") << utf8 << "ΛΌΓΟΣ" << QStringList{"word"};
     QTest::newRow("ISO8859-1") << QByteArray("ISO8859-1\n\xE9t\xE9|1\n(nom)|saison\n") << "ÉTÉ"
                                << QStringList{"saison"};
+    // Text from some systems arrives decomposed: a letter, then its combining accent.
+    QTest::newRow("decomposed input") << utf8 << "e\u0301cole" << QStringList{"lycée"};
+    QTest::newRow("decomposed upper case") << utf8 << "E\u0301TE\u0301" << QStringList{"saison"};
+    QTest::newRow("decomposed headword") << QByteArray("UTF-8\nnai\xCC\x88ve|1\n(adj)|innocent\n")
+                                         << "NAÏVE" << QStringList{"innocent"};
+    QTest::newRow("a combining accent alone is no letter")
+        << utf8 << "\u0301ecole" << QStringList{};
     const QByteArray cp1251("microsoft-cp1251\n\xCA\xEE\xF2|1\n(noun)|\xEA\xEE\xF8\xEA\xE0\n");
     QTest::newRow("microsoft-cp1251, upper case") << cp1251 << "КОТ" << QStringList{"кошка"};
     QTest::newRow("microsoft-cp1251, lower case") << cp1251 << "кот" << QStringList{"кошка"};

@@ -13,23 +13,38 @@ namespace {
 // 'LXGV': lets the application tell its own database from any other SQLite file.
 constexpr int kApplicationId = 0x4C584756;
 // Version 2 files every word under its folded key (WordKey) in the form table; the program
-// compares words ignoring all letter case only on files of that version or later.
-constexpr int kSchemaVersion = 2;
+// compares words ignoring all letter case only on files of that version or later. Version 3
+// keys are composed (NFC) as well, and the program compares them composed; it keeps every
+// meaning of every term (qryRelations).
+constexpr int kSchemaVersion = 3;
 
 // form holds every word the database answers, under its key: each headword's own, and the
 // inflected forms of headwords. Its keys are folded already, so their order under SQLite's
 // ASCII-only NOCASE is their order under the program's Unicode one too, and one index serves
-// both the sqlite3 shell and the program. The view keeps the one query on `word` a single
+// both the sqlite3 shell and the program. The views keep the one query on `word` a single
 // search of that index.
+//
+// synonym holds one row per term and meaning of an entry, in thesaurus order; `listed` marks
+// the row qrySynonyms answers: the first time the entry gives the text as a synonym kind.
+// A key filed under several headwords (a form with two roots) answers each headword in turn,
+// in thesaurus order (their ids), and qrySynonyms skips a text an earlier one already gave;
+// `later` marks those form rows, so that the common key of one headword skips the search.
 const char* const kSchema = R"sql(
 CREATE TABLE headword (id INTEGER PRIMARY KEY, word TEXT NOT NULL);
 CREATE TABLE synonym (headword_id INTEGER NOT NULL REFERENCES headword(id), seq INTEGER NOT NULL,
-  synonym TEXT NOT NULL, pos TEXT NOT NULL, relation TEXT NOT NULL,
+  synonym TEXT NOT NULL, pos TEXT NOT NULL, relation TEXT NOT NULL, sense INTEGER NOT NULL,
+  note TEXT NOT NULL, listed INTEGER NOT NULL,
   PRIMARY KEY (headword_id, seq)) WITHOUT ROWID;
 CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
-  headword_id INTEGER NOT NULL REFERENCES headword(id),
+  headword_id INTEGER NOT NULL REFERENCES headword(id), later INTEGER NOT NULL,
   PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
 CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
+  FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed
+  WHERE NOT f.later OR NOT EXISTS (SELECT 1 FROM form g JOIN synonym t
+    ON t.headword_id = g.headword_id AND t.listed
+    WHERE g.key = f.key AND g.headword_id < f.headword_id AND t.synonym = s.synonym);
+CREATE VIEW qryRelations AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos,
+  s.relation AS relation, s.sense AS sense, s.note AS note
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id;
 )sql";
 
@@ -37,10 +52,13 @@ CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS 
 struct FormRow {
     QByteArray key;
     sqlite3_int64 headwordId;
+    bool later = false;
     bool operator<(const FormRow& other) const {
         return key != other.key ? key < other.key : headwordId < other.headwordId;
     }
-    bool operator==(const FormRow& other) const = default;
+    bool operator==(const FormRow& other) const {
+        return key == other.key && headwordId == other.headwordId;
+    }
 };
 
 // Each headword under its own key, then each inflected form under the ids of its base's
@@ -56,12 +74,14 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
         rows.push_back(FormRow{key.toUtf8(), id});
     }
     for (const InflectedForm& form : forms) {
-        const QByteArray key = form.key.toUtf8();
-        for (sqlite3_int64 baseId : idsByKey.value(form.baseKey))
+        const QByteArray key = WordKey(form.key).toUtf8();
+        for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
             rows.push_back(FormRow{key, baseId});
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (size_t i = 1; i < rows.size(); ++i)
+        rows[i].later = rows[i].key == rows[i - 1].key;
     return rows;
 }
 
@@ -111,8 +131,9 @@ class Writer {
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    void write(const std::vector<ThesaurusEntry>& entries,
-               const std::vector<InflectedForm>& forms) {
+    ImportReport write(const std::vector<ThesaurusEntry>& entries,
+                       const std::vector<InflectedForm>& forms) {
+        ImportReport report;
         // Nothing reads the file until it is renamed into place, and a failure throws the
         // whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -125,8 +146,9 @@ class Writer {
         exec(kSchema);
 
         m_headwordInsert = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
-        m_synonymInsert = prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation) "
-                                  "VALUES (?1, ?2, ?3, ?4, ?5)");
+        m_synonymInsert =
+            prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
+                    "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
@@ -144,22 +166,31 @@ class Writer {
                 bindText(m_synonymInsert, 3, synonym.text);
                 bindText(m_synonymInsert, 4, synonym.partOfSpeech);
                 bindText(m_synonymInsert, 5, synonym.relation);
+                bindId(m_synonymInsert, 6, synonym.sense);
+                bindText(m_synonymInsert, 7, synonym.note);
+                bindId(m_synonymInsert, 8, synonym.listed);
                 step(m_synonymInsert);
+                ++report.pairsPerRelation[synonym.relation];
             }
         }
-        m_formInsert = prepare("INSERT INTO form (key, headword_id) VALUES (?1, ?2)");
-        for (const FormRow& row : formRows(entries, forms)) {
+        report.headwords = id;
+        m_formInsert = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
+        const std::vector<FormRow> rows = formRows(entries, forms);
+        for (const FormRow& row : rows) {
             if (sqlite3_bind_text(m_formInsert, 1, row.key.constData(), int(row.key.size()),
                                   SQLITE_STATIC) != SQLITE_OK)
                 fail(errorMessage());
             bindId(m_formInsert, 2, row.headwordId);
+            bindId(m_formInsert, 3, row.later);
             step(m_formInsert);
         }
+        report.forms = qint64(rows.size()) - id;
         finalize();
         exec("COMMIT");
         // In-order inserts leave B-tree pages partly empty; repacking them trims about a tenth
         // off the file for a fraction of a second.
         exec("VACUUM");
+        return report;
     }
 
     // Closing before the rename matters on Windows, where an open file cannot be replaced.
@@ -232,17 +263,18 @@ class Writer {
 
 } // namespace
 
-void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
-                          const std::vector<InflectedForm>& forms) {
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+                                  const QString& outPath, const std::vector<InflectedForm>& forms) {
     // Same folder as the target so the final rename never crosses file systems; the pid keeps
     // two concurrent builds from writing into each other's file.
     const QString tempPath =
         outPath + QStringLiteral(".tmp-") + QString::number(QCoreApplication::applicationPid());
     removeLeftovers(tempPath);
     try {
+        ImportReport report;
         {
             Writer writer(outPath, tempPath);
-            writer.write(entries, forms);
+            report = writer.write(entries, forms);
             writer.close();
         }
         std::error_code error;
@@ -252,6 +284,7 @@ void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QStr
                                  QStringLiteral("cannot move the finished database into place: %1")
                                      .arg(QString::fromLocal8Bit(error.message())));
         }
+        return report;
     } catch (...) {
         removeLeftovers(tempPath);
         throw;

@@ -1,12 +1,13 @@
 #include "Thesaurus.h"
 
 #include "LineDecoder.h"
+#include "ThesaurusLabels.h"
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QString& problem)
@@ -53,30 +54,17 @@ class LineReader {
     int m_number = 0;
 };
 
-enum class TermKind { Kept, Dropped };
-
-struct Tag {
-    QLatin1StringView suffix;
-    TermKind kind;
-    QString relation;
-};
-
 const QString& plainRelation() {
     static const QString relation = QStringLiteral("synonym");
     return relation;
 }
 
-// Only these exact trailing tags carry meaning; any other parentheses belong to the term,
-// as in "Lincoln (city)".
-const std::array<Tag, 4>& tags() {
-    static const std::array<Tag, 4> all = {{
-        {QLatin1StringView(" (similar term)"), TermKind::Kept, QStringLiteral("similar term")},
-        {QLatin1StringView(" (related term)"), TermKind::Kept, QStringLiteral("related term")},
-        {QLatin1StringView(" (antonym)"), TermKind::Dropped, QString()},
-        {QLatin1StringView(" (generic term)"), TermKind::Dropped, QString()},
-    }};
-    return all;
-}
+// What a meaning line's first field says of all its terms.
+struct SenseLabels {
+    QString partOfSpeech;
+    QString relation;
+    QString note;
+};
 
 // Accepts only plain decimal digits; saturates instead of overflowing, since any count
 // beyond the lines left in the file is rejected by the caller anyway.
@@ -95,8 +83,9 @@ bool parseCount(QStringView text, qint64& count) {
 
 class Parser {
   public:
-    Parser(const QByteArray& data, const QString& sourceName)
-        : m_sourceName(sourceName), m_lines(withoutBom(data)) {}
+    Parser(const QByteArray& data, const QString& sourceName, const QString& language)
+        : m_sourceName(sourceName), m_lines(withoutBom(data)),
+          m_labels(ThesaurusLabels::builtIn(language)) {}
 
     std::vector<ThesaurusEntry> run() {
         readEncoding();
@@ -179,7 +168,8 @@ class Parser {
         // and a set per entry for 145k entries costs far more memory than rebuilding one.
         m_seen.clear();
         for (const ThesaurusSynonym& synonym : entry.synonyms)
-            m_seen.insert(synonym.text);
+            if (synonym.listed)
+                m_seen.insert(synonym.text);
 
         for (qint64 i = 0; i < count; ++i) {
             QByteArrayView bytes;
@@ -205,54 +195,164 @@ class Parser {
     void readMeaning(const QString& line, ThesaurusEntry& entry) {
         const QStringView view(line);
         const qsizetype firstBar = view.indexOf(QLatin1Char('|'));
-        if (firstBar < 0) {
+        // A blank line inside an entry means its count is wrong; that is worth stopping for.
+        if (firstBar < 0 && view.trimmed().isEmpty()) {
             fail(m_lines.number(),
                  QStringLiteral("expected a meaning line \"(pos)|term|term...\""));
         }
-        const QString partOfSpeech = internPartOfSpeech(view.first(firstBar).trimmed());
+        QStringView labels = firstBar < 0 ? QStringView() : view.first(firstBar);
+        QStringView terms = firstBar < 0 ? view.trimmed() : view.sliced(firstBar + 1);
+        if (firstBar < 0)
+            splitBarless(labels, terms);
+        const SenseLabels& sense = senseLabels(labels);
+        ++entry.senses;
+        m_seenInSense.clear();
 
-        qsizetype start = firstBar + 1;
-        while (start <= view.size()) {
-            qsizetype end = view.indexOf(QLatin1Char('|'), start);
+        qsizetype start = 0;
+        while (start <= terms.size() && !(firstBar < 0 && terms.isEmpty())) {
+            qsizetype end = terms.indexOf(QLatin1Char('|'), start);
             if (end < 0)
-                end = view.size();
-            addTerm(view.sliced(start, end - start).trimmed(), partOfSpeech, entry);
+                end = terms.size();
+            addTerm(terms.sliced(start, end - start).trimmed(), sense, entry);
             start = end + 1;
         }
     }
 
-    void addTerm(QStringView field, const QString& partOfSpeech, ThesaurusEntry& entry) {
-        const QString* relation = &plainRelation();
-        for (const Tag& tag : tags()) {
-            if (field.endsWith(tag.suffix)) {
-                if (tag.kind == TermKind::Dropped)
-                    return;
-                field = field.chopped(tag.suffix.size()).trimmed();
-                relation = &tag.relation;
-                break;
+    // Debian's Nepali, Romanian and Guarani files hold a few meaning lines without a bar:
+    // "(ना)पानीबाट निस्कने बिजुली", "interj", "ñongatuha". A bracket in front, or a label the
+    // table knows, is the meaning's labels; the rest is its one term.
+    void splitBarless(QStringView& labels, QStringView& terms) const {
+        if (terms.startsWith(u'(') || terms.startsWith(u'[')) {
+            const qsizetype close = terms.indexOf(terms.front() == u'(' ? u')' : u']');
+            if (close > 0) {
+                labels = terms.first(close + 1);
+                terms = terms.sliced(close + 1).trimmed();
             }
+        } else if (m_labels.find(terms)) {
+            labels = terms;
+            terms = QStringView();
         }
-        if (field.isEmpty() || field.compare(entry.headword, Qt::CaseInsensitive) == 0)
-            return;
-        QString text = field.toString();
-        if (m_seen.contains(text))
-            return;
-        m_seen.insert(text);
-        entry.synonyms.push_back(ThesaurusSynonym{std::move(text), partOfSpeech, *relation});
     }
 
-    // A handful of part-of-speech names recur on every meaning line; sharing one copy of each
-    // spares the parsed English file hundreds of thousands of tiny duplicate strings.
-    QString internPartOfSpeech(QStringView partOfSpeech) {
-        if (partOfSpeech.size() >= 2 && partOfSpeech.front() == QLatin1Char('(') &&
-            partOfSpeech.back() == QLatin1Char(')'))
-            partOfSpeech = partOfSpeech.sliced(1, partOfSpeech.size() - 2);
-        const QString key = CommonPartOfSpeech(partOfSpeech);
-        const auto found = m_partsOfSpeech.constFind(key);
-        if (found != m_partsOfSpeech.constEnd())
+    // A handful of first fields recur on every meaning line; reading each once also shares one
+    // copy of its strings among hundreds of thousands of terms.
+    const SenseLabels& senseLabels(QStringView field) {
+        const QString raw = field.toString();
+        auto found = m_senseLabels.find(raw);
+        if (found == m_senseLabels.end())
+            found = m_senseLabels.insert(raw, readSenseLabels(field.trimmed()));
+        return *found;
+    }
+
+    // "(s.m.)", "[n]", "(Adjectif Nom)", "-", "(Sinônimo)amparo": a bracket, or the field
+    // without one. What the table does not know stays the part of speech when it is one word
+    // without digits, and becomes a note when it is more (a definition), names a character
+    // (Hungarian "U+2159"), follows the bracket, or the language puts no part of speech there.
+    SenseLabels readSenseLabels(QStringView label) const {
+        QStringView after;
+        if (label.startsWith(u'(') || label.startsWith(u'[')) {
+            // Indonesian closes a square bracket with a brace now and then.
+            const QRegularExpression closing(label.front() == u'(' ? QStringLiteral("\\)")
+                                                                   : QStringLiteral("[]}]"));
+            const qsizetype close = label.indexOf(closing, 1);
+            if (close < 0) {
+                label = label.sliced(1).trimmed();
+            } else {
+                after = label.sliced(close + 1).trimmed();
+                label = label.sliced(1, close - 1).trimmed();
+            }
+        }
+        const LabelReading reading = m_labels.read(label);
+        SenseLabels sense;
+        QStringList notes = reading.notes;
+        if (reading.anyKnown) {
+            sense.partOfSpeech = reading.partsOfSpeech.join(u' ');
+            sense.relation = reading.relation;
+            if (!reading.rest.isEmpty())
+                notes << reading.rest;
+        } else if (!label.isEmpty()) {
+            const bool oneWord =
+                !label.contains(u' ') &&
+                std::none_of(label.begin(), label.end(), [](QChar c) { return c.isDigit(); });
+            if (after.isEmpty() && oneWord && !m_labels.unlistedAreNotes())
+                sense.partOfSpeech = label.toString();
+            else
+                notes << label.toString();
+        }
+        if (!after.isEmpty())
+            notes << after.toString();
+        sense.note = notes.join(QStringLiteral(", "));
+        return sense;
+    }
+
+    // Takes the first bracket standing apart in term ("Karre (ugs.)", "(înv.) a", and usage
+    // labels inside, Ukrainian "(легковий) (розм.) авто") whose every part the table knows; any
+    // other parentheses belong to the term, as in "Lincoln (city)" or "(sich) etwas leisten".
+    bool takeLabel(QString& term, LabelReading& reading) const {
+        for (qsizetype open = term.indexOf(u'('); open >= 0; open = term.indexOf(u'(', open + 1)) {
+            const qsizetype close = term.indexOf(u')', open);
+            if (close < 0)
+                return false;
+            const bool apart = (open == 0 || term[open - 1].isSpace()) &&
+                               (close + 1 == term.size() || term[close + 1].isSpace());
+            if (!apart)
+                continue;
+            const QStringView before = QStringView(term).first(open).trimmed();
+            const QStringView after = QStringView(term).sliced(close + 1).trimmed();
+            if (before.isEmpty() && after.isEmpty())
+                return false;
+            reading = m_labels.read(QStringView(term).sliced(open + 1, close - open - 1));
+            // Inside a term only usage labels: "c (related term) d" is no related term "c d".
+            const bool inside = !before.isEmpty() && !after.isEmpty();
+            if (!reading.anyKnown || !reading.rest.isEmpty() ||
+                (inside && (!reading.relation.isEmpty() || !reading.partsOfSpeech.isEmpty())))
+                continue;
+            term = inside ? before.toString() + u' ' + after.toString()
+                          : before.toString() + after.toString();
+            return true;
+        }
+        return false;
+    }
+
+    void addTerm(QStringView field, const SenseLabels& sense, ThesaurusEntry& entry) {
+        QString partOfSpeech = sense.partOfSpeech;
+        QString relation = sense.relation.isEmpty() ? plainRelation() : sense.relation;
+        QStringList notes;
+        if (!sense.note.isEmpty())
+            notes << sense.note;
+        QString text = field.toString();
+        LabelReading reading;
+        while (text.contains(u'(') && takeLabel(text, reading)) {
+            if (!reading.relation.isEmpty())
+                relation = reading.relation;
+            if (!reading.partsOfSpeech.isEmpty())
+                partOfSpeech = reading.partsOfSpeech.join(u' ');
+            notes << reading.notes;
+        }
+        if (text.isEmpty() || text.compare(entry.headword, Qt::CaseInsensitive) == 0)
+            return;
+        // Once per meaning as a synonym, and once per other relation: "cough up" is both a
+        // generic term and a related term of one meaning of "cough".
+        const bool synonymKind = IsSynonymKind(relation);
+        const std::pair<QString, QString> inSense{text, synonymKind ? QString() : relation};
+        if (m_seenInSense.contains(inSense))
+            return;
+        m_seenInSense.insert(inSense);
+        const bool listed = synonymKind && !m_seen.contains(text);
+        if (listed)
+            m_seen.insert(text);
+        entry.synonyms.push_back(
+            ThesaurusSynonym{std::move(text), intern(partOfSpeech), intern(relation),
+                             intern(notes.join(QStringLiteral(", "))), entry.senses, listed});
+    }
+
+    // Labels repeat on thousands of terms; one shared copy of each keeps the parsed file small.
+    QString intern(const QString& text) {
+        const auto found = m_strings.constFind(text);
+        if (found != m_strings.constEnd())
             return *found;
-        m_partsOfSpeech.insert(key);
-        return key;
+        m_strings.insert(text);
+        return text;
     }
 
     QString m_sourceName;
@@ -260,32 +360,22 @@ class Parser {
     std::optional<LineDecoder> m_decoder;
     std::vector<ThesaurusEntry> m_entries;
     QHash<QString, size_t> m_index;
+    const ThesaurusLabels& m_labels;
     QSet<QString> m_seen;
-    QSet<QString> m_partsOfSpeech;
+    QSet<std::pair<QString, QString>> m_seenInSense;
+    QHash<QString, SenseLabels> m_senseLabels;
+    QSet<QString> m_strings;
 };
 
 } // namespace
 
-QString CommonPartOfSpeech(QStringView label) {
-    // Each language's own names for the four classes English uses; a label naming several
-    // classes at once (French "Adjectif Nom") or anything else is kept as written.
-    static const QHash<QString, QString> common = {
-        {QStringLiteral("noun"), QStringLiteral("noun")},
-        {QStringLiteral("adj"), QStringLiteral("adj")},
-        {QStringLiteral("adjective"), QStringLiteral("adj")},
-        {QStringLiteral("verb"), QStringLiteral("verb")},
-        {QStringLiteral("adv"), QStringLiteral("adv")},
-        {QStringLiteral("adverb"), QStringLiteral("adv")},
-        {QStringLiteral("nom"), QStringLiteral("noun")},
-        {QStringLiteral("adjectif"), QStringLiteral("adj")},
-        {QStringLiteral("verbe"), QStringLiteral("verb")},
-        {QStringLiteral("adverbe"), QStringLiteral("adv")},
-    };
-    return common.value(label.toString().toCaseFolded(), label.toString());
+bool IsSynonymKind(QStringView relation) {
+    return relation == u"synonym" || relation == u"similar term" || relation == u"related term";
 }
 
-std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName) {
-    return Parser(data, sourceName).run();
+std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
+                                           const QString& language) {
+    return Parser(data, sourceName, language).run();
 }
 
 QByteArray ReadInputFile(const QString& path) {
@@ -298,7 +388,19 @@ QByteArray ReadInputFile(const QString& path) {
     return data;
 }
 
-void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms) {
-    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath);
-    WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
+ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
+                             const FormSources& forms) {
+    const auto entries =
+        ParseThesaurus(ReadInputFile(datPath), datPath, ThesaurusLanguage(datPath));
+    return WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
+}
+
+QString ImportReport::summary() const {
+    QStringList pairs;
+    for (const auto& [relation, count] : pairsPerRelation)
+        pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
+    return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
+        .arg(headwords)
+        .arg(forms)
+        .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
 }

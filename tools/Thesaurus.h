@@ -2,19 +2,31 @@
 
 #include <QByteArray>
 #include <QString>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
+// One term of one meaning of an entry, its labels taken off: relation "synonym", "similar term",
+// "related term", "antonym", "generic term" or "narrower term"; note the usage labels ("ugs.,
+// fig.") or empty; sense the meaning's 1-based place in the entry. listed marks the first time
+// the entry gives this text as one of the synonym kinds: what qrySynonyms answers.
 struct ThesaurusSynonym {
     QString text;
     QString partOfSpeech;
     QString relation;
+    QString note;
+    int sense = 0;
+    bool listed = false;
 };
 
 struct ThesaurusEntry {
     QString headword;
     std::vector<ThesaurusSynonym> synonyms;
+    int senses = 0;
 };
+
+// The relations that count as synonyms: the window and the rows formats show only these.
+bool IsSynonymKind(QStringView relation);
 
 // what() = "<sourceName>:<line>: <problem>" (line omitted when 0), so a build log
 // points straight at the offending line.
@@ -35,20 +47,18 @@ class ThesaurusError : public std::runtime_error {
 // The whole file; ThesaurusError naming it (line 0) when it cannot be read.
 QByteArray ReadInputFile(const QString& path);
 
-// The part of speech the database files for a thesaurus label (parentheses already taken off):
-// the English names noun, adj, verb and adv for what other languages call the same ("Nom",
-// "verbe"), in any letter case; any other label as written.
-QString CommonPartOfSpeech(QStringView label);
+// Whole MyThes .dat content -> entries, in file order. Labels are read with the label table's
+// rows for language (ThesaurusLanguage) and for every language; an empty language uses every
+// row. Throws ThesaurusError naming sourceName and the 1-based line.
+std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
+                                           const QString& language = QString());
 
-// Whole MyThes .dat content -> entries, in file order. Throws ThesaurusError naming
-// sourceName and the 1-based line.
-std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName);
-
-// The text under which the database files a word: simple Unicode case folding, so "ÉTÉ",
-// "Été" and "été" share the key "été". The program's connection compares words folded the
-// same way (DbConnection), which keeps the index order valid for it.
+// The text under which the database files a word: simple Unicode case folding, then
+// composed (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key. The
+// program's connection compares words the same way (DbConnection), which keeps the index
+// order valid for it.
 inline QString WordKey(const QString& word) {
-    return word.toCaseFolded();
+    return word.toCaseFolded().normalized(QString::NormalizationForm_C);
 }
 
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
@@ -71,12 +81,24 @@ struct InflectedForm {
 std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
                                               const FormSources& sources);
 
+// What an import wrote: headwords, (term, meaning) pairs per relation, and words filed under
+// the key of another headword (inflected forms).
+struct ImportReport {
+    qint64 headwords = 0;
+    std::map<QString, qint64> pairsPerRelation;
+    qint64 forms = 0;
+    // One line for the importer's standard error.
+    QString summary() const;
+};
+
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
-void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
-                          const std::vector<InflectedForm>& forms = {});
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+                                  const QString& outPath,
+                                  const std::vector<InflectedForm>& forms = {});
 
-// Reads datPath (ThesaurusError with line 0 if unreadable), parses, finds the inflected forms,
-// writes.
-void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms = {});
+// Reads datPath (ThesaurusError with line 0 if unreadable), parses it with the labels of the
+// language its name carries, finds the inflected forms, writes.
+ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
+                             const FormSources& forms = {});

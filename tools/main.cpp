@@ -49,7 +49,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        ImportThesaurus(args.at(0), args.at(1), forms);
+        const ImportReport report = ImportThesaurus(args.at(0), args.at(1), forms);
+        std::fprintf(stderr, "lexigrove-import: wrote %s: %s\n", qPrintable(args.at(1)),
+                     qPrintable(report.summary()));
     } catch (const std::bad_alloc&) {
         std::fputs("lexigrove-import: out of memory\n", stderr);
         return 1;

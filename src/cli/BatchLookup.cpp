@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -73,19 +74,29 @@ struct UnknownKind {
     QString text;
 };
 
-// Which pairs --pos and --relation keep. The values are the database's own,
-// so each given value is checked against those it holds.
+// Files made before meanings were kept have no qryRelations; their one view still answers.
+bool holdsRelations(DbConnection& db) {
+    RecordSet rs;
+    rs.Open(QStringLiteral("select count(*) as n from sqlite_master where name = 'qryRelations'"),
+            db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+    return rs.Field(QStringLiteral("n")) != u'0';
+}
+
+// Which (synonym, meaning) pairs --pos and --relation keep. The values are the database's own,
+// so each given value is checked against those it holds. A combined part of speech ("adj
+// noun", from French "Adjectif Nom") is kept for each of its words. Without --relation only
+// the synonym kinds are kept: an antonym is shown only when asked for.
 class MeaningFilter {
   public:
-    MeaningFilter(const CommandLine& command, DbConnection& db) {
+    MeaningFilter(const CommandLine& command, DbConnection& db, const QString& view) {
         if (command.partsOfSpeech.isEmpty() && command.relations.isEmpty())
             return;
         QStringList knownPos, knownRelations;
         RecordSet rs;
-        rs.Open(QStringLiteral("select distinct pos, relation from qrySynonyms"), db,
+        rs.Open(QStringLiteral("select distinct pos, relation from ") + view, db,
                 RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
         for (; !rs.Eof(); rs.MoveNext()) {
-            knownPos << rs.Field(QStringLiteral("pos"));
+            knownPos << rs.Field(QStringLiteral("pos")).split(u' ', Qt::SkipEmptyParts);
             knownRelations << rs.Field(QStringLiteral("relation"));
         }
         pos_ = chosen(command.partsOfSpeech, knownPos, "--pos", "part of speech");
@@ -95,21 +106,52 @@ class MeaningFilter {
     bool active() const { return !pos_.isEmpty() || !relations_.isEmpty(); }
 
     bool keeps(QByteArrayView pos, QByteArrayView relation) const {
-        return (pos_.isEmpty() || pos_.contains(pos)) &&
-               (relations_.isEmpty() || relations_.contains(relation));
+        const bool posKept =
+            pos_.isEmpty() || std::any_of(pos_.begin(), pos_.end(), [&](const QByteArray& kept) {
+                return hasWord(pos, kept);
+            });
+        return posKept &&
+               (relations_.isEmpty() ? IsSynonymKind(relation) : relations_.contains(relation));
     }
 
   private:
+    static bool hasWord(QByteArrayView words, QByteArrayView word) {
+        for (qsizetype at = words.indexOf(word); at >= 0; at = words.indexOf(word, at + 1)) {
+            const qsizetype end = at + word.size();
+            if ((at == 0 || words[at - 1] == ' ') && (end == words.size() || words[end] == ' '))
+                return true;
+        }
+        return false;
+    }
+
+    // A thesaurus may hold many labels no table maps; the first few tell the user enough.
+    static constexpr qsizetype kListedValues = 20;
+
     static QList<QByteArray> chosen(const QStringList& given, QStringList known, const char* option,
                                     const char* kind) {
         known.removeDuplicates();
-        known.sort();
+        // The common vocabulary first, in its own order, then the labels kept as written.
+        static const QStringList common = {
+            QStringLiteral("noun"),         QStringLiteral("adj"),
+            QStringLiteral("verb"),         QStringLiteral("adv"),
+            QStringLiteral("synonym"),      QStringLiteral("similar term"),
+            QStringLiteral("related term"), QStringLiteral("antonym"),
+            QStringLiteral("generic term"), QStringLiteral("narrower term")};
+        std::sort(known.begin(), known.end(), [](const QString& a, const QString& b) {
+            const qsizetype rankA = common.indexOf(a), rankB = common.indexOf(b);
+            if (rankA >= 0 || rankB >= 0)
+                return rankA >= 0 && (rankB < 0 || rankA < rankB);
+            return a < b;
+        });
+        QString listed = known.mid(0, kListedValues).join(QStringLiteral(", "));
+        if (known.size() > kListedValues)
+            listed += QStringLiteral(" and %1 more").arg(known.size() - kListedValues);
         QList<QByteArray> values;
         for (const QString& value : given) {
             if (!known.contains(value))
-                throw UnknownKind{QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
-                                      .arg(QLatin1StringView(option), QLatin1StringView(kind),
-                                           value, known.join(QStringLiteral(", ")))};
+                throw UnknownKind{
+                    QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
+                        .arg(QLatin1StringView(option), QLatin1StringView(kind), value, listed)};
             values << value.toUtf8();
         }
         return values;
@@ -186,11 +228,19 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         // is looked up in one file as it is now, and far faster.
         const DbConnection::Reading reading(db, std::numeric_limits<int>::max());
 
-        const MeaningFilter filter(command, db);
-        // Rows and the window's formats need the meaning only to filter by it.
-        const bool meaning = filter.active() || command.format == CommandLine::Table ||
+        // table, jsonl and xlsx give every meaning; rows and the window's formats give each
+        // synonym once and need the meanings only to filter by them.
+        const bool records = command.format == CommandLine::Table ||
                              command.format == CommandLine::JsonLines ||
                              command.format == CommandLine::Xlsx;
+        const bool relations =
+            (records || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
+            holdsRelations(db);
+        const MeaningFilter filter(command, db,
+                                   relations ? QStringLiteral("qryRelations")
+                                             : QStringLiteral("qrySynonyms"));
+        const bool meaning = filter.active() || records;
+        QSet<QByteArray> shown;
 
         ResultSink sink(command.output);
         sink.open();
@@ -200,20 +250,34 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         const QString synonymField = QStringLiteral("synonym");
         const QString posField = QStringLiteral("pos");
         const QString relationField = QStringLiteral("relation");
+        const QString senseField = QStringLiteral("sense");
+        const QString noteField = QStringLiteral("note");
         for (qsizetype i = 0; i < words.size(); ++i) {
             current = i;
             const QString& word = words[i];
-            rs.Open(SynonymQueryText(QuoteSqlText(word)), db, RecordSet::adOpenStatic,
-                    RecordSet::adLockReadOnly);
+            const QString quoted = QuoteSqlText(word);
+            rs.Open(relations ? RelationQueryText(quoted) : SynonymQueryText(quoted), db,
+                    RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
             formatter.startWord(word);
+            shown.clear();
             bool found = false;
             for (; !rs.Eof(); rs.MoveNext()) {
                 const QByteArrayView pos = meaning ? rs.FieldUtf8(posField) : QByteArrayView();
                 const QByteArrayView relation =
                     meaning ? rs.FieldUtf8(relationField) : QByteArrayView();
-                if (!filter.keeps(pos, relation))
+                if (meaning && !filter.keeps(pos, relation))
                     continue;
-                formatter.pair(rs.FieldUtf8(synonymField), pos, relation);
+                const QByteArrayView synonym = rs.FieldUtf8(synonymField);
+                if (relations && !records) {
+                    const QByteArray text = synonym.toByteArray();
+                    if (shown.contains(text))
+                        continue;
+                    shown.insert(text);
+                }
+                const bool withMeaning = relations && records;
+                formatter.pair(synonym, pos, relation,
+                               withMeaning ? rs.FieldUtf8(senseField) : QByteArrayView(),
+                               withMeaning ? rs.FieldUtf8(noteField) : QByteArrayView());
                 found = true;
             }
             if (!found)

@@ -12,7 +12,9 @@
 namespace {
 constexpr qsizetype kChunkBytes = 64 * 1024;
 // The fields of a table, jsonl or xlsx record after the word, in order.
-constexpr const char* kPairFields[] = {"synonym", "pos", "relation"};
+constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "note"};
+// The sense is a number in JSON.
+constexpr int kSenseField = 3;
 constexpr int kPairFieldCount = int(std::size(kPairFields));
 
 // What comes before each of those fields' values in a JSON Lines record.
@@ -99,8 +101,8 @@ void ResultFormatter::startWord(const QString& word) {
 }
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
-                           QByteArrayView relation) {
-    const QByteArrayView fields[] = {synonym, partOfSpeech, relation};
+                           QByteArrayView relation, QByteArrayView sense, QByteArrayView note) {
+    const QByteArrayView fields[] = {synonym, partOfSpeech, relation, sense, note};
     static_assert(std::size(fields) == kPairFieldCount);
     if (format_ == CommandLine::Table || format_ == CommandLine::JsonLines ||
         format_ == CommandLine::Xlsx)
@@ -142,7 +144,10 @@ void ResultFormatter::record(std::span<const QByteArrayView> fields) {
         pending_ += prefix_;
         for (int i = 0; i < kPairFieldCount; ++i) {
             pending_ += jsonKey(i);
-            appendJsonString(pending_, fields[i]);
+            if (i != kSenseField)
+                appendJsonString(pending_, fields[i]);
+            else // null when the database keeps no senses, as for a word without any
+                pending_ += fields[i].isEmpty() ? QByteArrayView("null") : fields[i];
         }
         pending_ += "}\n";
         break;

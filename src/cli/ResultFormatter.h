@@ -16,9 +16,10 @@ class Workbook;
 // The names of the fields of each table, jsonl and xlsx record, in order.
 QList<QByteArray> RecordFieldNames();
 
-// Turns each word's (synonym, part of speech, relation) pairs into the chosen
-// format's bytes: rows, aligned and csv exactly as the window writes its rows
-// and exports; table, jsonl and xlsx one record per pair, the word as given.
+// Turns each word's (synonym, part of speech, relation, sense, note) records
+// into the chosen format's bytes: rows, aligned and csv exactly as the window
+// writes its rows and exports; table, jsonl and xlsx one record each, the word
+// as given.
 class ResultFormatter {
   public:
     ResultFormatter(CommandLine::Format format, ResultSink& sink);
@@ -26,7 +27,9 @@ class ResultFormatter {
 
     // The word whose pairs follow.
     void startWord(const QString& word);
-    void pair(QByteArrayView synonym, QByteArrayView partOfSpeech, QByteArrayView relation);
+    // sense: the meaning's place in its entry, as text; empty when the database keeps none.
+    void pair(QByteArrayView synonym, QByteArrayView partOfSpeech, QByteArrayView relation,
+              QByteArrayView sense = {}, QByteArrayView note = {});
     // The word has no pair: the not-found row, or a record without a synonym.
     void notFound();
     void finish();

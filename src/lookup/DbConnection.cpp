@@ -16,10 +16,11 @@ namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
 // A database locked by another program is waited for this long, then reported.
 constexpr int kBusyTimeoutMs = 2000;
-// The importer's mark ('LXGV') and the first version of its files whose word keys are
-// case-folded.
+// The importer's mark ('LXGV') and the first versions of its files whose word keys are
+// case-folded, and folded and composed (NFC).
 constexpr int kApplicationId = 0x4C584756;
 constexpr int kFoldedKeysVersion = 2;
+constexpr int kComposedKeysVersion = 3;
 
 int pragmaNumber(sqlite3* db, const char* sql) {
     sqlite3_stmt* stmt = nullptr;
@@ -37,9 +38,11 @@ int compareBytes(const char* a, qsizetype lengthA, const char* b, qsizetype leng
 }
 
 // SQLite's NOCASE with every letter's case ignored, not only ASCII's: text is compared case-
-// folded, in code point order (the byte order of UTF-8). On ASCII it is exactly the built-in,
+// folded, in code point order (the byte order of UTF-8), and composed (NFC) when composed is
+// set, so that "e" with a combining accent finds "é". On ASCII it is exactly the built-in,
 // which is every word of an English run, so that case keeps a loop without allocations.
-int compareIgnoringCase(void*, int lengthA, const void* textA, int lengthB, const void* textB) {
+int compareIgnoringCase(void* composed, int lengthA, const void* textA, int lengthB,
+                        const void* textB) {
     const auto* a = static_cast<const unsigned char*>(textA);
     const auto* b = static_cast<const unsigned char*>(textB);
     const int common = std::min(lengthA, lengthB);
@@ -53,10 +56,13 @@ int compareIgnoringCase(void*, int lengthA, const void* textA, int lengthB, cons
                 return difference;
         return lengthA - lengthB;
     }
-    const QByteArray foldedA =
-        QString::fromUtf8(reinterpret_cast<const char*>(a), lengthA).toCaseFolded().toUtf8();
-    const QByteArray foldedB =
-        QString::fromUtf8(reinterpret_cast<const char*>(b), lengthB).toCaseFolded().toUtf8();
+    const auto key = [composed](const unsigned char* text, int length) {
+        const QString folded =
+            QString::fromUtf8(reinterpret_cast<const char*>(text), length).toCaseFolded();
+        return (composed ? folded.normalized(QString::NormalizationForm_C) : folded).toUtf8();
+    };
+    const QByteArray foldedA = key(a, lengthA);
+    const QByteArray foldedB = key(b, lengthB);
     return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
 }
 const QString kForeignFile =
@@ -202,10 +208,14 @@ sqlite3* DbConnection::openFile(const QString& path) {
     // Replaces the built-in NOCASE on this connection only. Valid only where every key in a
     // NOCASE index is folded already: there the stored order is the same under both, so the
     // one index search per word still finds "été" for "ÉTÉ". Older files keep ASCII matching.
-    if (pragmaNumber(db, "pragma application_id") == kApplicationId &&
-        pragmaNumber(db, "pragma user_version") >= kFoldedKeysVersion &&
-        sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareIgnoringCase) !=
-            SQLITE_OK)
+    const int version = pragmaNumber(db, "pragma application_id") == kApplicationId
+                            ? pragmaNumber(db, "pragma user_version")
+                            : 0;
+    static int composed = 1;
+    if (version >= kFoldedKeysVersion &&
+        sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8,
+                                 version >= kComposedKeysVersion ? &composed : nullptr,
+                                 compareIgnoringCase) != SQLITE_OK)
         fail(QStringLiteral("Cannot prepare the synonym database %1: %2."));
     return db;
 }

@@ -9,6 +9,14 @@ QString SynonymQueryText(const QString& quotedWord) {
     return QStringLiteral("select * from qrySynonyms where word='") + quotedWord + u'\'';
 }
 
+QString RelationQueryText(const QString& quotedWord) {
+    return QStringLiteral("select * from qryRelations where word='") + quotedWord + u'\'';
+}
+
+bool IsSynonymKind(QByteArrayView relation) {
+    return relation == "synonym" || relation == "similar term" || relation == "related term";
+}
+
 QString BuildSynonymQuery(const QString& word) {
     return SynonymQueryText(QuoteSqlText(word));
 }
