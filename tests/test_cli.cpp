@@ -519,7 +519,7 @@ assert re.findall(r'<sheet name="([^"]*)"', book.read('xl/workbook.xml').decode(
     ['Synonyms', 'Synonyms 2']
 def rows(sheet, first, last):
     xml = book.read(f'xl/worksheets/sheet{sheet}.xml').decode()
-    assert f'<autoFilter ref="A1:D{last - first + 2}"/>' in xml
+    assert f'<autoFilter ref="A1:F{last - first + 2}"/>' in xml
     assert '<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>' in xml
     found = re.finditer(r'<row r="(\d+)"[^>]*><c r="A\1"[^>]*><is><t>([^<]*)</t>', xml)
     expected = enumerate(['word'] + [f'w{n}' for n in range(first, last + 1)], 1)
