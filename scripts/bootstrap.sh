@@ -12,6 +12,7 @@ packages=(
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
   xvfb xauth libx11-dev fonts-liberation
   dpkg-dev desktop-file-utils
+  python3 time
 )
 
 missing=()

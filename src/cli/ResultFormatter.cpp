@@ -140,6 +140,14 @@ void ResultFormatter::flushWhenFull() {
     }
 }
 
+void ResultFormatter::flush() {
+    if (format_ != CommandLine::Aligned) {
+        sink_.writeUtf8(pending_);
+        pending_.truncate(0);
+    }
+    sink_.flush();
+}
+
 void ResultFormatter::finish() {
     if (format_ == CommandLine::CommaDelimited)
         pending_ += "\r\n";
