@@ -171,6 +171,11 @@ void TestCli::oldContentStays_data() {
                    "--output kept.txt - & sleep 1; kill -" + signal +
                    " $!; wait $!; s=$?; cat kept.txt other.txt; exit $((s > 128))"
             << 1 << QByteArray("old\nold\n") << QByteArray();
+    QTest::newRow("a file with one name: no copy left behind")
+        << "set -m; exec 2>/dev/null; echo old > one.txt; (echo look; sleep 5) | " + kLook +
+               "--output one.txt - & sleep 1; kill -INT $!; wait $!; cat one.txt; ls -A | grep "
+               "lexigrove-; exit 0"
+        << 0 << QByteArray("old\n") << QByteArray();
 }
 
 void TestCli::streams_data() {

@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <cerrno>
 #include <csignal>
@@ -91,16 +92,40 @@ void ExportFile::open() {
 }
 
 bool ExportFile::openBeside(const FileSystemTarget& target) {
-    fd_ = createIn(folderOf(target_), temporary_);
+    const QByteArray folder = folderOf(target_);
+#ifdef O_TMPFILE
+    // Nameless until commit() (it is named through /proc), so that an
+    // export ended by a signal leaves nothing behind.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    nameless_ = fd_ >= 0;
+#endif
+    if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+    }
     if (fd_ < 0)
         return false;
     way_ = Way::Replace;
-    if (target.exists)
-        return TakeOverIdentity(fd_, target) || (discard(), false);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    return true;
+    return !target.exists || TakeOverIdentity(fd_, target) || (discard(), false);
+}
+
+bool ExportFile::nameTemporary() {
+    if (!nameless_)
+        return true;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = folderOf(target_) + "/.lexigrove-" +
+                     QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary_.constData(),
+                     AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    temporary_.clear();
+    return false;
 }
 
 void ExportFile::openCopyIn() {
@@ -193,7 +218,7 @@ void ExportFile::commit() {
     writePending();
     switch (way_) {
     case Way::Replace:
-        if (!SyncToDisk(fd_) || ::close(std::exchange(fd_, -1)) != 0 ||
+        if (!SyncToDisk(fd_) || !nameTemporary() || ::close(std::exchange(fd_, -1)) != 0 ||
             ::rename(temporary_.constData(), target_.constData()) != 0)
             fail(QStringLiteral("Cannot save %1: %2"), errno);
         temporary_.clear();
@@ -240,6 +265,7 @@ void ExportFile::discard() {
         ::close(std::exchange(fd_, -1));
     if (targetFd_ >= 0)
         ::close(std::exchange(targetFd_, -1));
+    nameless_ = false;
     // Nothing of a replacement that never took the file's place stays behind.
     if (!temporary_.isEmpty())
         ::unlink(temporary_.constData());

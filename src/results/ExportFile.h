@@ -50,6 +50,7 @@ class ExportFile {
   private:
     enum class Way { Replace, CopyIn, Direct };
     bool openBeside(const FileSystemTarget& target);
+    bool nameTemporary();
     void openCopyIn();
     void openDirect(const FileSystemTarget& target);
     void copyIn();
@@ -59,10 +60,11 @@ class ExportFile {
     [[noreturn]] void fail(const QString& what, int error);
 
     QString path_;
-    QByteArray target_;    // the file itself, through any links
-    QByteArray temporary_; // the named file that replaces it; empty for none
-    int fd_ = -1;          // where the content goes now
-    int targetFd_ = -1;    // the file copied into
+    QByteArray target_;     // the file itself, through any links
+    QByteArray temporary_;  // the named file that replaces it; empty for none
+    bool nameless_ = false; // the replacement has no name yet
+    int fd_ = -1;           // where the content goes now
+    int targetFd_ = -1;     // the file copied into
     Way way_ = Way::Direct;
     QStringEncoder encoder_;
     QByteArray pending_;
