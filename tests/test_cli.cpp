@@ -71,6 +71,7 @@ class TestCli : public QObject {
     void outputThatIsAnInput() { runs(); }
     void oldContentStays_data();
     void oldContentStays() { runs(); }
+    void noRoomLeavesTheFileAlone();
     void streams_data();
     void streams() { runs(); }
     void namesAreBytes_data();
@@ -176,6 +177,25 @@ void TestCli::oldContentStays_data() {
                "--output one.txt - & sleep 1; kill -INT $!; wait $!; cat one.txt; ls -A | grep "
                "lexigrove-; exit 0"
         << 0 << QByteArray("old\n") << QByteArray();
+}
+
+// A file that must keep its identity, on a file system without a free
+// inode and with no temporary folder: nothing can be prepared, so nothing
+// is touched.
+void TestCli::noRoomLeavesTheFileAlone() {
+    if (shell("unshare -rm true", dir_.path()).status != 0)
+        QSKIP("unshare -rm cannot make a private mount namespace here");
+    const Run run = shell(
+        "unshare -rm sh -c 'mkdir -p m && mount -t tmpfs -o size=64k,nr_inodes=8 none m && cd m "
+        "&& echo old > a && ln a b && i=0; while touch f$i 2>/dev/null; do i=$((i+1)); done; "
+        "TMPDIR=/nonexistent \"$LEXIGROVE\" --lookup --database ../words.mdb --output a "
+        "../look.txt; s=$?; cat a b; exit $s'",
+        dir_.path());
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray("old\nold\n"));
+    QVERIFY2(run.err.contains("Cannot save a: there is no room to prepare its new content, "
+                              "neither beside it nor in /nonexistent"),
+             run.err.constData());
 }
 
 void TestCli::streams_data() {

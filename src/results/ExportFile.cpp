@@ -137,7 +137,11 @@ void ExportFile::openCopyIn() {
     way_ = Way::CopyIn;
     QByteArray name;
     int error = 0;
-    for (const QByteArray& folder : {folderOf(target_), NativeName(QDir::tempPath())}) {
+    // As given: Qt's temporary folder falls back to another one when it is missing.
+    QByteArray temporaryFolder = qgetenv("TMPDIR");
+    if (temporaryFolder.isEmpty())
+        temporaryFolder = "/tmp";
+    for (const QByteArray& folder : {folderOf(target_), temporaryFolder}) {
         fd_ = createIn(folder, name);
         if (fd_ >= 0) {
             // Nameless from now on: an interrupted export leaves nothing behind.
@@ -149,7 +153,7 @@ void ExportFile::openCopyIn() {
     const QString text =
         QStringLiteral("Cannot save %1: there is no room to prepare its new content, neither "
                        "beside it nor in %2 (%3); the file was left as it was.")
-            .arg(QDir::toNativeSeparators(path_), QDir::toNativeSeparators(QDir::tempPath()),
+            .arg(QDir::toNativeSeparators(path_), NameFromNative(temporaryFolder),
                  qt_error_string(error));
     discard();
     throw AppError(text);
