@@ -225,6 +225,37 @@ void commandLineFormats(int runs) {
     }
 }
 
+// The command line as a filter: every headword through a pipe, read as it
+// arrives, against the loop; then its peak memory on ten million words.
+void commandLineStream(int runs) {
+    const QString database = DbConnection::DatabasePath(binDir());
+    const QStringList words = headwords(database);
+    QTemporaryDir scratch;
+    const QString wordFile = scratch.filePath("words.txt");
+    writeWordFile(wordFile, words);
+    const QString program = QStringLiteral("'%1/lexigrove' --lookup --quiet -").arg(binDir());
+    QList<double> piped, loop;
+    for (int run = 0; run < runs; ++run) {
+        loop << preparedLoopSeconds(database, words, nullptr);
+        piped << shellSeconds(QStringLiteral("cat '%1' | %2 > /dev/null").arg(wordFile, program));
+    }
+    report({QStringLiteral("CLI through a pipe, %1 words").arg(words.size()), median(piped),
+            median(loop), "<= 1.2 x prepared-statement loop", 1.2});
+    const QString peak = scratch.filePath("peak");
+    const qint64 total = 10'000'000;
+    const double t = shellSeconds(
+        QStringLiteral("awk -v n=%1 '{ w[NR] = $0 } END { for (i = 0; i < n; i++) print w[i % "
+                       "NR + 1] }' '%2' | /usr/bin/time -f %M -o '%3' %4 > /dev/null")
+            .arg(total)
+            .arg(wordFile, peak, program));
+    QFile file(peak);
+    file.open(QIODevice::ReadOnly);
+    const double megabytes = file.readAll().trimmed().toDouble() / 1024;
+    std::printf("%-34s %9.1f MB  in %.0f s (target: a few tens of MB, flat)\n",
+                "CLI 10,000,000 words, peak memory", megabytes, t);
+    std::fflush(stdout);
+}
+
 void lookupRun(int runs) {
     Window window; // opens the database first, as the program does
     const QString database = DbConnection::DatabasePath(binDir());
@@ -452,6 +483,8 @@ int main(int argc, char* argv[]) {
         lookupRun(runs);
     if (wanted("formats"))
         commandLineFormats(runs < 3 ? runs : 5);
+    if (wanted("stream"))
+        commandLineStream(runs);
     if (wanted("W2"))
         exports(runs);
     if (wanted("memory"))

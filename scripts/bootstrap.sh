@@ -13,7 +13,8 @@ packages=(
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
   mythes-de mythes-es mythes-fr mythes-it mythes-ru
   xvfb xauth libx11-dev fonts-liberation
-  dpkg-dev desktop-file-utils time
+  dpkg-dev desktop-file-utils
+  python3 time
 )
 
 missing=()

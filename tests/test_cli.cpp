@@ -66,6 +66,21 @@ class TestCli : public QObject {
     void sameBytesAsTheWindow();
     void runs_data();
     void runs();
+    void outputAlreadyOpen_data();
+    void outputAlreadyOpen() { runs(); }
+    void outputThatIsAnInput_data();
+    void outputThatIsAnInput() { runs(); }
+    void oldContentStays_data();
+    void oldContentStays() { runs(); }
+    void noRoomLeavesTheFileAlone();
+    void streams_data();
+    void streams() { runs(); }
+    void namesAreBytes_data();
+    void namesAreBytes() { runs(); }
+    void errorsNameTheCause_data();
+    void errorsNameTheCause() { runs(); }
+    void qtOptions_data();
+    void qtOptions() { runs(); }
     void readBackByStandardReaders_data();
     void readBackByStandardReaders();
     void closedPipeEndsQuietly();
@@ -87,6 +102,214 @@ void TestCli::initTestCase() {
     QVERIFY(dir_.isValid());
     BuildFixtureDatabase(dir_.path());
     writeBytes(dir_.filePath("words.txt"), kWords);
+    writeBytes(dir_.filePath("look.txt"), "look\n");
+    writeBytes(dir_.filePath("long.txt"), "look\n" + QByteArray(1024 * 1024 + 1, 'a'));
+}
+
+namespace {
+const QByteArray kLookRows =
+    "LOOK - expression\nLOOK - aspect\nLOOK - face\nLOOK - appear\nLOOK - seem\n";
+// The lookup of look.txt, and the shell's own ways to hand it a file.
+const QString kLook = "$LEXIGROVE --lookup --database words.mdb ";
+
+void addRunColumns() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out"); // exact, or "*" followed by a part
+    QTest::addColumn<QByteArray>("err"); // a part of standard error; empty: none at all
+}
+} // namespace
+
+void TestCli::outputAlreadyOpen_data() {
+    addRunColumns();
+    const QString grouped = "{ echo header; " + kLook +
+                            "--output %1 look.txt; echo footer; } > "
+                            "report.txt; s=$?; cat report.txt; exit $s";
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"})
+        QTest::addRow("%s in a group keeps its place", name)
+            << grouped.arg(name) << 0 << "header\n" + kLookRows + "footer\n"
+            << QByteArray();
+    QTest::newRow(">> appends") << "echo earlier > report.txt; " + kLook +
+                                       "--output /dev/stdout look.txt >> report.txt; cat report.txt"
+                                << 0 << "earlier\n" + kLookRows << QByteArray();
+    QTest::newRow("another descriptor")
+        << "echo earlier > report.txt; " + kLook +
+               "--output /dev/fd/3 look.txt 3>> report.txt; cat report.txt"
+        << 0 << "earlier\n" + kLookRows << QByteArray();
+}
+
+void TestCli::outputThatIsAnInput_data() {
+    addRunColumns();
+    // Whatever happens, the inputs are shown as they were.
+    const QString after = "; s=$?; cat same.txt; cmp -s words.mdb own.mdb && echo same; exit $s";
+    const QString setUp = "echo look > same.txt; ln -f same.txt hard.txt; ln -sf same.txt "
+                          "soft.txt; cp words.mdb own.mdb; ";
+    const auto row = [&](const char* name, const QString& arguments, const char* err) {
+        QTest::newRow(name) << setUp + "$LEXIGROVE --lookup " + arguments + after << 1
+                            << QByteArray("look\nsame\n") << QByteArray(err);
+    };
+    row("itself", "--database own.mdb --output same.txt same.txt",
+        "Cannot write the results to same.txt: it is the word file same.txt itself");
+    row("a symbolic link", "--database own.mdb --output soft.txt look.txt same.txt",
+        "soft.txt: it is the word file same.txt");
+    row("a hard link", "--database own.mdb --output hard.txt same.txt",
+        "hard.txt: it is the word file same.txt");
+    row("standard input", "--database own.mdb --output same.txt - < same.txt",
+        "same.txt: it is the word file standard input");
+    row("standard output appended to", "--database own.mdb look.txt same.txt >> same.txt",
+        "standard output: it is the word file same.txt");
+    row("the database", "--database own.mdb --output ./own.mdb same.txt",
+        "./own.mdb: it is the synonym database own.mdb itself");
+}
+
+// A file with a second name is written in place; neither name may ever hold
+// a half-written file.
+void TestCli::oldContentStays_data() {
+    addRunColumns();
+    const QString setUp = "echo old > kept.txt; ln -f kept.txt other.txt; ";
+    const QString after = "; s=$?; cat kept.txt other.txt; ls .lexigrove-* 2>/dev/null; exit $s";
+    QTest::newRow("a complete run replaces both names")
+        << setUp + kLook + "--output kept.txt look.txt" + after << 0 << kLookRows + kLookRows
+        << QByteArray();
+    QTest::newRow("a failure keeps both")
+        << setUp + kLook + "--output kept.txt look.txt long.txt" + after << 1
+        << QByteArray("old\nold\n") << QByteArray("line 2 is longer than 1048576 bytes");
+    for (const char* signal : {"INT", "TERM", "HUP"})
+        QTest::addRow("SIG%s before the end keeps both", signal)
+            << "set -m; exec 2>/dev/null; " + setUp + "(echo look; sleep 5) | " + kLook +
+                   "--output kept.txt - & sleep 1; kill -" + signal +
+                   " $!; wait $!; s=$?; cat kept.txt other.txt; exit $((s > 128))"
+            << 1 << QByteArray("old\nold\n") << QByteArray();
+    QTest::newRow("a file with one name: no copy left behind")
+        << "set -m; exec 2>/dev/null; echo old > one.txt; (echo look; sleep 5) | " + kLook +
+               "--output one.txt - & sleep 1; kill -INT $!; wait $!; cat one.txt; ls -A | grep "
+               "lexigrove-; exit 0"
+        << 0 << QByteArray("old\n") << QByteArray();
+}
+
+// A file that must keep its identity, on a file system without a free
+// inode and with no temporary folder: nothing can be prepared, so nothing
+// is touched.
+void TestCli::noRoomLeavesTheFileAlone() {
+    if (shell("unshare -rm true", dir_.path()).status != 0)
+        QSKIP("unshare -rm cannot make a private mount namespace here");
+    const Run run = shell(
+        "unshare -rm sh -c 'mkdir -p m && mount -t tmpfs -o size=64k,nr_inodes=8 none m && cd m "
+        "&& echo old > a && ln a b && i=0; while touch f$i 2>/dev/null; do i=$((i+1)); done; "
+        "TMPDIR=/nonexistent \"$LEXIGROVE\" --lookup --database ../words.mdb --output a "
+        "../look.txt; s=$?; cat a b; exit $s'",
+        dir_.path());
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray("old\nold\n"));
+    QVERIFY2(run.err.contains("Cannot save a: there is no room to prepare its new content, "
+                              "neither beside it nor in /nonexistent"),
+             run.err.constData());
+}
+
+void TestCli::streams_data() {
+    addRunColumns();
+    QTest::newRow("rows leave while the input is still open")
+        << "(echo look; sleep 4; echo xqz) | " + kLook +
+               "- | { IFS= read -r row; echo \"$row, soon: $((SECONDS < 3))\"; cat >/dev/null; }"
+        << 0 << QByteArray("LOOK - expression, soon: 1\n") << QByteArray();
+    QTest::newRow("tables stream too")
+        << "(echo look; sleep 4) | " + kLook +
+               "--format jsonl - | { IFS= read -r row; echo \"${row:0:16} $((SECONDS < 3))\"; }"
+        << 0 << QByteArray("{\"word\": \"look\", 1\n") << QByteArray();
+    // A writer that does not wait for its lock would fail at once.
+    QTest::newRow("no lock while waiting")
+        << "cp words.mdb locked.mdb; (echo look; sleep 3; echo look) | $LEXIGROVE --lookup "
+           "--database locked.mdb - > /dev/null & sleep 1.5; python3 -c \"import sqlite3; "
+           "c = sqlite3.connect('locked.mdb', timeout=0); c.execute('begin exclusive'); "
+           "c.commit(); print('written')\"; wait"
+        << 0 << QByteArray("written\n") << QByteArray();
+    QTest::newRow("an endless line ends with an error, not out of memory")
+        << "ulimit -v 1500000; $LEXIGROVE --lookup --database words.mdb /dev/zero" << 1
+        << QByteArray() << QByteArray("Cannot read /dev/zero: line 1 is longer than 1048576");
+    QTest::newRow("endless words in bounded memory")
+        << "ulimit -v 1500000; yes | $LEXIGROVE --lookup --database words.mdb - | head -n 2" << 0
+        << QByteArray("Y - this word not found in the database.\n"
+                      "Y - this word not found in the database.\n")
+        << QByteArray();
+    QTest::newRow("process substitution")
+        << kLook + "<(echo look) <(sleep 1; printf 'xqz\\r')" << 0
+        << kLookRows + "XQZ - this word not found in the database.\n"
+        << QByteArray();
+    QTest::newRow("a named pipe is waited for, as cat waits")
+        << "rm -f fifo; mkfifo fifo; " + kLook + "fifo & sleep 1; echo look > fifo; wait $!" << 0
+        << kLookRows << QByteArray();
+    QTest::newRow("every file is checked before the first word")
+        << "echo look | " + kLook + "- nosuch.txt" << 1 << QByteArray()
+        << QByteArray("nosuch.txt: No such file or directory");
+    QTest::newRow("a pipe's lines are decided one by one")
+        << "printf 'caf\\xe9\\ncafé\\n' | " + kLook + "--format jsonl - | cut -c1-18 | uniq" << 0
+        << QByteArray("{\"word\": \"café\", \n") << QByteArray();
+}
+
+void TestCli::namesAreBytes_data() {
+    addRunColumns();
+    QTest::newRow("not UTF-8")
+        << "printf 'look\\n' > $'w\\xff.txt'; cp words.mdb $'d\\xfe.mdb'; rm -f $'o\\xfd.txt'; "
+           "$LEXIGROVE --lookup --database $'d\\xfe.mdb' --output $'o\\xfd.txt' $'w\\xff.txt' "
+           "&& cat $'o\\xfd.txt'; s=$?; rm $'w\\xff.txt' $'d\\xfe.mdb' $'o\\xfd.txt'; exit $s"
+        << 0 << kLookRows << QByteArray();
+    QTest::newRow("not UTF-8, told as it is")
+        << "$LEXIGROVE --lookup --database words.mdb $'n\\xff.txt'" << 1 << QByteArray()
+        << QByteArray("Cannot read n\xff.txt: No such file");
+    QTest::newRow("a colon first is a file, not a resource")
+        << "cp look.txt :w.txt; cp words.mdb :d.mdb; " +
+               QString("$LEXIGROVE --lookup --database :d.mdb --output :o.txt :w.txt && cat :o.txt")
+        << 0 << kLookRows << QByteArray();
+}
+
+void TestCli::errorsNameTheCause_data() {
+    addRunColumns();
+    const QString makeDatabase =
+        "python3 -c \"import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); "
+        "c.execute(sys.argv[2]); c.commit()\" ";
+    QTest::newRow("no qrySynonyms")
+        << "rm -f other.mdb; " + makeDatabase + "other.mdb 'create table t(x)'; " +
+               "$LEXIGROVE --lookup --database other.mdb look.txt"
+        << 1 << QByteArray() << QByteArray("other.mdb: it is not a synonym database");
+    QTest::newRow("a field missing")
+        << "rm -f other.mdb; " + makeDatabase +
+               "other.mdb \"create view qrySynonyms as select 'a' word, 'b' synonym\"; " +
+               "$LEXIGROVE --lookup --database other.mdb look.txt"
+        << 1 << QByteArray() << QByteArray("no such column: pos");
+    QTest::newRow("replaced mid-run")
+        << "rm -f other.mdb; " + makeDatabase + "other.mdb 'create table t(x)'; " +
+               "cp words.mdb moving.mdb; (echo look; sleep 2; echo look) | $LEXIGROVE --lookup "
+               "--database moving.mdb - > /dev/null & sleep 1; cp other.mdb moving.mdb; wait $!"
+        << 1 << QByteArray() << QByteArray("Cannot look up words in moving.mdb: ");
+    QTest::newRow("closed standard output")
+        << kLook + "look.txt >&-" << 1 << QByteArray()
+        << QByteArray("Cannot write standard output: Bad file descriptor");
+    QTest::newRow("closed standard input")
+        << kLook + "- <&-" << 1 << QByteArray()
+        << QByteArray("Cannot read standard input: Bad file descriptor");
+    QTest::newRow("closed standard output, given by name")
+        << kLook + "--output /dev/stdout look.txt >&-" << 1 << QByteArray()
+        << QByteArray("Cannot write standard output: Bad file descriptor");
+}
+
+void TestCli::qtOptions_data() {
+    addRunColumns();
+    QTest::newRow("taken by the window's QApplication")
+        << "XDG_RUNTIME_DIR=$(mktemp -d -p .) $LEXIGROVE -platform offscreen -reverse "
+           "--style=fusion --version"
+        << 0 << QByteArray("lexigrove " LEXIGROVE_VERSION "\n") << QByteArray();
+    QTest::newRow("not with --lookup")
+        << kLook + "-platform offscreen look.txt" << 2 << QByteArray()
+        << QByteArray("Try 'lexigrove --help' for more information.\n");
+    QTest::newRow("the help tells of them")
+        << "$LEXIGROVE --help" << 0 << QByteArray("*Qt's own options (-platform NAME")
+        << QByteArray();
+    QTest::newRow("a format that is a file name")
+        << "$LEXIGROVE --lookup --format look.txt" << 2 << QByteArray()
+        << QByteArray("unknown format 'look.txt'");
+    QTest::newRow("help on a full disk")
+        << "$LEXIGROVE --help > /dev/full" << 1 << QByteArray()
+        << QByteArray("Cannot write standard output: No space left on device");
 }
 
 void TestCli::sameBytesAsTheWindow_data() {
@@ -131,10 +354,7 @@ void TestCli::sameBytesAsTheWindow() {
 }
 
 void TestCli::runs_data() {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("out"); // exact, or "*" followed by a part
-    QTest::addColumn<QByteArray>("err"); // a part of standard error; empty: none at all
+    addRunColumns();
 
     QTest::newRow("rows from standard input")
         << "printf 'look\\nxqz\\n' | $LEXIGROVE --database words.mdb --lookup -" << 0
@@ -229,9 +449,12 @@ void TestCli::runs_data() {
     QTest::newRow("word file is a folder")
         << "mkdir -p folder; $LEXIGROVE --lookup --database words.mdb folder" << 1 << QByteArray()
         << QByteArray("folder");
-    QTest::newRow("NUL in a word")
-        << "printf 'look\\nlo\\0ok\\n' | $LEXIGROVE --lookup --database words.mdb -" << 1
-        << QByteArray() << QByteArray("line 2 of standard input");
+    QTest::newRow("NUL in a word: not found, as in the window")
+        << "printf 'lo\\0ok\\nbare\\n' | $LEXIGROVE --lookup --database words.mdb -" << 0
+        << QByteArray("LO\0OK - this word not found in the database.\n"
+                      "BARE - this word not found in the database.\n",
+                      89)
+        << QByteArray();
     QTest::newRow("missing database") << "$LEXIGROVE --lookup --database none.mdb words.txt" << 1
                                       << QByteArray() << QByteArray("none.mdb: not found");
     QTest::newRow("not a database")
@@ -248,7 +471,8 @@ void TestCli::runs_data() {
     QTest::newRow("unknown format") << "$LEXIGROVE --lookup --format xml words.txt" << 2
                                     << QByteArray() << QByteArray("unknown format 'xml'");
     QTest::newRow("no word file") << "$LEXIGROVE --lookup" << 2 << QByteArray()
-                                  << QByteArray("Usage: lexigrove");
+                                  << QByteArray("file (- for standard input)\nTry 'lexigrove "
+                                                "--help' for more information.\n");
     QTest::newRow("output without lookup") << "$LEXIGROVE --output x words.txt" << 2 << QByteArray()
                                            << QByteArray("--output goes with");
     // script(1) gives the program a terminal as its standard output.
@@ -411,7 +635,7 @@ void TestCli::closedPipeEndsQuietly() {
 void TestCli::failureKeepsTheOldFile_data() {
     QTest::addColumn<QString>("arguments");
     QTest::newRow("unreadable word file") << "--database words.mdb words.txt nosuch.txt";
-    QTest::newRow("bad word") << "--database words.mdb words.txt nul.txt";
+    QTest::newRow("overlong line") << "--database words.mdb words.txt long.txt";
     QTest::newRow("bad database") << "--database words.txt words.txt";
 }
 
@@ -419,7 +643,7 @@ void TestCli::failureKeepsTheOldFile() {
     QFETCH(QString, arguments);
     QTemporaryDir out;
     writeBytes(out.filePath("old.txt"), "old content\n");
-    writeBytes(dir_.filePath("nul.txt"), QByteArray("a\0b\n", 4));
+
     const Run run =
         shell("$LEXIGROVE --lookup --output '" + out.filePath("old.txt") + "' " + arguments +
                   "; $LEXIGROVE --lookup --output '" + out.filePath("new.txt") + "' " + arguments,

@@ -475,13 +475,14 @@ void TestForm1::closeDuringExport() {
     const QString target = folder_->filePath("kept.txt");
     writeFile(target, "old contents");
     desktop_->saveAnswers << target;
+    desktop_->answers << Desktop::Yes;
     desktop_->boxes.clear();
     const int yieldsSoFar = desktop_->yields;
     desktop_->onYield[yieldsSoFar + 2] = [&] { form.close(); };
     click("PushButton4");
 
     QVERIFY(desktop_->isClosing());
-    QVERIFY(desktop_->boxes.isEmpty());
+    QCOMPARE(desktop_->boxes.size(), 1); // the question before replacing, nothing after
     QFile kept(target);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("old contents"));

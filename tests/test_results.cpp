@@ -120,7 +120,50 @@ class TestResults : public QObject {
     void tickingManyRows();
     void brokenFileSystem_data();
     void brokenFileSystem();
+    void exportsAskBeforeReplacing_data();
+    void exportsAskBeforeReplacing();
 };
+
+void TestResults::exportsAskBeforeReplacing_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("name"); // a name with a colon first is given relative
+    for (const auto& [button, kind] : {std::pair{Aligned, "text"}, std::pair{Comma, "csv"}}) {
+        QTest::addRow("%s, new file", kind)
+            << int(button) << false << int(Desktop::No) << "words.txt";
+        QTest::addRow("%s, replaced on Yes", kind)
+            << int(button) << true << int(Desktop::Yes) << "words.txt";
+        QTest::addRow("%s, kept on No", kind)
+            << int(button) << true << int(Desktop::No) << "words.txt";
+        QTest::addRow("%s, a colon first is a file", kind)
+            << int(button) << true << int(Desktop::Yes) << ":words.txt";
+    }
+}
+
+// Saving the results over the word list they came from would lose it unasked.
+void TestResults::exportsAskBeforeReplacing() {
+    QFETCH(int, button);
+    QFETCH(bool, exists);
+    QFETCH(int, answer);
+    QFETCH(QString, name);
+    Window window(kHappy);
+    const QString path = window.dir.path() + u'/' + name; // QDir takes ":" for a resource
+    if (exists)
+        QVERIFY(writeAll(path, "happy\n"));
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(window.dir.path()));
+    const QString given = name.startsWith(':') ? name : path;
+    window.desktop.saveAnswers << given;
+    window.desktop.answers << answer;
+    window.click(button);
+    QDir::setCurrent(before);
+    const QStringList question{"Are you sure you wish to overwrite " + given + " ?"};
+    QCOMPARE(window.desktop.boxTexts(), exists ? question : QStringList());
+    const bool kept = exists && answer != Desktop::Yes;
+    QCOMPARE(readAll(path) == "happy\n", kept);
+    QCOMPARE(window.files(), QStringList{name});
+}
 
 void TestResults::alignedFile_data() {
     QTest::addColumn<QStringList>("headers");
@@ -155,10 +198,12 @@ void TestResults::alignedFile() {
     QCOMPARE(readAll(window.path("generic")), expected);
     if (headers.size() == 1) { // the one-column results list, replacing an older file
         QVERIFY(writeAll(window.path("real"), "an older and longer export"));
+        window.desktop.answers << Desktop::Yes;
         window.click(Aligned, "real");
         QCOMPARE(readAll(window.path("real")), expected);
     }
-    QCOMPARE(window.desktop.boxes.size(), 0);
+    // Only the question before replacing the older file.
+    QCOMPARE(window.desktop.boxes.size(), headers.size() == 1 ? 1 : 0);
 }
 
 void TestResults::alignedProgress() {
@@ -452,7 +497,7 @@ void TestResults::pipesAreReported() {
     const QStringList boxes = window.desktop.boxTexts();
     QVERIFY2(!boxes.isEmpty() &&
                  QRegularExpression('^' + reason.arg(QRegularExpression::escape(path)))
-                     .match(boxes.value(button == Comma ? 1 : 0))
+                     .match(boxes.value(1))
                      .hasMatch(),
              qPrintable(boxes.join('\n')));
     QCOMPARE(window.list.count(), 3);
@@ -530,8 +575,8 @@ void TestResults::savedAsAnotherUser() {
             window.desktop.answers << Desktop::Yes;
             window.click(button);
         }
-        QCOMPARE(window.desktop.boxTexts(),
-                 QStringList{"Are you sure you wish to overwrite " + file + " ?"});
+        const QString question = "Are you sure you wish to overwrite " + file + " ?";
+        QCOMPARE(window.desktop.boxTexts(), (QStringList{question, question}));
         QCOMPARE(readAll(file), "a,a,\r\n");
         QCOMPARE(QFileInfo(file).ownerId(), 0u);
     }
@@ -615,7 +660,7 @@ void TestResults::brokenFileSystem() {
         reported << QString::number(line);
     QVERIFY2(QRegularExpression('^' + lines + '$').match(reported.join(' ')).hasMatch(),
              qPrintable(window.desktop.boxTexts().join('\n')));
-    const QString first = window.desktop.boxTexts().value(button == Comma ? 1 : 0);
+    const QString first = window.desktop.boxTexts().value(1); // after the question
     QVERIFY2(first.contains(QRegularExpression("^Cannot [a-z]+ " + target + ": " + reason)),
              qPrintable(first));
     QCOMPARE(readAll(target), "old bytes\r\n");

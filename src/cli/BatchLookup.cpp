@@ -3,30 +3,38 @@
 #include "AppError.h"
 #include "CommandLine.h"
 #include "DbConnection.h"
+#include "FileSystem.h"
+#include "ReadLock.h"
 #include "RecordSet.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
 #include "SynonymQuery.h"
-#include "WordListText.h"
+#include "WordStream.h"
 #include "Workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <limits>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 constexpr qint64 kProgressEveryMs = 250;
+// Words looked up under one read lock before a waiting writer is let in:
+// a few milliseconds, and the lock costs a query's worth of system calls.
+constexpr int kWordsPerLock = 4096;
 
 void tell(const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputs(NativeName(text).constData(), stderr);
     std::fflush(stderr);
 }
 
@@ -34,37 +42,125 @@ QString shownName(const QString& file) {
     return file == u'-' ? QStringLiteral("standard input") : QDir::toNativeSeparators(file);
 }
 
-QByteArray readWordFile(const QString& name) {
-    QFile file;
-    const bool opened = name == u'-' ? file.open(stdin, QIODevice::ReadOnly)
-                                     : (file.setFileName(name), file.open(QIODevice::ReadOnly));
-    if (!opened)
-        throw AppError(
-            QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw AppError(
-            QStringLiteral("Cannot read %1: %2").arg(shownName(name), file.errorString()));
-    return bytes;
+[[noreturn]] void cannotRead(const QString& name, int error) {
+    throw AppError(
+        QStringLiteral("Cannot read %1: %2").arg(shownName(name), qt_error_string(error)));
 }
 
-// Words done, of how many, and how fast, rewritten in place on a terminal.
+// A word file, open from the start of the run: every file named is known to
+// be there and readable before the first word is looked up.
+struct WordFile {
+    QString name;
+    int fd = -1;
+};
+
+WordFile openWordFile(const QString& name) {
+    if (name == u'-') {
+        const int mode = ::fcntl(STDIN_FILENO, F_GETFL);
+        if (mode < 0 || (mode & O_ACCMODE) == O_WRONLY)
+            cannotRead(name, EBADF);
+        return {name, STDIN_FILENO};
+    }
+    // Without waiting for a pipe's writer: that is waited for in its turn.
+    const int fd = ::open(NativeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        cannotRead(name, errno);
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        cannotRead(name, EISDIR);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return {name, fd};
+}
+
+// A named pipe nobody has written to yet is opened again, now waiting for
+// its writer as cat would; one already written to keeps what it holds.
+void beginReading(WordFile& file) {
+    struct stat info;
+    if (file.fd == STDIN_FILENO || ::fstat(file.fd, &info) != 0 || !S_ISFIFO(info.st_mode))
+        return;
+    pollfd ready{file.fd, POLLIN, 0};
+    if (::poll(&ready, 1, 0) != 0)
+        return;
+    const int again = ::open(NativeName(file.name).constData(), O_RDONLY | O_CLOEXEC);
+    if (again < 0)
+        cannotRead(file.name, errno);
+    ::close(file.fd);
+    file.fd = again;
+}
+
+class WordFiles {
+  public:
+    explicit WordFiles(const QStringList& names) {
+        for (const QString& name : names)
+            files_.push_back(openWordFile(name));
+    }
+    ~WordFiles() {
+        for (const WordFile& file : files_)
+            if (file.fd != STDIN_FILENO)
+                ::close(file.fd);
+    }
+    WordFiles(const WordFiles&) = delete;
+    WordFiles& operator=(const WordFiles&) = delete;
+    std::vector<WordFile>& all() { return files_; }
+
+  private:
+    std::vector<WordFile> files_;
+};
+
+// Results written over a word file or the database would destroy what is
+// being read: refused before anything is read or written.
+void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const QString& database) {
+    const std::optional<FileIdentity> output = sink.identity();
+    if (!output)
+        return;
+    const QString refused =
+        QStringLiteral("Cannot write the results to %1: it is %2 itself; nothing was written.");
+    for (const WordFile& file : files.all())
+        if (IdentityOf(file.fd) == output)
+            throw AppError(
+                refused.arg(sink.name(), QStringLiteral("the word file ") + shownName(file.name)));
+    if (IdentityOf(database) == output)
+        throw AppError(refused.arg(sink.name(), QStringLiteral("the synonym database ") +
+                                                    QDir::toNativeSeparators(database)));
+}
+
+AppError databaseProblem(const QString& database, const QString& problem) {
+    return AppError(QStringLiteral("Cannot look up words in %1: %2")
+                        .arg(QDir::toNativeSeparators(database), problem));
+}
+
+// Told at the start, before any output, rather than at the first word.
+void requireSynonymView(DbConnection& db, const QString& database) {
+    RecordSet rs;
+    try {
+        rs.Open(QStringLiteral("select word, synonym, pos, relation from qrySynonyms where 0"), db,
+                RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+    } catch (const AppError& error) {
+        throw databaseProblem(
+            database, QStringLiteral("it is not a synonym database: it needs a view qrySynonyms "
+                                     "with the fields word, synonym, pos and relation (%1).")
+                          .arg(error.description()));
+    }
+}
+
+// Words done, and how fast, rewritten in place on a terminal.
 class Progress {
   public:
-    Progress(bool shown, qsizetype total) : shown_(shown), total_(total) { clock_.start(); }
+    explicit Progress(bool shown) : shown_(shown) { clock_.start(); }
     void update(qsizetype done, bool last = false) {
         if (!shown_ || (!last && clock_.elapsed() < next_))
             return;
         next_ = clock_.elapsed() + kProgressEveryMs;
         const double seconds = std::max(clock_.elapsed(), qint64(1)) / 1000.0;
-        std::fprintf(stderr, "\r%lld of %lld words, %.0f words/s%s", (long long)done,
-                     (long long)total_, done / seconds, last ? "\n" : "");
+        std::fprintf(stderr, "\r%lld words, %.0f words/s%s", (long long)done, done / seconds,
+                     last ? "\n" : "");
         std::fflush(stderr);
     }
 
   private:
     bool shown_;
-    qsizetype total_;
     QElapsedTimer clock_;
     qint64 next_ = kProgressEveryMs;
 };
@@ -162,31 +258,112 @@ class MeaningFilter {
 } // namespace
 
 namespace {
-// Only a lone LF at the very end leaves an empty entry behind in the
-// window's rules; a closing CR LF or CR already gives none.
-bool endsInLoneLineFeed(const WordListEncoding& encoding) {
-    const QByteArrayView body = encoding.body();
-    switch (encoding.kind()) {
-    case WordListEncoding::Kind::Utf16LE:
-        return body.endsWith(QByteArrayView("\n\0", 2)) &&
-               !body.endsWith(QByteArrayView("\r\0\n\0", 4));
-    case WordListEncoding::Kind::Utf16BE:
-        return body.endsWith(QByteArrayView("\0\n", 2)) &&
-               !body.endsWith(QByteArrayView("\0\r\0\n", 4));
-    default:
-        return body.endsWith('\n') && !body.endsWith("\r\n");
+// One word's rows, or its not-found row.
+class WordLookup {
+  public:
+    WordLookup(const CommandLine& command, DbConnection& db, const QString& database,
+               ResultFormatter& formatter)
+        : db_(db), database_(database), formatter_(formatter),
+          // table, jsonl and xlsx give every meaning; rows and the window's
+          // formats give each synonym once and need the meanings only to
+          // filter by them.
+          records_(command.format == CommandLine::Table ||
+                   command.format == CommandLine::JsonLines || command.format == CommandLine::Xlsx),
+          relations_(
+              (records_ || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
+              holdsRelations(db)),
+          filter_(command, db,
+                  relations_ ? QStringLiteral("qryRelations") : QStringLiteral("qrySynonyms")),
+          meaning_(filter_.active() || records_) {}
+
+    void operator()(const QString& word) {
+        formatter_.startWord(word);
+        // The query would end at a NUL, and the database holds no unpaired
+        // surrogate: such a word is not there, as the window says too.
+        const bool found = !word.contains(QChar(0)) && word.isValidUtf16() && pairs(word);
+        if (!found)
+            formatter_.notFound();
+    }
+
+  private:
+    bool pairs(const QString& word) {
+        bool found = false;
+        // A failure to write the results is not the database's.
+        bool writing = false;
+        try {
+            const QString quoted = QuoteSqlText(word);
+            rs_.Open(relations_ ? RelationQueryText(quoted) : SynonymQueryText(quoted), db_,
+                     RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+            shown_.clear();
+            for (; !rs_.Eof(); rs_.MoveNext()) {
+                const QByteArrayView pos = meaning_ ? rs_.FieldUtf8(posField_) : QByteArrayView();
+                const QByteArrayView relation =
+                    meaning_ ? rs_.FieldUtf8(relationField_) : QByteArrayView();
+                if (meaning_ && !filter_.keeps(pos, relation))
+                    continue;
+                const QByteArrayView synonym = rs_.FieldUtf8(synonymField_);
+                // The meanings view lists a synonym once per meaning; the
+                // row formats give it once, as qrySynonyms does.
+                if (relations_ && !records_) {
+                    const QByteArray text = synonym.toByteArray();
+                    if (shown_.contains(text))
+                        continue;
+                    shown_.insert(text);
+                }
+                const bool withMeaning = relations_ && records_;
+                const QByteArrayView sense =
+                    withMeaning ? rs_.FieldUtf8(senseField_) : QByteArrayView();
+                const QByteArrayView note =
+                    withMeaning ? rs_.FieldUtf8(noteField_) : QByteArrayView();
+                writing = true;
+                formatter_.pair(synonym, pos, relation, sense, note);
+                writing = false;
+                found = true;
+            }
+            rs_.Close();
+        } catch (const AppError& error) {
+            if (writing)
+                throw;
+            // Damaged, or replaced by another file, since the start.
+            throw databaseProblem(database_, error.description());
+        }
+        return found;
+    }
+
+    DbConnection& db_;
+    const QString& database_;
+    ResultFormatter& formatter_;
+    const bool records_;
+    const bool relations_;
+    const MeaningFilter filter_;
+    const bool meaning_;
+    RecordSet rs_;
+    QSet<QByteArray> shown_;
+    const QString synonymField_ = QStringLiteral("synonym");
+    const QString posField_ = QStringLiteral("pos");
+    const QString relationField_ = QStringLiteral("relation");
+    const QString senseField_ = QStringLiteral("sense");
+    const QString noteField_ = QStringLiteral("note");
+};
+
+// Failures are told on standard error; a reader of standard output that
+// has gone ends the program as SIGPIPE would.
+template <class Run> int reporting(Run&& run) {
+    try {
+        return run();
+    } catch (const AppError& error) {
+        tell(QStringLiteral("lexigrove: ") + error.description() + u'\n');
+        return 1;
+    } catch (const UnknownKind& unknown) {
+        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n');
+        return 2;
+    } catch (const ClosedPipe&) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+        return 128 + SIGPIPE;
     }
 }
 } // namespace
-
-QStringList CommandLineEntries(const QByteArray& fileBytes) {
-    const WordListEncoding encoding(fileBytes);
-    QStringList entries;
-    ForEachWordListEntry(encoding, [&](QString entry) { entries.append(std::move(entry)); });
-    if (endsInLoneLineFeed(encoding))
-        entries.removeLast();
-    return entries;
-}
 
 int RunBatchLookup(const CommandLine& command, const QString& applicationFolder) {
     // A workbook is binary: on a terminal it would only garble the screen.
@@ -195,128 +372,77 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
                             "terminal: give --output FILE or redirect standard output\n"));
         return 2;
     }
-    // Each file's name and the number of its first word, to name a word's line.
-    QList<std::pair<QString, qsizetype>> firstWords;
-    qsizetype current = 0;
-    try {
-        // Everything is read first: a file that cannot be read leaves no output behind.
-        QStringList words;
-        for (const QString& file : command.files) {
-            firstWords.append({file, words.size()});
-            const QStringList entries = CommandLineEntries(readWordFile(file));
-            // The query ends at a NUL: the word would be looked up cut short.
-            for (qsizetype line = 0; line < entries.size(); ++line)
-                if (entries[line].contains(QChar(0)) || !entries[line].isValidUtf16())
-                    throw AppError(QStringLiteral("Cannot look up line %1 of %2: it holds a NUL "
-                                                  "character or an unpaired surrogate, which the "
-                                                  "database cannot store.")
-                                       .arg(line + 1)
-                                       .arg(shownName(file)));
-            words += entries;
-        }
-
+    return reporting([&] {
+        ResultSink sink(command.output);
+        WordFiles files(command.files);
         const QString database = command.database.isEmpty()
                                      ? DbConnection::DatabasePath(applicationFolder)
                                      : command.database;
+        refuseOutputOverInput(sink, files, database);
         if (!DbConnection::DatabasePresent(database))
             throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
                                           "not a regular file.")
                                .arg(QDir::toNativeSeparators(database)));
         DbConnection db;
         db.Open(DbConnection::ConnectionString(database));
-        // One read lock for the whole list instead of one per word: the list
-        // is looked up in one file as it is now, and far faster.
-        const DbConnection::Reading reading(db, std::numeric_limits<int>::max());
+        requireSynonymView(db, database);
 
-        // table, jsonl and xlsx give every meaning; rows and the window's formats give each
-        // synonym once and need the meanings only to filter by them.
-        const bool records = command.format == CommandLine::Table ||
-                             command.format == CommandLine::JsonLines ||
-                             command.format == CommandLine::Xlsx;
-        const bool relations =
-            (records || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
-            holdsRelations(db);
-        const MeaningFilter filter(command, db,
-                                   relations ? QStringLiteral("qryRelations")
-                                             : QStringLiteral("qrySynonyms"));
-        const bool meaning = filter.active() || records;
-        QSet<QByteArray> shown;
-
-        ResultSink sink(command.output);
-        sink.open();
         ResultFormatter formatter(command.format, sink);
-        Progress progress(!command.quiet && isatty(STDERR_FILENO), words.size());
-        RecordSet rs;
-        const QString synonymField = QStringLiteral("synonym");
-        const QString posField = QStringLiteral("pos");
-        const QString relationField = QStringLiteral("relation");
-        const QString senseField = QStringLiteral("sense");
-        const QString noteField = QStringLiteral("note");
-        for (qsizetype i = 0; i < words.size(); ++i) {
-            current = i;
-            const QString& word = words[i];
-            const QString quoted = QuoteSqlText(word);
-            rs.Open(relations ? RelationQueryText(quoted) : SynonymQueryText(quoted), db,
-                    RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
-            formatter.startWord(word);
-            shown.clear();
-            bool found = false;
-            for (; !rs.Eof(); rs.MoveNext()) {
-                const QByteArrayView pos = meaning ? rs.FieldUtf8(posField) : QByteArrayView();
-                const QByteArrayView relation =
-                    meaning ? rs.FieldUtf8(relationField) : QByteArrayView();
-                if (meaning && !filter.keeps(pos, relation))
+        WordLookup lookUp(command, db, database, formatter);
+        sink.open();
+        Progress progress(!command.quiet && isatty(STDERR_FILENO));
+        ReadLock lock(db);
+        qsizetype done = 0;
+        int wordsInLock = 0;
+        QString word;
+        for (WordFile& file : files.all()) {
+            lock.release();
+            beginReading(file);
+            WordStream words(file.fd, shownName(file.name));
+            for (WordStream::Next next; (next = words.next(word)) != WordStream::End;) {
+                if (next == WordStream::Waiting) {
+                    // Nothing is held while the input is idle, and all that
+                    // is done so far is on its way.
+                    lock.release();
+                    wordsInLock = 0;
+                    formatter.flush();
+                    progress.update(done);
+                    words.waitForInput();
                     continue;
-                const QByteArrayView synonym = rs.FieldUtf8(synonymField);
-                if (relations && !records) {
-                    const QByteArray text = synonym.toByteArray();
-                    if (shown.contains(text))
-                        continue;
-                    shown.insert(text);
                 }
-                const bool withMeaning = relations && records;
-                formatter.pair(synonym, pos, relation,
-                               withMeaning ? rs.FieldUtf8(senseField) : QByteArrayView(),
-                               withMeaning ? rs.FieldUtf8(noteField) : QByteArrayView());
-                found = true;
+                if (wordsInLock == kWordsPerLock) {
+                    lock.release();
+                    wordsInLock = 0;
+                }
+                lock.hold();
+                ++wordsInLock;
+                try {
+                    lookUp(word);
+                } catch (const FieldTooLong& tooLong) {
+                    throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
+                                       .arg(words.line())
+                                       .arg(shownName(file.name), tooLong.what));
+                }
+                progress.update(++done);
             }
-            if (!found)
-                formatter.notFound();
-            rs.Close();
-            progress.update(i + 1);
         }
+        lock.release();
         formatter.finish();
         sink.commit();
-        progress.update(words.size(), true);
+        progress.update(done, true);
         return 0;
-    } catch (const AppError& error) {
-        tell(QStringLiteral("lexigrove: ") + error.description() + u'\n');
-        return 1;
-    } catch (const FieldTooLong& tooLong) {
-        const auto file = std::prev(std::upper_bound(
-            firstWords.begin(), firstWords.end(), current,
-            [](qsizetype word, const auto& first) { return word < first.second; }));
-        tell(QStringLiteral("lexigrove: Cannot write line %1 of %2 to the workbook: %3.\n")
-                 .arg(current - file->second + 1)
-                 .arg(shownName(file->first), tooLong.what));
-        return 1;
-    } catch (const UnknownKind& unknown) {
-        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n');
-        return 2;
-    } catch (const ClosedPipe&) {
-        // As a program without a handler for it ends: quietly, and the shell
-        // sees the usual status of a closed pipe.
-        std::signal(SIGPIPE, SIG_DFL);
-        std::raise(SIGPIPE);
-        return 128 + SIGPIPE;
-    }
+    });
 }
 
 int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
     switch (command.action) {
     case CommandLine::Print:
-        std::fputs(command.text.toLocal8Bit().constData(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return reporting([&] {
+            ResultSink out{QString()};
+            out.write(command.text);
+            out.commit();
+            return 0;
+        });
     case CommandLine::UsageError:
         tell(command.text);
         return 2;
@@ -326,6 +452,8 @@ int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
         return 2; // the window is main()'s to start
     }
     // Core only: no platform plugin is loaded, so no display is needed.
-    QCoreApplication app(argc, argv);
+    std::optional<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app.emplace(argc, argv);
     return RunBatchLookup(command, QCoreApplication::applicationDirPath());
 }

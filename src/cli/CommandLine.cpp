@@ -1,5 +1,8 @@
 #include "CommandLine.h"
 
+#include "FileSystem.h"
+#include "WordStream.h"
+
 #include <QCommandLineParser>
 #include <algorithm>
 #include <iterator>
@@ -12,10 +15,13 @@ const QString kFormats[] = {QStringLiteral("rows"),  QStringLiteral("aligned"),
 CommandLine usageError(const QString& problem) {
     CommandLine command;
     command.action = CommandLine::UsageError;
-    command.text = QStringLiteral("lexigrove: ") + problem + u'\n' + CommandLineHelp();
+    command.text = QStringLiteral("lexigrove: ") + problem +
+                   QStringLiteral("\nTry 'lexigrove --help' for more information.\n");
     return command;
 }
 } // namespace
+
+static_assert(WordStream::kLongestLine == 1048576, "--help tells the longest line");
 
 QString CommandLineHelp() {
     return QStringLiteral(
@@ -44,12 +50,17 @@ QString CommandLineHelp() {
         "                    (the default), antonym, generic term, narrower term; a word with\n"
         "                    none left gets the not-found row\n"
         "  --output FILE     write to FILE, put in place only once complete (default: standard\n"
-        "                    output)\n"
+        "                    output); -, /dev/stdout and /dev/fd/N write where that\n"
+        "                    descriptor stands, as >> appends; never a word file or the\n"
+        "                    database\n"
         "  --database FILE   read this synonym database instead of words.mdb beside the\n"
         "                    program; without --lookup the window opens on it\n"
         "  --quiet           no progress on standard error (shown only on a terminal)\n"
         "  -h, --help        show this help and exit\n"
         "  -v, --version     show the version and exit\n"
+        "Without --lookup, Qt's own options (-platform NAME, -style NAME, -reverse, ...) reach\n"
+        "the window. Word files are read as their lines arrive; a line may hold up to\n"
+        "1048576 bytes.\n"
         "\n"
         "Examples:\n"
         "  lexigrove --lookup --format table --output synonyms.csv words.txt\n"
@@ -65,7 +76,7 @@ QString CommandLineHelp() {
 QStringList ArgumentsOf(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << NameFromNative(argv[i]);
     return arguments;
 }
 
@@ -83,8 +94,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption relation(QStringLiteral("relation"), QString(),
                                       QStringLiteral("LIST"));
     parser.addOptions({help, version, lookup, format, output, database, quiet, pos, relation});
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+    if (!parser.parse(arguments)) {
+        CommandLine error = usageError(parser.errorText());
+        const qsizetype end = arguments.indexOf(QStringLiteral("--"));
+        error.windowMayTakeIt =
+            !arguments.first(end < 0 ? arguments.size() : end).contains(QStringLiteral("--lookup"));
+        return error;
+    }
 
     CommandLine command;
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -113,9 +129,6 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return command;
     }
     command.action = CommandLine::Lookup;
-    if (command.files.isEmpty())
-        return usageError(QStringLiteral("--lookup needs at least one word file (- for standard "
-                                         "input)"));
     if (parser.isSet(format)) {
         const QString name = parser.value(format);
         const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
@@ -125,6 +138,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                     .arg(name));
         command.format = CommandLine::Format(found - std::begin(kFormats));
     }
+    if (command.files.isEmpty())
+        return usageError(QStringLiteral("--lookup needs at least one word file (- for standard "
+                                         "input)"));
     command.output = parser.value(output);
     if (parser.isSet(output) && command.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name"));

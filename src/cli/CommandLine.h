@@ -23,6 +23,9 @@ struct CommandLine {
     QStringList partsOfSpeech, relations;
     bool quiet = false;
     QString text;
+    // A usage error that may be one of Qt's own options for the window
+    // (-platform, -style, ...), which QApplication takes out first.
+    bool windowMayTakeIt = false;
 };
 
 // arguments holds the program name first, as argv does.
@@ -31,5 +34,6 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 // The text of --help.
 QString CommandLineHelp();
 
-// The arguments as the program got them, decoded as the system's file names are.
+// The arguments as the program got them, decoded as the system's file names
+// are (NameFromNative), so that every name goes back to its own bytes.
 QStringList ArgumentsOf(int argc, char* argv[]);

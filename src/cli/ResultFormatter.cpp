@@ -187,6 +187,14 @@ void ResultFormatter::flushWhenFull() {
     }
 }
 
+void ResultFormatter::flush() {
+    if (format_ != CommandLine::Aligned) {
+        sink_.writeUtf8(pending_);
+        pending_.truncate(0);
+    }
+    sink_.flush();
+}
+
 void ResultFormatter::finish() {
     if (workbook_)
         return workbook_->finish([this](const QByteArray& bytes) { sink_.writeBytes(bytes); });

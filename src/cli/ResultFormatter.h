@@ -33,6 +33,9 @@ class ResultFormatter {
     // The word has no pair: the not-found row, or a record without a synonym.
     void notFound();
     void finish();
+    // Hands the rows made so far on to the sink and its reader; the aligned
+    // format has none to give before finish(), which knows the width.
+    void flush();
 
   private:
     void record(std::span<const QByteArrayView> fields);

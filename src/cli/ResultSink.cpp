@@ -2,18 +2,47 @@
 
 #include "AppError.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <cerrno>
-#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
 constexpr qsizetype kChunkBytes = 64 * 1024;
+
+// The descriptor that a name stands for, when the program holds it open:
+// opening the name again would start the file afresh behind the shell's back.
+int alreadyOpen(const QString& path) {
+    if (path.isEmpty() || path == u'-' || path == QStringLiteral("/dev/stdout"))
+        return STDOUT_FILENO;
+    if (path == QStringLiteral("/dev/stderr"))
+        return STDERR_FILENO;
+    static const QRegularExpression descriptor(
+        QStringLiteral("^(?:/dev/fd|/proc/(?:self|thread-self|%1)/fd)/([0-9]{1,9})$")
+            .arg(::getpid()));
+    const QRegularExpressionMatch match = descriptor.match(path);
+    if (!match.hasMatch())
+        return -1;
+    const int fd = match.captured(1).toInt();
+    return ::fcntl(fd, F_GETFD) != -1 ? fd : -1;
+}
+} // namespace
+
+ResultSink::ResultSink(const QString& path) : path_(path), fd_(alreadyOpen(path)) {
+    if (fd_ < 0)
+        file_.emplace(path);
 }
 
-ResultSink::ResultSink(const QString& path) {
-    if (!path.isEmpty())
-        file_.emplace(path);
+std::optional<FileIdentity> ResultSink::identity() const {
+    return fd_ >= 0 ? IdentityOf(fd_) : IdentityOf(path_);
+}
+
+QString ResultSink::name() const {
+    return fd_ == STDOUT_FILENO ? QStringLiteral("standard output")
+                                : QDir::toNativeSeparators(path_);
 }
 
 void ResultSink::open() {
@@ -30,7 +59,7 @@ void ResultSink::write(const QString& text) {
     static QStringEncoder encoder(QStringEncoder::System);
     pending_ += encoder.encode(text);
     if (pending_.size() >= kChunkBytes)
-        flushStandardOutput();
+        flushDescriptor();
 }
 
 void ResultSink::writeUtf8(const QByteArray& text) {
@@ -48,27 +77,40 @@ void ResultSink::writeBytes(const QByteArray& bytes) {
     }
     pending_ += bytes;
     if (pending_.size() >= kChunkBytes)
-        flushStandardOutput();
+        flushDescriptor();
+}
+
+void ResultSink::flush() {
+    if (file_)
+        file_->flush();
+    else
+        flushDescriptor();
 }
 
 void ResultSink::commit() {
     if (file_)
         file_->commit();
     else
-        flushStandardOutput();
+        flushDescriptor();
 }
 
-void ResultSink::flushStandardOutput() {
+void ResultSink::flushDescriptor() {
     for (qsizetype done = 0; done < pending_.size();) {
         const ssize_t written =
-            ::write(STDOUT_FILENO, pending_.constData() + done, size_t(pending_.size() - done));
+            ::write(fd_, pending_.constData() + done, size_t(pending_.size() - done));
         if (written < 0 && errno == EINTR)
             continue;
+        if (written < 0 && errno == EAGAIN) {
+            // Someone else's non-blocking descriptor: wait as a blocking one would.
+            pollfd ready{fd_, POLLOUT, 0};
+            ::poll(&ready, 1, -1);
+            continue;
+        }
         if (written < 0 && errno == EPIPE)
             throw ClosedPipe();
         if (written <= 0)
-            throw AppError(QStringLiteral("Cannot write standard output: %1")
-                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            throw AppError(QStringLiteral("Cannot write %1: %2")
+                               .arg(name(), qt_error_string(written < 0 ? errno : ENOSPC)));
         done += written;
     }
     pending_.truncate(0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExportFile.h"
+#include "FileSystem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,25 +11,36 @@
 struct ClosedPipe {};
 
 // Where the command line's results go: a file, saved by the same rules as the
-// window's exports (the old file stays until the new one is complete), or
-// standard output, written as it comes.
+// window's exports (the old file stays until the new one is complete), or a
+// descriptor the program was given already open (standard output, `-`,
+// /dev/stdout, /dev/fd/N, /proc/self/fd/N), written as it comes, where it
+// stands: `>>` appends, and the output of a group of commands keeps its order.
 class ResultSink {
   public:
     // An empty path is standard output.
     explicit ResultSink(const QString& path);
 
-    // Each throws AppError naming the file and the reason; writes to
-    // standard output throw ClosedPipe when its reader has gone.
+    // The regular file the results land in, when there is one already.
+    std::optional<FileIdentity> identity() const;
+    // As messages name it.
+    QString name() const;
+
+    // Each throws AppError naming the file and the reason; writes to a
+    // descriptor throw ClosedPipe when its reader has gone.
     void open();
     void write(const QString& text);
     void writeUtf8(const QByteArray& text);
     // Bytes that are no text (a workbook), written as they are.
     void writeBytes(const QByteArray& bytes);
+    // Hands everything written so far on to the reader.
+    void flush();
     void commit();
 
   private:
-    void flushStandardOutput();
+    void flushDescriptor();
 
+    QString path_;
+    int fd_ = -1; // the descriptor written to, when it was open already
     std::optional<ExportFile> file_;
     QByteArray pending_;
 };

@@ -7,8 +7,13 @@
 // well on its own: it is the first line of the report.
 class AppError : public std::runtime_error {
   public:
-    explicit AppError(const QString& description) : std::runtime_error(description.toStdString()) {}
-    QString description() const { return QString::fromStdString(what()); }
+    explicit AppError(const QString& description)
+        : std::runtime_error(description.toStdString()), description_(description) {}
+    // As given: a file name that is not UTF-8 keeps its bytes (NameFromNative).
+    QString description() const { return description_; }
+
+  private:
+    QString description_;
 };
 
 // Thrown by an event yield once the window has closed, so that an operation

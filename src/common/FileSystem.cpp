@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -19,7 +22,33 @@
 
 namespace {
 QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
+    return NativeName(path);
+}
+
+// The length of the well-formed UTF-8 character at text[at], or 0.
+int utf8Length(QByteArrayView text, qsizetype at) {
+    const auto byte = [&](qsizetype i) { return i < text.size() ? uchar(text[i]) : 0u; };
+    const uint lead = byte(at);
+    const auto continues = [&](int count) {
+        for (int i = 1; i < count; ++i)
+            if ((byte(at + i) & 0xC0) != 0x80)
+                return false;
+        return true;
+    };
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continues(2) ? 2 : 0;
+    const uint second = byte(at + 1);
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const bool ok = (lead != 0xE0 || second >= 0xA0) && (lead != 0xED || second < 0xA0);
+        return ok && continues(3) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const bool ok = (lead != 0xF0 || second >= 0x90) && (lead != 0xF4 || second < 0x90);
+        return ok && continues(4) ? 4 : 0;
+    }
+    return 0;
 }
 
 #ifdef Q_OS_LINUX
@@ -41,21 +70,95 @@ bool hasExtendedAttributes(const QByteArray& path) {
 #endif
 } // namespace
 
+QString NameFromNative(QByteArrayView bytes) {
+    QString name;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype start = at;
+        int length;
+        while (at < bytes.size() && (length = utf8Length(bytes, at)) > 0)
+            at += length;
+        name += QString::fromUtf8(bytes.sliced(start, at - start));
+        if (at < bytes.size())
+            name += QChar(0xDC00 + uchar(bytes[at++]));
+    }
+    return name;
+}
+
+QByteArray NativeName(const QString& name) {
+    QByteArray bytes;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        const bool paired = i > 0 && QChar::isHighSurrogate(name[i - 1].unicode());
+        if (c < 0xDC80 || c > 0xDCFF || paired)
+            continue;
+        bytes += QStringView(name).sliced(start, i - start).toUtf8();
+        bytes += char(c - 0xDC00);
+        start = i + 1;
+    }
+    bytes += QStringView(name).sliced(start).toUtf8();
+    return bytes;
+}
+
+namespace {
+std::optional<FileIdentity> regularFile(int result, const struct stat& info) {
+    if (result != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileIdentity{(unsigned long long)info.st_dev, (unsigned long long)info.st_ino};
+}
+} // namespace
+
+std::optional<FileIdentity> IdentityOf(const QString& path) {
+    struct stat info;
+    return regularFile(::stat(native(path).constData(), &info), info);
+}
+
+std::optional<FileIdentity> IdentityOf(int fd) {
+    struct stat info;
+    return regularFile(::fstat(fd, &info), info);
+}
+
+bool PathExists(const QString& path) {
+    struct stat info;
+    return !path.isEmpty() && !path.contains(QChar(0)) &&
+           ::stat(native(path).constData(), &info) == 0;
+}
+
+void GuardStandardDescriptors() {
+#ifdef Q_OS_UNIX
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() returns the lowest free number, which is this one.
+        const int placeholder = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (placeholder != fd && placeholder >= 0)
+            ::close(placeholder);
+    }
+#endif
+}
+
 FileSystemTarget InspectTarget(const QString& path) {
     FileSystemTarget target;
+    target.resolved = native(path);
 #ifdef Q_OS_UNIX
     struct stat info;
     if (path.isEmpty() || path.contains(QChar(0)) || ::stat(native(path).constData(), &info) != 0)
         return target; // a new name, or one that the save itself will fail on and explain
     target.exists = true;
     target.isFifo = S_ISFIFO(info.st_mode);
+    target.isRegular = S_ISREG(info.st_mode);
     target.permissions = info.st_mode & 07777;
     target.group = info.st_gid;
     if (S_ISDIR(info.st_mode))
         return target; // the save fails on it and says why
-    const QString real = QFileInfo(path).canonicalFilePath();
-    const QByteArray file = native(real);
-    const QByteArray folder = native(QFileInfo(real).absolutePath());
+    char real[PATH_MAX];
+    if (::realpath(native(path).constData(), real) == nullptr) {
+        target.replaceable = false;
+        return target;
+    }
+    const QByteArray file = real;
+    target.resolved = file;
+    const QByteArray folder = file.left(std::max(qsizetype(1), file.lastIndexOf('/')));
     target.replaceable = S_ISREG(info.st_mode) && info.st_nlink == 1 &&
                          info.st_uid == ::geteuid() && ::access(file.constData(), W_OK) == 0 &&
                          ::access(folder.constData(), W_OK | X_OK) == 0;

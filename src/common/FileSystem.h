@@ -1,9 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 // The few questions about files that Qt cannot answer: who a file belongs
 // to, how many names it has, whether it is a pipe nobody reads.
+
+// File names are bytes on Unix, and not every name is UTF-8. A name comes
+// into a QString with each byte that is not part of a UTF-8 character kept
+// as the lone surrogate U+DC80..U+DCFF, and goes back to exactly its bytes;
+// a UTF-8 name reads as itself. Qt's own file classes would turn such bytes
+// into U+FFFD, and take a name starting with ':' for one of their resources,
+// so names given by the user are opened through these.
+QString NameFromNative(QByteArrayView bytes);
+QByteArray NativeName(const QString& name);
 
 // What an export needs to know of the file it is about to write.
 struct FileSystemTarget {
@@ -16,6 +27,10 @@ struct FileSystemTarget {
     bool replaceable = true;
     unsigned permissions = 0; // of the existing file
     unsigned group = 0;       // of the existing file
+    bool isRegular = false;
+    // The file itself, through every symbolic link; the name as given
+    // when there is none yet.
+    QByteArray resolved;
 };
 
 // Follows symbolic links, as writing does.
@@ -24,6 +39,18 @@ FileSystemTarget InspectTarget(const QString& path);
 // Gives a file just created in place of an existing one that file's
 // permissions and group; false when the group cannot be given.
 bool TakeOverIdentity(int fd, const FileSystemTarget& target);
+
+// A regular file as the system tells it apart from every other, whatever
+// its name; none for anything else, or a name that does not exist.
+struct FileIdentity {
+    unsigned long long device = 0, inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const QString& path);
+std::optional<FileIdentity> IdentityOf(int fd);
+
+// True when path names something, following symbolic links.
+bool PathExists(const QString& path);
 
 // Opens path for writing from its start, emptied. Without blocking, a pipe
 // that nobody reads fails at once with ENXIO; writes block as usual. Returns
@@ -41,3 +68,10 @@ bool SyncToDisk(int fd);
 // EISDIR, and anything else that is not a regular file (a pipe, a device)
 // gives -1 with notRegular set.
 int OpenRegularFileForReading(const QString& path, bool& notRegular);
+
+// A closed standard input, output or error would hand its number to the
+// next file the program opens, which then receives what was meant for the
+// closed one. Each closed one gets /dev/null opened the wrong way round in
+// its place instead, so that reading from it or writing to it fails with
+// "Bad file descriptor" as it would have. Called first thing in main().
+void GuardStandardDescriptors();

@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "FileSystem.h"
+
 #include <QFileInfo>
 
 bool FileExists(const QString& path) {
@@ -10,7 +12,7 @@ bool FileExists(const QString& path) {
     // they look sensible: Qt reports a modification time of 0 (archives,
     // reproducible builds) as an invalid date, yet the file is there.
     try {
-        return QFileInfo::exists(path);
+        return PathExists(path);
     } catch (...) {
         return false;
     }

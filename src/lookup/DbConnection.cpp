@@ -1,6 +1,7 @@
 #include "DbConnection.h"
 
 #include "AppError.h"
+#include "FileSystem.h"
 #include "Paths.h"
 #include "StatementCache.h"
 
@@ -84,8 +85,9 @@ QString DbConnection::ConnectionString(const QString& databasePath) {
 bool DbConnection::DatabasePresent(const QString& databasePath) {
     if (databasePath.contains(QChar(0)))
         return false;
-    const QFileInfo info(databasePath);
-    return info.isFile() && !info.isHidden();
+    struct stat info;
+    return ::stat(NativeName(databasePath).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           !databasePath.section(u'/', -1).startsWith(u'.');
 }
 
 void DbConnection::Open(const QString& connectionString) {
@@ -109,7 +111,7 @@ void DbConnection::Open(const QString& connectionString) {
 
 DbConnection::FileStamp DbConnection::stampOf(const QString& path) {
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(NativeName(path).constData(), &info) != 0)
         return {};
     return {info.st_dev, info.st_ino, info.st_size,
             info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
@@ -161,7 +163,7 @@ sqlite3* DbConnection::openFile(const QString& path) {
     Q_UNUSED(configured);
     sqlite3* db = nullptr;
     // One thread uses the connection, so SQLite's own mutexes are only cost.
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
+    const int rc = sqlite3_open_v2(NativeName(path).constData(), &db,
                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     auto fail = [&](const QString& what, QString reason = QString()) {
         if (reason.isEmpty())

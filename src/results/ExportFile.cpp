@@ -4,15 +4,64 @@
 #include "FileSystem.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
 constexpr qsizetype kChunkBytes = 64 * 1024;
+
+QByteArray folderOf(const QByteArray& file) {
+    const qsizetype slash = file.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
+}
+
+// A new file of our own in folder, or -1 with errno set.
+int createIn(const QByteArray& folder, QByteArray& name) {
+    name = folder + "/.lexigrove-XXXXXX";
+    return ::mkostemp(name.data(), O_CLOEXEC);
+}
+
+bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
+    for (qsizetype done = 0; done < size;) {
+        const ssize_t written = at < 0 ? ::write(fd, data + done, size_t(size - done))
+                                       : ::pwrite(fd, data + done, size_t(size - done), at + done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+// Ctrl-C, a closed terminal or a polite kill waits until the copy is done,
+// so that the file is never left half old, half new by them.
+class InterruptionsHeld {
+  public:
+    InterruptionsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &before_);
+    }
+    ~InterruptionsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    InterruptionsHeld(const InterruptionsHeld&) = delete;
+    InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+  private:
+    sigset_t before_;
+};
 } // namespace
 
 ExportFile::ExportFile(QString path) : path_(std::move(path)), encoder_(QStringEncoder::System) {}
@@ -21,56 +70,113 @@ ExportFile::~ExportFile() {
     discard();
 }
 
-QString ExportFile::failure(const QString& what) const {
-    return failure(what, file_ ? file_->errorString() : QStringLiteral("the file is not open"));
-}
-
-QString ExportFile::failure(const QString& what, const QString& reason) const {
-    return what.arg(QDir::toNativeSeparators(path_), reason);
+void ExportFile::fail(const QString& what, int error) {
+    const QString text = what.arg(QDir::toNativeSeparators(path_), qt_error_string(error));
+    discard();
+    throw AppError(text);
 }
 
 void ExportFile::open() {
     discard();
+    if (path_.isEmpty() || path_.contains(QChar(0)))
+        fail(QStringLiteral("Cannot create %1: %2"), ENOENT);
     const FileSystemTarget target = InspectTarget(path_);
-    if (target.replaceable) {
-        // Written in chunks of our own, so that a short write can be retried
-        // to learn its reason.
-        auto save = std::make_unique<QSaveFile>(path_);
-        const bool opened = save->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        if (opened && TakeOverIdentity(int(save->handle()), target)) {
-            file_ = std::move(save);
-            return;
-        }
-        if (!opened)
-            throw AppError(failure(QStringLiteral("Cannot create %1: %2"), save->errorString()));
-        // The new file could not take the old one's group: write in place.
-    }
-    openInPlace(target);
+    target_ = target.resolved;
+    if (target.exists && !target.isRegular)
+        return openDirect(target);
+    if (target.replaceable && openBeside(target))
+        return;
+    if (!target.exists)
+        fail(QStringLiteral("Cannot create %1: %2"), errno);
+    openCopyIn();
 }
 
-void ExportFile::openInPlace(const FileSystemTarget& target) {
-    auto file = std::make_unique<QFile>(path_);
+bool ExportFile::openBeside(const FileSystemTarget& target) {
+    const QByteArray folder = folderOf(target_);
+#ifdef O_TMPFILE
+    // Nameless until commit() (it is named through /proc), so that an
+    // export ended by a signal leaves nothing behind.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    nameless_ = fd_ >= 0;
+#endif
+    if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+    }
+    if (fd_ < 0)
+        return false;
+    way_ = Way::Replace;
+    return !target.exists || TakeOverIdentity(fd_, target) || (discard(), false);
+}
+
+bool ExportFile::nameTemporary() {
+    if (!nameless_)
+        return true;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = folderOf(target_) + "/.lexigrove-" +
+                     QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary_.constData(),
+                     AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    temporary_.clear();
+    return false;
+}
+
+void ExportFile::openCopyIn() {
+    // Opened now, so that a file the user may not write is told before the
+    // export, and emptied only once the new content is complete.
+    targetFd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC);
+    if (targetFd_ < 0)
+        fail(QStringLiteral("Cannot create %1: %2"), errno);
+    way_ = Way::CopyIn;
+    QByteArray name;
+    int error = 0;
+    // As given: Qt's temporary folder falls back to another one when it is missing.
+    QByteArray temporaryFolder = qgetenv("TMPDIR");
+    if (temporaryFolder.isEmpty())
+        temporaryFolder = "/tmp";
+    for (const QByteArray& folder : {folderOf(target_), temporaryFolder}) {
+        fd_ = createIn(folder, name);
+        if (fd_ >= 0) {
+            // Nameless from now on: an interrupted export leaves nothing behind.
+            ::unlink(name.constData());
+            return;
+        }
+        error = errno;
+    }
+    const QString text =
+        QStringLiteral("Cannot save %1: there is no room to prepare its new content, neither "
+                       "beside it nor in %2 (%3); the file was left as it was.")
+            .arg(QDir::toNativeSeparators(path_), NameFromNative(temporaryFolder),
+                 qt_error_string(error));
+    discard();
+    throw AppError(text);
+}
+
+void ExportFile::openDirect(const FileSystemTarget& target) {
+    way_ = Way::Direct;
     // A pipe that nobody reads would block the open until somebody does; a
     // non-blocking open fails at once instead, and the writes block as usual.
-    const int fd = OpenForWriting(path_, target.isFifo);
-    if (fd < 0) {
-        const QString reason = errno == ENXIO && target.isFifo
-                                   ? QStringLiteral("no program is reading from this pipe")
-                                   : qt_error_string(errno);
-        throw AppError(failure(QStringLiteral("Cannot create %1: %2"), reason));
+    fd_ = OpenForWriting(path_, target.isFifo);
+    if (fd_ < 0 && errno == ENXIO && target.isFifo) {
+        const QString text =
+            QStringLiteral("Cannot create %1: no program is reading from this pipe")
+                .arg(QDir::toNativeSeparators(path_));
+        throw AppError(text);
     }
-    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        CloseDescriptor(fd);
-        throw AppError(failure(QStringLiteral("Cannot create %1: %2"), file->errorString()));
-    }
-    file_ = std::move(file);
-    syncOnCommit_ = target.exists && !target.isFifo;
+    if (fd_ < 0)
+        fail(QStringLiteral("Cannot create %1: %2"), errno);
 }
 
 void ExportFile::write(const QString& text) {
-    if (!file_)
-        throw AppError(failure(QStringLiteral("Cannot write %1: %2")));
+    if (fd_ < 0)
+        fail(QStringLiteral("Cannot write %1: %2"), EBADF);
     // Encoded straight onto what is pending: an export writes row by row.
     const qsizetype start = pending_.size();
     pending_.resize(start + encoder_.requiredSpace(text.size()));
@@ -92,59 +198,80 @@ void ExportFile::writeUtf8(const QByteArray& text) {
 }
 
 void ExportFile::append(const QByteArray& encoded) {
-    if (!file_)
-        throw AppError(failure(QStringLiteral("Cannot write %1: %2")));
+    if (fd_ < 0)
+        fail(QStringLiteral("Cannot write %1: %2"), EBADF);
     pending_ += encoded;
     if (pending_.size() >= kChunkBytes)
         writePending();
 }
 
+void ExportFile::flush() {
+    if (fd_ >= 0)
+        writePending();
+}
+
 void ExportFile::writePending() {
-    // A write cut short (a disk filling up) gives no reason; the next
-    // attempt fails outright and says why.
-    for (qsizetype done = 0; done < pending_.size();) {
-        const qint64 written = file_->write(pending_.constData() + done, pending_.size() - done);
-        if (written <= 0) {
-            const QString reason = failure(QStringLiteral("Cannot write %1: %2"));
-            discard();
-            throw AppError(reason);
-        }
-        done += written;
-    }
+    if (!writeAll(fd_, pending_.constData(), pending_.size()))
+        fail(QStringLiteral("Cannot write %1: %2"), errno);
     pending_.truncate(0); // the room stays for the next chunk
 }
 
 void ExportFile::commit() {
-    if (!file_)
+    if (fd_ < 0)
         return;
     writePending();
-    bool done = false;
-    if (auto* save = qobject_cast<QSaveFile*>(file_.get()))
-        done = save->commit();
-    else {
-        done = file_->flush();
-        // A file written in place is as safe as the disk says it is.
-        if (done && syncOnCommit_ && !SyncToDisk(file_->handle())) {
-            const QString reason =
-                failure(QStringLiteral("Cannot save %1: %2"), qt_error_string(errno));
-            file_.reset();
-            throw AppError(reason);
-        }
-        file_->close();
-        done = done && file_->error() == QFileDevice::NoError;
+    switch (way_) {
+    case Way::Replace:
+        if (!SyncToDisk(fd_) || !nameTemporary() || ::close(std::exchange(fd_, -1)) != 0 ||
+            ::rename(temporary_.constData(), target_.constData()) != 0)
+            fail(QStringLiteral("Cannot save %1: %2"), errno);
+        temporary_.clear();
+        break;
+    case Way::CopyIn:
+        copyIn();
+        break;
+    case Way::Direct:
+        if (::close(std::exchange(fd_, -1)) != 0)
+            fail(QStringLiteral("Cannot save %1: %2"), errno);
+        break;
     }
-    if (!done) {
-        const QString reason = failure(QStringLiteral("Cannot save %1: %2"));
-        file_.reset();
-        throw AppError(reason);
+    discard();
+}
+
+void ExportFile::copyIn() {
+    const off_t size = ::lseek(fd_, 0, SEEK_CUR);
+    if (size < 0)
+        fail(QStringLiteral("Cannot save %1: %2"), errno);
+#ifdef Q_OS_LINUX
+    // Room for the new content before the old is touched, where the file
+    // system can promise it.
+    if (::fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno == ENOSPC)
+        fail(QStringLiteral("Cannot save %1: %2"), errno);
+#endif
+    const InterruptionsHeld held;
+    QByteArray chunk(kChunkBytes * 4, Qt::Uninitialized);
+    for (off_t at = 0; at < size;) {
+        const ssize_t got = ::pread(fd_, chunk.data(), size_t(chunk.size()), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0 || !writeAll(targetFd_, chunk.constData(), got, at))
+            fail(QStringLiteral("Cannot save %1: %2"), got == 0 ? EIO : errno);
+        at += got;
     }
-    file_.reset();
+    if (::ftruncate(targetFd_, size) != 0 || !SyncToDisk(targetFd_) ||
+        ::close(std::exchange(targetFd_, -1)) != 0)
+        fail(QStringLiteral("Cannot save %1: %2"), errno);
 }
 
 void ExportFile::discard() {
     pending_.clear();
-    if (!file_)
-        return;
-    // QSaveFile removes its temporary file when destroyed uncommitted.
-    file_.reset();
+    if (fd_ >= 0)
+        ::close(std::exchange(fd_, -1));
+    if (targetFd_ >= 0)
+        ::close(std::exchange(targetFd_, -1));
+    nameless_ = false;
+    // Nothing of a replacement that never took the file's place stays behind.
+    if (!temporary_.isEmpty())
+        ::unlink(temporary_.constData());
+    temporary_.clear();
 }

@@ -2,19 +2,19 @@
 
 #include <QString>
 #include <QStringEncoder>
-#include <memory>
 
-class QFileDevice;
 struct FileSystemTarget;
 
 // A file that an export writes. A new file, or a file that a new one can
 // replace without becoming something else, is written beside the target and
 // put in its place only by commit(), so a failed or interrupted export
 // leaves the file it was to replace as it was, and no half-written copy
-// behind. Any other target is written in place, as it would be by any
-// editor: a device or a pipe; a file with several names, extended
-// attributes or another owner; a file in a folder where the user may not
-// create files. Symbolic links are written through to their target.
+// behind. Any other existing file (several names, extended attributes,
+// another owner, a folder where the user may not create files) has to keep
+// its identity: the new content is prepared in a file of its own, beside it
+// or in the temporary folder, and copied into it only by commit(), with
+// interruptions held back meanwhile. A device or a pipe is written as the
+// export goes. Symbolic links are written through to their target.
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
@@ -40,6 +40,8 @@ class ExportFile {
     void writeUtf8(const QByteArray& text);
     // The same for bytes that are no text, written as they are.
     void writeBytes(const QByteArray& bytes) { append(bytes); }
+    // Hands what is gathered on now: a pipe's reader sees it at once.
+    void flush();
 
     // Puts the complete file in place. Throws AppError when that fails. Once
     // a write has failed, that failure has been told and the new content is
@@ -48,16 +50,24 @@ class ExportFile {
     void commit();
 
   private:
-    void openInPlace(const FileSystemTarget& target);
+    enum class Way { Replace, CopyIn, Direct };
+    bool openBeside(const FileSystemTarget& target);
+    bool nameTemporary();
+    void openCopyIn();
+    void openDirect(const FileSystemTarget& target);
+    void copyIn();
     void append(const QByteArray& encoded);
     void writePending();
     void discard();
-    QString failure(const QString& what) const;
-    QString failure(const QString& what, const QString& reason) const;
+    [[noreturn]] void fail(const QString& what, int error);
 
     QString path_;
-    std::unique_ptr<QFileDevice> file_;
+    QByteArray target_;     // the file itself, through any links
+    QByteArray temporary_;  // the named file that replaces it; empty for none
+    bool nameless_ = false; // the replacement has no name yet
+    int fd_ = -1;           // where the content goes now
+    int targetFd_ = -1;     // the file copied into
+    Way way_ = Way::Direct;
     QStringEncoder encoder_;
     QByteArray pending_;
-    bool syncOnCommit_ = false;
 };

@@ -33,6 +33,18 @@ ResultsActions::ResultsActions(ListView& ListView2, CommonDialog& CommonDialog1,
     : QObject(parent), list_(ListView2), dialog_(CommonDialog1), desktop_(desktop),
       pointer_(pointer), progress_(progress) {}
 
+bool ResultsActions::overwriteAgreed(ErrorTrap& trap, const QString& name,
+                                     const QuestionLines& lines) {
+    int answer = Desktop::Yes;
+    if (trap.test(lines.exists, [&] { return FileExists(name); }))
+        trap.line(lines.ask, [&] {
+            answer = desktop_.messageBox(QStringLiteral("Are you sure you wish to overwrite ") +
+                                             name + QStringLiteral(" ?"),
+                                         Desktop::YesNo, desktop_.appTitle());
+        });
+    return !trap.test(lines.answer, [&] { return answer != Desktop::Yes; });
+}
+
 void ResultsActions::PushButton4_Click() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
     trap.line(106, [&] {
@@ -45,6 +57,9 @@ void ResultsActions::PushButton4_Click() {
     QString name;
     trap.line(114, [&] { name = dialog_.FileName; });
     if (trap.test(116, [&] { return name.isEmpty(); }))
+        return;
+    // Replacing a file unasked could lose the word list the results came from.
+    if (!overwriteAgreed(trap, name, {117, 117, 117}))
         return;
     trap.line(118, [&] { pointer_.setPointerMode(PointerMode::Busy); });
     const ListViewColumns lv(list_);
@@ -63,14 +78,7 @@ void ResultsActions::PushButton9_Click() {
     trap.line(116, [&] { name = dialog_.FileName; });
     if (trap.test(118, [&] { return name.isEmpty(); }))
         return;
-    int answer = Desktop::Yes;
-    if (trap.test(120, [&] { return FileExists(name); }))
-        trap.line(122, [&] {
-            answer = desktop_.messageBox(QStringLiteral("Are you sure you wish to overwrite ") +
-                                             name + QStringLiteral(" ?"),
-                                         Desktop::YesNo, desktop_.appTitle());
-        });
-    if (trap.test(126, [&] { return answer != Desktop::Yes; }))
+    if (!overwriteAgreed(trap, name, {120, 122, 126}))
         return;
     trap.line(128, [&] { pointer_.setPointerMode(PointerMode::Busy); });
     ExportFile file(name);

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class CommonDialog;
+class ErrorTrap;
 class Desktop;
 class ListView;
 class PointerControl;
@@ -35,6 +36,13 @@ class ResultsActions : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The lines an error in each step of the overwrite question is told at.
+    struct QuestionLines {
+        int exists, ask, answer;
+    };
+    // Asks before an existing file is replaced; false when the user says No.
+    bool overwriteAgreed(ErrorTrap& trap, const QString& name, const QuestionLines& lines);
+
     void toggleSelectedMarks();
 
     ListView& list_;

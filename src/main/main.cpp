@@ -1,5 +1,6 @@
 #include "BatchLookup.h"
 #include "CommandLine.h"
+#include "FileSystem.h"
 #include "Form1.h"
 #include "GrowArray.h"
 #include "QtDesktop.h"
@@ -8,23 +9,26 @@
 #include <csignal>
 
 int main(int argc, char* argv[]) {
+    GuardStandardDescriptors();
     // A write to a closed pipe fails with EPIPE instead of killing the
     // program mid-row; the command line then ends as quietly as the signal would.
     std::signal(SIGPIPE, SIG_IGN);
     KeepLargeBlocksMovable();
     // Arguments choose the front end: the command line runs without a display.
-    QString database;
-    if (argc > 1) {
-        const CommandLine command = ParseCommandLine(ArgumentsOf(argc, argv));
+    CommandLine command = ParseCommandLine(ArgumentsOf(argc, argv));
+    if (command.action != CommandLine::StartWindow && !command.windowMayTakeIt)
+        return RunCommandLine(command, argc, argv);
+    // Takes Qt's own options out of argc and argv; what is left is ours.
+    QApplication app(argc, argv);
+    if (command.windowMayTakeIt) {
+        command = ParseCommandLine(ArgumentsOf(argc, argv));
         if (command.action != CommandLine::StartWindow)
             return RunCommandLine(command, argc, argv);
-        database = command.database;
     }
-    QApplication app(argc, argv);
     QtDesktop desktop;
     Form1 form(desktop, QCoreApplication::applicationDirPath());
-    if (!database.isEmpty())
-        form.setDatabasePath(database);
+    if (!command.database.isEmpty())
+        form.setDatabasePath(command.database);
     desktop.setOwner(&form);
     if (!form.Form_Load())
         return 0;

@@ -1,0 +1,168 @@
+#include "WordStream.h"
+
+#include "AppError.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+constexpr qsizetype kReadBytes = 64 * 1024;
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
+// Encodings are decided by WordListEncoding from the bytes; these stand for
+// every file of their kind.
+const WordListEncoding kUtf8{QByteArrayView()};
+const WordListEncoding kWindows1252{QByteArrayView("\x80")};
+} // namespace
+
+WordStream::WordStream(int fd, QString shownName) : fd_(fd), shown_(std::move(shownName)) {
+    struct stat info;
+    regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void WordStream::failRead(int error) const {
+    throw AppError(QStringLiteral("Cannot read %1: %2").arg(shown_, qt_error_string(error)));
+}
+
+bool WordStream::fill() {
+    if (ended_)
+        return false;
+    if (!regular_) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, 0) == 0)
+            return false;
+    }
+    if (start_ > 0 && start_ >= raw_.size() / 2) {
+        raw_.remove(0, start_);
+        scanned_ -= start_;
+        start_ = 0;
+    }
+    char chunk[kReadBytes];
+    ssize_t got;
+    do
+        got = ::read(fd_, chunk, sizeof chunk);
+    while (got < 0 && errno == EINTR);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return false;
+    if (got < 0)
+        failRead(errno);
+    ended_ = got == 0;
+    const QByteArrayView bytes(chunk, got);
+    if (fromUtf16_)
+        raw_ += QString(fromUtf16_->decode(bytes)).toUtf8();
+    else if (decided_)
+        raw_ += bytes;
+    else
+        undecoded_ += bytes;
+    return true;
+}
+
+// The byte-order mark is waited for only as long as the first bytes could
+// still be one.
+bool WordStream::decideEncoding() {
+    const auto couldBe = [&](QByteArrayView mark) {
+        const qsizetype n = std::min(mark.size(), undecoded_.size());
+        return QByteArrayView(undecoded_).first(n) == mark.first(n);
+    };
+    const bool open = !ended_ && (couldBe(kUtf8Mark) || couldBe("\xFF\xFE") || couldBe("\xFE\xFF"));
+    if (open && undecoded_.size() < 3)
+        return false;
+    decided_ = true;
+    QByteArray body = std::exchange(undecoded_, QByteArray());
+    if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF")) {
+        fromUtf16_.emplace(body.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                       : QStringDecoder::Utf16BE,
+                           QStringDecoder::Flag::ConvertInitialBom);
+        raw_ = QString(fromUtf16_->decode(QByteArrayView(body).sliced(2))).toUtf8();
+        encoding_ = &kUtf8;
+        return true;
+    }
+    if (body.startsWith(kUtf8Mark))
+        body.remove(0, kUtf8Mark.size());
+    raw_ = std::move(body);
+    if (regular_)
+        encoding_ = wholeFileIsUtf8() ? &kUtf8 : &kWindows1252;
+    return true;
+}
+
+// Read ahead without keeping anything, in line-sized pieces: UTF-8 never
+// splits a character at a line feed.
+bool WordStream::wholeFileIsUtf8() const {
+    QByteArray rest = raw_;
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0)
+        return IsValidUtf8(rest);
+    char chunk[kReadBytes];
+    for (off_t offset = at;;) {
+        const ssize_t got = ::pread(fd_, chunk, sizeof chunk, offset);
+        if (got <= 0)
+            break; // a failure shows when the file is read for its words
+        offset += got;
+        rest += QByteArrayView(chunk, got);
+        const qsizetype end = rest.lastIndexOf('\n') + 1;
+        if (!IsValidUtf8(QByteArrayView(rest).first(end)))
+            return false;
+        rest.remove(0, end);
+        if (rest.size() > kLongestLine)
+            return IsValidUtf8(rest);
+    }
+    return IsValidUtf8(rest);
+}
+
+QString WordStream::decode(QByteArrayView line) const {
+    if (encoding_)
+        return encoding_->decode(line);
+    return (IsValidUtf8(line) ? kUtf8 : kWindows1252).decode(line);
+}
+
+WordStream::Next WordStream::next(QString& word) {
+    for (;;) {
+        if (!decided_ && !decideEncoding()) {
+            if (!fill())
+                return ended_ ? End : Waiting;
+            continue;
+        }
+        if (skipLineFeed_ && scanned_ < raw_.size()) {
+            skipLineFeed_ = false;
+            if (raw_[scanned_] == '\n')
+                start_ = ++scanned_;
+        }
+        const char* data = raw_.constData();
+        for (; scanned_ < raw_.size(); ++scanned_) {
+            const char c = data[scanned_];
+            if (c != '\r' && c != '\n')
+                continue;
+            word = decode(QByteArrayView(data + start_, scanned_ - start_));
+            skipLineFeed_ = c == '\r';
+            start_ = ++scanned_;
+            ++line_;
+            return Word;
+        }
+        if (scanned_ - start_ > kLongestLine)
+            throw AppError(QStringLiteral("Cannot read %1: line %2 is longer than %3 bytes, the "
+                                          "longest line a word file may hold.")
+                               .arg(shown_)
+                               .arg(line_ + 1)
+                               .arg(kLongestLine));
+        if (fill())
+            continue;
+        if (!ended_)
+            return Waiting;
+        if (start_ == raw_.size())
+            return End;
+        word = decode(QByteArrayView(raw_).sliced(start_));
+        start_ = scanned_ = raw_.size();
+        ++line_;
+        return Word;
+    }
+}
+
+void WordStream::waitForInput() const {
+    pollfd ready{fd_, POLLIN, 0};
+    while (!ended_ && ::poll(&ready, 1, -1) < 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "WordListText.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <optional>
+
+// The words of one word file, taken as their lines arrive, so that a pipe is
+// looked up while it is still being written and memory does not grow with
+// the input. The window's rules hold (WordListText.h), except that the line
+// end closing the text gives no empty entry after it, as Unix tools read
+// lines. The encoding is decided from the whole file when it is a regular
+// file; a pipe cannot be read ahead, so there each line that is not UTF-8 is
+// read as Windows-1252 on its own.
+class WordStream {
+  public:
+    // A longer line ends the run with an error instead of filling memory.
+    static constexpr qsizetype kLongestLine = 1024 * 1024;
+
+    // Reads fd from where it stands; it is not closed here. shownName is
+    // the file's name in messages.
+    WordStream(int fd, QString shownName);
+
+    enum Next { Word, Waiting, End };
+    // The next word, or Waiting when a pipe has no more for now. Never
+    // blocks on a pipe. Throws AppError naming the file and line on a read
+    // failure or an overlong line.
+    Next next(QString& word);
+    // Blocks until a pipe has more to read (or ends).
+    void waitForInput() const;
+    // The line of the word last given, from 1.
+    qsizetype line() const { return line_; }
+
+  private:
+    bool fill();
+    bool decideEncoding();
+    bool wholeFileIsUtf8() const;
+    QString decode(QByteArrayView line) const;
+    [[noreturn]] void failRead(int error) const;
+
+    int fd_;
+    QString shown_;
+    bool regular_ = false;
+    bool ended_ = false;
+    bool skipLineFeed_ = false; // the last line ended in CR
+    qsizetype line_ = 0;        // lines given so far
+    QByteArray raw_;            // what was read and not yet taken as words
+    qsizetype start_ = 0, scanned_ = 0;
+    const WordListEncoding* encoding_ = nullptr; // none: decided line by line
+    std::optional<QStringDecoder> fromUtf16_;    // UTF-16 is turned into UTF-8 as it comes
+    QByteArray undecoded_;
+    bool decided_ = false;
+};

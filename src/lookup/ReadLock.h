@@ -1,0 +1,33 @@
+#pragma once
+
+#include "DbConnection.h"
+
+#include <limits>
+#include <optional>
+
+// The database's read lock, held by a lookup loop across a stretch of words
+// and given up before it waits for more: a program writing the file waits
+// only while words are being looked up, never while a pipeline is idle.
+// Each stretch reads the file as it is when the stretch begins.
+class ReadLock {
+  public:
+    explicit ReadLock(DbConnection& connection) : connection_(connection) {}
+    ReadLock(const ReadLock&) = delete;
+    ReadLock& operator=(const ReadLock&) = delete;
+
+    // From the next query on, when not held already.
+    void hold() {
+        if (!reading_)
+            reading_.emplace(connection_, std::numeric_limits<int>::max());
+    }
+    void release() { reading_.reset(); }
+    // Lets a waiting writer in between two stretches.
+    void renew() {
+        release();
+        hold();
+    }
+
+  private:
+    DbConnection& connection_;
+    std::optional<DbConnection::Reading> reading_;
+};
