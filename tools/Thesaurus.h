@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -77,6 +78,12 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
 void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
                           const std::vector<InflectedForm>& forms = {});
 
+// Called now and then during an import with how far it is, 0 to 100; returning false
+// cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
+using ImportProgress = std::function<bool(int percent)>;
+struct ImportCancelled {};
+
 // Reads datPath (ThesaurusError with line 0 if unreadable), parses, finds the inflected forms,
-// writes.
-void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms = {});
+// writes. Creates the folder of outPath when missing.
+void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms = {},
+                     const ImportProgress& progress = {});
