@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
+  mythes-is mythes-fr
   xvfb xauth libx11-dev fonts-liberation
   dpkg-dev desktop-file-utils
 )

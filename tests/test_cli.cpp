@@ -216,6 +216,28 @@ void TestCli::runs_data() {
                                   << QByteArray("Usage: lexigrove");
     QTest::newRow("output without lookup") << "$LEXIGROVE --output x words.txt" << 2 << QByteArray()
                                            << QByteArray("--output goes with");
+    // Debian's mythes-is; each row has a cache of its own.
+    QTest::newRow("language: prepared on first use, quietly off a terminal")
+        << "export XDG_CACHE_HOME=$PWD/first; $LEXIGROVE --language is-IS --lookup - <<< "
+           "Bandaríkin"
+        << 0 << QByteArray("BANDARÍKIN - Ameríka\nBANDARÍKIN - Bandaríki Norður-Ameríku\n")
+        << QByteArray();
+    QTest::newRow("languages: built or not, and the file")
+        << "export XDG_CACHE_HOME=$PWD/list; $LEXIGROVE --languages | grep '^is'; "
+           "$LEXIGROVE --language is --lookup - < /dev/null; $LEXIGROVE --languages | grep '^is'"
+        << 0
+        << QByteArray("is\tÍslenska\tnot built\t/usr/share/mythes/th_is_IS_v2.dat\n"
+                      "is\tÍslenska\tbuilt\t/usr/share/mythes/th_is_IS_v2.dat\n")
+        << QByteArray();
+    QTest::newRow("language not installed: the installed ones listed")
+        << "$LEXIGROVE --language qq --lookup words.txt" << 2 << QByteArray()
+        << QByteArray("no thesaurus for 'qq'; installed: ");
+    QTest::newRow("language cannot be prepared")
+        << "touch file; XDG_CACHE_HOME=$PWD/file $LEXIGROVE --language is --lookup words.txt" << 1
+        << QByteArray() << QByteArray("cannot prepare the thesaurus Íslenska: ");
+    QTest::newRow("language and database")
+        << "$LEXIGROVE --language fr --database words.mdb" << 2 << QByteArray()
+        << QByteArray("--language and --database cannot go");
 }
 
 void TestCli::runs() {

@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "CommandLine.h"
 #include "DbConnection.h"
+#include "Languages.h"
 #include "RecordSet.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
@@ -236,11 +237,21 @@ int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
         tell(command.text);
         return 2;
     case CommandLine::Lookup:
+    case CommandLine::ListLanguages:
         break;
     case CommandLine::StartWindow:
         return 2; // the window is main()'s to start
     }
     // Core only: no platform plugin is loaded, so no display is needed.
     QCoreApplication app(argc, argv);
-    return RunBatchLookup(command, QCoreApplication::applicationDirPath());
+    if (command.action == CommandLine::ListLanguages)
+        return ListLanguages();
+    CommandLine lookup = command;
+    if (!command.language.isEmpty()) {
+        int status = 0;
+        lookup.database = LanguageDatabase(command.language, &status);
+        if (lookup.database.isEmpty())
+            return status;
+    }
+    return RunBatchLookup(lookup, QCoreApplication::applicationDirPath());
 }
