@@ -31,8 +31,10 @@ QString SourceStamp(const InstalledThesaurus& thesaurus) {
     return stamp;
 }
 
-// Where inflected forms come from for a built database. A dictionary alone is not yet
-// something the importer can use, so these databases hold the headwords only.
+// Where inflected forms come from for a built database: the dictionary of the language,
+// with every form it generates, once the importer reads a dictionary without a word list.
+// Until then these databases hold the headwords only (the dictionary still counts in the
+// stamp, so they are rebuilt when it changes).
 FormSources FormsOf(const InstalledThesaurus&) {
     return {};
 }
