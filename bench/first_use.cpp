@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
     places.importedFolder.clear();
     std::printf("%-8s %-28s %10s %10s %10s\n", "code", "language", "thesaurus", "database",
                 "first use");
+    // Padded by characters, not bytes: the names are in many scripts.
+    const auto padded = [](const QString& name) { return name.leftJustified(28).toUtf8(); };
     for (const InstalledThesaurus& thesaurus : FindThesauri(places)) {
         if (!only.isEmpty() && !only.contains(thesaurus.code))
             continue;
@@ -30,8 +32,8 @@ int main(int argc, char* argv[]) {
             continue;
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
-        std::printf("%-8s %-28s %8.1f MB %8.1f MB %8.2f s\n", qPrintable(thesaurus.code),
-                    thesaurus.name.toLocal8Bit().constData(),
+        std::printf("%-8s %s %8.1f MB %8.1f MB %8.2f s\n", qPrintable(thesaurus.code),
+                    padded(thesaurus.name).constData(),
                     QFileInfo(thesaurus.thesaurusFile).size() / 1e6,
                     QFileInfo(thesaurus.database).size() / 1e6, seconds);
         std::fflush(stdout);

@@ -70,6 +70,7 @@ class TestForm1 : public QObject {
     void unusableThesaurusIsReported_data();
     void unusableThesaurusIsReported();
     void givenDatabaseIsShown();
+    void choosingAnotherDropsTheBuild();
     void wordFilesGivenAtStartAreLoaded();
 
   private:
@@ -671,4 +672,26 @@ void TestForm1::wordFilesGivenAtStartAreLoaded() {
     QDir::setCurrent(folder_->path());
     form_->loadWordFiles({"one.txt", folder_->filePath("two.txt")});
     QCOMPARE(Rows(child<ListView>("ListView1")), QStringList({"look", "café", "random"}));
+}
+
+void TestForm1::choosingAnotherDropsTheBuild() {
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    auto* progress = child<ProgressBar>("ProgressBar1");
+    const int icelandic = IcelandicIndex(chooser);
+    QVERIFY(icelandic > 0);
+    chooser->setCurrentIndex(icelandic);
+    chooser->setCurrentIndex(0);
+    QCOMPARE(progress->currentText(), "Progress Bar");
+    child<ListView>("ListView1")->append("look");
+    click("PushButton17");
+    QCOMPARE(child<ListView>("ListView2")->text(1), "LOOK - expression");
+
+    // Chosen again at once, while the dropped build may still be writing the same file.
+    chooser->setCurrentIndex(icelandic);
+    QTRY_COMPARE_WITH_TIMEOUT(progress->currentText(), "Íslenska is ready.", 60000);
+    QCOMPARE(desktop_->boxTexts(), QStringList{"Done."});
+    child<ListView>("ListView1")->append("Bandaríkin");
+    click("PushButton17");
+    QCOMPARE(Rows(child<ListView>("ListView2")).last(), "BANDARÍKIN - Bandaríki Norður-Ameríku");
 }

@@ -41,7 +41,12 @@ void DatabaseBuild::start(const InstalledThesaurus& thesaurus) {
             },
             Qt::QueuedConnection);
     };
-    QThread* thread = QThread::create([this, thesaurus, job, report] {
+    // A dropped build may still be finishing a phase, perhaps writing the very file this one
+    // is to write: each build begins once the one before it has ended.
+    QThread* previous = threads_.isEmpty() ? nullptr : threads_.last();
+    QThread* thread = QThread::create([this, thesaurus, job, report, previous] {
+        if (previous)
+            previous->wait();
         int last = -1;
         const ImportProgress onProgress = [&](int percent) {
             if (percent != last) {
@@ -68,13 +73,7 @@ void DatabaseBuild::start(const InstalledThesaurus& thesaurus) {
             emit finished(reason);
         });
     });
-    // Finished threads are collected at the next start or at the end.
-    threads_.removeIf([](QThread* old) {
-        if (!old->isFinished())
-            return false;
-        delete old;
-        return true;
-    });
+    // Kept to the end, as the next build may wait for it: one small object per choice.
     threads_.append(thread);
     thread->start(QThread::LowPriority);
 }
