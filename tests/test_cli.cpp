@@ -235,6 +235,11 @@ void TestCli::runs_data() {
     QTest::newRow("language cannot be prepared")
         << "touch file; XDG_CACHE_HOME=$PWD/file $LEXIGROVE --language is --lookup words.txt" << 1
         << QByteArray() << QByteArray("cannot prepare the thesaurus Íslenska: ");
+    QTest::newRow("language on a full disk: nothing half-built left")
+        << "mkdir -p small; unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs small && "
+           "XDG_CACHE_HOME=$PWD/small $LEXIGROVE --language is --lookup - < /dev/null; s=$?; "
+           "ls -A small/lexigrove; exit $s'"
+        << 1 << QByteArray() << QByteArray("is.mdb: database or disk is full");
     QTest::newRow("language and database")
         << "$LEXIGROVE --language fr --database words.mdb" << 2 << QByteArray()
         << QByteArray("--language and --database cannot go");
