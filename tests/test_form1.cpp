@@ -1,3 +1,4 @@
+#include "DatabaseBuild.h"
 #include "FixtureDatabase.h"
 #include "Form1.h"
 #include "ListView.h"
@@ -9,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,7 @@ class TestForm1 : public QObject {
     void unusableThesaurusIsReported();
     void givenDatabaseIsShown();
     void choosingAnotherDropsTheBuild();
+    void databaseNeverChangesUnderARun();
     void languageGivenAtStart_data();
     void languageGivenAtStart();
     void wordFilesGivenAtStartAreLoaded();
@@ -725,4 +728,29 @@ void TestForm1::languageGivenAtStart() {
     QCOMPARE(desktop_->boxTexts(), boxes);
     // Asked for this once, not chosen for the next start.
     QVERIFY(!Settings().contains("thesaurus/key"));
+}
+
+void TestForm1::databaseNeverChangesUnderARun() {
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    QSignalSpy built(form_->findChild<DatabaseBuild*>(), &DatabaseBuild::finished);
+    for (const char* word : {"look", "Bandaríkin"})
+        child<ListView>("ListView1")->append(word);
+    // Chosen during the run's first yield, and built before the run goes on.
+    desktop_->onYield[1] = [&] {
+        chooser->setCurrentIndex(IcelandicIndex(chooser));
+        QTRY_COMPARE_WITH_TIMEOUT(built.count(), 1, 60000);
+    };
+    click("PushButton17");
+    QCOMPARE(built.count(), 1);
+    const QStringList rows = Rows(child<ListView>("ListView2"));
+    QCOMPARE(rows.first(), "LOOK - expression");
+    QCOMPARE(rows.last(), "BANDARÍKIN - this word not found in the database.");
+    // The run kept the progress display to itself, and left it at rest.
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->currentText(), "Progress Bar");
+
+    click("PushButton17");
+    QCOMPARE(Rows(child<ListView>("ListView2")),
+             QStringList({"LOOK - this word not found in the database.", "BANDARÍKIN - Ameríka",
+                          "BANDARÍKIN - Bandaríki Norður-Ameríku"}));
 }

@@ -128,13 +128,13 @@ void Form1::buildControls() {
     ProgressDisplay& progress = *this;
     chooser_ = std::make_unique<ThesaurusChooser>(
         *Thesaurus, desktop_, progress,
-        ThesaurusChooser::Window{
-            [this](const QString& path) {
-                db_.Close();
-                db_.Open(DbConnection::ConnectionString(path));
-            },
-            // The run shows "Stop" on the start button while it is under way.
-            [this] { return PushButton17->text() == QStringLiteral("Stop"); }});
+        ThesaurusChooser::Window{[this](const QString& path) {
+                                     db_.Close();
+                                     db_.Open(DbConnection::ConnectionString(path));
+                                 },
+                                 // The run shows "Stop" on the start button while it is under way.
+                                 [this] { return PushButton17->text() == QStringLiteral("Stop"); }},
+        this);
     wordList_ = std::make_unique<WordListActions>(*ListView1, *CommonDialog1, desktop_, pointer);
     wordList_->attach();
     wire(PushButton6, [this] { wordList_->PushButton6_Click(); });

@@ -101,5 +101,6 @@ class Form1 : public QWidget, private LookupHost {
     std::unique_ptr<CommonDialog> CommonDialog1;
     std::unique_ptr<WordListActions> wordList_;
     std::unique_ptr<ResultsActions> results_;
+    // A child too, so tests find its build; it goes first, with the members.
     std::unique_ptr<ThesaurusChooser> chooser_;
 };

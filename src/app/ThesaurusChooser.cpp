@@ -21,9 +21,9 @@ QSettings Settings() {
 } // namespace
 
 ThesaurusChooser::ThesaurusChooser(QComboBox& box, Desktop& desktop, ProgressDisplay& progress,
-                                   Window window, CatalogPlaces places)
-    : box_(box), desktop_(desktop), progress_(progress), window_(std::move(window)),
-      places_(std::move(places)), build_(new DatabaseBuild(this)) {
+                                   Window window, QObject* parent, CatalogPlaces places)
+    : QObject(parent), box_(box), desktop_(desktop), progress_(progress),
+      window_(std::move(window)), places_(std::move(places)), build_(new DatabaseBuild(this)) {
     connect(&box_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!filling_ && index >= 0)
             choose(index);

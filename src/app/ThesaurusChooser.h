@@ -26,7 +26,7 @@ class ThesaurusChooser : public QObject {
         std::function<bool()> lookupRunning;
     };
     ThesaurusChooser(QComboBox& box, Desktop& desktop, ProgressDisplay& progress, Window window,
-                     CatalogPlaces places = CatalogPlaces::standard());
+                     QObject* parent = nullptr, CatalogPlaces places = CatalogPlaces::standard());
     ~ThesaurusChooser() override;
 
     // The database to open at start: the given one, the remembered thesaurus's when it is
