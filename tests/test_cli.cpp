@@ -222,6 +222,10 @@ void TestCli::runs_data() {
            "Bandaríkin"
         << 0 << QByteArray("BANDARÍKIN - Ameríka\nBANDARÍKIN - Bandaríki Norður-Ameríku\n")
         << QByteArray();
+    QTest::newRow("language: progress at a terminal")
+        << "export XDG_CACHE_HOME=$PWD/tty; script -qec '$LEXIGROVE --language is --lookup - "
+           "< /dev/null' /dev/null"
+        << 0 << QByteArray("*\rPreparing Íslenska: 100%\r\n") << QByteArray();
     QTest::newRow("languages: built or not, and the file")
         << "export XDG_CACHE_HOME=$PWD/list; $LEXIGROVE --languages | grep '^is'; "
            "$LEXIGROVE --language is --lookup - < /dev/null; $LEXIGROVE --languages | grep '^is'"
