@@ -7,7 +7,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QWidget window;
     window.setWindowTitle(QStringLiteral("Minimal"));
-    window.setFixedSize(536, 597);
+    window.setFixedSize(536, 631);
     window.show();
     return app.exec();
 }

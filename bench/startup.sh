@@ -12,7 +12,7 @@ time_to_window() { # program title
   local start end pid
   start=$(date +%s%N)
   "$1" >/dev/null 2>&1 & pid=$!
-  "$xwindow" wait "$2" 30 536x597 >/dev/null
+  "$xwindow" wait "$2" 30 536x631 >/dev/null
   end=$(date +%s%N)
   "$xwindow" close "$2" >/dev/null || kill "$pid"
   wait "$pid" || true

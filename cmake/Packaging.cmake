@@ -82,6 +82,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Arial is drawn with its metric twin, and the help page opens through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
+# Every installed MyThes thesaurus is offered as a language; the Hunspell dictionary of the
+# same language is used with it where one is installed.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mythes-thesaurus, hunspell-dictionary")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "synonym finder for whole lists of words")
 # CPack puts the summary first, as the description's first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lexigrove takes a list of words, typed in or loaded from text files, and

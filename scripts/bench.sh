@@ -8,4 +8,5 @@ scripts/bootstrap.sh
 scripts/build.sh
 bin=build/bin
 QT_QPA_PLATFORM=offscreen "$bin/lexigrove_bench" "$@"
+"$bin/lexigrove_bench_languages"
 bench/startup.sh "$bin/lexigrove" "$bin/minimal_window" "$bin/xwindow" 7

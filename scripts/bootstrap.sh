@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   libxlsxwriter-dev python3-openpyxl
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
-  mythes-de mythes-es mythes-fr mythes-it mythes-ru
+  mythes-de mythes-es mythes-fr mythes-is mythes-it mythes-ru
   xvfb xauth libx11-dev fonts-liberation
   dpkg-dev desktop-file-utils
   python3 time

@@ -481,6 +481,37 @@ void TestCli::runs_data() {
            "/dev/null"
         << 2 << QByteArray("*--format xlsx writes a workbook, not text for a terminal")
         << QByteArray();
+    // Debian's mythes-is; each row has a cache of its own.
+    QTest::newRow("language: prepared on first use, quietly off a terminal")
+        << "export XDG_CACHE_HOME=$PWD/first; $LEXIGROVE --language is-IS --lookup - <<< "
+           "Bandaríkin"
+        << 0 << QByteArray("BANDARÍKIN - Ameríka\nBANDARÍKIN - Bandaríki Norður-Ameríku\n")
+        << QByteArray();
+    QTest::newRow("language: progress at a terminal")
+        << "export XDG_CACHE_HOME=$PWD/tty; script -qec '$LEXIGROVE --language is --lookup - "
+           "< /dev/null' /dev/null"
+        << 0 << QByteArray("*\rPreparing Íslenska: 100%\r\n") << QByteArray();
+    QTest::newRow("languages: built or not, and the file")
+        << "export XDG_CACHE_HOME=$PWD/list; $LEXIGROVE --languages | grep '^is'; "
+           "$LEXIGROVE --language is --lookup - < /dev/null; $LEXIGROVE --languages | grep '^is'"
+        << 0
+        << QByteArray("is\tÍslenska\tnot built\t/usr/share/mythes/th_is_IS_v2.dat\n"
+                      "is\tÍslenska\tbuilt\t/usr/share/mythes/th_is_IS_v2.dat\n")
+        << QByteArray();
+    QTest::newRow("language not installed: the installed ones listed")
+        << "$LEXIGROVE --language qq --lookup words.txt" << 2 << QByteArray()
+        << QByteArray("no thesaurus for 'qq'; installed: ");
+    QTest::newRow("language cannot be prepared")
+        << "touch file; XDG_CACHE_HOME=$PWD/file $LEXIGROVE --language is --lookup words.txt" << 1
+        << QByteArray() << QByteArray("cannot prepare the thesaurus Íslenska: ");
+    QTest::newRow("language on a full disk: nothing half-built left")
+        << "mkdir -p small; unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs small && "
+           "XDG_CACHE_HOME=$PWD/small $LEXIGROVE --language is --lookup - < /dev/null; s=$?; "
+           "ls -A small/lexigrove; exit $s'"
+        << 1 << QByteArray() << QByteArray("is.mdb: database or disk is full");
+    QTest::newRow("language and database")
+        << "$LEXIGROVE --language fr --database words.mdb" << 2 << QByteArray()
+        << QByteArray("--language and --database cannot go");
 }
 
 void TestCli::runs() {

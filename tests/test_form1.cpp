@@ -1,12 +1,16 @@
+#include "DatabaseBuild.h"
 #include "FixtureDatabase.h"
 #include "Form1.h"
 #include "ListView.h"
 #include "ProgressBar.h"
 #include "ScriptedDesktop.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,7 +29,7 @@ const Place kLayout[] = {
     {"PushButton17", 120, 4270, 7800, 405}, {"ListView2", 120, 4800, 7800, 2535},
     {"PushButton4", 120, 7420, 3840, 405},  {"PushButton9", 4080, 7420, 3840, 405},
     {"PushButton2", 120, 7930, 3840, 405},  {"PushButton5", 4080, 7930, 3840, 405},
-    {"ProgressBar1", 120, 8450, 7800, 405},
+    {"ProgressBar1", 120, 8450, 7800, 405}, {"Thesaurus", 120, 8960, 7800, 405},
 };
 
 int px(int twips) {
@@ -64,6 +68,15 @@ class TestForm1 : public QObject {
     void resultsClearedDuringCommaExport();
     void resultsClearedDuringAlignedExport_data();
     void resultsClearedDuringAlignedExport();
+    void chosenThesaurusIsBuiltUsedAndRemembered();
+    void unusableThesaurusIsReported_data();
+    void unusableThesaurusIsReported();
+    void givenDatabaseIsShown();
+    void choosingAnotherDropsTheBuild();
+    void databaseNeverChangesUnderARun();
+    void languageGivenAtStart_data();
+    void languageGivenAtStart();
+    void wordFilesGivenAtStartAreLoaded();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -82,11 +95,33 @@ class TestForm1 : public QObject {
     std::unique_ptr<Form1> form_;
 };
 
+namespace {
+// The chooser's entry for the small Icelandic thesaurus (Debian's mythes-is).
+int IcelandicIndex(QComboBox* chooser) {
+    return chooser->findText(QStringLiteral("Íslenska"));
+}
+
+QStringList Rows(ListView* list) {
+    QStringList rows;
+    for (int position = 1; position <= list->count(); ++position)
+        rows << list->text(position);
+    return rows;
+}
+
+QSettings Settings() {
+    return QSettings(QSettings::UserScope, "lexigrove", "lexigrove");
+}
+} // namespace
+
 void TestForm1::init() {
     folder_ = std::make_unique<QTemporaryDir>();
     QVERIFY(folder_->isValid());
     BuildFixtureDatabase(folder_->path());
     desktop_ = std::make_unique<ScriptedDesktop>();
+    // Nothing remembered and nothing built: the settings and the cache are the test's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_->filePath("config"));
+    qputenv("XDG_CACHE_HOME", folder_->filePath("cache").toUtf8());
+    qputenv("XDG_DATA_HOME", folder_->filePath("data").toUtf8());
 }
 
 void TestForm1::cleanup() {
@@ -128,7 +163,7 @@ void TestForm1::missingDatabaseEndsStartUp() {
 
 void TestForm1::layout() {
     Form1& form = load();
-    QCOMPARE(form.size(), QSize(536, 597));
+    QCOMPARE(form.size(), QSize(536, 631));
     QCOMPARE(form.minimumSize(), form.maximumSize()); // fixed size
     for (const Place& place : kLayout) {
         QWidget* control = child(place.name);
@@ -155,7 +190,8 @@ void TestForm1::layout() {
     // progress bar never does).
     const QStringList expected = {"ListView1",   "ListView2",    "PushButton6", "PushButton3",
                                   "PushButton1", "PushButton17", "PushButton4", "PushButton2",
-                                  "PushButton5", "PushButton7",  "PushButton8", "PushButton9"};
+                                  "PushButton5", "PushButton7",  "PushButton8", "PushButton9",
+                                  "Thesaurus"};
     QStringList order;
     QWidget* w = child("ListView1");
     do {
@@ -546,3 +582,176 @@ void TestForm1::resultsClearedDuringAlignedExport() {
 
 QTEST_MAIN(TestForm1)
 #include "test_form1.moc"
+
+void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    QCOMPARE(chooser->accessibleName(), "Thesaurus");
+    QCOMPARE(chooser->itemText(0), "words.mdb (beside the program)");
+    QCOMPARE(chooser->currentIndex(), 0);
+    const int icelandic = IcelandicIndex(chooser);
+    QVERIFY2(icelandic > 0, "mythes-is is not installed");
+    auto* progress = child<ProgressBar>("ProgressBar1");
+    auto* words = child<ListView>("ListView1");
+    auto* results = child<ListView>("ListView2");
+    words->append("Bandaríkin");
+
+    chooser->setCurrentIndex(icelandic);
+    QVERIFY(progress->currentText().startsWith("Preparing Íslenska: "));
+    // The build's end arrives through the event loop, so it cannot have arrived yet.
+    click("PushButton17");
+    QCOMPARE(desktop_->boxTexts().size(), 1);
+    QVERIFY(desktop_->boxTexts()[0].startsWith("The thesaurus Íslenska is still being prepared ("));
+    QCOMPARE(results->count(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(progress->currentText(), "Íslenska is ready.", 60000);
+    QVERIFY(QFile::exists(folder_->filePath("cache/lexigrove/is.mdb")));
+
+    const QStringList expected = {"BANDARÍKIN - Ameríka", "BANDARÍKIN - Bandaríki Norður-Ameríku"};
+    click("PushButton17");
+    QCOMPARE(Rows(results), expected);
+
+    // Started again, it opens the built database at once.
+    form_.reset();
+    desktop_->boxes.clear();
+    load();
+    QVERIFY(desktop_->boxes.isEmpty());
+    QCOMPARE(child<QComboBox>("Thesaurus")->currentText(), "Íslenska");
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->currentText(), "Progress Bar");
+    child<ListView>("ListView1")->append("Bandaríkin");
+    click("PushButton17");
+    QCOMPARE(Rows(child<ListView>("ListView2")), expected);
+
+    // Back to the database beside the program, remembered as nothing at all.
+    child<QComboBox>("Thesaurus")->setCurrentIndex(0);
+    QVERIFY(!Settings().contains("thesaurus/key"));
+}
+
+void TestForm1::unusableThesaurusIsReported_data() {
+    QTest::addColumn<QString>("remembered");
+    QTest::addColumn<QString>("message");
+    // Not even root can make a folder inside a file.
+    QTest::newRow("build fails") << ""
+                                 << "The thesaurus Íslenska cannot be used:\r\n%1/cache/lexigrove/"
+                                    "is.mdb: cannot create the folder %1/cache/lexigrove: Not a "
+                                    "directory\r\nThe database beside the program stays in use.";
+    QTest::newRow("remembered one gone")
+        << "qq"
+        << "The thesaurus Qq chosen last time is no longer installed.\r\n"
+           "The database beside the program is used instead.";
+}
+
+void TestForm1::unusableThesaurusIsReported() {
+    QFETCH(QString, remembered);
+    QFETCH(QString, message);
+    writeFile(folder_->filePath("cache"), "a file where the cache folder would be");
+    if (!remembered.isEmpty()) {
+        Settings().setValue("thesaurus/key", remembered);
+        Settings().setValue("thesaurus/name", "Qq");
+    }
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    if (remembered.isEmpty())
+        chooser->setCurrentIndex(IcelandicIndex(chooser));
+    QTRY_COMPARE_WITH_TIMEOUT(desktop_->boxTexts(),
+                              QStringList{message.replace("%1", folder_->path())}, 60000);
+    QCOMPARE(chooser->currentIndex(), 0);
+    child<ListView>("ListView1")->append("look");
+    click("PushButton17");
+    QVERIFY(child<ListView>("ListView2")->count() > 1); // the fixture's synonyms
+}
+
+void TestForm1::givenDatabaseIsShown() {
+    form_ = std::make_unique<Form1>(*desktop_, folder_->filePath("elsewhere"));
+    form_->setDatabasePath(folder_->filePath("words.mdb"));
+    QVERIFY(form_->Form_Load());
+    auto* chooser = child<QComboBox>("Thesaurus");
+    QCOMPARE(chooser->currentIndex(), 1);
+    QCOMPARE(chooser->currentText(), folder_->filePath("words.mdb"));
+    QCOMPARE(form_->connection().State(), 1);
+}
+
+void TestForm1::wordFilesGivenAtStartAreLoaded() {
+    // Windows-1252, as a list saved by a Windows editor: read by the word-file rules.
+    writeFile(folder_->filePath("one.txt"), "look\r\ncaf\xe9\r\n");
+    writeFile(folder_->filePath("two.txt"), "random");
+    load();
+    QDir::setCurrent(folder_->path());
+    form_->loadWordFiles({"one.txt", folder_->filePath("two.txt")});
+    QCOMPARE(Rows(child<ListView>("ListView1")), QStringList({"look", "café", "random"}));
+}
+
+void TestForm1::choosingAnotherDropsTheBuild() {
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    auto* progress = child<ProgressBar>("ProgressBar1");
+    const int icelandic = IcelandicIndex(chooser);
+    QVERIFY(icelandic > 0);
+    chooser->setCurrentIndex(icelandic);
+    chooser->setCurrentIndex(0);
+    QCOMPARE(progress->currentText(), "Progress Bar");
+    child<ListView>("ListView1")->append("look");
+    click("PushButton17");
+    QCOMPARE(child<ListView>("ListView2")->text(1), "LOOK - expression");
+
+    // Chosen again at once, while the dropped build may still be writing the same file.
+    // The dropped build may have finished first, and then its database serves at once.
+    chooser->setCurrentIndex(icelandic);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress->currentText().startsWith("Preparing"), 60000);
+    QVERIFY(progress->currentText() == "Íslenska is ready." ||
+            progress->currentText() == "Progress Bar");
+    QCOMPARE(desktop_->boxTexts(), QStringList{"Done."});
+    child<ListView>("ListView1")->append("Bandaríkin");
+    click("PushButton17");
+    QCOMPARE(Rows(child<ListView>("ListView2")).last(), "BANDARÍKIN - Bandaríki Norður-Ameríku");
+}
+
+void TestForm1::languageGivenAtStart_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("installed") << "is-IS"
+                               << "Íslenska" << QStringList();
+    QTest::newRow("not installed")
+        << "qq"
+        << "words.mdb (beside the program)"
+        << QStringList{"No thesaurus for 'qq' is installed.\r\nThe database beside the program "
+                       "is used instead."};
+}
+
+void TestForm1::languageGivenAtStart() {
+    QFETCH(QString, code);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, boxes);
+    form_ = std::make_unique<Form1>(*desktop_, folder_->path());
+    form_->setLanguage(code);
+    QVERIFY(form_->Form_Load());
+    QCOMPARE(child<QComboBox>("Thesaurus")->currentText(), chosen);
+    QCOMPARE(desktop_->boxTexts(), boxes);
+    // Asked for this once, not chosen for the next start.
+    QVERIFY(!Settings().contains("thesaurus/key"));
+}
+
+void TestForm1::databaseNeverChangesUnderARun() {
+    load();
+    auto* chooser = child<QComboBox>("Thesaurus");
+    QSignalSpy built(form_->findChild<DatabaseBuild*>(), &DatabaseBuild::finished);
+    for (const char* word : {"look", "Bandaríkin"})
+        child<ListView>("ListView1")->append(word);
+    // Chosen during the run's first yield, and built before the run goes on.
+    desktop_->onYield[1] = [&] {
+        chooser->setCurrentIndex(IcelandicIndex(chooser));
+        QTRY_COMPARE_WITH_TIMEOUT(built.count(), 1, 60000);
+    };
+    click("PushButton17");
+    QCOMPARE(built.count(), 1);
+    const QStringList rows = Rows(child<ListView>("ListView2"));
+    QCOMPARE(rows.first(), "LOOK - expression");
+    QCOMPARE(rows.last(), "BANDARÍKIN - this word not found in the database.");
+    // The run kept the progress display to itself, and left it at rest.
+    QCOMPARE(child<ProgressBar>("ProgressBar1")->currentText(), "Progress Bar");
+
+    click("PushButton17");
+    QCOMPARE(Rows(child<ListView>("ListView2")),
+             QStringList({"LOOK - this word not found in the database.", "BANDARÍKIN - Ameríka",
+                          "BANDARÍKIN - Bandaríki Norður-Ameríku"}));
+}

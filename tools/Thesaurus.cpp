@@ -4,11 +4,14 @@
 #include "ThesaurusLabels.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QString& problem)
     : std::runtime_error((line > 0
@@ -389,18 +392,36 @@ QByteArray ReadInputFile(const QString& path) {
 }
 
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms) {
-    const auto entries =
-        ParseThesaurus(ReadInputFile(datPath), datPath, ThesaurusLanguage(datPath));
-    return WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
-}
+                             const FormSources& forms, const ImportProgress& progress) {
+    // Between phases only: each phase runs to its end once begun.
+    const auto reached = [&](int percent) {
+        if (progress && !progress(percent))
+            throw ImportCancelled{};
+    };
+    reached(0);
+    const QString folder = QFileInfo(outPath).absolutePath();
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
+    if (error)
+        throw ThesaurusError(outPath, 0,
+                             QStringLiteral("cannot create the folder %1: %2")
+                                 .arg(folder, QString::fromLocal8Bit(error.message())));
+    const QByteArray data = ReadInputFile(datPath);
+    reached(10);
+    const auto entries = ParseThesaurus(data, datPath, ThesaurusLanguage(datPath));
+    reached(40);
+    const auto inflected = FindInflectedForms(entries, forms);
+    reached(60);
+    WriteSynonymDatabase(entries, outPath, inflected);
+    if (progress)
+        progress(100);
 
-QString ImportReport::summary() const {
-    QStringList pairs;
-    for (const auto& [relation, count] : pairsPerRelation)
-        pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
-    return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
-        .arg(headwords)
-        .arg(forms)
-        .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
-}
+    QString ImportReport::summary() const {
+        QStringList pairs;
+        for (const auto& [relation, count] : pairsPerRelation)
+            pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
+        return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
+            .arg(headwords)
+            .arg(forms)
+            .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
+    }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <vector>
@@ -98,7 +99,13 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath,
                                   const std::vector<InflectedForm>& forms = {});
 
+// Called now and then during an import with how far it is, 0 to 100; returning false
+// cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
+using ImportProgress = std::function<bool(int percent)>;
+struct ImportCancelled {};
+
 // Reads datPath (ThesaurusError with line 0 if unreadable), parses it with the labels of the
-// language its name carries, finds the inflected forms, writes.
+// language its name carries, finds the inflected forms, writes. Creates the folder of outPath
+// when missing.
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms = {});
+                             const FormSources& forms = {}, const ImportProgress& progress = {});

@@ -11,10 +11,12 @@
 #include "ResultsActions.h"
 #include "ResultsExport.h"
 #include "StartupSupport.h"
+#include "ThesaurusChooser.h"
 #include "Twips.h"
 #include "WordListActions.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,7 +63,7 @@ QPushButton* Form1::addButton(const char* name, const QString& caption, QRect pl
 }
 
 void Form1::buildControls() {
-    setFixedSize(TwipsToPixels(8040), TwipsToPixels(8955));
+    setFixedSize(TwipsToPixels(8040), TwipsToPixels(9465));
     setFont(arialBold(9));
     setMouseTracking(true);
 
@@ -93,11 +95,16 @@ void Form1::buildControls() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(120, 8450, 7800, 405));
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
+    // Below everything else, so every other control keeps its place.
+    Thesaurus = new QComboBox(this);
+    Thesaurus->setObjectName(QStringLiteral("Thesaurus"));
+    Thesaurus->setAccessibleName(QStringLiteral("Thesaurus"));
+    Thesaurus->setGeometry(TwipsRect(120, 8960, 7800, 405));
 
     // The keyboard order of the layout; the focus starts in the word list.
     const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
                                    PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
-                                   ProgressBar1, PushButton8, PushButton9};
+                                   ProgressBar1, PushButton8, PushButton9, Thesaurus};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     ListView1->setFocus();
@@ -109,13 +116,25 @@ void Form1::buildControls() {
         connect(button, &QPushButton::clicked, this,
                 [this, clickHandler] { handle(clickHandler); });
     };
-    wire(PushButton17, [this] { lookup_.PushButton17_Click(); });
+    wire(PushButton17, [this] {
+        if (chooser_->readyToLookUp())
+            lookup_.PushButton17_Click();
+    });
     wire(PushButton2, [this] { PushButton2_Click(); });
     wire(PushButton7, [this] { PushButton7_Click(); });
 
     // The window is the pointer and the progress bar that the handlers drive.
     PointerControl& pointer = *this;
     ProgressDisplay& progress = *this;
+    chooser_ = std::make_unique<ThesaurusChooser>(
+        *Thesaurus, desktop_, progress,
+        ThesaurusChooser::Window{[this](const QString& path) {
+                                     db_.Close();
+                                     db_.Open(DbConnection::ConnectionString(path));
+                                 },
+                                 // The run shows "Stop" on the start button while it is under way.
+                                 [this] { return PushButton17->text() == QStringLiteral("Stop"); }},
+        this);
     wordList_ = std::make_unique<WordListActions>(*ListView1, *CommonDialog1, desktop_, pointer);
     wordList_->attach();
     wire(PushButton6, [this] { wordList_->PushButton6_Click(); });
@@ -147,7 +166,7 @@ template <class Handler> void Form1::handle(Handler&& handler) {
 bool Form1::Form_Load() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     const QString databasePath =
-        databasePath_.isEmpty() ? DbConnection::DatabasePath(applicationFolder_) : databasePath_;
+        chooser_->startingDatabase(DbConnection::DatabasePath(applicationFolder_), databasePath_);
 
     if (trap.test(100, [&] { return !DbConnection::DatabasePresent(databasePath); })) {
         trap.line(102, [&] { desktop_.message(databasePath + QStringLiteral(" not found")); });
@@ -172,6 +191,7 @@ bool Form1::Form_Load() {
             db_.Close();
     });
     trap.line(146, [&] { db_.Open(DbConnection::ConnectionString(databasePath)); });
+    trap.line(148, [&] { chooser_->restore(); });
     return true;
 }
 
@@ -258,6 +278,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && qobject_cast<QPushButton*>(watched))
         hover(PointerMode::Hand);
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::setLanguage(const QString& code) {
+    chooser_->setLanguage(code);
+}
+
+void Form1::loadWordFiles(const QStringList& paths) {
+    QStringList absolute;
+    for (const QString& path : paths)
+        absolute << QFileInfo(path).absoluteFilePath();
+    handle([&] { wordList_->ListView1_OLEDragDrop(absolute); });
 }
 
 void Form1::PushButton2_Click() {

@@ -12,11 +12,14 @@ class CommonDialog;
 class Desktop;
 class ListView;
 class ProgressBar;
+class QComboBox;
 class QPushButton;
 class ResultsActions;
+class ThesaurusChooser;
 class WordListActions;
 
-// The main window: two lists, ten buttons and a progress bar at fixed places.
+// The main window: two lists, ten buttons, a progress bar and the thesaurus chooser at
+// fixed places.
 // It wires the controls to their handlers; the work itself lives in the
 // subsystem folders. Every control's objectName is its name in the layout.
 class Form1 : public QWidget, private LookupHost {
@@ -30,6 +33,10 @@ class Form1 : public QWidget, private LookupHost {
     bool Form_Load();
     // Another synonym database than words.mdb beside the program, for Form_Load.
     void setDatabasePath(const QString& path) { databasePath_ = path; }
+    // The installed thesaurus of this language instead of the one chosen last time.
+    void setLanguage(const QString& code);
+    // Word files given to the program, loaded into the word list as dropped files are.
+    void loadWordFiles(const QStringList& paths);
 
     // 0 plain, 11 busy (hourglass), 99 the hand pointer.
     int MousePointer() const { return mousePointer_; }
@@ -90,7 +97,10 @@ class Form1 : public QWidget, private LookupHost {
     QPushButton* PushButton9 = nullptr;
     QPushButton* PushButton17 = nullptr;
     ProgressBar* ProgressBar1 = nullptr;
+    QComboBox* Thesaurus = nullptr;
     std::unique_ptr<CommonDialog> CommonDialog1;
     std::unique_ptr<WordListActions> wordList_;
     std::unique_ptr<ResultsActions> results_;
+    // A child too, so tests find its build; it goes first, with the members.
+    std::unique_ptr<ThesaurusChooser> chooser_;
 };

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DbConnection.h"
 #include "FileSystem.h"
+#include "Languages.h"
 #include "ReadLock.h"
 #include "RecordSet.h"
 #include "ResultFormatter.h"
@@ -447,6 +448,7 @@ int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
         tell(command.text);
         return 2;
     case CommandLine::Lookup:
+    case CommandLine::ListLanguages:
         break;
     case CommandLine::StartWindow:
         return 2; // the window is main()'s to start
@@ -455,5 +457,14 @@ int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
-    return RunBatchLookup(command, QCoreApplication::applicationDirPath());
+    if (command.action == CommandLine::ListLanguages)
+        return ListLanguages();
+    CommandLine lookup = command;
+    if (!command.language.isEmpty()) {
+        int status = 0;
+        lookup.database = LanguageDatabase(command.language, &status);
+        if (lookup.database.isEmpty())
+            return status;
+    }
+    return RunBatchLookup(lookup, QCoreApplication::applicationDirPath());
 }

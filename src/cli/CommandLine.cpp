@@ -25,11 +25,13 @@ static_assert(WordStream::kLongestLine == 1048576, "--help tells the longest lin
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Usage: lexigrove [--database FILE]\n"
+        "Usage: lexigrove [--database FILE | --language CODE] [FILE...]\n"
+        "       lexigrove --languages\n"
         "       lexigrove --lookup [--format rows|aligned|csv|table|jsonl|xlsx]\n"
-        "                 [--output FILE] [--pos LIST] [--relation LIST] [--database FILE]\n"
-        "                 [--quiet] FILE...\n"
-        "Finds the synonyms of whole lists of words. Without arguments it opens its window.\n"
+        "                 [--output FILE] [--pos LIST] [--relation LIST]\n"
+        "                 [--database FILE | --language CODE] [--quiet] FILE...\n"
+        "Finds the synonyms of whole lists of words. Without --lookup it opens its window,\n"
+        "with the words of each FILE in its list.\n"
         "\n"
         "  --lookup          look up the words of each FILE in turn (one word a line; - reads\n"
         "                    standard input) and write one row per word and synonym, or one\n"
@@ -55,6 +57,9 @@ QString CommandLineHelp() {
         "                    database\n"
         "  --database FILE   read this synonym database instead of words.mdb beside the\n"
         "                    program; without --lookup the window opens on it\n"
+        "  --language CODE   use the installed thesaurus of this language (fr, de_CH, pt_BR;\n"
+        "                    the closest one installed), preparing its database on first use\n"
+        "  --languages       list the installed thesauri: code, name, whether prepared, file\n"
         "  --quiet           no progress on standard error (shown only on a terminal)\n"
         "  -h, --help        show this help and exit\n"
         "  -v, --version     show the version and exit\n"
@@ -67,6 +72,12 @@ QString CommandLineHelp() {
         "  lexigrove --lookup --format jsonl --pos adj,adv --relation synonym words.txt\n"
         "  printf 'happy\\nlook\\n' | lexigrove --lookup - | grep -v 'not found'\n"
         "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n"
+        "  lexigrove --language fr --lookup mots.txt\n"
+        "\n"
+        "Other languages: install a MyThes thesaurus (Debian: apt install mythes-fr, or any\n"
+        "package providing mythes-thesaurus) and, for its inflected forms, the Hunspell\n"
+        "dictionary (hunspell-fr); then choose it under \"Thesaurus\" in the window, or\n"
+        "give --language.\n"
         "\n"
         "Exit status: 0 when the words were looked up (words without synonyms included);\n"
         "1 when a file could not be read or written or the database could not be opened;\n"
@@ -93,7 +104,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption pos(QStringLiteral("pos"), QString(), QStringLiteral("LIST"));
     const QCommandLineOption relation(QStringLiteral("relation"), QString(),
                                       QStringLiteral("LIST"));
-    parser.addOptions({help, version, lookup, format, output, database, quiet, pos, relation});
+    const QCommandLineOption language(QStringLiteral("language"), QString(),
+                                      QStringLiteral("CODE"));
+    const QCommandLineOption languages(QStringLiteral("languages"));
+    parser.addOptions({help, version, lookup, format, output, database, quiet, pos, relation,
+                       language, languages});
     if (!parser.parse(arguments)) {
         CommandLine error = usageError(parser.errorText());
         const qsizetype end = arguments.indexOf(QStringLiteral("--"));
@@ -110,22 +125,29 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return command;
     }
     // A value given twice is a mistake in a script, not a choice of the last one.
-    for (const QCommandLineOption& once : {format, output, database})
+    if (parser.isSet(languages)) {
+        command.action = CommandLine::ListLanguages;
+        return command;
+    }
+    for (const QCommandLineOption& once : {format, output, database, language})
         if (parser.values(once).size() > 1)
             return usageError(
                 QStringLiteral("--%1 is given more than once").arg(once.names().first()));
     command.database = parser.value(database);
     if (parser.isSet(database) && command.database.isEmpty())
         return usageError(QStringLiteral("--database needs a file name"));
+    command.language = parser.value(language);
+    if (parser.isSet(language) && command.language.isEmpty())
+        return usageError(QStringLiteral("--language needs a language code, such as fr or pt_BR"));
+    if (parser.isSet(language) && parser.isSet(database))
+        return usageError(QStringLiteral("--language and --database cannot go together"));
     command.files = parser.positionalArguments();
     if (!parser.isSet(lookup)) {
         for (const QCommandLineOption& needsLookup : {format, output, quiet, pos, relation})
             if (parser.isSet(needsLookup))
                 return usageError(
                     QStringLiteral("--%1 goes with --lookup").arg(needsLookup.names().first()));
-        if (!command.files.isEmpty())
-            return usageError(
-                QStringLiteral("unexpected argument '%1'").arg(command.files.first()));
+        // Word files without --lookup open in the window's list ("Open with").
         return command;
     }
     command.action = CommandLine::Lookup;

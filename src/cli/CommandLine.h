@@ -7,15 +7,17 @@
 // starts; with them they follow GNU conventions.
 struct CommandLine {
     enum Action {
-        StartWindow, // no arguments, or only --database
-        Lookup,      // --lookup FILE...: look words up without a window
-        Print,       // --help or --version: text is for standard output
-        UsageError   // text is for standard error; the exit status is 2
+        StartWindow,  // no arguments, only --database or --language, or word files to load
+        Lookup,       // --lookup FILE...: look words up without a window
+        Print,        // --help or --version: text is for standard output
+        UsageError,   // text is for standard error; the exit status is 2
+        ListLanguages // --languages: the installed thesauri
     };
     enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines, Xlsx };
 
     Action action = StartWindow;
     QString database;  // empty: words.mdb beside the program
+    QString language;  // --language: the installed thesaurus of this language instead
     QStringList files; // "-" is standard input
     Format format = Rows;
     QString output; // empty: standard output

@@ -29,9 +29,13 @@ int main(int argc, char* argv[]) {
     Form1 form(desktop, QCoreApplication::applicationDirPath());
     if (!command.database.isEmpty())
         form.setDatabasePath(command.database);
+    if (!command.language.isEmpty())
+        form.setLanguage(command.language);
     desktop.setOwner(&form);
     if (!form.Form_Load())
         return 0;
     form.show();
+    if (!command.files.isEmpty())
+        form.loadWordFiles(command.files);
     return app.exec();
 }

@@ -26,7 +26,8 @@ done
 [ "$(dpkg-deb --field "$deb" Architecture)" = "$(dpkg --print-architecture)" ] ||
   fail "the package is not for $(dpkg --print-architecture)"
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not among the dependencies"
-dpkg-deb --field "$deb" Package Version Architecture Depends
+dpkg-deb --field "$deb" Suggests | grep -q mythes-thesaurus || fail "the package does not suggest thesauri"
+dpkg-deb --field "$deb" Package Version Architecture Depends Suggests
 
 # --reinstall: a second run with an unchanged version still puts the new files in place.
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >/dev/null
@@ -67,7 +68,8 @@ done
   fail "/usr/bin/lexigrove is not a link to /usr/lib/lexigrove/lexigrove"
 cmp -s "$build/bin/words.mdb" /usr/lib/lexigrove/words.mdb || fail "the installed words.mdb is not the built one"
 desktop-file-validate /usr/share/applications/lexigrove.desktop || fail "invalid desktop entry"
-grep -qx 'Exec=lexigrove' /usr/share/applications/lexigrove.desktop || fail "the menu entry starts something else"
+grep -qx 'Exec=lexigrove %F' /usr/share/applications/lexigrove.desktop || fail "the menu entry starts something else"
+grep -qx 'MimeType=text/plain;' /usr/share/applications/lexigrove.desktop || fail "the menu entry opens no word files"
 # A PNG's header holds its width and height; the icon folder has to name them.
 size=$(od -An -tu1 -j16 -N8 /usr/share/icons/hicolor/64x64/apps/lexigrove.png |
   awk '{ printf "%dx%d", $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }')
@@ -104,6 +106,25 @@ if [ "$(id -u)" -eq 0 ]; then
   man -l /usr/share/man/man1/lexigrove-import.1.gz >/dev/null 2>&1 || [ ! -x /usr/bin/man ] ||
     fail "the importer's manual page does not format"
   echo "importer and command line as user nobody: $(printf '%s' "$rows" | tr -cd , | wc -c) rows"
+
+  # Debian's own thesauri, chosen by language by a user with a fresh home: each is
+  # prepared on first use into that user's cache.
+  for p in mythes-is mythes-fr; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+      "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
+  done
+  rm -rf "$tools/home" && mkdir -m 700 "$tools/home" && chown nobody "$tools/home"
+  languages=$(cd "$tools/home" && runuser -u nobody -- env -u DISPLAY -u WAYLAND_DISPLAY \
+    -u XDG_CACHE_HOME -u XDG_DATA_HOME HOME="$tools/home" sh -c '
+      printf "Bandaríkin\n" | lexigrove --language is_IS --lookup - &&
+      printf "maisonnée\n" | lexigrove --language fr_CA --lookup - &&
+      lexigrove --languages') || fail "--language as user nobody"
+  for row in "BANDARÍKIN - Ameríka" "MAISONNÉE - famille" "$(printf 'is\tÍslenska\tbuilt')" \
+             "$(printf 'fr\tFrançais\tbuilt')"; do
+    grep -qF "$row" <<<"$languages" || fail "--language as user nobody gave no '$row': $languages"
+  done
+  [ -f "$tools/home/.cache/lexigrove/fr.mdb" ] || fail "the French database is not in the user's cache"
+  echo "--language is_IS and fr_CA as user nobody with a fresh home: prepared and looked up"
 fi
 
 "${sudo[@]}" dpkg --purge lexigrove >/dev/null

@@ -13,7 +13,7 @@ if [ -z "${DISPLAY:-}" ] || [ -z "${INSIDE_XVFB:-}" ]; then
 fi
 
 fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
-main_size=536x597
+main_size=536x631
 
 # Closes the window titled Lexigrove and expects the program to end with 0.
 close_and_expect_exit_0() { # pid, what was on screen

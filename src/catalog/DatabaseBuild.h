@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ThesaurusCatalog.h"
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+// Builds one thesaurus's database on a thread of its own, so the window goes on answering.
+// Progress and the end arrive as signals on the thread that started the build. Starting
+// another build or cancel() drops the current one: it stops at its next progress report,
+// leaves nothing half-built, and reports nothing more.
+class DatabaseBuild : public QObject {
+    Q_OBJECT
+  public:
+    explicit DatabaseBuild(QObject* parent = nullptr);
+    // Waits for a build still under way to reach its next progress report.
+    ~DatabaseBuild() override;
+
+    void start(const InstalledThesaurus& thesaurus);
+    void cancel();
+    bool running() const { return current_ != nullptr; }
+    const InstalledThesaurus& thesaurus() const { return thesaurus_; }
+    int percent() const { return percent_; }
+
+  signals:
+    void progress(int percent);
+    // reason is empty when the database is built, else why it could not be.
+    void finished(const QString& reason);
+
+  private:
+    struct Job;
+    InstalledThesaurus thesaurus_;
+    std::shared_ptr<Job> current_;
+    QList<QThread*> threads_;
+    int percent_ = 0;
+};
