@@ -412,16 +412,18 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
     reached(40);
     const auto inflected = FindInflectedForms(entries, forms);
     reached(60);
-    WriteSynonymDatabase(entries, outPath, inflected);
+    const ImportReport report = WriteSynonymDatabase(entries, outPath, inflected);
     if (progress)
         progress(100);
+    return report;
+}
 
-    QString ImportReport::summary() const {
-        QStringList pairs;
-        for (const auto& [relation, count] : pairsPerRelation)
-            pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
-        return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
-            .arg(headwords)
-            .arg(forms)
-            .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
-    }
+QString ImportReport::summary() const {
+    QStringList pairs;
+    for (const auto& [relation, count] : pairsPerRelation)
+        pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
+    return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
+        .arg(headwords)
+        .arg(forms)
+        .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
+}
