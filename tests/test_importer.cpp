@@ -238,6 +238,9 @@ void TestImporter::parseRules_data() {
         << QStringList{"a / noun / synonym", "b / adj / synonym",          "c / verb / synonym",
                        "d / adv / synonym",  "e / Adjectif Nom / synonym", "f / ? / synonym",
                        "g / - / synonym",    "h / noun / synonym"};
+    QTest::newRow("meaning line without bar: one term, no part of speech")
+        << QByteArray("UTF-8\nw|2\n(adj)|a\n(adj) b\n") << QStringList{"w"}
+        << QStringList{"a / adj / synonym", "(adj) b /  / synonym"};
     QTest::newRow("headword is the text before the last bar")
         << QByteArray("UTF-8\na|b|1\n(noun)|c\n") << QStringList{"a|b"}
         << QStringList{"c / noun / synonym"};
@@ -367,14 +370,12 @@ void TestImporter::malformed_data() {
     QTest::newRow("count with letters") << QByteArray("UTF-8\nw|2x\n(adj)|a\n(adj)|b\n") << 2 << "";
     QTest::newRow("missing count") << QByteArray("UTF-8\nw|\n(adj)|a\n") << 2 << "";
     QTest::newRow("entry without headword, bad meaning line")
-        << QByteArray("UTF-8\n|1\nno bar\nw|1\n(adj)|a\n") << 3 << "";
+        << QByteArray("UTF-8\n|1\n(adj)|caf\xC3\nw|1\n(adj)|a\n") << 3 << "";
     // Blamed on the headword line, not on the trailing blank line the count runs into.
     QTest::newRow("more meanings claimed than lines left")
         << QByteArray("UTF-8\nw|1\n(adj)|a\nv|4\n(adj)|b\n(adj)|c\n\n") << 4 << "";
     QTest::newRow("absurd count")
         << QByteArray("UTF-8\nw|99999999999999999999999\n(adj)|a\nv|1\n(adj)|b\n\n") << 2 << "";
-    QTest::newRow("meaning line without bar")
-        << QByteArray("UTF-8\nw|2\n(adj)|a\n(adj) b\nv|1\n(adj)|c\n") << 4 << "";
     QTest::newRow("blank line among meanings")
         << QByteArray("UTF-8\nw|2\n(adj)|a\n\n(adj)|b\n") << 4 << "";
     QTest::newRow("NUL in encoding line")
@@ -563,9 +564,12 @@ void TestImporter::importerFails_data() {
     QTest::newRow("missing dictionary")
         << valid << QStringList{"--hunspell", "xx.dic", "--word-list", "thesaurus.dat"} << "xx.aff"
         << ": cannot read";
-    QTest::newRow("dictionary without word list")
-        << valid << QStringList{"--hunspell", "xx.dic"} << "xx.dic"
-        << ": inflected forms need both";
+    QTest::newRow("missing dictionary, no word list")
+        << valid << QStringList{"--hunspell", "xx.dic"} << "xx.aff"
+        << ": cannot read";
+    QTest::newRow("word list without dictionary")
+        << valid << QStringList{"--word-list", "bad.txt"} << "bad.txt"
+        << ": a word list needs a Hunspell dictionary";
     QTest::newRow("word list not UTF-8")
         << valid << QStringList{"--hunspell", "en.dic", "--word-list", "bad.txt"} << "bad.txt"
         << ":2: ";
@@ -613,7 +617,8 @@ void TestImporter::importerSucceeds() {
 
     const ImporterRun run = runImporter({kFixture, path});
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.standardError, QString());
+    QVERIFY2(run.standardError.startsWith("lexigrove-import: wrote " + path + ": 6 headwords"),
+             qPrintable(run.standardError));
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(folderListing(dir.path()), QStringList{"words.mdb"});
     Database db(path);

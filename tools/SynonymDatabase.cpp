@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <sqlite3.h>
 #include <system_error>
@@ -111,8 +112,8 @@ class Writer {
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    void write(const std::vector<ThesaurusEntry>& entries,
-               const std::vector<InflectedForm>& forms) {
+    void write(const std::vector<ThesaurusEntry>& entries, const std::vector<InflectedForm>& forms,
+               const StepProgress& progress) {
         // Nothing reads the file until it is renamed into place, and a failure throws the
         // whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -127,9 +128,13 @@ class Writer {
         m_headwordInsert = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
         m_synonymInsert = prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation) "
                                   "VALUES (?1, ?2, ?3, ?4, ?5)");
+        const std::vector<FormRow> rows = formRows(entries, forms);
+        const qint64 total = qint64(entries.size() + rows.size());
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
+            if (progress && id % 1024 == 0)
+                progress(id, total);
             // Checked here rather than up front so that this, like any other mid-write
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
@@ -148,7 +153,10 @@ class Writer {
             }
         }
         m_formInsert = prepare("INSERT INTO form (key, headword_id) VALUES (?1, ?2)");
-        for (const FormRow& row : formRows(entries, forms)) {
+        qint64 done = qint64(entries.size());
+        for (const FormRow& row : rows) {
+            if (progress && ++done % 4096 == 0)
+                progress(done, total);
             if (sqlite3_bind_text(m_formInsert, 1, row.key.constData(), int(row.key.size()),
                                   SQLITE_STATIC) != SQLITE_OK)
                 fail(errorMessage());
@@ -233,16 +241,18 @@ class Writer {
 } // namespace
 
 void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
-                          const std::vector<InflectedForm>& forms) {
-    // Same folder as the target so the final rename never crosses file systems; the pid keeps
-    // two concurrent builds from writing into each other's file.
-    const QString tempPath =
-        outPath + QStringLiteral(".tmp-") + QString::number(QCoreApplication::applicationPid());
+                          const std::vector<InflectedForm>& forms, const StepProgress& progress) {
+    // Same folder as the target so the final rename never crosses file systems; the pid and a
+    // count keep two builds, or two imports on threads of one program, out of each other's file.
+    static std::atomic<int> writes{0};
+    const QString tempPath = outPath + QStringLiteral(".tmp-") +
+                             QString::number(QCoreApplication::applicationPid()) + u'-' +
+                             QString::number(++writes);
     removeLeftovers(tempPath);
     try {
         {
             Writer writer(outPath, tempPath);
-            writer.write(entries, forms);
+            writer.write(entries, forms, progress);
             writer.close();
         }
         std::error_code error;

@@ -18,39 +18,20 @@ ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QStrin
 
 namespace {
 
-// Splits the raw file into lines without copying; decoding happens per line afterwards so
-// that an invalid byte is reported with the line it sits on.
-class LineReader {
+// Decoding happens per line after splitting, so that an invalid byte is reported with the line
+// it sits on.
+class LineReader : public ByteLines {
   public:
-    explicit LineReader(QByteArrayView data) : m_data(data) {
+    explicit LineReader(QByteArrayView data) : ByteLines(data) {
         m_total = std::count(data.begin(), data.end(), '\n');
         if (!data.isEmpty() && data.back() != '\n')
             ++m_total;
     }
 
-    bool next(QByteArrayView& line) {
-        if (m_pos >= m_data.size())
-            return false;
-        const char* begin = m_data.data() + m_pos;
-        const qsizetype left = m_data.size() - m_pos;
-        const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', left));
-        qsizetype length = newline ? newline - begin : left;
-        m_pos += newline ? length + 1 : length;
-        if (length > 0 && begin[length - 1] == '\r')
-            --length;
-        line = QByteArrayView(begin, length);
-        ++m_number;
-        return true;
-    }
-
-    int number() const { return m_number; }
-    qsizetype linesLeft() const { return m_total - m_number; }
+    qsizetype linesLeft() const { return m_total - number(); }
 
   private:
-    QByteArrayView m_data;
-    qsizetype m_pos = 0;
     qsizetype m_total = 0;
-    int m_number = 0;
 };
 
 enum class TermKind { Kept, Dropped };
@@ -95,13 +76,15 @@ bool parseCount(QStringView text, qint64& count) {
 
 class Parser {
   public:
-    Parser(const QByteArray& data, const QString& sourceName)
-        : m_sourceName(sourceName), m_lines(withoutBom(data)) {}
+    Parser(const QByteArray& data, const QString& sourceName, const StepProgress& progress)
+        : m_sourceName(sourceName), m_lines(data), m_progress(progress) {}
 
     std::vector<ThesaurusEntry> run() {
         readEncoding();
         QByteArrayView bytes;
-        while (m_lines.next(bytes)) {
+        for (qint64 lines = 1; m_lines.next(bytes); ++lines) {
+            if (m_progress && lines % 4096 == 0)
+                m_progress(m_lines.position(), m_lines.size());
             const QString text = decode(bytes);
             if (text.trimmed().isEmpty())
                 continue;
@@ -111,13 +94,6 @@ class Parser {
     }
 
   private:
-    static QByteArrayView withoutBom(const QByteArray& data) {
-        QByteArrayView view(data);
-        if (view.startsWith("\xEF\xBB\xBF"))
-            view = view.sliced(3);
-        return view;
-    }
-
     [[noreturn]] void fail(int line, const QString& problem) const {
         throw ThesaurusError(m_sourceName, line, problem);
     }
@@ -204,12 +180,14 @@ class Parser {
 
     void readMeaning(const QString& line, ThesaurusEntry& entry) {
         const QStringView view(line);
-        const qsizetype firstBar = view.indexOf(QLatin1Char('|'));
-        if (firstBar < 0) {
+        // A line without a bar is all terms and no part of speech, as MyThes itself reads it:
+        // Guarani, Nepali and Romanian each have a few ("ñongatuha", "interj").
+        if (view.trimmed().isEmpty())
             fail(m_lines.number(),
                  QStringLiteral("expected a meaning line \"(pos)|term|term...\""));
-        }
-        const QString partOfSpeech = internPartOfSpeech(view.first(firstBar).trimmed());
+        const qsizetype firstBar = view.indexOf(QLatin1Char('|'));
+        const QString partOfSpeech =
+            internPartOfSpeech(firstBar < 0 ? QStringView() : view.first(firstBar).trimmed());
 
         qsizetype start = firstBar + 1;
         while (start <= view.size()) {
@@ -257,6 +235,7 @@ class Parser {
 
     QString m_sourceName;
     LineReader m_lines;
+    StepProgress m_progress;
     std::optional<LineDecoder> m_decoder;
     std::vector<ThesaurusEntry> m_entries;
     QHash<QString, size_t> m_index;
@@ -284,8 +263,9 @@ QString CommonPartOfSpeech(QStringView label) {
     return common.value(label.toString().toCaseFolded(), label.toString());
 }
 
-std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName) {
-    return Parser(data, sourceName).run();
+std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
+                                           const StepProgress& progress) {
+    return Parser(data, sourceName, progress).run();
 }
 
 QByteArray ReadInputFile(const QString& path) {
@@ -296,9 +276,4 @@ QByteArray ReadInputFile(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
     return data;
-}
-
-void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms) {
-    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath);
-    WriteSynonymDatabase(entries, outPath, FindInflectedForms(entries, forms));
 }

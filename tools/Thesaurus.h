@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 struct ThesaurusSynonym {
@@ -40,9 +42,14 @@ QByteArray ReadInputFile(const QString& path);
 // "verbe"), in any letter case; any other label as written.
 QString CommonPartOfSpeech(QStringView label);
 
+// How far one step of an import is: done out of total (lines, bytes or rows). A step calls it
+// now and then; it throws ImportCancelled to stop the step.
+using StepProgress = std::function<void(qint64 done, qint64 total)>;
+
 // Whole MyThes .dat content -> entries, in file order. Throws ThesaurusError naming
 // sourceName and the 1-based line.
-std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName);
+std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
+                                           const StepProgress& progress = {});
 
 // The text under which the database files a word: simple Unicode case folding, so "ÉTÉ",
 // "Été" and "été" share the key "été". The program's connection compares words folded the
@@ -52,7 +59,9 @@ inline QString WordKey(const QString& word) {
 }
 
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
-// same name beside it) and a word list, UTF-8, one word a line. Both empty: no forms.
+// same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
+// gives every form its suffix rules build; with a word list, the words of the list that
+// Hunspell traces back to a headword. Both empty: no forms.
 struct FormSources {
     QString dictionary;
     QString wordList;
@@ -65,18 +74,39 @@ struct InflectedForm {
     QString baseKey;
 };
 
-// The forms of the word list whose nearest root under Hunspell (suffixes stripped, never a
-// prefix) is a headword, sorted and without repeats. Throws ThesaurusError naming the file (and
-// line) that cannot be used.
+// The forms that are not headwords themselves, each under every headword it is a form of (casas:
+// casa and casar), sorted and without repeats. From the dictionary alone: each form the suffix
+// rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
+// whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
+// ThesaurusError naming the file (and line) that cannot be used.
 std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
-                                              const FormSources& sources);
+                                              const FormSources& sources,
+                                              const StepProgress& progress = {});
 
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
 void WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, const QString& outPath,
-                          const std::vector<InflectedForm>& forms = {});
+                          const std::vector<InflectedForm>& forms = {},
+                          const StepProgress& progress = {});
+
+// Called now and then during an import with how far it is, 0 to 100; returning false
+// cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
+using ImportProgress = std::function<bool(int percent)>;
+struct ImportCancelled {};
+
+// What an import wrote, for its report.
+struct ImportSummary {
+    qint64 headwords = 0;
+    // (relation, pairs) in order of first appearance.
+    std::vector<std::pair<QString, qint64>> pairsByRelation;
+    // Words answered under another headword's entry.
+    qint64 forms = 0;
+};
 
 // Reads datPath (ThesaurusError with line 0 if unreadable), parses, finds the inflected forms,
-// writes.
-void ImportThesaurus(const QString& datPath, const QString& outPath, const FormSources& forms = {});
+// and writes outPath, creating its folder when missing. Uses no global state, so imports may run
+// on several threads at once. On a failure or a cancel, neither the file nor a folder it created
+// is left behind.
+ImportSummary ImportThesaurus(const QString& datPath, const QString& outPath,
+                              const FormSources& forms = {}, const ImportProgress& progress = {});
