@@ -49,6 +49,7 @@ struct FormRow {
 std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
                               const std::vector<InflectedForm>& forms) {
     std::vector<FormRow> rows;
+    rows.reserve(entries.size() + forms.size());
     QHash<QString, QList<sqlite3_int64>> idsByKey;
     sqlite3_int64 id = 0;
     for (const ThesaurusEntry& entry : entries) {
