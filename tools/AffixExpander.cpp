@@ -214,10 +214,12 @@ AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dic
     ByteLines lines(aff);
     QByteArrayView bytes;
     while (lines.next(bytes)) {
+        // Comments are not always in the file's encoding (Hungarian's credits are Latin-1 in a
+        // UTF-8 file); a rule that cannot be decoded could not match a word either.
         QString text;
         QString problem;
-        if (!rules.decoder->decode(bytes, text, problem))
-            throw ThesaurusError(affPath, lines.number(), problem);
+        if (bytes.startsWith('#') || !rules.decoder->decode(bytes, text, problem))
+            continue;
         const QStringList fields =
             text.split(QRegularExpression(QStringLiteral("[ \\t]+")), Qt::SkipEmptyParts);
         if (fields.size() < 2)
@@ -293,6 +295,9 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
         if (fieldMatch.hasMatch())
             entry = entry.first(fieldMatch.capturedStart());
         auto [stem, flagText] = splitAtSlash(entry.trimmed());
+        // A morphological alias (AM) may follow the flags after a space.
+        if (const qsizetype space = flagText.indexOf(u' '); space >= 0)
+            flagText.truncate(space);
         if (stem.isEmpty() || flagText.isEmpty() || !wantStem(stem))
             continue;
         const std::vector<Flag> flags = rules.flags(flagText);
