@@ -44,6 +44,9 @@ LANGUAGES = [
     ("pt-BR", "th_pt_BR.dat", "pt_BR"),
     ("pl", "th_pl_PL_v2.dat", "pl_PL"),
     ("cs", "th_cs_CZ_v2.dat", "cs_CZ"),
+    # Twofold suffixes (verb and clitic pronouns): the most forms per headword.
+    ("ca", "th_ca_ES_v3.dat", "ca_ES"),
+    ("gl", "th_gl_ES_v2.dat", "gl_ES"),
 ]
 
 LABEL = re.compile(r"\(.+\)")
