@@ -105,8 +105,9 @@ struct ImportSummary {
 };
 
 // Reads datPath (ThesaurusError with line 0 if unreadable), parses, finds the inflected forms,
-// and writes outPath, creating its folder when missing. Uses no global state, so imports may run
-// on several threads at once. On a failure or a cancel, neither the file nor a folder it created
-// is left behind.
+// and writes outPath, creating its folder when missing. Needs no QCoreApplication and shares
+// nothing between calls but an atomic count for temporary names, so imports may run on several
+// threads at once. On a failure or a cancel, neither the file nor a folder it created is left
+// behind.
 ImportSummary ImportThesaurus(const QString& datPath, const QString& outPath,
                               const FormSources& forms = {}, const ImportProgress& progress = {});
