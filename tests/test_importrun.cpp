@@ -148,6 +148,8 @@ void TestImportRun::realDictionaryForms_data() {
     QTest::newRow("es conjugation") << "es_ES" << spanish << "hablamos" << QStringList{"hablar"};
     QTest::newRow("de plural") << "de_DE" << QStringList{"Haus"} << "Häuser" << QStringList{"haus"};
     QTest::newRow("ru plural") << "ru_RU" << QStringList{"стол"} << "столы" << QStringList{"стол"};
+    // Aliased flags that are Latin-1 bytes in a UTF-8 file.
+    QTest::newRow("hu case") << "hu_HU" << QStringList{"ház"} << "házról" << QStringList{"ház"};
     const QStringList english{"look", "happy", "advantage"};
     QTest::newRow("en past") << "en_US" << english << "looked" << QStringList{"look"};
     QTest::newRow("en comparative") << "en_US" << english << "happier" << QStringList{"happy"};

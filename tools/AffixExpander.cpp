@@ -4,8 +4,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
-#include <QStringList>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -74,19 +72,35 @@ std::vector<ConditionChar> parseCondition(QStringView text) {
 }
 
 // Splits at the first '/' that no backslash escapes, and drops the escapes ("1\/2" is a word).
-std::pair<QString, QString> splitAtSlash(QStringView field) {
-    QString text;
+// Works on the raw bytes: flags are bytes to Hunspell, whatever the text's encoding.
+std::pair<QByteArray, QByteArrayView> splitAtSlash(QByteArrayView field) {
+    QByteArray text;
     for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == u'\\' && i + 1 < field.size() && field[i + 1] == u'/') {
-            text += u'/';
+        if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '/') {
+            text += '/';
             ++i;
-        } else if (field[i] == u'/') {
-            return {text, field.sliced(i + 1).toString()};
+        } else if (field[i] == '/') {
+            return {text, field.sliced(i + 1)};
         } else {
             text += field[i];
         }
     }
-    return {text, QString()};
+    return {text, QByteArrayView()};
+}
+
+std::vector<QByteArrayView> splitFields(QByteArrayView line) {
+    std::vector<QByteArrayView> fields;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t';
+        if (blank && start >= 0) {
+            fields.push_back(line.sliced(start, i - start));
+            start = -1;
+        } else if (!blank && start < 0) {
+            start = i;
+        }
+    }
+    return fields;
 }
 
 // The value of a keyword line ("SET UTF-8") looked for in the raw bytes: SET and FLAG are
@@ -119,36 +133,36 @@ struct AffixExpander::Rules {
     Flag forbidden = 0;
     bool fullStrip = false;
 
-    std::vector<Flag> flags(QStringView text) const {
-        std::vector<Flag> result;
+    std::vector<Flag> flags(QByteArrayView raw) const {
         if (!aliases.empty()) {
             bool ok = false;
-            const int index = text.toInt(&ok);
+            const int index = raw.toByteArray().toInt(&ok);
             if (ok && index >= 1 && size_t(index) <= aliases.size())
                 return aliases[size_t(index) - 1];
         }
-        return plainFlags(text);
+        return plainFlags(raw);
     }
 
-    std::vector<Flag> plainFlags(QStringView text) const {
+    // FLAG char (the default) and long are bytes, even in a UTF-8 file: Hungarian's are Latin-1.
+    std::vector<Flag> plainFlags(QByteArrayView raw) const {
         std::vector<Flag> result;
         switch (flagType) {
         case FlagType::Char:
-            for (QChar c : text)
-                result.push_back(c.unicode());
+            for (char c : raw)
+                result.push_back(uchar(c));
             break;
         case FlagType::Utf8:
-            for (char32_t c : text.toUcs4())
+            for (char32_t c : QString::fromUtf8(raw).toUcs4())
                 result.push_back(c);
             break;
         case FlagType::Long:
-            for (qsizetype i = 0; i < text.size(); i += 2) {
-                const Flag high = text[i].unicode();
-                result.push_back(i + 1 < text.size() ? (high << 16) | text[i + 1].unicode() : high);
+            for (qsizetype i = 0; i < raw.size(); i += 2) {
+                const Flag high = uchar(raw[i]);
+                result.push_back(i + 1 < raw.size() ? (high << 8) | uchar(raw[i + 1]) : high);
             }
             break;
         case FlagType::Num:
-            for (QStringView number : text.split(u',')) {
+            for (const QByteArray& number : raw.toByteArray().split(',')) {
                 bool ok = false;
                 const uint value = number.trimmed().toUInt(&ok);
                 if (ok && value > 0)
@@ -159,8 +173,17 @@ struct AffixExpander::Rules {
         return result;
     }
 
-    Flag flag(QStringView text) const {
-        const std::vector<Flag> all = plainFlags(text);
+    // The text of a field in the file's encoding; null when it is not valid there.
+    QString text(QByteArrayView raw) {
+        QString text;
+        QString problem;
+        if (!decoder->decode(raw, text, problem))
+            return QString();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
+
+    Flag flag(QByteArrayView raw) const {
+        const std::vector<Flag> all = plainFlags(raw);
         return all.empty() ? 0 : all.front();
     }
 
@@ -214,46 +237,46 @@ AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dic
     ByteLines lines(aff);
     QByteArrayView bytes;
     while (lines.next(bytes)) {
-        // Comments are not always in the file's encoding (Hungarian's credits are Latin-1 in a
-        // UTF-8 file); a rule that cannot be decoded could not match a word either.
-        QString text;
-        QString problem;
-        if (bytes.startsWith('#') || !rules.decoder->decode(bytes, text, problem))
+        if (bytes.startsWith('#'))
             continue;
-        const QStringList fields =
-            text.split(QRegularExpression(QStringLiteral("[ \\t]+")), Qt::SkipEmptyParts);
+        const std::vector<QByteArrayView> fields = splitFields(bytes);
         if (fields.size() < 2)
             continue;
-        const QString& keyword = fields[0];
-        if (keyword == u"AF") {
+        const QByteArrayView keyword = fields[0];
+        if (keyword == "AF") {
             // The first AF line only gives the number of aliases.
             if (aliasHeaderSeen)
                 rules.aliases.push_back(rules.plainFlags(fields[1]));
             aliasHeaderSeen = true;
-        } else if (keyword == u"NEEDAFFIX" || keyword == u"PSEUDOROOT") {
+        } else if (keyword == "NEEDAFFIX" || keyword == "PSEUDOROOT") {
             rules.needAffix = rules.flag(fields[1]);
-        } else if (keyword == u"ONLYINCOMPOUND") {
+        } else if (keyword == "ONLYINCOMPOUND") {
             rules.onlyInCompound = rules.flag(fields[1]);
-        } else if (keyword == u"CIRCUMFIX") {
+        } else if (keyword == "CIRCUMFIX") {
             rules.circumfix = rules.flag(fields[1]);
-        } else if (keyword == u"FORBIDDENWORD") {
+        } else if (keyword == "FORBIDDENWORD") {
             rules.forbidden = rules.flag(fields[1]);
-        } else if (keyword == u"FULLSTRIP") {
+        } else if (keyword == "FULLSTRIP") {
             rules.fullStrip = true;
-        } else if (keyword == u"SFX" && fields.size() >= 4) {
+        } else if (keyword == "SFX" && fields.size() >= 4) {
             const Flag flag = rules.flag(fields[1]);
             int& left = entriesLeft[flag];
             if (left <= 0) {
-                left = fields[3].toInt();
+                left = fields[3].toByteArray().toInt();
                 continue;
             }
             --left;
+            const auto [appendBytes, continuation] = splitAtSlash(fields[3]);
             Affix affix;
-            affix.strip = fields[2] == u"0" ? QString() : fields[2];
-            auto [append, continuation] = splitAtSlash(fields[3]);
-            affix.append = append == u"0" ? QString() : append;
+            affix.strip = rules.text(fields[2] == "0" ? QByteArrayView() : fields[2]);
+            affix.append = rules.text(appendBytes == "0" ? QByteArrayView() : appendBytes);
+            const QString condition =
+                fields.size() > 4 ? rules.text(fields[4]) : QStringLiteral(".");
+            // A rule whose text the encoding cannot give could not match a word either.
+            if (affix.strip.isNull() || affix.append.isNull() || condition.isNull())
+                continue;
             affix.continuation = rules.flags(continuation);
-            affix.condition = parseCondition(fields.size() > 4 ? QStringView(fields[4]) : u".");
+            affix.condition = parseCondition(condition);
             rules.suffixes[flag].push_back(std::move(affix));
         }
     }
@@ -269,36 +292,38 @@ AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dic
 }
 
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
-                           const StepProgress& progress) {
+                           const StepProgress& progress, bool oneSuffix) {
     Rules& rules = *m_rules;
     const QByteArray data = ReadInputFile(m_dicPath);
     ByteLines lines(data);
     QByteArrayView bytes;
     lines.next(bytes); // the number of entries
-    QString text;
-    QString problem;
     while (lines.next(bytes)) {
         if (progress && lines.number() % 4096 == 0)
             progress(lines.position(), lines.size());
-        // Lines that start with a tab are comments; a line Hunspell cannot decode either is
-        // skipped as Hunspell skips it.
-        if (bytes.isEmpty() || bytes.front() == '\t' ||
-            !rules.decoder->decode(bytes, text, problem))
+        // Lines that start with a tab are comments.
+        if (bytes.isEmpty() || bytes.front() == '\t')
             continue;
-        // Morphological fields follow a tab, or a space before their "xx:" name.
-        QStringView entry(text);
-        const qsizetype tab = entry.indexOf(u'\t');
-        if (tab >= 0)
+        // Morphological fields follow a tab, or a space before their "xx:" name; a morphological
+        // alias (AM) follows the flags after a space.
+        QByteArrayView entry = bytes;
+        if (const qsizetype tab = entry.indexOf('\t'); tab >= 0)
             entry = entry.first(tab);
-        static const QRegularExpression field(QStringLiteral(" +[^ :/]{2}:"));
-        const QRegularExpressionMatch fieldMatch = field.match(entry);
-        if (fieldMatch.hasMatch())
-            entry = entry.first(fieldMatch.capturedStart());
-        auto [stem, flagText] = splitAtSlash(entry.trimmed());
-        // A morphological alias (AM) may follow the flags after a space.
-        if (const qsizetype space = flagText.indexOf(u' '); space >= 0)
-            flagText.truncate(space);
-        if (stem.isEmpty() || flagText.isEmpty() || !wantStem(stem))
+        for (qsizetype at = entry.indexOf(' '); at >= 0 && at + 3 < entry.size();
+             at = entry.indexOf(' ', at + 1)) {
+            if (entry[at + 3] == ':' && entry[at + 1] != ' ' && entry[at + 2] != ' ') {
+                entry = entry.first(at);
+                break;
+            }
+        }
+        auto [stemBytes, flagText] = splitAtSlash(entry.trimmed());
+        if (const qsizetype space = flagText.indexOf(' '); space >= 0)
+            flagText = flagText.first(space);
+        if (flagText.isEmpty())
+            continue;
+        // A stem the encoding cannot give is skipped, as Hunspell cannot match it either.
+        const QString stem = rules.text(stemBytes);
+        if (stem.isEmpty() || !wantStem(stem))
             continue;
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
@@ -313,6 +338,8 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
                 const QString once = stem.first(stem.size() - first.strip.size()) + first.append;
                 if (first.standsAlone)
                     form(once, stem);
+                if (oneSuffix)
+                    continue;
                 // Hunspell strips at most two suffixes: the second is one the first allows.
                 for (Flag next : first.continuation) {
                     const auto second = rules.suffixes.constFind(next);

@@ -26,10 +26,11 @@ class AffixExpander {
     // Goes through the .dic in file order. For each stem that wantStem accepts, calls
     // form(text, stem) for every word its suffixes build (the stem itself is not one of them;
     // the same text may come more than once). progress gets the bytes of the .dic read so far.
+    // With oneSuffix, a second suffix is never added.
     using StemFilter = std::function<bool(const QString& stem)>;
     using FormSink = std::function<void(const QString& form, const QString& stem)>;
-    void expand(const StemFilter& wantStem, const FormSink& form,
-                const StepProgress& progress = {});
+    void expand(const StemFilter& wantStem, const FormSink& form, const StepProgress& progress = {},
+                bool oneSuffix = false);
 
   private:
     struct Rules;

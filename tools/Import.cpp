@@ -31,8 +31,10 @@ class ProgressScale {
             m_progress(100);
     }
 
+    // Only a rise is told: a step that starts over (forms of one suffix after too many of two)
+    // does not move the bar back.
     void report(int percent) {
-        if (!m_progress || percent == m_last)
+        if (!m_progress || percent <= m_last)
             return;
         m_last = percent;
         if (!m_progress(percent))

@@ -146,22 +146,48 @@ void wordListForms(const QSet<QString>& headwordKeys, const FormSources& sources
 
 // Every form the dictionary's suffix rules build from a stem that is a headword. Only those
 // stems are expanded, so what is kept grows with the headwords' forms, not with the dictionary.
+// Second suffixes can multiply the forms beyond any use (Hungarian: tens of thousands per noun,
+// Galician: a thousand per verb), so when they would give more than kMaxForms, the dictionary's
+// forms of one suffix are taken instead; more than that even then is refused.
+constexpr size_t kMaxForms = 3'000'000;
+
+struct TooManyForms {};
+
 void dictionaryForms(const QSet<QString>& headwordKeys, const FormSources& sources,
                      const StepProgress& progress, std::vector<InflectedForm>& forms) {
     AffixExpander expander(sources.dictionary);
     QString stemKey;
-    expander.expand(
-        [&](const QString& stem) {
-            stemKey = WordKey(stem);
-            return headwordKeys.contains(stemKey);
-        },
-        [&](const QString& form, const QString&) {
-            QString key = WordKey(form);
-            // A headword keeps its own synonyms, whatever else it may be a form of.
-            if (key != stemKey && !headwordKeys.contains(key))
+    const auto expand = [&](bool oneSuffix) {
+        expander.expand(
+            [&](const QString& stem) {
+                stemKey = WordKey(stem);
+                return headwordKeys.contains(stemKey);
+            },
+            [&](const QString& form, const QString&) {
+                QString key = WordKey(form);
+                // A headword keeps its own synonyms, whatever else it may be a form of.
+                if (key == stemKey || headwordKeys.contains(key))
+                    return;
+                if (forms.size() == kMaxForms)
+                    throw TooManyForms();
                 forms.push_back(InflectedForm{std::move(key), stemKey});
-        },
-        progress);
+            },
+            progress, oneSuffix);
+    };
+    try {
+        expand(false);
+        return;
+    } catch (const TooManyForms&) {
+        std::vector<InflectedForm>().swap(forms);
+    }
+    try {
+        expand(true);
+    } catch (const TooManyForms&) {
+        throw ThesaurusError(sources.dictionary, 0,
+                             QStringLiteral("its headwords have more than %L1 forms; choose the "
+                                            "words with --word-list")
+                                 .arg(qulonglong(kMaxForms)));
+    }
 }
 
 } // namespace
