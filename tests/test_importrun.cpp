@@ -78,6 +78,8 @@ class TestImportRun : public QObject {
     void dictionaryForms();
     void realDictionaryForms_data();
     void realDictionaryForms();
+    void formLimit_data();
+    void formLimit();
     void everyDebianThesaurus_data();
     void everyDebianThesaurus();
     void progressRisesToHundred();
@@ -168,6 +170,55 @@ void TestImportRun::realDictionaryForms() {
     const auto found = basesByForm(FindInflectedForms(entriesFor(headwords), FormSources{dic, {}}));
     const auto it = found.find(WordKey(form));
     QCOMPARE(it == found.end() ? QStringList() : it->second, bases);
+}
+
+// Second suffixes can give millions of forms per language; the importer bounds what it keeps.
+void TestImportRun::formLimit_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("thesaurus");
+    QTest::addColumn<QString>("oneSuffix");
+    QTest::addColumn<QString>("twoSuffixes");
+
+    // Verb forms with clitic pronouns: 7.6 million forms with them.
+    QTest::newRow("gl: single suffixes only") << "gl_ES"
+                                              << "th_gl_ES_v2.dat"
+                                              << "abastamos"
+                                              << "abastándome";
+    // Hundreds of forms of one suffix per noun: refused.
+    QTest::newRow("hu: refused") << "hu_HU"
+                                 << "th_hu_HU_v2.dat" << QString() << QString();
+}
+
+void TestImportRun::formLimit() {
+    QFETCH(QString, language);
+    QFETCH(QString, thesaurus);
+    QFETCH(QString, oneSuffix);
+    QFETCH(QString, twoSuffixes);
+    const QString dic = kHunspell + u'/' + language + QStringLiteral(".dic");
+    const QString dat = kMythes + u'/' + thesaurus;
+    if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
+        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh installs them)");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("words.mdb"));
+    try {
+        const ImportSummary summary = ImportThesaurus(dat, out, FormSources{dic, {}});
+        QVERIFY2(!oneSuffix.isNull(), "imported");
+        QVERIFY(summary.forms > 0);
+    } catch (const ThesaurusError& error) {
+        QVERIFY2(oneSuffix.isNull(), error.what());
+        QCOMPARE(error.sourceName(), dic);
+        QCOMPARE(listing(dir.path()), QStringList());
+        return;
+    }
+    const auto forms = [&](const QString& word) {
+        return count(out, QStringLiteral("SELECT count(*) FROM form WHERE key = '%1'")
+                              .arg(word)
+                              .toUtf8()
+                              .constData());
+    };
+    QVERIFY(forms(oneSuffix) > 0);
+    QCOMPARE(forms(twoSuffixes), 0);
 }
 
 void TestImportRun::everyDebianThesaurus_data() {

@@ -184,9 +184,9 @@ void dictionaryForms(const QSet<QString>& headwordKeys, const FormSources& sourc
         expand(true);
     } catch (const TooManyForms&) {
         throw ThesaurusError(sources.dictionary, 0,
-                             QStringLiteral("its headwords have more than %L1 forms; choose the "
+                             QStringLiteral("its headwords have more than %1 forms; choose the "
                                             "words with --word-list")
-                                 .arg(qulonglong(kMaxForms)));
+                                 .arg(kMaxForms));
     }
 }
 
