@@ -1,3 +1,4 @@
+#include "AffixExpander.h"
 #include "LineDecoder.h"
 #include "Thesaurus.h"
 
@@ -108,27 +109,22 @@ class Dictionary {
 
 } // namespace
 
-std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
-                                              const FormSources& sources) {
-    std::vector<InflectedForm> forms;
-    if (sources.dictionary.isEmpty() && sources.wordList.isEmpty())
-        return forms;
-    if (sources.dictionary.isEmpty() || sources.wordList.isEmpty())
-        throw ThesaurusError(sources.dictionary.isEmpty() ? sources.wordList : sources.dictionary,
-                             0,
-                             QStringLiteral("inflected forms need both a Hunspell dictionary "
-                                            "and a word list"));
-    QSet<QString> headwordKeys;
-    for (const ThesaurusEntry& entry : entries)
-        headwordKeys.insert(WordKey(entry.headword));
+namespace {
 
+// The forms of the word list whose nearest root under Hunspell's analysis is a headword.
+void wordListForms(const QSet<QString>& headwordKeys, const FormSources& sources,
+                   const StepProgress& progress, std::vector<InflectedForm>& forms) {
     Dictionary dictionary(sources.dictionary);
     const QByteArray list = ReadInputFile(sources.wordList);
     auto decoder = LineDecoder::forName(QStringLiteral("UTF-8"));
     QHash<QString, QStringList> rootsByKey;
     int lineNumber = 0;
+    qsizetype position = 0;
     for (const QByteArray& line : list.split('\n')) {
         ++lineNumber;
+        position += line.size() + 1;
+        if (progress && lineNumber % 4096 == 0)
+            progress(position, list.size());
         QString word;
         QString problem;
         if (!decoder->decode(line, word, problem))
@@ -146,7 +142,76 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
                 forms.push_back(InflectedForm{it.key(), std::move(baseKey)});
         }
     }
-    // The same form may come from several spellings in the list ("Polish", "polish").
+}
+
+// Every form the dictionary's suffix rules build from a stem that is a headword. Only those
+// stems are expanded, so what is kept grows with the headwords' forms, not with the dictionary.
+// Second suffixes can multiply the forms beyond any use (Hungarian: tens of thousands per noun,
+// Galician: a thousand per verb), so when they would give more than kMaxForms, the dictionary's
+// forms of one suffix are taken instead; more than that even then is refused.
+constexpr size_t kMaxForms = 3'000'000;
+
+struct TooManyForms {};
+
+void dictionaryForms(const QSet<QString>& headwordKeys, const FormSources& sources,
+                     const StepProgress& progress, std::vector<InflectedForm>& forms) {
+    AffixExpander expander(sources.dictionary);
+    QString stemKey;
+    const auto expand = [&](bool oneSuffix) {
+        expander.expand(
+            [&](const QString& stem) {
+                stemKey = WordKey(stem);
+                return headwordKeys.contains(stemKey);
+            },
+            [&](const QString& form, const QString&) {
+                QString key = WordKey(form);
+                // A headword keeps its own synonyms, whatever else it may be a form of.
+                if (key == stemKey || headwordKeys.contains(key))
+                    return;
+                if (forms.size() == kMaxForms)
+                    throw TooManyForms();
+                forms.push_back(InflectedForm{std::move(key), stemKey});
+            },
+            progress, oneSuffix);
+    };
+    try {
+        expand(false);
+        return;
+    } catch (const TooManyForms&) {
+        std::vector<InflectedForm>().swap(forms);
+    }
+    try {
+        expand(true);
+    } catch (const TooManyForms&) {
+        throw ThesaurusError(sources.dictionary, 0,
+                             QStringLiteral("its headwords have more than %1 forms; choose the "
+                                            "words with --word-list")
+                                 .arg(kMaxForms));
+    }
+}
+
+} // namespace
+
+std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
+                                              const FormSources& sources,
+                                              const StepProgress& progress) {
+    std::vector<InflectedForm> forms;
+    if (sources.dictionary.isEmpty() && sources.wordList.isEmpty())
+        return forms;
+    if (sources.dictionary.isEmpty())
+        throw ThesaurusError(sources.wordList, 0,
+                             QStringLiteral("a word list needs a Hunspell dictionary to find "
+                                            "the roots of its words"));
+    QSet<QString> headwordKeys;
+    for (const ThesaurusEntry& entry : entries)
+        headwordKeys.insert(WordKey(entry.headword));
+    if (sources.wordList.isEmpty())
+        dictionaryForms(headwordKeys, sources, progress, forms);
+    else
+        wordListForms(headwordKeys, sources, progress, forms);
+
+    // The same form may come from several spellings in the list ("Polish", "polish") or from
+    // several rules of the dictionary.
     const auto order = [](const InflectedForm& a, const InflectedForm& b) {
         return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
     };

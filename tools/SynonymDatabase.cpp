@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <sqlite3.h>
 #include <system_error>
@@ -66,6 +67,7 @@ struct FormRow {
 std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
                               const std::vector<InflectedForm>& forms) {
     std::vector<FormRow> rows;
+    rows.reserve(entries.size() + forms.size());
     QHash<QString, QList<sqlite3_int64>> idsByKey;
     sqlite3_int64 id = 0;
     for (const ThesaurusEntry& entry : entries) {
@@ -132,7 +134,7 @@ class Writer {
     Writer& operator=(const Writer&) = delete;
 
     ImportReport write(const std::vector<ThesaurusEntry>& entries,
-                       const std::vector<InflectedForm>& forms) {
+                       const std::vector<InflectedForm>& forms, const StepProgress& progress) {
         ImportReport report;
         // Nothing reads the file until it is renamed into place, and a failure throws the
         // whole file away, so rollback journalling and fsyncs would only cost time.
@@ -149,9 +151,13 @@ class Writer {
         m_synonymInsert =
             prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
                     "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        const std::vector<FormRow> rows = formRows(entries, forms);
+        const qint64 total = qint64(entries.size() + rows.size());
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
+            if (progress && id % 1024 == 0)
+                progress(id, total);
             // Checked here rather than up front so that this, like any other mid-write
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
@@ -175,8 +181,10 @@ class Writer {
         }
         report.headwords = id;
         m_formInsert = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
-        const std::vector<FormRow> rows = formRows(entries, forms);
+        qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
+            if (progress && ++done % 4096 == 0)
+                progress(done, total);
             if (sqlite3_bind_text(m_formInsert, 1, row.key.constData(), int(row.key.size()),
                                   SQLITE_STATIC) != SQLITE_OK)
                 fail(errorMessage());
@@ -184,7 +192,9 @@ class Writer {
             bindId(m_formInsert, 3, row.later);
             step(m_formInsert);
         }
-        report.forms = qint64(rows.size()) - id;
+        // A form with two roots is one word the database answers.
+        for (size_t i = 0; i < forms.size(); ++i)
+            report.forms += i == 0 || forms[i].key != forms[i - 1].key;
         finalize();
         exec("COMMIT");
         // In-order inserts leave B-tree pages partly empty; repacking them trims about a tenth
@@ -264,17 +274,20 @@ class Writer {
 } // namespace
 
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
-                                  const QString& outPath, const std::vector<InflectedForm>& forms) {
-    // Same folder as the target so the final rename never crosses file systems; the pid keeps
-    // two concurrent builds from writing into each other's file.
-    const QString tempPath =
-        outPath + QStringLiteral(".tmp-") + QString::number(QCoreApplication::applicationPid());
+                                  const QString& outPath, const std::vector<InflectedForm>& forms,
+                                  const StepProgress& progress) {
+    // Same folder as the target so the final rename never crosses file systems; the pid and a
+    // count keep two builds, or two imports on threads of one program, out of each other's file.
+    static std::atomic<int> writes{0};
+    const QString tempPath = outPath + QStringLiteral(".tmp-") +
+                             QString::number(QCoreApplication::applicationPid()) + u'-' +
+                             QString::number(++writes);
     removeLeftovers(tempPath);
     try {
         ImportReport report;
         {
             Writer writer(outPath, tempPath);
-            report = writer.write(entries, forms);
+            report = writer.write(entries, forms, progress);
             writer.close();
         }
         std::error_code error;

@@ -22,39 +22,20 @@ ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QStrin
 
 namespace {
 
-// Splits the raw file into lines without copying; decoding happens per line afterwards so
-// that an invalid byte is reported with the line it sits on.
-class LineReader {
+// Decoding happens per line after splitting, so that an invalid byte is reported with the line
+// it sits on.
+class LineReader : public ByteLines {
   public:
-    explicit LineReader(QByteArrayView data) : m_data(data) {
+    explicit LineReader(QByteArrayView data) : ByteLines(data) {
         m_total = std::count(data.begin(), data.end(), '\n');
         if (!data.isEmpty() && data.back() != '\n')
             ++m_total;
     }
 
-    bool next(QByteArrayView& line) {
-        if (m_pos >= m_data.size())
-            return false;
-        const char* begin = m_data.data() + m_pos;
-        const qsizetype left = m_data.size() - m_pos;
-        const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', left));
-        qsizetype length = newline ? newline - begin : left;
-        m_pos += newline ? length + 1 : length;
-        if (length > 0 && begin[length - 1] == '\r')
-            --length;
-        line = QByteArrayView(begin, length);
-        ++m_number;
-        return true;
-    }
-
-    int number() const { return m_number; }
-    qsizetype linesLeft() const { return m_total - m_number; }
+    qsizetype linesLeft() const { return m_total - number(); }
 
   private:
-    QByteArrayView m_data;
-    qsizetype m_pos = 0;
     qsizetype m_total = 0;
-    int m_number = 0;
 };
 
 const QString& plainRelation() {
@@ -86,14 +67,17 @@ bool parseCount(QStringView text, qint64& count) {
 
 class Parser {
   public:
-    Parser(const QByteArray& data, const QString& sourceName, const QString& language)
-        : m_sourceName(sourceName), m_lines(withoutBom(data)),
+    Parser(const QByteArray& data, const QString& sourceName, const QString& language,
+           const StepProgress& progress)
+        : m_sourceName(sourceName), m_lines(data), m_progress(progress),
           m_labels(ThesaurusLabels::builtIn(language)) {}
 
     std::vector<ThesaurusEntry> run() {
         readEncoding();
         QByteArrayView bytes;
-        while (m_lines.next(bytes)) {
+        for (qint64 lines = 1; m_lines.next(bytes); ++lines) {
+            if (m_progress && lines % 4096 == 0)
+                m_progress(m_lines.position(), m_lines.size());
             const QString text = decode(bytes);
             if (text.trimmed().isEmpty())
                 continue;
@@ -103,13 +87,6 @@ class Parser {
     }
 
   private:
-    static QByteArrayView withoutBom(const QByteArray& data) {
-        QByteArrayView view(data);
-        if (view.startsWith("\xEF\xBB\xBF"))
-            view = view.sliced(3);
-        return view;
-    }
-
     [[noreturn]] void fail(int line, const QString& problem) const {
         throw ThesaurusError(m_sourceName, line, problem);
     }
@@ -360,6 +337,7 @@ class Parser {
 
     QString m_sourceName;
     LineReader m_lines;
+    StepProgress m_progress;
     std::optional<LineDecoder> m_decoder;
     std::vector<ThesaurusEntry> m_entries;
     QHash<QString, size_t> m_index;
@@ -377,8 +355,8 @@ bool IsSynonymKind(QStringView relation) {
 }
 
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
-                                           const QString& language) {
-    return Parser(data, sourceName, language).run();
+                                           const QString& language, const StepProgress& progress) {
+    return Parser(data, sourceName, language, progress).run();
 }
 
 QByteArray ReadInputFile(const QString& path) {
@@ -389,41 +367,4 @@ QByteArray ReadInputFile(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
     return data;
-}
-
-ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms, const ImportProgress& progress) {
-    // Between phases only: each phase runs to its end once begun.
-    const auto reached = [&](int percent) {
-        if (progress && !progress(percent))
-            throw ImportCancelled{};
-    };
-    reached(0);
-    const QString folder = QFileInfo(outPath).absolutePath();
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
-    if (error)
-        throw ThesaurusError(outPath, 0,
-                             QStringLiteral("cannot create the folder %1: %2")
-                                 .arg(folder, QString::fromLocal8Bit(error.message())));
-    const QByteArray data = ReadInputFile(datPath);
-    reached(10);
-    const auto entries = ParseThesaurus(data, datPath, ThesaurusLanguage(datPath));
-    reached(40);
-    const auto inflected = FindInflectedForms(entries, forms);
-    reached(60);
-    const ImportReport report = WriteSynonymDatabase(entries, outPath, inflected);
-    if (progress)
-        progress(100);
-    return report;
-}
-
-QString ImportReport::summary() const {
-    QStringList pairs;
-    for (const auto& [relation, count] : pairsPerRelation)
-        pairs << QStringLiteral("%1 %2").arg(count).arg(relation);
-    return QStringLiteral("%1 headwords, %2 forms; pairs: %3")
-        .arg(headwords)
-        .arg(forms)
-        .arg(pairs.isEmpty() ? QStringLiteral("none") : pairs.join(QStringLiteral(", ")));
 }

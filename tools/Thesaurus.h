@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 // One term of one meaning of an entry, its labels taken off: relation "synonym", "similar term",
@@ -48,11 +49,16 @@ class ThesaurusError : public std::runtime_error {
 // The whole file; ThesaurusError naming it (line 0) when it cannot be read.
 QByteArray ReadInputFile(const QString& path);
 
+// How far one step of an import is: done out of total (lines, bytes or rows). A step calls it
+// now and then; it throws ImportCancelled to stop the step.
+using StepProgress = std::function<void(qint64 done, qint64 total)>;
+
 // Whole MyThes .dat content -> entries, in file order. Labels are read with the label table's
 // rows for language (ThesaurusLanguage) and for every language; an empty language uses every
 // row. Throws ThesaurusError naming sourceName and the 1-based line.
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
-                                           const QString& language = QString());
+                                           const QString& language = QString(),
+                                           const StepProgress& progress = {});
 
 // The text under which the database files a word: simple Unicode case folding, then
 // composed (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key. The
@@ -63,7 +69,9 @@ inline QString WordKey(const QString& word) {
 }
 
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
-// same name beside it) and a word list, UTF-8, one word a line. Both empty: no forms.
+// same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
+// gives every form its suffix rules build; with a word list, the words of the list that
+// Hunspell traces back to a headword. Both empty: no forms.
 struct FormSources {
     QString dictionary;
     QString wordList;
@@ -76,11 +84,14 @@ struct InflectedForm {
     QString baseKey;
 };
 
-// The forms of the word list whose nearest root under Hunspell (suffixes stripped, never a
-// prefix) is a headword, sorted and without repeats. Throws ThesaurusError naming the file (and
-// line) that cannot be used.
+// The forms that are not headwords themselves, each under every headword it is a form of (casas:
+// casa and casar), sorted and without repeats. From the dictionary alone: each form the suffix
+// rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
+// whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
+// ThesaurusError naming the file (and line) that cannot be used.
 std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
-                                              const FormSources& sources);
+                                              const FormSources& sources,
+                                              const StepProgress& progress = {});
 
 // What an import wrote: headwords, (term, meaning) pairs per relation, and words filed under
 // the key of another headword (inflected forms).
@@ -88,8 +99,6 @@ struct ImportReport {
     qint64 headwords = 0;
     std::map<QString, qint64> pairsPerRelation;
     qint64 forms = 0;
-    // One line for the importer's standard error.
-    QString summary() const;
 };
 
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
@@ -97,7 +106,8 @@ struct ImportReport {
 // ThesaurusError is thrown (sourceName = outPath, line 0).
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath,
-                                  const std::vector<InflectedForm>& forms = {});
+                                  const std::vector<InflectedForm>& forms = {},
+                                  const StepProgress& progress = {});
 
 // Called now and then during an import with how far it is, 0 to 100; returning false
 // cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
@@ -105,7 +115,9 @@ using ImportProgress = std::function<bool(int percent)>;
 struct ImportCancelled {};
 
 // Reads datPath (ThesaurusError with line 0 if unreadable), parses it with the labels of the
-// language its name carries, finds the inflected forms, writes. Creates the folder of outPath
-// when missing.
+// language its name carries, finds the inflected forms, and writes outPath, creating its folder
+// when missing. Needs no QCoreApplication and shares nothing between calls but an atomic count
+// for temporary names, so imports may run on several threads at once. On a failure or a
+// cancel, neither the file nor a folder it created is left behind.
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
                              const FormSources& forms = {}, const ImportProgress& progress = {});

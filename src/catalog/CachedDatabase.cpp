@@ -31,12 +31,24 @@ QString SourceStamp(const InstalledThesaurus& thesaurus) {
     return stamp;
 }
 
-// Where inflected forms come from for a built database: the dictionary of the language,
-// with every form it generates, once the importer reads a dictionary without a word list.
-// Until then these databases hold the headwords only (the dictionary still counts in the
-// stamp, so they are rebuilt when it changes).
-FormSources FormsOf(const InstalledThesaurus&) {
-    return {};
+// Where inflected forms come from for a built database: every form the language's
+// dictionary generates from a headword.
+FormSources FormsOf(const InstalledThesaurus& thesaurus) {
+    return {thesaurus.dictionary, {}};
+}
+
+// A dictionary the importer cannot use (Hungarian's rules give more forms than it keeps)
+// costs the forms, not the thesaurus: its headwords are still worth having.
+void Import(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
+    try {
+        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, FormsOf(thesaurus), progress);
+    } catch (const ThesaurusError& error) {
+        const QString affixes = thesaurus.dictionary.chopped(4) + QStringLiteral(".aff");
+        if (thesaurus.dictionary.isEmpty() ||
+            (error.sourceName() != thesaurus.dictionary && error.sourceName() != affixes))
+            throw;
+        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, {}, progress);
+    }
 }
 } // namespace
 
@@ -53,7 +65,7 @@ void BuildDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& pr
     // taken for a finished one.
     QFile::remove(StampPath(thesaurus));
     const QString stamp = SourceStamp(thesaurus);
-    ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, FormsOf(thesaurus), progress);
+    Import(thesaurus, progress);
     QSaveFile file(StampPath(thesaurus));
     if (!file.open(QIODevice::WriteOnly) || file.write(stamp.toUtf8()) < 0 || !file.commit())
         throw ThesaurusError(file.fileName(), 0,

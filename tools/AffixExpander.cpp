@@ -1,0 +1,357 @@
+#include "AffixExpander.h"
+
+#include "LineDecoder.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// A flag as Hunspell compares them: one character, two characters (FLAG long) or a number
+// (FLAG num). 0 is never a flag, so it stands for "this .aff has none of that kind".
+using Flag = char32_t;
+enum class FlagType { Char, Long, Num, Utf8 };
+
+// One position of an affix condition: ".", a letter, or a bracketed set, possibly negated.
+struct ConditionChar {
+    enum Kind { Any, Letter, Set, NotSet } kind = Any;
+    QString letters;
+
+    bool matches(QChar c) const {
+        switch (kind) {
+        case Any:
+            return true;
+        case Letter:
+        case Set:
+            return letters.contains(c);
+        case NotSet:
+            return !letters.contains(c);
+        }
+        return false;
+    }
+};
+
+struct Affix {
+    QString strip;
+    QString append;
+    std::vector<ConditionChar> condition;
+    std::vector<Flag> continuation;
+    // The form stands as a word of its own only without NEEDAFFIX among its continuation flags.
+    bool standsAlone = true;
+    // ONLYINCOMPOUND, CIRCUMFIX (needs a prefix) or FORBIDDENWORD: no word of its own at all.
+    bool unusable = false;
+};
+
+std::vector<ConditionChar> parseCondition(QStringView text) {
+    std::vector<ConditionChar> condition;
+    if (text == u".")
+        return condition;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        ConditionChar c;
+        if (text[i] == u'[') {
+            const qsizetype close = text.indexOf(u']', i + 1);
+            const qsizetype end = close < 0 ? text.size() : close;
+            QStringView inside = text.sliced(i + 1, end - i - 1);
+            c.kind = ConditionChar::Set;
+            if (inside.startsWith(u'^')) {
+                c.kind = ConditionChar::NotSet;
+                inside = inside.sliced(1);
+            }
+            c.letters = inside.toString();
+            i = end;
+        } else if (text[i] != u'.') {
+            c.kind = ConditionChar::Letter;
+            c.letters = text[i];
+        }
+        condition.push_back(std::move(c));
+    }
+    return condition;
+}
+
+// Splits at the first '/' that no backslash escapes, and drops the escapes ("1\/2" is a word).
+// Works on the raw bytes: flags are bytes to Hunspell, whatever the text's encoding.
+std::pair<QByteArray, QByteArrayView> splitAtSlash(QByteArrayView field) {
+    QByteArray text;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '/') {
+            text += '/';
+            ++i;
+        } else if (field[i] == '/') {
+            return {text, field.sliced(i + 1)};
+        } else {
+            text += field[i];
+        }
+    }
+    return {text, QByteArrayView()};
+}
+
+std::vector<QByteArrayView> splitFields(QByteArrayView line) {
+    std::vector<QByteArrayView> fields;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t';
+        if (blank && start >= 0) {
+            fields.push_back(line.sliced(start, i - start));
+            start = -1;
+        } else if (!blank && start < 0) {
+            start = i;
+        }
+    }
+    return fields;
+}
+
+// The value of a keyword line ("SET UTF-8") looked for in the raw bytes: SET and FLAG are
+// ASCII, and the encoding has to be known before any other line can be decoded.
+QString keywordValue(QByteArrayView data, QByteArrayView keyword) {
+    ByteLines lines(data);
+    QByteArrayView line;
+    while (lines.next(line)) {
+        if (line.startsWith(keyword) && line.size() > keyword.size() &&
+            (line[keyword.size()] == ' ' || line[keyword.size()] == '\t'))
+            return QString::fromLatin1(line.sliced(keyword.size())).trimmed();
+    }
+    return QString();
+}
+
+bool contains(const std::vector<Flag>& flags, Flag flag) {
+    return flag != 0 && std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+} // namespace
+
+struct AffixExpander::Rules {
+    FlagType flagType = FlagType::Char;
+    std::optional<LineDecoder> decoder;
+    std::vector<std::vector<Flag>> aliases;
+    QHash<Flag, std::vector<Affix>> suffixes;
+    Flag needAffix = 0;
+    Flag onlyInCompound = 0;
+    Flag circumfix = 0;
+    Flag forbidden = 0;
+    bool fullStrip = false;
+
+    std::vector<Flag> flags(QByteArrayView raw) const {
+        if (!aliases.empty()) {
+            bool ok = false;
+            const int index = raw.toByteArray().toInt(&ok);
+            if (ok && index >= 1 && size_t(index) <= aliases.size())
+                return aliases[size_t(index) - 1];
+        }
+        return plainFlags(raw);
+    }
+
+    // FLAG char (the default) and long are bytes, even in a UTF-8 file: Hungarian's are Latin-1.
+    std::vector<Flag> plainFlags(QByteArrayView raw) const {
+        std::vector<Flag> result;
+        switch (flagType) {
+        case FlagType::Char:
+            for (char c : raw)
+                result.push_back(uchar(c));
+            break;
+        case FlagType::Utf8:
+            for (char32_t c : QString::fromUtf8(raw).toUcs4())
+                result.push_back(c);
+            break;
+        case FlagType::Long:
+            for (qsizetype i = 0; i < raw.size(); i += 2) {
+                const Flag high = uchar(raw[i]);
+                result.push_back(i + 1 < raw.size() ? (high << 8) | uchar(raw[i + 1]) : high);
+            }
+            break;
+        case FlagType::Num:
+            for (const QByteArray& number : raw.toByteArray().split(',')) {
+                bool ok = false;
+                const uint value = number.trimmed().toUInt(&ok);
+                if (ok && value > 0)
+                    result.push_back(value);
+            }
+            break;
+        }
+        return result;
+    }
+
+    // The text of a field in the file's encoding; null when it is not valid there.
+    QString text(QByteArrayView raw) {
+        QString text;
+        QString problem;
+        if (!decoder->decode(raw, text, problem))
+            return QString();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
+
+    Flag flag(QByteArrayView raw) const {
+        const std::vector<Flag> all = plainFlags(raw);
+        return all.empty() ? 0 : all.front();
+    }
+
+    // Whether the affix builds a word from `word`, as Hunspell decides it for a suffix: the
+    // stripped text ends the word, something is left of it (unless FULLSTRIP), and the
+    // condition matches the word's last letters.
+    bool applies(const Affix& affix, QStringView word) const {
+        if (word.size() < affix.strip.size() || (!fullStrip && word.size() == affix.strip.size()))
+            return false;
+        if (!word.endsWith(affix.strip))
+            return false;
+        const qsizetype n = qsizetype(affix.condition.size());
+        if (word.size() < n)
+            return false;
+        const QStringView end = word.last(n);
+        for (qsizetype i = 0; i < n; ++i) {
+            if (!affix.condition[size_t(i)].matches(end[i]))
+                return false;
+        }
+        return true;
+    }
+};
+
+AffixExpander::~AffixExpander() = default;
+
+AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dicPath(dicPath) {
+    const QFileInfo dic(dicPath);
+    const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
+    const QByteArray aff = ReadInputFile(affPath);
+    Rules& rules = *m_rules;
+
+    // Hunspell reads a .aff without SET as ISO 8859-1.
+    QString encoding = keywordValue(aff, "SET");
+    if (encoding.isEmpty())
+        encoding = QStringLiteral("ISO8859-1");
+    rules.decoder = LineDecoder::forName(encoding);
+    if (!rules.decoder)
+        throw ThesaurusError(affPath, 0, QStringLiteral("unknown encoding %1").arg(encoding));
+    const QString flagType = keywordValue(aff, "FLAG");
+    if (flagType.compare(u"long", Qt::CaseInsensitive) == 0)
+        rules.flagType = FlagType::Long;
+    else if (flagType.compare(u"num", Qt::CaseInsensitive) == 0)
+        rules.flagType = FlagType::Num;
+    else if (flagType.compare(u"UTF-8", Qt::CaseInsensitive) == 0)
+        rules.flagType = FlagType::Utf8;
+
+    // Entries are counted by their header line; the counts tell a header ("SFX A Y 3") from an
+    // entry whose fields happen to look like one.
+    QHash<Flag, int> entriesLeft;
+    bool aliasHeaderSeen = false;
+    ByteLines lines(aff);
+    QByteArrayView bytes;
+    while (lines.next(bytes)) {
+        if (bytes.startsWith('#'))
+            continue;
+        const std::vector<QByteArrayView> fields = splitFields(bytes);
+        if (fields.size() < 2)
+            continue;
+        const QByteArrayView keyword = fields[0];
+        if (keyword == "AF") {
+            // The first AF line only gives the number of aliases.
+            if (aliasHeaderSeen)
+                rules.aliases.push_back(rules.plainFlags(fields[1]));
+            aliasHeaderSeen = true;
+        } else if (keyword == "NEEDAFFIX" || keyword == "PSEUDOROOT") {
+            rules.needAffix = rules.flag(fields[1]);
+        } else if (keyword == "ONLYINCOMPOUND") {
+            rules.onlyInCompound = rules.flag(fields[1]);
+        } else if (keyword == "CIRCUMFIX") {
+            rules.circumfix = rules.flag(fields[1]);
+        } else if (keyword == "FORBIDDENWORD") {
+            rules.forbidden = rules.flag(fields[1]);
+        } else if (keyword == "FULLSTRIP") {
+            rules.fullStrip = true;
+        } else if (keyword == "SFX" && fields.size() >= 4) {
+            const Flag flag = rules.flag(fields[1]);
+            int& left = entriesLeft[flag];
+            if (left <= 0) {
+                left = fields[3].toByteArray().toInt();
+                continue;
+            }
+            --left;
+            const auto [appendBytes, continuation] = splitAtSlash(fields[3]);
+            Affix affix;
+            affix.strip = rules.text(fields[2] == "0" ? QByteArrayView() : fields[2]);
+            affix.append = rules.text(appendBytes == "0" ? QByteArrayView() : appendBytes);
+            const QString condition =
+                fields.size() > 4 ? rules.text(fields[4]) : QStringLiteral(".");
+            // A rule whose text the encoding cannot give could not match a word either.
+            if (affix.strip.isNull() || affix.append.isNull() || condition.isNull())
+                continue;
+            affix.continuation = rules.flags(continuation);
+            affix.condition = parseCondition(condition);
+            rules.suffixes[flag].push_back(std::move(affix));
+        }
+    }
+    // The special flags may be declared after the affixes that carry them.
+    for (std::vector<Affix>& affixes : rules.suffixes) {
+        for (Affix& affix : affixes) {
+            affix.standsAlone = !contains(affix.continuation, rules.needAffix);
+            affix.unusable = contains(affix.continuation, rules.onlyInCompound) ||
+                             contains(affix.continuation, rules.circumfix) ||
+                             contains(affix.continuation, rules.forbidden);
+        }
+    }
+}
+
+void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
+                           const StepProgress& progress, bool oneSuffix) {
+    Rules& rules = *m_rules;
+    const QByteArray data = ReadInputFile(m_dicPath);
+    ByteLines lines(data);
+    QByteArrayView bytes;
+    lines.next(bytes); // the number of entries
+    while (lines.next(bytes)) {
+        if (progress && lines.number() % 4096 == 0)
+            progress(lines.position(), lines.size());
+        // Lines that start with a tab are comments.
+        if (bytes.isEmpty() || bytes.front() == '\t')
+            continue;
+        // Morphological fields follow a tab, or a space before their "xx:" name; a morphological
+        // alias (AM) follows the flags after a space.
+        QByteArrayView entry = bytes;
+        if (const qsizetype tab = entry.indexOf('\t'); tab >= 0)
+            entry = entry.first(tab);
+        for (qsizetype at = entry.indexOf(' '); at >= 0 && at + 3 < entry.size();
+             at = entry.indexOf(' ', at + 1)) {
+            if (entry[at + 3] == ':' && entry[at + 1] != ' ' && entry[at + 2] != ' ') {
+                entry = entry.first(at);
+                break;
+            }
+        }
+        auto [stemBytes, flagText] = splitAtSlash(entry.trimmed());
+        if (const qsizetype space = flagText.indexOf(' '); space >= 0)
+            flagText = flagText.first(space);
+        if (flagText.isEmpty())
+            continue;
+        // A stem the encoding cannot give is skipped, as Hunspell cannot match it either.
+        const QString stem = rules.text(stemBytes);
+        if (stem.isEmpty() || !wantStem(stem))
+            continue;
+        const std::vector<Flag> flags = rules.flags(flagText);
+        if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
+            continue;
+        for (Flag flag : flags) {
+            const auto found = rules.suffixes.constFind(flag);
+            if (found == rules.suffixes.constEnd())
+                continue;
+            for (const Affix& first : *found) {
+                if (first.unusable || !rules.applies(first, stem))
+                    continue;
+                const QString once = stem.first(stem.size() - first.strip.size()) + first.append;
+                if (first.standsAlone)
+                    form(once, stem);
+                if (oneSuffix)
+                    continue;
+                // Hunspell strips at most two suffixes: the second is one the first allows.
+                for (Flag next : first.continuation) {
+                    const auto second = rules.suffixes.constFind(next);
+                    if (second == rules.suffixes.constEnd())
+                        continue;
+                    for (const Affix& outer : *second) {
+                        if (outer.unusable || !outer.standsAlone || !rules.applies(outer, once))
+                            continue;
+                        form(once.first(once.size() - outer.strip.size()) + outer.append, stem);
+                    }
+                }
+            }
+        }
+    }
+}
