@@ -301,6 +301,9 @@ void TestCli::qtOptions_data() {
     QTest::newRow("not with --lookup")
         << kLook + "-platform offscreen look.txt" << 2 << QByteArray()
         << QByteArray("Try 'lexigrove --help' for more information.\n");
+    QTest::newRow("a mistake is told as one, without a display")
+        << "unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM; $LEXIGROVE --bogus" << 2 << QByteArray()
+        << QByteArray("Unknown option 'bogus'.\nTry 'lexigrove --help' for more information.\n");
     QTest::newRow("the help tells of them")
         << "$LEXIGROVE --help" << 0 << QByteArray("*Qt's own options (-platform NAME")
         << QByteArray();

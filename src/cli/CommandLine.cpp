@@ -19,6 +19,50 @@ CommandLine usageError(const QString& problem) {
                    QStringLiteral("\nTry 'lexigrove --help' for more information.\n");
     return command;
 }
+// One of the options QGuiApplication and QApplication take for themselves, with one dash or
+// two, and for some a value after "=".
+bool isQtOption(const QString& argument) {
+    static const QStringList names = {"platform",
+                                      "platformpluginpath",
+                                      "platformtheme",
+                                      "plugin",
+                                      "qwindowgeometry",
+                                      "qwindowicon",
+                                      "qwindowtitle",
+                                      "reverse",
+                                      "session",
+                                      "display",
+                                      "geometry",
+                                      "style",
+                                      "stylesheet",
+                                      "widgetcount",
+                                      "qmljsdebugger",
+                                      "nograb",
+                                      "dograb",
+                                      "sync",
+                                      "title",
+                                      "name",
+                                      "visual",
+                                      "ncols",
+                                      "cmap",
+                                      "fn",
+                                      "font",
+                                      "bg",
+                                      "background",
+                                      "fg",
+                                      "foreground",
+                                      "btn",
+                                      "button",
+                                      "im",
+                                      "inputstyle",
+                                      "testability"};
+    QStringView name(argument);
+    if (!name.startsWith(u'-') || name.size() < 2)
+        return false;
+    name = name.sliced(name.startsWith(u"--") ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    return names.contains(equals < 0 ? name : name.first(equals));
+}
 } // namespace
 
 static_assert(WordStream::kLongestLine == 1048576, "--help tells the longest line");
@@ -112,8 +156,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (!parser.parse(arguments)) {
         CommandLine error = usageError(parser.errorText());
         const qsizetype end = arguments.indexOf(QStringLiteral("--"));
-        error.windowMayTakeIt =
-            !arguments.first(end < 0 ? arguments.size() : end).contains(QStringLiteral("--lookup"));
+        const QStringList options = arguments.first(end < 0 ? arguments.size() : end);
+        // Only then is QApplication worth starting, which needs a display: a plain
+        // mistake is told as one, with or without a display.
+        error.windowMayTakeIt = !options.contains(QStringLiteral("--lookup")) &&
+                                std::any_of(options.begin(), options.end(), isQtOption);
         return error;
     }
 
