@@ -8,8 +8,8 @@ memory), then reads the database it wrote and prints one Markdown table row:
 
 - pairs per relation: as the importer reports them on standard error;
 - labels left: synonyms of headwords (every relation) whose text still holds "(...)";
-- antonyms in qrySynonyms: rows of qrySynonyms whose (word, synonym) is an antonym in
-  qryRelations ("n/a" for a database without that view);
+- antonyms in qrySynonyms: rows of qrySynonyms whose (word, synonym) is only an antonym in
+  qryRelations, in no meaning one of the synonym kinds ("n/a" for a database without that view);
 - parts of speech: distinct pos values of the headwords' synonyms;
 - forms: words filed under another headword, as the importer reports them;
 - ratio: the import's wall time over the time the sqlite3 shell takes to .import the rows the
@@ -97,7 +97,13 @@ def contents(path):
         labels += sum(1 for synonym, _, _ in rows if LABEL.search(synonym))
         parts.update(pos for _, pos, _ in rows)
         if relations_view == "qryRelations":
-            opposite = {s for s, _, relation in rows if relation == "antonym"}
+            # A term the entry gives as an antonym in one meaning and as a synonym in another
+            # ("blessed": cursed, both the opposite and, said ironically, the same) belongs in
+            # qrySynonyms; an antonym and nothing else never does.
+            kinds = {}
+            for s, _, relation in rows:
+                kinds.setdefault(s, set()).add(relation)
+            opposite = {s for s, found in kinds.items() if found == {"antonym"}}
             antonyms += sum(1 for (s,) in db.execute(
                 "SELECT synonym FROM qrySynonyms WHERE word=?", (key,)) if s in opposite)
     db.close()
