@@ -33,23 +33,36 @@ void checkError(const ThesaurusError& error, const QByteArray& bytes) {
 
 void checkEntries(const std::vector<ThesaurusEntry>& entries) {
     static const QSet<QString> relations = {
-        QStringLiteral("synonym"), QStringLiteral("similar term"), QStringLiteral("related term")};
+        QStringLiteral("synonym"), QStringLiteral("similar term"), QStringLiteral("related term"),
+        QStringLiteral("antonym"), QStringLiteral("generic term"), QStringLiteral("narrower term")};
     QSet<QString> headwords;
     for (const ThesaurusEntry& entry : entries) {
         FUZZ_CHECK(!entry.headword.isEmpty() && entry.headword == entry.headword.trimmed(),
                    "a headword is empty or untrimmed");
         FUZZ_CHECK(!headwords.contains(entry.headword), "a headword has two entries");
         headwords.insert(entry.headword);
-        QSet<QString> seen;
+        QSet<QString> seen, listed, synonymKinds;
         for (const ThesaurusSynonym& synonym : entry.synonyms) {
             FUZZ_CHECK(!synonym.text.isEmpty() && synonym.text == synonym.text.trimmed(),
                        "a synonym is empty or untrimmed");
             FUZZ_CHECK(!synonym.text.contains(u'|'), "a synonym holds a field separator");
             FUZZ_CHECK(synonym.text.compare(entry.headword, Qt::CaseInsensitive) != 0,
                        "a headword is its own synonym");
-            FUZZ_CHECK(!seen.contains(synonym.text), "a synonym appears twice for one headword");
-            seen.insert(synonym.text);
+            const QString meaning =
+                synonym.text + u'\n' + QString::number(synonym.sense) + u'\n' + synonym.relation;
+            FUZZ_CHECK(!seen.contains(meaning),
+                       "a synonym appears twice in one meaning with one relation");
+            seen.insert(meaning);
+            FUZZ_CHECK(synonym.sense >= 1 && synonym.sense <= entry.senses,
+                       "a synonym names a meaning the entry does not have");
             FUZZ_CHECK(relations.contains(synonym.relation), "a synonym has an unknown relation");
+            if (IsSynonymKind(synonym.relation))
+                synonymKinds.insert(synonym.text);
+            if (synonym.listed) {
+                FUZZ_CHECK(IsSynonymKind(synonym.relation), "an antonym or broader term is listed");
+                FUZZ_CHECK(!listed.contains(synonym.text), "a synonym is listed twice");
+                listed.insert(synonym.text);
+            }
         }
     }
 }
@@ -83,9 +96,17 @@ void checkWritten(const std::vector<ThesaurusEntry>& entries) {
     FUZZ_CHECK(QDir(folder.path()).entryList(QDir::Files) == QStringList{"words.mdb"},
                "the writer left another file behind");
 
-    qint64 synonyms = 0;
-    for (const ThesaurusEntry& entry : entries)
+    // Headwords of one key ("Happy", "happy") answer together, each synonym once.
+    qint64 synonyms = 0, listed = 0;
+    QHash<QString, QSet<QString>> listedByKey;
+    for (const ThesaurusEntry& entry : entries) {
         synonyms += qint64(entry.synonyms.size());
+        for (const ThesaurusSynonym& synonym : entry.synonyms)
+            if (synonym.listed)
+                listedByKey[WordKey(entry.headword)].insert(synonym.text);
+    }
+    for (const QSet<QString>& texts : std::as_const(listedByKey))
+        listed += texts.size();
     sqlite3* db = nullptr;
     FUZZ_CHECK(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
                    SQLITE_OK,
@@ -94,8 +115,10 @@ void checkWritten(const std::vector<ThesaurusEntry>& entries) {
                "the database lost headwords");
     FUZZ_CHECK(countRows(db, "select count(*) from form") == qint64(entries.size()),
                "a headword is not filed under its key exactly once");
-    FUZZ_CHECK(countRows(db, "select count(*) from qrySynonyms") == synonyms,
+    FUZZ_CHECK(countRows(db, "select count(*) from qrySynonyms") == listed,
                "the database lost synonyms");
+    FUZZ_CHECK(countRows(db, "select count(*) from qryRelations") == synonyms,
+               "the database lost meanings");
     sqlite3_close(db);
 }
 } // namespace
