@@ -64,10 +64,11 @@ class OutputFolder {
         for (const QString& path : std::as_const(m_created)) {
             std::error_code error;
             if (!std::filesystem::create_directory(path.toStdU16String(), error) || error) {
+                // Told after the folders made so far are gone, and path with them.
+                const QString problem = QStringLiteral("cannot create the folder %1: %2")
+                                            .arg(path, QString::fromLocal8Bit(error.message()));
                 removeCreated();
-                throw ThesaurusError(outPath, 0,
-                                     QStringLiteral("cannot create the folder %1: %2")
-                                         .arg(path, QString::fromLocal8Bit(error.message())));
+                throw ThesaurusError(outPath, 0, problem);
             }
         }
     }
