@@ -98,6 +98,7 @@ class TestDatabase : public QObject {
     void keptStatementsAnswerAsWritten_data();
     void keptStatementsAnswerAsWritten();
     void fileChangedByOthersWhileOpen();
+    void fieldsFoundAgainInAFileOpenedAnew();
     void queryWithoutView();
     void caseIgnoredBeyondAscii_data();
     void caseIgnoredBeyondAscii();
@@ -379,6 +380,33 @@ void TestDatabase::fileChangedByOthersWhileOpen() {
     sqlite3_close(writer);
     QVERIFY2(rc == SQLITE_OK, qPrintable(why));
     QVERIFY(rowsFor(db, "happy").size() > 3);
+}
+
+void TestDatabase::fieldsFoundAgainInAFileOpenedAnew() {
+    QTemporaryDir other;
+    const QString path = other.filePath("words.mdb");
+    // The same view, its columns in another order in the file that replaces it.
+    const auto write = [&](const char* view) {
+        QFile::remove(path);
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, view, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    };
+    write("create view qrySynonyms as select 'look' as word, 'see' as synonym");
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(path));
+    RecordSet rs;
+    const auto synonymOfLook = [&] {
+        rs.Open(BuildSynonymQuery("look"), db, 3, 1);
+        const QString synonym = rs.Field("synonym");
+        rs.Close();
+        return synonym;
+    };
+    QCOMPARE(synonymOfLook(), QStringLiteral("see"));
+    QTest::qSleep(30); // so that the file's time tells the two apart
+    write("create view qrySynonyms as select 'watch' as synonym, 'look' as word");
+    QCOMPARE(synonymOfLook(), QStringLiteral("watch"));
 }
 
 void TestDatabase::queryWithoutView() {

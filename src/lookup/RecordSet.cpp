@@ -58,6 +58,15 @@ void RecordSet::Open(const QString& source, DbConnection& connection, int /*curs
     }
     cache_ = std::move(cache);
     stmt_ = stmt;
+    // A query of the same text has the same columns, unless the database was
+    // opened anew meanwhile: the fields found for the last one are checked
+    // once each (columnOf) instead of being looked for again.
+    const QByteArrayView text(sqlite3_sql(stmt));
+    if (text != columnsOf_) {
+        columns_.clear();
+        columnsOf_ = text.toByteArray();
+    }
+    checked_ = 0;
     try {
         step();
     } catch (...) {
@@ -74,7 +83,6 @@ void RecordSet::Close() {
     cache_.reset();
     stmt_ = nullptr;
     eof_ = true;
-    columns_.clear();
 }
 
 void RecordSet::requireOpen() const {
@@ -115,9 +123,22 @@ QByteArrayView RecordSet::FieldUtf8(const QString& name) const {
 }
 
 int RecordSet::columnOf(const QString& name) const {
-    for (const auto& [known, column] : columns_)
-        if (known == name)
+    for (qsizetype i = 0; i < columns_.size(); ++i) {
+        const auto& [known, column] = columns_[i];
+        if (known != name)
+            continue;
+        const quint32 bit = i < 32 ? 1u << i : 0;
+        if (checked_ & bit)
             return column;
+        if (column < sqlite3_column_count(stmt_) &&
+            !QAnyStringView::compare(name, QUtf8StringView(sqlite3_column_name(stmt_, column)),
+                                     Qt::CaseInsensitive)) {
+            checked_ |= bit;
+            return column;
+        }
+        columns_.clear();
+        break;
+    }
     const int columns = sqlite3_column_count(stmt_);
     for (int c = 0; c < columns; ++c)
         if (!QAnyStringView::compare(name, QUtf8StringView(sqlite3_column_name(stmt_, c)),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QVarLengthArray>
@@ -46,6 +47,9 @@ class RecordSet {
     std::shared_ptr<StatementCache> cache_;
     bool eof_ = true;
     // The fields asked for so far and their columns, found once per query
-    // rather than on every row.
+    // text rather than on every row, and the text they belong to.
     mutable QVarLengthArray<std::pair<QString, int>, 4> columns_;
+    QByteArray columnsOf_;
+    // Which of columns_ this query has confirmed, one bit each.
+    mutable quint32 checked_ = 0;
 };
