@@ -4,14 +4,10 @@
 #include "ThesaurusLabels.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QString& problem)
     : std::runtime_error((line > 0
@@ -232,9 +228,11 @@ class Parser {
         QStringView after;
         if (label.startsWith(u'(') || label.startsWith(u'[')) {
             // Indonesian closes a square bracket with a brace now and then.
-            const QRegularExpression closing(label.front() == u'(' ? QStringLiteral("\\)")
-                                                                   : QStringLiteral("[]}]"));
-            const qsizetype close = label.indexOf(closing, 1);
+            const bool round = label.front() == u'(';
+            const auto closer = std::find_if(label.begin() + 1, label.end(), [&](QChar c) {
+                return round ? c == u')' : c == u']' || c == u'}';
+            });
+            const qsizetype close = closer == label.end() ? -1 : closer - label.begin();
             if (close < 0) {
                 label = label.sliced(1).trimmed();
             } else {
