@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "CommandLine.h"
+#include "DatabaseFormat.h"
 #include "DbConnection.h"
 #include "FileSystem.h"
 #include "Languages.h"
@@ -268,8 +269,8 @@ class WordLookup {
           // table, jsonl and xlsx give every meaning; rows and the window's
           // formats give each synonym once and need the meanings only to
           // filter by them.
-          records_(command.format == CommandLine::Table ||
-                   command.format == CommandLine::JsonLines || command.format == CommandLine::Xlsx),
+          records_(command.format == OutputFormat::Table ||
+                   command.format == OutputFormat::JsonLines || command.format == OutputFormat::Xlsx),
           relations_(
               (records_ || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
               holdsRelations(db)),
@@ -368,7 +369,7 @@ template <class Run> int reporting(Run&& run) {
 
 int RunBatchLookup(const CommandLine& command, const QString& applicationFolder) {
     // A workbook is binary: on a terminal it would only garble the screen.
-    if (command.format == CommandLine::Xlsx && command.output.isEmpty() && isatty(STDOUT_FILENO)) {
+    if (command.format == OutputFormat::Xlsx && command.output.isEmpty() && isatty(STDOUT_FILENO)) {
         tell(QStringLiteral("lexigrove: --format xlsx writes a workbook, not text for a "
                             "terminal: give --output FILE or redirect standard output\n"));
         return 2;

@@ -205,7 +205,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             return usageError(
                 QStringLiteral("unknown format '%1' (rows, aligned, csv, table, jsonl or xlsx)")
                     .arg(name));
-        command.format = CommandLine::Format(found - std::begin(kFormats));
+        command.format = OutputFormat(found - std::begin(kFormats));
     }
     if (command.files.isEmpty())
         return usageError(QStringLiteral("--lookup needs at least one word file (- for standard "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputFormat.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,13 +15,12 @@ struct CommandLine {
         UsageError,   // text is for standard error; the exit status is 2
         ListLanguages // --languages: the installed thesauri
     };
-    enum Format { Rows, Aligned, CommaDelimited, Table, JsonLines, Xlsx };
 
     Action action = StartWindow;
     QString database;  // empty: words.mdb beside the program
     QString language;  // --language: the installed thesaurus of this language instead
     QStringList files; // "-" is standard input
-    Format format = Rows;
+    OutputFormat format = OutputFormat::Rows;
     QString output; // empty: standard output
     // Only pairs of these kinds are kept; empty: all of them.
     QStringList partsOfSpeech, relations;

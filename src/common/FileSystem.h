@@ -4,6 +4,9 @@
 #include <QString>
 #include <optional>
 
+// Output is gathered and written in pieces of this size: few system calls, little memory.
+constexpr qsizetype kChunkBytes = 64 * 1024;
+
 // The few questions about files that Qt cannot answer: who a file belongs
 // to, how many names it has, whether it is a pipe nobody reads.
 

@@ -1,6 +1,7 @@
 #include "DbConnection.h"
 
 #include "AppError.h"
+#include "DatabaseFormat.h"
 #include "FileSystem.h"
 #include "Paths.h"
 #include "StatementCache.h"
@@ -17,12 +18,6 @@ namespace {
 const QString kDataSource = QStringLiteral("Data Source=");
 // A database locked by another program is waited for this long, then reported.
 constexpr int kBusyTimeoutMs = 2000;
-// The importer's mark ('LXGV') and the first versions of its files whose word keys are
-// case-folded, and folded and composed (NFC).
-constexpr int kApplicationId = 0x4C584756;
-constexpr int kFoldedKeysVersion = 2;
-constexpr int kComposedKeysVersion = 3;
-
 int pragmaNumber(sqlite3* db, const char* sql) {
     sqlite3_stmt* stmt = nullptr;
     int value = 0;

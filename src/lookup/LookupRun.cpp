@@ -7,6 +7,7 @@
 #include "Paths.h"
 #include "PointerMode.h"
 #include "RecordSet.h"
+#include "RowFormats.h"
 #include "SynonymQuery.h"
 
 #include <optional>

@@ -13,18 +13,6 @@ QString RelationQueryText(const QString& quotedWord) {
     return QStringLiteral("select * from qryRelations where word='") + quotedWord + u'\'';
 }
 
-bool IsSynonymKind(QByteArrayView relation) {
-    return relation == "synonym" || relation == "similar term" || relation == "related term";
-}
-
 QString BuildSynonymQuery(const QString& word) {
     return SynonymQueryText(QuoteSqlText(word));
-}
-
-QString SynonymRowPrefix(const QString& word) {
-    return word.toUpper() + QStringLiteral(" - ");
-}
-
-QString NotFoundRow(const QString& word) {
-    return SynonymRowPrefix(word) + QStringLiteral("this word not found in the database.");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowFormats.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -9,25 +11,6 @@ class ProgressDisplay;
 
 // The export routines shared by the results buttons. Each serves any list
 // with columns; the window passes its results list.
-
-// The header of the results list's one column, which the aligned export writes first.
-QString ResultsHeader();
-
-// Texts are measured in code points, so that a character beyond the basic
-// plane (two UTF-16 units) pads like any other.
-int CodePointLength(QStringView text);
-
-// Appends one cell of an aligned line: the text, the spaces that bring it to the
-// column's width, and the closing tab.
-void AppendPaddedCell(QString& line, QStringView text, int width);
-// The same after the cell's text, length code points, is already in the line.
-void ClosePaddedCell(QString& line, int length, int width);
-
-// Makes the row text that runs from start to the end of the comma-delimited
-// line, in UTF-8, into its field, and adds the comma that follows it. A row that holds a
-// comma, a double quote or a line break is quoted, its quotes doubled, so that
-// the line can be split back into its rows.
-void CloseCommaDelimitedField(QByteArray& line, qsizetype start);
 
 // Writes the header line and the checked rows of the list to the file, each
 // column padded to its widest text and closed by a tab, lines ending in CR LF.

@@ -348,9 +348,6 @@ class Parser {
 
 } // namespace
 
-bool IsSynonymKind(QStringView relation) {
-    return relation == u"synonym" || relation == u"similar term" || relation == u"related term";
-}
 
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
                                            const QString& language, const StepProgress& progress) {

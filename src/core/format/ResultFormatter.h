@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandLine.h"
+#include "OutputFormat.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -22,7 +22,7 @@ QList<QByteArray> RecordFieldNames();
 // as given.
 class ResultFormatter {
   public:
-    ResultFormatter(CommandLine::Format format, ResultSink& sink);
+    ResultFormatter(OutputFormat format, ResultSink& sink);
     ~ResultFormatter();
 
     // The word whose pairs follow.
@@ -43,7 +43,7 @@ class ResultFormatter {
     void flushWhenFull();
     template <class Text> void forEachAligned(Text&& text);
 
-    CommandLine::Format format_;
+    OutputFormat format_;
     ResultSink& sink_;
     QString word_;
     // What each of the word's rows or records starts with.

@@ -1,6 +1,7 @@
 #include "Workbook.h"
 
 #include "AppError.h"
+#include "FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <xlsxwriter.h>
 
 namespace {
-constexpr qsizetype kChunkBytes = 64 * 1024;
 // Wide enough for most phrases; a longer value shows its start and the
 // rest on demand, as any long cell does.
 constexpr int kMaxColumnWidth = 50;

@@ -1,3 +1,4 @@
+#include "DatabaseFormat.h"
 #include "Thesaurus.h"
 
 #include <QCoreApplication>
@@ -10,14 +11,6 @@
 #include <system_error>
 
 namespace {
-
-// 'LXGV': lets the application tell its own database from any other SQLite file.
-constexpr int kApplicationId = 0x4C584756;
-// Version 2 files every word under its folded key (WordKey) in the form table; the program
-// compares words ignoring all letter case only on files of that version or later. Version 3
-// keys are composed (NFC) as well, and the program compares them composed; it keeps every
-// meaning of every term (qryRelations).
-constexpr int kSchemaVersion = 3;
 
 // form holds every word the database answers, under its key: each headword's own, and the
 // inflected forms of headwords. Its keys are folded already, so their order under SQLite's

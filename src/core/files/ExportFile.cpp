@@ -15,7 +15,6 @@
 #include <utility>
 
 namespace {
-constexpr qsizetype kChunkBytes = 64 * 1024;
 
 QByteArray folderOf(const QByteArray& file) {
     const qsizetype slash = file.lastIndexOf('/');

@@ -1,6 +1,7 @@
 #include "ResultSink.h"
 
 #include "AppError.h"
+#include "FileSystem.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -11,7 +12,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr qsizetype kChunkBytes = 64 * 1024;
 
 // The descriptor that a name stands for, when the program holds it open:
 // opening the name again would start the file afresh behind the shell's back.

@@ -1,8 +1,8 @@
 #include "ResultFormatter.h"
 
+#include "FileSystem.h"
 #include "ResultSink.h"
-#include "ResultsExport.h"
-#include "SynonymQuery.h"
+#include "RowFormats.h"
 #include "Workbook.h"
 
 #include <QJsonArray>
@@ -10,7 +10,6 @@
 #include <algorithm>
 
 namespace {
-constexpr qsizetype kChunkBytes = 64 * 1024;
 // The fields of a table, jsonl or xlsx record after the word, in order.
 constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "note"};
 // The sense is a number in JSON.
@@ -71,11 +70,11 @@ QList<QByteArray> RecordFieldNames() {
     return names;
 }
 
-ResultFormatter::ResultFormatter(CommandLine::Format format, ResultSink& sink)
+ResultFormatter::ResultFormatter(OutputFormat format, ResultSink& sink)
     : format_(format), sink_(sink) {
-    if (format_ == CommandLine::Table)
+    if (format_ == OutputFormat::Table)
         pending_ += RecordFieldNames().join(',') + "\r\n";
-    if (format_ == CommandLine::Xlsx)
+    if (format_ == OutputFormat::Xlsx)
         workbook_ = std::make_unique<Workbook>(RecordFieldNames());
 }
 
@@ -85,14 +84,14 @@ void ResultFormatter::startWord(const QString& word) {
     word_ = word;
     prefix_.truncate(0);
     switch (format_) {
-    case CommandLine::Table:
+    case OutputFormat::Table:
         appendCsvField(prefix_, word.toUtf8());
         break;
-    case CommandLine::JsonLines:
+    case OutputFormat::JsonLines:
         prefix_ += "{\"word\": ";
         appendJsonString(prefix_, word.toUtf8());
         break;
-    case CommandLine::Xlsx:
+    case OutputFormat::Xlsx:
         prefix_ += word.toUtf8();
         break;
     default:
@@ -104,8 +103,8 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
                            QByteArrayView relation, QByteArrayView sense, QByteArrayView note) {
     const QByteArrayView fields[] = {synonym, partOfSpeech, relation, sense, note};
     static_assert(std::size(fields) == kPairFieldCount);
-    if (format_ == CommandLine::Table || format_ == CommandLine::JsonLines ||
-        format_ == CommandLine::Xlsx)
+    if (format_ == OutputFormat::Table || format_ == OutputFormat::JsonLines ||
+        format_ == OutputFormat::Xlsx)
         return record(fields);
     row_.truncate(0);
     row_ += prefix_;
@@ -115,10 +114,10 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
 
 void ResultFormatter::notFound() {
     switch (format_) {
-    case CommandLine::Table:
-    case CommandLine::Xlsx:
+    case OutputFormat::Table:
+    case OutputFormat::Xlsx:
         return record({});
-    case CommandLine::JsonLines:
+    case OutputFormat::JsonLines:
         pending_ += prefix_;
         for (int i = 0; i < kPairFieldCount; ++i)
             pending_ += jsonKey(i) + "null";
@@ -133,14 +132,14 @@ void ResultFormatter::notFound() {
 // word without synonyms, whose other fields are empty.
 void ResultFormatter::record(std::span<const QByteArrayView> fields) {
     switch (format_) {
-    case CommandLine::Table:
+    case OutputFormat::Table:
         pending_ += prefix_;
         for (int i = 0; i < kPairFieldCount; ++i)
             appendCsvField(pending_, fields.empty() ? QByteArrayView() : fields[i]);
         pending_.chop(1); // the comma after the last field
         pending_ += "\r\n";
         break;
-    case CommandLine::JsonLines:
+    case OutputFormat::JsonLines:
         pending_ += prefix_;
         for (int i = 0; i < kPairFieldCount; ++i) {
             pending_ += jsonKey(i);
@@ -162,13 +161,13 @@ void ResultFormatter::record(std::span<const QByteArrayView> fields) {
 
 void ResultFormatter::row(QByteArrayView utf8) {
     switch (format_) {
-    case CommandLine::CommaDelimited: {
+    case OutputFormat::CommaDelimited: {
         const qsizetype start = pending_.size();
         pending_ += utf8;
         CloseCommaDelimitedField(pending_, start);
         break;
     }
-    case CommandLine::Aligned:
+    case OutputFormat::Aligned:
         // Every row counts for the width before the first line is written.
         ends_.push_back(pending_.size() + utf8.size());
         pending_ += utf8;
@@ -188,7 +187,7 @@ void ResultFormatter::flushWhenFull() {
 }
 
 void ResultFormatter::flush() {
-    if (format_ != CommandLine::Aligned) {
+    if (format_ != OutputFormat::Aligned) {
         sink_.writeUtf8(pending_);
         pending_.truncate(0);
     }
@@ -198,9 +197,9 @@ void ResultFormatter::flush() {
 void ResultFormatter::finish() {
     if (workbook_)
         return workbook_->finish([this](const QByteArray& bytes) { sink_.writeBytes(bytes); });
-    if (format_ == CommandLine::CommaDelimited)
+    if (format_ == OutputFormat::CommaDelimited)
         pending_ += "\r\n";
-    if (format_ != CommandLine::Aligned) {
+    if (format_ != OutputFormat::Aligned) {
         sink_.writeUtf8(pending_);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DatabaseFormat.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -26,9 +28,6 @@ struct ThesaurusEntry {
     std::vector<ThesaurusSynonym> synonyms;
     int senses = 0;
 };
-
-// The relations that count as synonyms: the window and the rows formats show only these.
-bool IsSynonymKind(QStringView relation);
 
 // what() = "<sourceName>:<line>: <problem>" (line omitted when 0), so a build log
 // points straight at the offending line.

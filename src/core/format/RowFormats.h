@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// The rules of the aligned and comma-delimited layouts, which the window's exports and
+// the command line's formats share.
+
+// The header of the results list's one column, which the aligned export writes first.
+QString ResultsHeader();
+
+// Texts are measured in code points, so that a character beyond the basic
+// plane (two UTF-16 units) pads like any other.
+int CodePointLength(QStringView text);
+
+// Appends one cell of an aligned line: the text, the spaces that bring it to the
+// column's width, and the closing tab.
+void AppendPaddedCell(QString& line, QStringView text, int width);
+// The same after the cell's text, length code points, is already in the line.
+void ClosePaddedCell(QString& line, int length, int width);
+
+// Makes the row text that runs from start to the end of the comma-delimited
+// line, in UTF-8, into its field, and adds the comma that follows it. A row that holds a
+// comma, a double quote or a line break is quoted, its quotes doubled, so that
+// the line can be split back into its rows.
+void CloseCommaDelimitedField(QByteArray& line, qsizetype start);
+
+// What every results row of a word starts with: the word in upper case and " - ".
+QString SynonymRowPrefix(const QString& word);
+
+// The one row of a word that the database does not hold.
+QString NotFoundRow(const QString& word);

@@ -1,0 +1,24 @@
+#pragma once
+
+// What marks a synonym database as the importer's, and what each version of its files
+// promises the program that reads them.
+
+// 'LXGV' in `pragma application_id`: the importer's own files, as against any SQLite file.
+constexpr int kApplicationId = 0x4C584756;
+// `pragma user_version`: from version 2 every word is filed under its folded key, and the
+// program compares words ignoring all letter case; from version 3 the keys are composed (NFC)
+// as well, compared composed, and every meaning of every term is kept (qryRelations).
+constexpr int kFoldedKeysVersion = 2;
+constexpr int kComposedKeysVersion = 3;
+constexpr int kSchemaVersion = kComposedKeysVersion;
+
+#include <QAnyStringView>
+#include <QString>
+
+// The relations that count as synonyms, which qrySynonyms answers and the rows formats show;
+// a database holds others too (antonym, generic term, narrower term).
+inline bool IsSynonymKind(QAnyStringView relation) {
+    return relation == QLatin1StringView("synonym") ||
+           relation == QLatin1StringView("similar term") ||
+           relation == QLatin1StringView("related term");
+}
