@@ -168,7 +168,6 @@ class TestImporter : public QObject {
     void lookupUsesIndex();
     void keyUnderSeveralHeadwords_data();
     void keyUnderSeveralHeadwords();
-    void reportCountsPairsPerRelation();
     void failedWriteLeavesNothing_data();
     void failedWriteLeavesNothing();
     void successfulWriteReplacesTarget();
@@ -754,20 +753,6 @@ void TestImporter::keyUnderSeveralHeadwords() {
     WriteSynonymDatabase(entries, path, {{"casas", "casa"}, {"casas", "casar"}});
     Database db(path);
     QCOMPARE(db.rows(view), expected);
-}
-
-void TestImporter::reportCountsPairsPerRelation() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const auto entries = ParseThesaurus("UTF-8\nw|2\n(noun)|a|b (antonym)|c (generic term)\n"
-                                        "(verb)|a|d (antonym)\nv|1\n(noun)|w\n",
-                                        "report.dat");
-    const ImportReport report =
-        WriteSynonymDatabase(entries, dir.filePath("words.mdb"), {{"ws", "w"}, {"vs", "v"}});
-    QCOMPARE(report.headwords, 2);
-    QCOMPARE(report.forms, 2);
-    const std::map<QString, qint64> pairs{{"antonym", 2}, {"generic term", 1}, {"synonym", 3}};
-    QCOMPARE(report.pairsPerRelation, pairs);
 }
 
 void TestImporter::failedWriteLeavesNothing_data() {

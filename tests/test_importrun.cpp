@@ -87,6 +87,7 @@ class TestImportRun : public QObject {
     void cancelLeavesNothing();
     void folderThatCannotBeMade();
     void importsOnThreads();
+    void importerReports_data();
     void importerReports();
 };
 
@@ -327,19 +328,39 @@ void TestImportRun::importsOnThreads() {
     QCOMPARE(listing(dir.path()), QStringList({"large.dat", "words.mdb"}));
 }
 
+void TestImportRun::importerReports_data() {
+    QTest::addColumn<QByteArray>("thesaurus"); // empty: forms.dat with its dictionary
+    QTest::addColumn<QString>("report");
+    QTest::newRow("forms from the dictionary")
+        << QByteArray() << "4 headwords, 2 similar term, 5 synonym, 8 forms";
+    // Every relation counted, antonyms and generic terms among them, each pair once.
+    QTest::newRow("pairs per relation")
+        << QByteArray("UTF-8\nw|2\n(noun)|a|b (antonym)|c (generic term)\n(verb)|a|d (antonym)\n"
+                      "v|1\n(noun)|w\n")
+        << "2 headwords, 2 antonym, 1 generic term, 3 synonym, 0 forms";
+}
+
 void TestImportRun::importerReports() {
+    QFETCH(QByteArray, thesaurus);
+    QFETCH(QString, report);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString out = dir.filePath(QStringLiteral("de/words.mdb"));
+    QStringList arguments{"--hunspell", kData + QStringLiteral("/forms.dic"),
+                          kData + QStringLiteral("/forms.dat"), out};
+    if (!thesaurus.isEmpty()) {
+        QFile dat(dir.filePath(QStringLiteral("report.dat")));
+        QVERIFY(dat.open(QIODevice::WriteOnly) && dat.write(thesaurus) == thesaurus.size());
+        dat.close();
+        arguments = QStringList{dat.fileName(), out};
+    }
     QProcess process;
-    process.start(kImporter, {"--hunspell", kData + QStringLiteral("/forms.dic"),
-                              kData + QStringLiteral("/forms.dat"), out});
+    process.start(kImporter, arguments);
     QVERIFY(process.waitForFinished(-1));
     QCOMPARE(process.exitCode(), 0);
     // Not a terminal: the report alone, no progress.
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
-             "lexigrove-import: wrote " + out +
-                 ": 4 headwords, 2 similar term, 5 synonym, 8 forms\n");
+             "lexigrove-import: wrote " + out + ": " + report + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestImportRun)

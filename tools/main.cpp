@@ -4,13 +4,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <new>
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
 #include <unistd.h>
-#endif
 
 namespace {
 const char* const kUsage =

@@ -10,12 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#ifdef Q_OS_UNIX
 #include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <io.h>
-#endif
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
 #endif
@@ -125,7 +120,6 @@ bool PathExists(const QString& path) {
 }
 
 void GuardStandardDescriptors() {
-#ifdef Q_OS_UNIX
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
@@ -134,13 +128,11 @@ void GuardStandardDescriptors() {
         if (placeholder != fd && placeholder >= 0)
             ::close(placeholder);
     }
-#endif
 }
 
 FileSystemTarget InspectTarget(const QString& path) {
     FileSystemTarget target;
     target.resolved = native(path);
-#ifdef Q_OS_UNIX
     struct stat info;
     if (path.isEmpty() || path.contains(QChar(0)) || ::stat(native(path).constData(), &info) != 0)
         return target; // a new name, or one that the save itself will fail on and explain
@@ -165,16 +157,10 @@ FileSystemTarget InspectTarget(const QString& path) {
 #ifdef Q_OS_LINUX
     target.replaceable = target.replaceable && !hasExtendedAttributes(file);
 #endif
-#else
-    const QFileInfo info(path);
-    target.exists = info.exists();
-    target.replaceable = !target.exists || info.isFile() || info.isDir();
-#endif
     return target;
 }
 
 bool TakeOverIdentity(int fd, const FileSystemTarget& target) {
-#ifdef Q_OS_UNIX
     if (!target.exists)
         return true;
     struct stat info;
@@ -184,48 +170,27 @@ bool TakeOverIdentity(int fd, const FileSystemTarget& target) {
         return false;
     // After the group: changing it may clear the set-group-ID bit.
     return ::fchmod(fd, mode_t(target.permissions)) == 0;
-#else
-    Q_UNUSED(fd);
-    Q_UNUSED(target);
-    return true;
-#endif
 }
 
 int OpenForWriting(const QString& path, bool withoutBlocking) {
-#ifdef Q_OS_UNIX
     const int fd =
         ::open(native(path).constData(),
                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (withoutBlocking ? O_NONBLOCK : 0), 0666);
     if (fd >= 0 && withoutBlocking)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
-#else
-    Q_UNUSED(withoutBlocking);
-    return ::_wopen(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()),
-                    _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
-#endif
 }
 
 void CloseDescriptor(int fd) {
-#ifdef Q_OS_UNIX
     ::close(fd);
-#else
-    ::_close(fd);
-#endif
 }
 
 bool SyncToDisk(int fd) {
-#ifdef Q_OS_UNIX
     return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-#else
-    Q_UNUSED(fd);
-    return true;
-#endif
 }
 
 int OpenRegularFileForReading(const QString& path, bool& notRegular) {
     notRegular = false;
-#ifdef Q_OS_UNIX
     const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -242,8 +207,4 @@ int OpenRegularFileForReading(const QString& path, bool& notRegular) {
     // Reads of a regular file never wait; the flag only kept the open from it.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
-#else
-    return ::_wopen(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()),
-                    _O_RDONLY | _O_BINARY);
-#endif
 }

@@ -209,11 +209,11 @@ struct AffixExpander::Rules {
 
 AffixExpander::~AffixExpander() = default;
 
-AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dicPath(dicPath) {
+AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPath_(dicPath) {
     const QFileInfo dic(dicPath);
     const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
     const QByteArray aff = ReadInputFile(affPath);
-    Rules& rules = *m_rules;
+    Rules& rules = *rules_;
 
     // Hunspell reads a .aff without SET as ISO 8859-1.
     QString encoding = keywordValue(aff, "SET");
@@ -293,8 +293,8 @@ AffixExpander::AffixExpander(const QString& dicPath) : m_rules(new Rules), m_dic
 
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
                            const StepProgress& progress, bool oneSuffix) {
-    Rules& rules = *m_rules;
-    const QByteArray data = ReadInputFile(m_dicPath);
+    Rules& rules = *rules_;
+    const QByteArray data = ReadInputFile(dicPath_);
     ByteLines lines(data);
     QByteArrayView bytes;
     lines.next(bytes); // the number of entries

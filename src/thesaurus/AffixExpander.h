@@ -34,6 +34,6 @@ class AffixExpander {
 
   private:
     struct Rules;
-    std::unique_ptr<Rules> m_rules;
-    QString m_dicPath;
+    std::unique_ptr<Rules> rules_;
+    QString dicPath_;
 };

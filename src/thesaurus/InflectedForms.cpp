@@ -25,11 +25,11 @@ class Dictionary {
         // that a wrong path stops the import with a reason.
         for (const QString& path : {affPath, dicPath})
             ReadInputFile(path);
-        m_hunspell = std::make_unique<Hunspell>(QFile::encodeName(affPath).constData(),
+        hunspell_ = std::make_unique<Hunspell>(QFile::encodeName(affPath).constData(),
                                                 QFile::encodeName(dicPath).constData());
-        const QString encoding = QString::fromStdString(m_hunspell->get_dict_encoding());
-        m_utf8 = encoding.compare(QLatin1StringView("UTF-8"), Qt::CaseInsensitive) == 0;
-        if (!m_utf8)
+        const QString encoding = QString::fromStdString(hunspell_->get_dict_encoding());
+        utf8_ = encoding.compare(QLatin1StringView("UTF-8"), Qt::CaseInsensitive) == 0;
+        if (!utf8_)
             buildByteTable(affPath, encoding);
     }
 
@@ -42,7 +42,7 @@ class Dictionary {
         std::string bytes;
         if (!encode(word, bytes))
             return;
-        for (const std::string& analysis : m_hunspell->analyze(bytes)) {
+        for (const std::string& analysis : hunspell_->analyze(bytes)) {
             const QByteArray text = QByteArray::fromStdString(analysis).trimmed();
             // One stem field, first: no prefix and no compound of several stems.
             if (!text.startsWith("st:") || text.indexOf(" st:") >= 0)
@@ -62,30 +62,30 @@ class Dictionary {
     // Every single-byte encoding Hunspell dictionaries use is covered by decoding each byte once
     // and inverting the result.
     void buildByteTable(const QString& affPath, const QString& encoding) {
-        m_decoder = LineDecoder::forName(encoding);
-        if (!m_decoder)
+        decoder_ = LineDecoder::forName(encoding);
+        if (!decoder_)
             throw ThesaurusError(affPath, 0,
                                  QStringLiteral("unknown dictionary encoding %1").arg(encoding));
         for (int byte = 1; byte < 256; ++byte) {
             const char c = char(byte);
             QString text;
             QString problem;
-            if (m_decoder->decode(QByteArrayView(&c, 1), text, problem) && text.size() == 1)
-                m_bytes.insert(text.front().unicode(), c);
+            if (decoder_->decode(QByteArrayView(&c, 1), text, problem) && text.size() == 1)
+                bytes_.insert(text.front().unicode(), c);
         }
     }
 
     // False when the word holds a character the dictionary's encoding cannot write, so the
     // dictionary cannot know it either.
     bool encode(const QString& word, std::string& bytes) const {
-        if (m_utf8) {
+        if (utf8_) {
             bytes = word.toStdString();
             return true;
         }
         bytes.clear();
         for (QChar c : word) {
-            const auto found = m_bytes.constFind(c.unicode());
-            if (found == m_bytes.constEnd())
+            const auto found = bytes_.constFind(c.unicode());
+            if (found == bytes_.constEnd())
                 return false;
             bytes += *found;
         }
@@ -93,18 +93,18 @@ class Dictionary {
     }
 
     bool decode(const QByteArray& bytes, QString& text) {
-        if (m_utf8) {
+        if (utf8_) {
             text = QString::fromUtf8(bytes);
             return true;
         }
         QString problem;
-        return m_decoder->decode(bytes, text, problem);
+        return decoder_->decode(bytes, text, problem);
     }
 
-    std::unique_ptr<Hunspell> m_hunspell;
-    bool m_utf8 = true;
-    std::optional<LineDecoder> m_decoder;
-    QHash<char16_t, char> m_bytes;
+    std::unique_ptr<Hunspell> hunspell_;
+    bool utf8_ = true;
+    std::optional<LineDecoder> decoder_;
+    QHash<char16_t, char> bytes_;
 };
 
 } // namespace

@@ -65,7 +65,7 @@ constexpr auto kLineFlags =
 std::optional<LineDecoder> LineDecoder::forName(const QString& name) {
     if (isOneOf(name, {"UTF-8", "UTF8"})) {
         LineDecoder decoder(Kind::Utf8, QStringLiteral("UTF-8"));
-        decoder.m_decoder = QStringDecoder(QStringConverter::Utf8, kLineFlags);
+        decoder.decoder_ = QStringDecoder(QStringConverter::Utf8, kLineFlags);
         return decoder;
     }
     if (isOneOf(name, {"ISO8859-1", "ISO-8859-1", "latin1"}))
@@ -79,15 +79,15 @@ std::optional<LineDecoder> LineDecoder::forName(const QString& name) {
     if (!qtDecoder.isValid())
         return std::nullopt;
     LineDecoder decoder(Kind::Qt, name);
-    decoder.m_decoder = std::move(qtDecoder);
+    decoder.decoder_ = std::move(qtDecoder);
     return decoder;
 }
 
 bool LineDecoder::decode(QByteArrayView bytes, QString& text, QString& problem) {
-    switch (m_kind) {
+    switch (kind_) {
     case Kind::Utf8:
     case Kind::Qt:
-        return decodeWithQt(m_decoder, bytes, text, problem);
+        return decodeWithQt(decoder_, bytes, text, problem);
     case Kind::Latin1:
         text = QString::fromLatin1(bytes);
         return true;
@@ -105,7 +105,7 @@ bool LineDecoder::decode(QByteArrayView bytes, QString& text, QString& problem) 
             const char16_t unit = byte < 0x80 ? char16_t(byte) : kCp1251High[byte - 0x80];
             if (unit == 0 && byte != 0) {
                 problem = QStringLiteral("byte 0x%1 is undefined in %2")
-                              .arg(QString::number(byte, 16).toUpper(), m_name);
+                              .arg(QString::number(byte, 16).toUpper(), name_);
                 return false;
             }
             text[i] = QChar(unit);
@@ -120,7 +120,7 @@ bool LineDecoder::decodeWithQt(QStringDecoder& decoder, QByteArrayView bytes, QS
     decoder.resetState();
     text = decoder.decode(bytes);
     if (decoder.hasError()) {
-        problem = QStringLiteral("bytes not valid in encoding %1").arg(m_name);
+        problem = QStringLiteral("bytes not valid in encoding %1").arg(name_);
         return false;
     }
     return true;

@@ -19,49 +19,49 @@ class LineDecoder {
   private:
     enum class Kind { Utf8, Latin1, Latin9, Cp1251, Qt };
 
-    LineDecoder(Kind kind, const QString& name) : m_kind(kind), m_name(name) {}
+    LineDecoder(Kind kind, const QString& name) : kind_(kind), name_(name) {}
 
     bool decodeWithQt(QStringDecoder& decoder, QByteArrayView bytes, QString& text,
                       QString& problem);
 
-    Kind m_kind;
-    QString m_name;
-    QStringDecoder m_decoder;
+    Kind kind_;
+    QString name_;
+    QStringDecoder decoder_;
 };
 
 // Splits a whole file into lines without copying it: after a UTF-8 byte-order mark, at each LF,
 // with a CR before the LF taken off.
 class ByteLines {
   public:
-    explicit ByteLines(QByteArrayView data) : m_data(data) {
-        if (m_data.startsWith("\xEF\xBB\xBF"))
-            m_data = m_data.sliced(3);
+    explicit ByteLines(QByteArrayView data) : data_(data) {
+        if (data_.startsWith("\xEF\xBB\xBF"))
+            data_ = data_.sliced(3);
     }
 
     bool next(QByteArrayView& line) {
-        if (m_pos >= m_data.size())
+        if (pos_ >= data_.size())
             return false;
-        const char* begin = m_data.data() + m_pos;
-        const qsizetype left = m_data.size() - m_pos;
+        const char* begin = data_.data() + pos_;
+        const qsizetype left = data_.size() - pos_;
         const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', left));
         qsizetype length = newline ? newline - begin : left;
-        m_pos += newline ? length + 1 : length;
+        pos_ += newline ? length + 1 : length;
         if (length > 0 && begin[length - 1] == '\r')
             --length;
         line = QByteArrayView(begin, length);
-        ++m_number;
+        ++number_;
         return true;
     }
 
     // The 1-based number of the line next() gave last.
-    int number() const { return m_number; }
+    int number() const { return number_; }
     // Bytes read so far and in all, for progress.
-    qsizetype position() const { return m_pos; }
-    qsizetype size() const { return m_data.size(); }
-    QByteArrayView data() const { return m_data; }
+    qsizetype position() const { return pos_; }
+    qsizetype size() const { return data_.size(); }
+    QByteArrayView data() const { return data_; }
 
   private:
-    QByteArrayView m_data;
-    qsizetype m_pos = 0;
-    int m_number = 0;
+    QByteArrayView data_;
+    qsizetype pos_ = 0;
+    int number_ = 0;
 };

@@ -14,7 +14,7 @@ ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QStrin
                               ? QStringLiteral("%1:%2: %3").arg(sourceName).arg(line).arg(problem)
                               : QStringLiteral("%1: %2").arg(sourceName, problem))
                              .toStdString()),
-      m_sourceName(sourceName), m_line(line), m_problem(problem) {}
+      sourceName_(sourceName), line_(line), problem_(problem) {}
 
 namespace {
 
@@ -23,15 +23,15 @@ namespace {
 class LineReader : public ByteLines {
   public:
     explicit LineReader(QByteArrayView data) : ByteLines(data) {
-        m_total = std::count(data.begin(), data.end(), '\n');
+        total_ = std::count(data.begin(), data.end(), '\n');
         if (!data.isEmpty() && data.back() != '\n')
-            ++m_total;
+            ++total_;
     }
 
-    qsizetype linesLeft() const { return m_total - number(); }
+    qsizetype linesLeft() const { return total_ - number(); }
 
   private:
-    qsizetype m_total = 0;
+    qsizetype total_ = 0;
 };
 
 const QString& plainRelation() {
@@ -65,57 +65,57 @@ class Parser {
   public:
     Parser(const QByteArray& data, const QString& sourceName, const QString& language,
            const StepProgress& progress)
-        : m_sourceName(sourceName), m_lines(data), m_progress(progress),
-          m_labels(ThesaurusLabels::builtIn(language)) {}
+        : sourceName_(sourceName), lines_(data), progress_(progress),
+          labels_(ThesaurusLabels::builtIn(language)) {}
 
     std::vector<ThesaurusEntry> run() {
         readEncoding();
         QByteArrayView bytes;
-        for (qint64 lines = 1; m_lines.next(bytes); ++lines) {
-            if (m_progress && lines % 4096 == 0)
-                m_progress(m_lines.position(), m_lines.size());
+        for (qint64 lines = 1; lines_.next(bytes); ++lines) {
+            if (progress_ && lines % 4096 == 0)
+                progress_(lines_.position(), lines_.size());
             const QString text = decode(bytes);
             if (text.trimmed().isEmpty())
                 continue;
             readEntry(text);
         }
-        return std::move(m_entries);
+        return std::move(entries_);
     }
 
   private:
     [[noreturn]] void fail(int line, const QString& problem) const {
-        throw ThesaurusError(m_sourceName, line, problem);
+        throw ThesaurusError(sourceName_, line, problem);
     }
 
     void readEncoding() {
         QByteArrayView bytes;
-        if (!m_lines.next(bytes))
+        if (!lines_.next(bytes))
             fail(1, QStringLiteral("empty file, expected the encoding name on the first line"));
         rejectNul(bytes);
         const QString name = QString::fromLatin1(bytes).trimmed();
         if (name.isEmpty())
             fail(1, QStringLiteral("expected the encoding name on the first line"));
-        m_decoder = LineDecoder::forName(name);
-        if (!m_decoder)
+        decoder_ = LineDecoder::forName(name);
+        if (!decoder_)
             fail(1, QStringLiteral("unknown encoding %1").arg(name));
     }
 
     void rejectNul(QByteArrayView bytes) const {
         if (std::memchr(bytes.data(), '\0', bytes.size()))
-            fail(m_lines.number(), QStringLiteral("NUL byte in line"));
+            fail(lines_.number(), QStringLiteral("NUL byte in line"));
     }
 
     QString decode(QByteArrayView bytes) {
         rejectNul(bytes);
         QString text;
         QString problem;
-        if (!m_decoder->decode(bytes, text, problem))
-            fail(m_lines.number(), problem);
+        if (!decoder_->decode(bytes, text, problem))
+            fail(lines_.number(), problem);
         return text;
     }
 
     void readEntry(const QString& headLine) {
-        const int headLineNumber = m_lines.number();
+        const int headLineNumber = lines_.number();
         const qsizetype bar = headLine.lastIndexOf(QLatin1Char('|'));
         if (bar < 0)
             fail(headLineNumber, QStringLiteral("expected a headword line \"word|count\""));
@@ -129,11 +129,11 @@ class Parser {
         }
         // Checked up front so that the error names this line, not whichever later line the
         // inflated count happens to run into (often a blank line at the end of the file).
-        if (count > m_lines.linesLeft()) {
+        if (count > lines_.linesLeft()) {
             fail(headLineNumber,
                  QStringLiteral("\"%1\" promises %2 meaning lines but only %3 lines follow")
                      .arg(headword, countText)
-                     .arg(m_lines.linesLeft()));
+                     .arg(lines_.linesLeft()));
         }
 
         // No word is looked up as the empty text, so an entry without a headword (the German
@@ -142,14 +142,14 @@ class Parser {
         ThesaurusEntry& entry = headword.isEmpty() ? withoutHeadword : entryFor(headword);
         // Rebuilt per headword rather than kept for every entry: repeated headwords are rare,
         // and a set per entry for 145k entries costs far more memory than rebuilding one.
-        m_seen.clear();
+        seen_.clear();
         for (const ThesaurusSynonym& synonym : entry.synonyms)
             if (synonym.listed)
-                m_seen.insert(synonym.text);
+                seen_.insert(synonym.text);
 
         for (qint64 i = 0; i < count; ++i) {
             QByteArrayView bytes;
-            if (!m_lines.next(bytes)) {
+            if (!lines_.next(bytes)) {
                 fail(headLineNumber,
                      QStringLiteral("\"%1\" promises %2 meaning lines but the file ends after %3")
                          .arg(headword, countText)
@@ -160,12 +160,12 @@ class Parser {
     }
 
     ThesaurusEntry& entryFor(const QString& headword) {
-        const auto found = m_index.constFind(headword);
-        if (found != m_index.constEnd())
-            return m_entries[*found];
-        m_index.insert(headword, m_entries.size());
-        m_entries.push_back(ThesaurusEntry{headword, {}});
-        return m_entries.back();
+        const auto found = index_.constFind(headword);
+        if (found != index_.constEnd())
+            return entries_[*found];
+        index_.insert(headword, entries_.size());
+        entries_.push_back(ThesaurusEntry{headword, {}});
+        return entries_.back();
     }
 
     void readMeaning(const QString& line, ThesaurusEntry& entry) {
@@ -173,7 +173,7 @@ class Parser {
         const qsizetype firstBar = view.indexOf(QLatin1Char('|'));
         // A blank line inside an entry means its count is wrong; that is worth stopping for.
         if (firstBar < 0 && view.trimmed().isEmpty()) {
-            fail(m_lines.number(),
+            fail(lines_.number(),
                  QStringLiteral("expected a meaning line \"(pos)|term|term...\""));
         }
         QStringView labels = firstBar < 0 ? QStringView() : view.first(firstBar);
@@ -182,7 +182,7 @@ class Parser {
             splitBarless(labels, terms);
         const SenseLabels& sense = senseLabels(labels);
         ++entry.senses;
-        m_seenInSense.clear();
+        seenInSense_.clear();
 
         qsizetype start = 0;
         while (start <= terms.size() && !(firstBar < 0 && terms.isEmpty())) {
@@ -204,7 +204,7 @@ class Parser {
                 labels = terms.first(close + 1);
                 terms = terms.sliced(close + 1).trimmed();
             }
-        } else if (m_labels.find(terms)) {
+        } else if (labels_.find(terms)) {
             labels = terms;
             terms = QStringView();
         }
@@ -214,9 +214,9 @@ class Parser {
     // copy of its strings among hundreds of thousands of terms.
     const SenseLabels& senseLabels(QStringView field) {
         const QString raw = field.toString();
-        auto found = m_senseLabels.find(raw);
-        if (found == m_senseLabels.end())
-            found = m_senseLabels.insert(raw, readSenseLabels(field.trimmed()));
+        auto found = senseLabels_.find(raw);
+        if (found == senseLabels_.end())
+            found = senseLabels_.insert(raw, readSenseLabels(field.trimmed()));
         return *found;
     }
 
@@ -240,7 +240,7 @@ class Parser {
                 label = label.sliced(1, close - 1).trimmed();
             }
         }
-        const LabelReading reading = m_labels.read(label);
+        const LabelReading reading = labels_.read(label);
         SenseLabels sense;
         QStringList notes = reading.notes;
         if (reading.anyKnown) {
@@ -252,7 +252,7 @@ class Parser {
             const bool oneWord =
                 !label.contains(u' ') &&
                 std::none_of(label.begin(), label.end(), [](QChar c) { return c.isDigit(); });
-            if (after.isEmpty() && oneWord && !m_labels.unlistedAreNotes())
+            if (after.isEmpty() && oneWord && !labels_.unlistedAreNotes())
                 sense.partOfSpeech = label.toString();
             else
                 notes << label.toString();
@@ -279,7 +279,7 @@ class Parser {
             const QStringView after = QStringView(term).sliced(close + 1).trimmed();
             if (before.isEmpty() && after.isEmpty())
                 return false;
-            reading = m_labels.read(QStringView(term).sliced(open + 1, close - open - 1));
+            reading = labels_.read(QStringView(term).sliced(open + 1, close - open - 1));
             // Inside a term only usage labels: "c (related term) d" is no related term "c d".
             const bool inside = !before.isEmpty() && !after.isEmpty();
             if (!reading.anyKnown || !reading.rest.isEmpty() ||
@@ -313,12 +313,12 @@ class Parser {
         // generic term and a related term of one meaning of "cough".
         const bool synonymKind = IsSynonymKind(relation);
         const std::pair<QString, QString> inSense{text, synonymKind ? QString() : relation};
-        if (m_seenInSense.contains(inSense))
+        if (seenInSense_.contains(inSense))
             return;
-        m_seenInSense.insert(inSense);
-        const bool listed = synonymKind && !m_seen.contains(text);
+        seenInSense_.insert(inSense);
+        const bool listed = synonymKind && !seen_.contains(text);
         if (listed)
-            m_seen.insert(text);
+            seen_.insert(text);
         entry.synonyms.push_back(
             ThesaurusSynonym{std::move(text), intern(partOfSpeech), intern(relation),
                              intern(notes.join(QStringLiteral(", "))), entry.senses, listed});
@@ -326,24 +326,24 @@ class Parser {
 
     // Labels repeat on thousands of terms; one shared copy of each keeps the parsed file small.
     QString intern(const QString& text) {
-        const auto found = m_strings.constFind(text);
-        if (found != m_strings.constEnd())
+        const auto found = strings_.constFind(text);
+        if (found != strings_.constEnd())
             return *found;
-        m_strings.insert(text);
+        strings_.insert(text);
         return text;
     }
 
-    QString m_sourceName;
-    LineReader m_lines;
-    StepProgress m_progress;
-    std::optional<LineDecoder> m_decoder;
-    std::vector<ThesaurusEntry> m_entries;
-    QHash<QString, size_t> m_index;
-    const ThesaurusLabels& m_labels;
-    QSet<QString> m_seen;
-    QSet<std::pair<QString, QString>> m_seenInSense;
-    QHash<QString, SenseLabels> m_senseLabels;
-    QSet<QString> m_strings;
+    QString sourceName_;
+    LineReader lines_;
+    StepProgress progress_;
+    std::optional<LineDecoder> decoder_;
+    std::vector<ThesaurusEntry> entries_;
+    QHash<QString, size_t> index_;
+    const ThesaurusLabels& labels_;
+    QSet<QString> seen_;
+    QSet<std::pair<QString, QString>> seenInSense_;
+    QHash<QString, SenseLabels> senseLabels_;
+    QSet<QString> strings_;
 };
 
 } // namespace

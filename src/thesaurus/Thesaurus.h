@@ -35,14 +35,14 @@ class ThesaurusError : public std::runtime_error {
   public:
     ThesaurusError(const QString& sourceName, int line, const QString& problem);
 
-    QString sourceName() const { return m_sourceName; }
-    int line() const { return m_line; }
-    QString problem() const { return m_problem; }
+    QString sourceName() const { return sourceName_; }
+    int line() const { return line_; }
+    QString problem() const { return problem_; }
 
   private:
-    QString m_sourceName;
-    int m_line;
-    QString m_problem;
+    QString sourceName_;
+    int line_;
+    QString problem_;
 };
 
 // The whole file; ThesaurusError naming it (line 0) when it cannot be read.

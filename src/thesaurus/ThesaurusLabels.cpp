@@ -60,12 +60,12 @@ ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceN
         // The rule for a language's unlisted labels holds for that language alone.
         if (fields[0] == u'*') {
             if (fields[1] == language && !language.isEmpty())
-                m_unlistedAreNotes = *kind == LabelMeaning::Note;
+                unlistedAreNotes_ = *kind == LabelMeaning::Note;
             continue;
         }
         const QString key = fields[0].toCaseFolded();
-        if (!m_labels.contains(key))
-            m_labels.insert(key, LabelMeaning{*kind, fields.value(3), fields.value(4)});
+        if (!labels_.contains(key))
+            labels_.insert(key, LabelMeaning{*kind, fields.value(3), fields.value(4)});
     }
 }
 
@@ -85,8 +85,8 @@ const ThesaurusLabels& ThesaurusLabels::builtIn(const QString& language) {
 }
 
 const LabelMeaning* ThesaurusLabels::find(QStringView label) const {
-    const auto found = m_labels.constFind(label.toString().toCaseFolded());
-    return found == m_labels.constEnd() ? nullptr : &*found;
+    const auto found = labels_.constFind(label.toString().toCaseFolded());
+    return found == labels_.constEnd() ? nullptr : &*found;
 }
 
 LabelReading ThesaurusLabels::read(QStringView text) const {

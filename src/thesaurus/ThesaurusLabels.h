@@ -40,11 +40,11 @@ class ThesaurusLabels {
     // Whether a label the table does not list, where a meaning's part of speech goes, is a
     // usage note rather than a part of speech kept as written: the table's "*" label for the
     // language (Ukrainian puts only usage labels there).
-    bool unlistedAreNotes() const { return m_unlistedAreNotes; }
+    bool unlistedAreNotes() const { return unlistedAreNotes_; }
 
   private:
-    QHash<QString, LabelMeaning> m_labels;
-    bool m_unlistedAreNotes = false;
+    QHash<QString, LabelMeaning> labels_;
+    bool unlistedAreNotes_ = false;
 };
 
 // The language code a MyThes file name carries (th_de_DE_v2.dat, thes_fr.dat), empty when it
