@@ -16,10 +16,6 @@
 #endif
 
 namespace {
-QByteArray native(const QString& path) {
-    return NativeName(path);
-}
-
 // The length of the well-formed UTF-8 character at text[at], or 0.
 int utf8Length(QByteArrayView text, qsizetype at) {
     const auto byte = [&](qsizetype i) { return i < text.size() ? uchar(text[i]) : 0u; };
@@ -105,7 +101,7 @@ std::optional<FileIdentity> regularFile(int result, const struct stat& info) {
 
 std::optional<FileIdentity> IdentityOf(const QString& path) {
     struct stat info;
-    return regularFile(::stat(native(path).constData(), &info), info);
+    return regularFile(::stat(NativeName(path).constData(), &info), info);
 }
 
 std::optional<FileIdentity> IdentityOf(int fd) {
@@ -116,7 +112,7 @@ std::optional<FileIdentity> IdentityOf(int fd) {
 bool PathExists(const QString& path) {
     struct stat info;
     return !path.isEmpty() && !path.contains(QChar(0)) &&
-           ::stat(native(path).constData(), &info) == 0;
+           ::stat(NativeName(path).constData(), &info) == 0;
 }
 
 void GuardStandardDescriptors() {
@@ -132,9 +128,9 @@ void GuardStandardDescriptors() {
 
 FileSystemTarget InspectTarget(const QString& path) {
     FileSystemTarget target;
-    target.resolved = native(path);
+    target.resolved = NativeName(path);
     struct stat info;
-    if (path.isEmpty() || path.contains(QChar(0)) || ::stat(native(path).constData(), &info) != 0)
+    if (path.isEmpty() || path.contains(QChar(0)) || ::stat(NativeName(path).constData(), &info) != 0)
         return target; // a new name, or one that the save itself will fail on and explain
     target.exists = true;
     target.isFifo = S_ISFIFO(info.st_mode);
@@ -144,7 +140,7 @@ FileSystemTarget InspectTarget(const QString& path) {
     if (S_ISDIR(info.st_mode))
         return target; // the save fails on it and says why
     char real[PATH_MAX];
-    if (::realpath(native(path).constData(), real) == nullptr) {
+    if (::realpath(NativeName(path).constData(), real) == nullptr) {
         target.replaceable = false;
         return target;
     }
@@ -174,7 +170,7 @@ bool TakeOverIdentity(int fd, const FileSystemTarget& target) {
 
 int OpenForWriting(const QString& path, bool withoutBlocking) {
     const int fd =
-        ::open(native(path).constData(),
+        ::open(NativeName(path).constData(),
                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (withoutBlocking ? O_NONBLOCK : 0), 0666);
     if (fd >= 0 && withoutBlocking)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -191,7 +187,7 @@ bool SyncToDisk(int fd) {
 
 int OpenRegularFileForReading(const QString& path, bool& notRegular) {
     notRegular = false;
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(NativeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     struct stat info;

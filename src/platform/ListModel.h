@@ -25,8 +25,6 @@ class ListModel : public QAbstractTableModel {
   public:
     explicit ListModel(bool checkBoxes, QObject* parent = nullptr);
 
-    bool hasCheckBoxes() const { return checkBoxes_; }
-
     void addColumn(const QString& header);
     int columns() const { return int(headers_.size()); }
     QString header(int column) const { return headers_.at(column); }
@@ -55,7 +53,6 @@ class ListModel : public QAbstractTableModel {
 
     // Announces the rows appended since the last announcement.
     void flush();
-    int pendingRows() const { return size() - announced_; }
 
     // Bytes held by the row storage (capacity, not just what is in use).
     std::size_t storageBytes() const;
