@@ -14,7 +14,7 @@ namespace {
 void appendString(QByteArray& out, QByteArrayView utf8) {
     const bool plain = std::none_of(
         utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == '\\'; });
-    if (plain && IsValidUtf8(utf8)) {
+    if (plain && IsUtf8AsQtReadsIt(utf8)) {
         out += '"';
         out += utf8;
         out += '"';

@@ -68,7 +68,7 @@ void CloseCommaDelimitedField(QByteArray& line, qsizetype start) {
     line += ',';
 }
 
-bool IsValidUtf8(QByteArrayView bytes) {
+bool IsUtf8AsQtReadsIt(QByteArrayView bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }) ||
            bytes.isValidUtf8();
 }

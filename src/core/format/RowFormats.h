@@ -27,9 +27,10 @@ void ClosePaddedCell(QString& line, int length, int width);
 // the line can be split back into its rows.
 void CloseCommaDelimitedField(QByteArray& line, qsizetype start);
 
-// Whether the bytes are valid UTF-8; ASCII, which most words are, is told
-// far quicker than by a full check.
-bool IsValidUtf8(QByteArrayView bytes);
+// Whether Qt reads the bytes as UTF-8 without a replacement character, as the
+// record formats write them; ASCII, which most words are, is told far quicker
+// than by a full check.
+bool IsUtf8AsQtReadsIt(QByteArrayView bytes);
 
 // What every results row of a word starts with: the word in upper case and " - ".
 QString SynonymRowPrefix(const QString& word);

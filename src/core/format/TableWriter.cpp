@@ -9,7 +9,7 @@ namespace {
 // become U+FFFD rather than output that a reader cannot decode.
 void appendField(QByteArray& out, QByteArrayView utf8) {
     const qsizetype start = out.size();
-    if (IsValidUtf8(utf8))
+    if (IsUtf8AsQtReadsIt(utf8))
         out += utf8;
     else
         out += QString::fromUtf8(utf8).toUtf8();
