@@ -43,6 +43,7 @@ class TestCatalog : public QObject {
     void dictionaryAndImported();
     void rebuiltWhenTheThesaurusChanges();
     void cancelledBuildLeavesNothing();
+    void stampThatCannotBeWritten();
 
   private:
     CatalogPlaces places() const {
@@ -174,6 +175,26 @@ void TestCatalog::cancelledBuildLeavesNothing() {
                              BuildDatabase(thesaurus, [&](int percent) { return percent < 40; }));
     QVERIFY(!DatabaseReady(thesaurus));
     QCOMPARE(QDir(dir_->filePath("cache/lexigrove")).entryList(QDir::Files), QStringList());
+}
+
+// The stamp is published as the database is: when it cannot be, the build is
+// told failed and the database is not taken for a finished one.
+void TestCatalog::stampThatCannotBeWritten() {
+    lay(dir_->filePath("mythes"), {"th_is_IS_v2.dat=" + QString::fromUtf8(kThesaurus)});
+    const InstalledThesaurus thesaurus = FindThesauri(places()).value(0);
+    const QString stamp = thesaurus.database + ".source";
+    QVERIFY(QDir().mkpath(stamp)); // a folder where the stamp goes
+    try {
+        BuildDatabase(thesaurus);
+        QFAIL("built");
+    } catch (const ThesaurusError& error) {
+        QCOMPARE(error.sourceName(), stamp);
+        QVERIFY2(error.problem().startsWith("Cannot create " + stamp + ": "), error.what());
+    }
+    QVERIFY(QFileInfo(thesaurus.database).isFile());
+    QVERIFY(!DatabaseReady(thesaurus));
+    QCOMPARE(QDir(dir_->filePath("cache/lexigrove")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"is.mdb"});
 }
 
 QTEST_GUILESS_MAIN(TestCatalog)

@@ -1,10 +1,17 @@
+#include "AlignedWriter.h"
 #include "AppError.h"
 #include "ColumnList.h"
+#include "CommaDelimitedWriter.h"
 #include "CommonDialog.h"
+#include "ExportFile.h"
+#include "FileSystem.h"
 #include "ListModel.h"
 #include "ListView.h"
 #include "ResultsActions.h"
+#include "ResultFormatter.h"
+#include "ResultSink.h"
 #include "ResultsExport.h"
+#include "RowsWriter.h"
 #include "ScriptedDesktop.h"
 #include "WindowState.h"
 
@@ -40,6 +47,49 @@ QByteArray readAll(const QString& path) {
 bool writeAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What a writer hands on, piece by piece.
+struct Captured final : TextOutput {
+    void write(const QString& text) override { writeUtf8(text.toUtf8()); }
+    void writeUtf8(const QByteArray& text) override {
+        bytes += text;
+        largest = std::max(largest, text.size());
+    }
+    QByteArray bytes;
+    qsizetype largest = 0;
+};
+
+// Words and their synonyms, none for a word the database does not hold.
+using Lookups = QList<std::pair<QString, QStringList>>;
+
+// The results rows the window lists for them.
+Rows listedRows(const Lookups& lookups) {
+    Rows rows;
+    for (const auto& [word, synonyms] : lookups) {
+        for (const QString& synonym : synonyms)
+            rows.append({{word.toUpper() + " - " + synonym}, true});
+        if (synonyms.isEmpty())
+            rows.append({{word.toUpper() + " - this word not found in the database."}, true});
+    }
+    return rows;
+}
+
+// What `lexigrove --lookup --format` writes to a file for them.
+QByteArray formatted(OutputFormat format, const Lookups& lookups, const QString& path) {
+    ResultSink sink(path);
+    ResultFormatter formatter(format, sink);
+    sink.open();
+    for (const auto& [word, synonyms] : lookups) {
+        formatter.startWord(word);
+        for (const QString& synonym : synonyms)
+            formatter.pair(synonym.toUtf8(), "noun", "synonym", "1");
+        if (synonyms.isEmpty())
+            formatter.notFound();
+    }
+    formatter.finish();
+    sink.commit();
+    return readAll(path);
 }
 
 // The results list of a window, its buttons, and a bar and pointer that
@@ -122,7 +172,179 @@ class TestResults : public QObject {
     void brokenFileSystem();
     void exportsAskBeforeReplacing_data();
     void exportsAskBeforeReplacing();
+    void windowAndCommandLineWriteAlike_data();
+    void windowAndCommandLineWriteAlike();
+    void recordFormats_data();
+    void recordFormats();
+    void streamedInPieces_data();
+    void streamedInPieces();
+    void publishedByName_data();
+    void publishedByName();
+    void deviceIsFilledByItsName();
 };
+
+// The window's two file exports and the command line's aligned and csv
+// formats are one writer each: the same rows give the same bytes.
+void TestResults::windowAndCommandLineWriteAlike_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<Lookups>("lookups");
+    QTest::addColumn<QByteArray>("expected");
+    const Lookups happy{{"happy", {"glad", "cheerful"}}, {"xqz", {}}};
+    QTest::newRow("aligned") << int(Aligned) << happy
+                             << QByteArray("Results                                   \t\r\n"
+                                           "HAPPY - glad                              \t\r\n"
+                                           "HAPPY - cheerful                          \t\r\n"
+                                           "XQZ - this word not found in the database.\t\r\n");
+    QTest::newRow("csv") << int(Comma) << happy
+                         << QByteArray("HAPPY - glad,HAPPY - cheerful,"
+                                       "XQZ - this word not found in the database.,\r\n");
+    const Lookups special{{"café", {"a, b", "say \"hi\"", QString::fromUtf8("\xF0\x9F\x98\x80")}}};
+    QTest::newRow("aligned, beyond the basic plane")
+        << int(Aligned) << special
+        << QByteArray("Results        \t\r\nCAFÉ - a, b    \t\r\nCAFÉ - say \"hi\"\t\r\n"
+                      "CAFÉ - \xF0\x9F\x98\x80       \t\r\n");
+    QTest::newRow("csv, quoted") << int(Comma) << special
+                                 << QByteArray("\"CAFÉ - a, b\",\"CAFÉ - say \"\"hi\"\"\","
+                                               "CAFÉ - \xF0\x9F\x98\x80,\r\n");
+    QTest::newRow("csv, nothing looked up") << int(Comma) << Lookups{} << QByteArray("\r\n");
+    QTest::newRow("aligned, nothing looked up")
+        << int(Aligned) << Lookups{} << QByteArray("Results\t\r\n");
+}
+
+void TestResults::windowAndCommandLineWriteAlike() {
+    QFETCH(int, button);
+    QFETCH(Lookups, lookups);
+    QFETCH(QByteArray, expected);
+    Window window(listedRows(lookups));
+    window.click(button, "window.txt");
+    QCOMPARE(readAll(window.path("window.txt")), expected);
+    const OutputFormat format = button == Aligned ? OutputFormat::Aligned : OutputFormat::CommaDelimited;
+    QCOMPARE(formatted(format, lookups, window.path("cli.txt")), expected);
+}
+
+void TestResults::recordFormats_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("rows") << int(OutputFormat::Rows)
+                          << QByteArray("HAPPY - glad\nHAPPY - a, b\nXQZ - this word not found in "
+                                        "the database.\n");
+    QTest::newRow("table") << int(OutputFormat::Table)
+                           << QByteArray("word,synonym,pos,relation,sense,note\r\n"
+                                         "happy,glad,noun,synonym,1,\r\nhappy,\"a, b\",noun,"
+                                         "synonym,1,\r\nxqz,,,,,\r\n");
+    QTest::newRow("jsonl") << int(OutputFormat::JsonLines)
+                           << QByteArray("{\"word\": \"happy\", \"synonym\": \"glad\", \"pos\": "
+                                         "\"noun\", \"relation\": \"synonym\", \"sense\": 1, "
+                                         "\"note\": \"\"}\n{\"word\": \"happy\", \"synonym\": "
+                                         "\"a, b\", \"pos\": \"noun\", \"relation\": \"synonym\", "
+                                         "\"sense\": 1, \"note\": \"\"}\n{\"word\": \"xqz\", "
+                                         "\"synonym\": null, \"pos\": null, \"relation\": null, "
+                                         "\"sense\": null, \"note\": null}\n");
+}
+
+void TestResults::recordFormats() {
+    QFETCH(int, format);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const Lookups lookups{{"happy", {"glad", "a, b"}}, {"xqz", {}}};
+    QCOMPARE(formatted(OutputFormat(format), lookups, dir.filePath("out")), expected);
+}
+
+// The command line's rows and csv go out in pieces as they fill, so memory
+// stays at one piece; the window's comma-delimited line is written whole.
+void TestResults::streamedInPieces_data() {
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("inPieces");
+    QTest::newRow("rows") << "rows" << true;
+    QTest::newRow("csv, streamed") << "csv" << true;
+    QTest::newRow("csv, gathered whole") << "csv" << false;
+}
+
+void TestResults::streamedInPieces() {
+    QFETCH(QString, writer);
+    QFETCH(bool, inPieces);
+    Captured out;
+    const QByteArray row = "WORD - a synonym of some length";
+    constexpr int kRows = 20000; // about ten pieces
+    if (writer == "rows") {
+        RowsWriter rows(out);
+        for (int i = 0; i < kRows; ++i)
+            rows.row(row);
+        rows.flush();
+    } else {
+        CommaDelimitedWriter line(out);
+        for (int i = 0; i < kRows; ++i) {
+            line.field(row);
+            if (inPieces)
+                line.handOnWhenFull();
+        }
+        line.finish();
+    }
+    QCOMPARE(out.bytes.size(), qsizetype(kRows) * (row.size() + 1) + (writer == "csv" ? 2 : 0));
+    if (inPieces)
+        QVERIFY(out.largest < kChunkBytes + row.size() + 1);
+    else
+        QCOMPARE(out.largest, out.bytes.size());
+}
+
+// A file that another library fills by its name (SQLite its database) is
+// published by the same rules as an export: nowhere to be seen until
+// commit(), gone without it, and an existing file with two names keeps them.
+void TestResults::publishedByName_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("commit");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("new file") << "" << true << QByteArray("new content")
+                              << QStringList{"words.mdb"};
+    QTest::newRow("replaced") << "old" << true << QByteArray("new content")
+                              << QStringList{"words.mdb"};
+    QTest::newRow("two names, kept") << "two names" << true << QByteArray("new content")
+                                     << QStringList{"other.mdb", "words.mdb"};
+    QTest::newRow("not committed") << "old" << false << QByteArray("old")
+                                   << QStringList{"words.mdb"};
+    QTest::newRow("new file, not committed") << "" << false << QByteArray("<missing>")
+                                             << QStringList();
+}
+
+void TestResults::publishedByName() {
+    QFETCH(QString, before);
+    QFETCH(bool, commit);
+    QFETCH(QByteArray, expected);
+    QFETCH(QStringList, files);
+    QTemporaryDir dir;
+    const QString target = dir.filePath("words.mdb");
+    if (!before.isEmpty())
+        QVERIFY(writeAll(target, "old"));
+    if (before == "two names")
+        QCOMPARE(::link(QFile::encodeName(target), QFile::encodeName(dir.filePath("other.mdb"))), 0);
+    const auto identity = IdentityOf(target);
+    {
+        ExportFile file(target);
+        const QString name = NameFromNative(file.openByName());
+        QCOMPARE(QFileInfo(name).absolutePath(), dir.path());
+        QVERIFY(name != target);
+        QFile filled(name);
+        QVERIFY(filled.open(QIODevice::ReadWrite));
+        QCOMPARE(filled.write("new content"), 11);
+        filled.close();
+        QCOMPARE(readAll(target), before.isEmpty() ? QByteArray("<missing>") : QByteArray("old"));
+        if (commit)
+            file.commit();
+    }
+    QCOMPARE(readAll(target), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
+    if (before == "two names") {
+        QCOMPARE(readAll(dir.filePath("other.mdb")), expected);
+        QCOMPARE(IdentityOf(target), identity);
+    }
+}
+
+void TestResults::deviceIsFilledByItsName() {
+    ExportFile file("/dev/null");
+    QCOMPARE(file.openByName(), QByteArray("/dev/null"));
+    file.commit();
+}
 
 void TestResults::exportsAskBeforeReplacing_data() {
     QTest::addColumn<int>("button");

@@ -1,9 +1,11 @@
 #include "CachedDatabase.h"
 
+#include "AppError.h"
+#include "ExportFile.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 // Bumped when the importer files words differently, so databases built before are rebuilt.
@@ -66,10 +68,14 @@ void BuildDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& pr
     QFile::remove(StampPath(thesaurus));
     const QString stamp = SourceStamp(thesaurus);
     Import(thesaurus, progress);
-    QSaveFile file(StampPath(thesaurus));
-    if (!file.open(QIODevice::WriteOnly) || file.write(stamp.toUtf8()) < 0 || !file.commit())
-        throw ThesaurusError(file.fileName(), 0,
-                             QStringLiteral("cannot write: %1").arg(file.errorString()));
+    ExportFile file(StampPath(thesaurus));
+    try {
+        file.open();
+        file.writeUtf8(stamp.toUtf8());
+        file.commit();
+    } catch (const AppError& error) {
+        throw ThesaurusError(StampPath(thesaurus), 0, error.description());
+    }
 }
 
 QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {

@@ -1,6 +1,7 @@
 #include "ResultsActions.h"
 
 #include "ColumnList.h"
+#include "CommaDelimitedWriter.h"
 #include "CommonDialog.h"
 #include "Desktop.h"
 #include "ErrorTrap.h"
@@ -83,9 +84,9 @@ void ResultsActions::PushButton9_Click() {
     trap.line(128, [&] { pointer_.setPointerMode(PointerMode::Busy); });
     ExportFile file(name);
     trap.line(130, [&] { file.open(); });
-    // Gathered in UTF-8, as the rows are kept: a long list is copied, not
-    // decoded and encoded again.
-    QByteArray line;
+    // The whole line is gathered before it is written, in UTF-8 as the rows
+    // are kept: a long list is copied, not decoded and encoded again.
+    CommaDelimitedWriter line(file);
     int rows = 0;
     trap.line(132, [&] { rows = list_.count(); });
     for (int i = 1; i <= rows; ++i) {
@@ -93,14 +94,12 @@ void ResultsActions::PushButton9_Click() {
         // Rows cleared meanwhile are gone for good: one report, not one per row.
         if (!trap.line(136,
                        [&] {
-                           const qsizetype start = line.size();
-                           list_.appendUtf8To(line, i);
-                           CloseCommaDelimitedField(line, start);
+                           line.fieldFrom([&](QByteArray& out) { list_.appendUtf8To(out, i); });
                        }) &&
             i > list_.count())
             break;
     }
-    trap.line(140, [&] { file.writeUtf8(line += "\r\n"); });
+    trap.line(140, [&] { line.finish(); });
     trap.line(142, [&] { file.commit(); });
     trap.line(144, [&] { pointer_.setPointerMode(PointerMode::Plain); });
 }

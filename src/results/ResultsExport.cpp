@@ -1,5 +1,6 @@
 #include "ResultsExport.h"
 
+#include "AlignedWriter.h"
 #include "ColumnList.h"
 #include "Desktop.h"
 #include "ErrorTrap.h"
@@ -8,8 +9,7 @@
 #include "WindowState.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,20 +53,6 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
             trap.line(242, [&] { bar->setProgressText(kIdleProgressText); });
         }
     };
-    QString buffer;
-    // Measures a cell at testLabel and appends it padded at the next label,
-    // or unpadded at the one after when it outgrew its column meanwhile. A
-    // cell that cannot be read is reported once and left out.
-    const auto appendCell = [&](int testLabel, auto&& measure, auto&& append, int width) {
-        int length = 0;
-        if (!trap.line(testLabel, [&] { length = measure(); }))
-            return;
-        trap.line(width >= length ? testLabel + 2 : testLabel + 4, [&] {
-            append();
-            ClosePaddedCell(buffer, length, width);
-        });
-    };
-
     showStage(100, 1);
 
     int columns = 0;
@@ -101,6 +87,20 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
     showStage(142, 10);
 
     ExportFile file(fileName);
+    AlignedWriter writer(file, std::move(widths));
+    // Measures a cell at testLabel and appends it padded at the next label,
+    // or unpadded at the one after when it outgrew its column meanwhile. A
+    // cell that cannot be read is reported once and left out.
+    const auto appendCell = [&](int testLabel, auto&& measure, auto&& append, int column) {
+        int length = 0;
+        if (!trap.line(testLabel, [&] { length = measure(); }))
+            return;
+        const auto index = std::size_t(column - 1);
+        trap.line(writer.width(index) >= length ? testLabel + 2 : testLabel + 4, [&] {
+            append(writer.line());
+            writer.closeCell(index, length);
+        });
+    };
     // Without a file every later write would fail and be reported on its
     // own, one box per checked row: the one report here says it all.
     if (!trap.line(156, [&] { file.open(); })) {
@@ -112,11 +112,11 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
         trap.line(160, letEventsRun);
         appendCell(
             162, [&] { return CodePointLength(lv.columnHeader(c)); },
-            [&] { buffer += lv.columnHeader(c); }, widths[std::size_t(c - 1)]);
+            [&](QString& line) { line += lv.columnHeader(c); }, c);
     }
     // A failed write has lost the new file already (the old one stays), and
     // so would every later write: one report, as for a file never created.
-    if (!trap.line(170, [&] { file.write(buffer += kLineEnd); })) {
+    if (!trap.line(170, [&] { writer.endLine(); })) {
         resetBar();
         return;
     }
@@ -127,7 +127,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
     trap.line(182, [&] { rows = lv.count(); });
     for (int r = 1; r <= rows; ++r) {
         trap.line(184, letEventsRun);
-        buffer.clear();
+        // The line is empty: the one before ended written.
         bool read = false;
         if (!trap.test(188, [&] {
                 const bool checked = lv.checked(r);
@@ -142,7 +142,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
             trap.line(192, letEventsRun);
             appendCell(
                 c == 1 ? 196 : 202, [&] { return lv.cellLength(r, c); },
-                [&] { lv.appendCellText(buffer, r, c); }, widths[std::size_t(c - 1)]);
+                [&](QString& line) { lv.appendCellText(line, r, c); }, c);
         }
         if (trap.test(210, hasBar)) {
             trap.line(212, letEventsRun);
@@ -154,7 +154,7 @@ void SaveListviewProperlySpaced(const ColumnList& lv, const QString& fileName, P
                 });
             trap.line(220, letEventsRun);
         }
-        if (!trap.line(222, [&] { file.write(buffer += kLineEnd); })) {
+        if (!trap.line(222, [&] { writer.endLine(); })) {
             resetBar();
             return;
         }

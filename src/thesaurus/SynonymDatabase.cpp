@@ -1,14 +1,14 @@
 #include "DatabaseFormat.h"
 #include "Thesaurus.h"
 
-#include <QCoreApplication>
-#include <QFile>
+#include "AppError.h"
+#include "ExportFile.h"
+#include "FileSystem.h"
+
 #include <QHash>
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
 #include <sqlite3.h>
-#include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -80,32 +80,17 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     return rows;
 }
 
-// SQLite takes file names as UTF-8 on Windows but hands them to open() untouched elsewhere.
-QByteArray sqliteFileName(const QString& path) {
-#ifdef _WIN32
-    return path.toUtf8();
-#else
-    return QFile::encodeName(path);
-#endif
-}
-
-std::filesystem::path fsPath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-void removeLeftovers(const QString& tempPath) {
-    QFile::remove(tempPath);
-    QFile::remove(tempPath + QStringLiteral("-journal"));
+// Anything SQLite left beside the file it was filling, were it to journal after all.
+void removeJournal(const QByteArray& fileName) {
+    if (!fileName.isEmpty())
+        ::unlink((fileName + "-journal").constData());
 }
 
 class Writer {
   public:
-    Writer(const QString& outPath, const QString& tempPath) : m_outPath(outPath) {
-        const int rc = sqlite3_open_v2(sqliteFileName(tempPath).constData(), &m_db,
+    // fileName: the file to fill, in the system's bytes, as SQLite takes it.
+    Writer(const QString& outPath, const QByteArray& fileName) : m_outPath(outPath) {
+        const int rc = sqlite3_open_v2(fileName.constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
             // The handle exists even when opening fails and still carries the message.
@@ -114,7 +99,7 @@ class Writer {
             // The destructor does not run for a constructor that throws.
             sqlite3_close(m_db);
             m_db = nullptr;
-            fail(QStringLiteral("cannot create %1: %2").arg(tempPath, message));
+            fail(QStringLiteral("cannot create %1: %2").arg(NameFromNative(fileName), message));
         }
     }
 
@@ -129,8 +114,8 @@ class Writer {
     ImportReport write(const std::vector<ThesaurusEntry>& entries,
                        const std::vector<InflectedForm>& forms, const StepProgress& progress) {
         ImportReport report;
-        // Nothing reads the file until it is renamed into place, and a failure throws the
-        // whole file away, so rollback journalling and fsyncs would only cost time.
+        // Nothing reads the file until it is published, which syncs it once, and a failure
+        // throws the whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
         exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
                  .arg(kApplicationId)
@@ -196,7 +181,8 @@ class Writer {
         return report;
     }
 
-    // Closing before the rename matters on Windows, where an open file cannot be replaced.
+    // Closed before the file is published: it is copied or renamed complete, and closing
+    // another descriptor of it later would drop SQLite's locks under it.
     void close() {
         finalize();
         const int rc = sqlite3_close(m_db);
@@ -269,30 +255,30 @@ class Writer {
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath, const std::vector<InflectedForm>& forms,
                                   const StepProgress& progress) {
-    // Same folder as the target so the final rename never crosses file systems; the pid and a
-    // count keep two builds, or two imports on threads of one program, out of each other's file.
-    static std::atomic<int> writes{0};
-    const QString tempPath = outPath + QStringLiteral(".tmp-") +
-                             QString::number(QCoreApplication::applicationPid()) + u'-' +
-                             QString::number(++writes);
-    removeLeftovers(tempPath);
+    // Published as every file the program writes: SQLite fills a file of its own, which takes
+    // the target's place only once complete, and is gone after a failure. Each build has its
+    // own file, so two builds of one database, even on threads of one program, never meet.
+    ExportFile file(outPath);
+    const auto publishing = [&](auto&& step) {
+        try {
+            step();
+        } catch (const AppError& error) {
+            throw ThesaurusError(outPath, 0, error.description());
+        }
+    };
+    QByteArray fileName;
+    publishing([&] { fileName = file.openByName(); });
     try {
         ImportReport report;
         {
-            Writer writer(outPath, tempPath);
+            Writer writer(outPath, fileName);
             report = writer.write(entries, forms, progress);
             writer.close();
         }
-        std::error_code error;
-        std::filesystem::rename(fsPath(tempPath), fsPath(outPath), error);
-        if (error) {
-            throw ThesaurusError(outPath, 0,
-                                 QStringLiteral("cannot move the finished database into place: %1")
-                                     .arg(QString::fromLocal8Bit(error.message())));
-        }
+        publishing([&] { file.commit(); });
         return report;
     } catch (...) {
-        removeLeftovers(tempPath);
+        removeJournal(fileName);
         throw;
     }
 }

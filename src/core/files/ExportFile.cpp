@@ -76,7 +76,17 @@ void ExportFile::fail(const QString& what, int error) {
 }
 
 void ExportFile::open() {
+    prepare(false);
+}
+
+QByteArray ExportFile::openByName() {
+    prepare(true);
+    return way_ == Way::Direct ? target_ : temporary_;
+}
+
+void ExportFile::prepare(bool byName) {
     discard();
+    byName_ = byName;
     if (path_.isEmpty() || path_.contains(QChar(0)))
         fail(QStringLiteral("Cannot create %1: %2"), ENOENT);
     const FileSystemTarget target = InspectTarget(path_);
@@ -94,8 +104,9 @@ bool ExportFile::openBeside(const FileSystemTarget& target) {
     const QByteArray folder = folderOf(target_);
 #ifdef O_TMPFILE
     // Nameless until commit() (it is named through /proc), so that an
-    // export ended by a signal leaves nothing behind.
-    if (::access("/proc/self/fd", X_OK) == 0)
+    // export ended by a signal leaves nothing behind. Another library needs
+    // a name from the start.
+    if (!byName_ && ::access("/proc/self/fd", X_OK) == 0)
         fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     nameless_ = fd_ >= 0;
 #endif
@@ -142,6 +153,11 @@ void ExportFile::openCopyIn() {
         temporaryFolder = "/tmp";
     for (const QByteArray& folder : {folderOf(target_), temporaryFolder}) {
         fd_ = createIn(folder, name);
+        if (fd_ >= 0 && byName_) {
+            // Named for the library that fills it, and removed by discard().
+            temporary_ = name;
+            return;
+        }
         if (fd_ >= 0) {
             // Nameless from now on: an interrupted export leaves nothing behind.
             ::unlink(name.constData());
@@ -160,6 +176,9 @@ void ExportFile::openCopyIn() {
 
 void ExportFile::openDirect(const FileSystemTarget& target) {
     way_ = Way::Direct;
+    // The library opens the device or pipe by its name itself.
+    if (byName_)
+        return;
     // A pipe that nobody reads would block the open until somebody does; a
     // non-blocking open fails at once instead, and the writes block as usual.
     fd_ = OpenForWriting(path_, target.isFifo);
@@ -174,7 +193,7 @@ void ExportFile::openDirect(const FileSystemTarget& target) {
 }
 
 void ExportFile::write(const QString& text) {
-    if (fd_ < 0)
+    if (fd_ < 0 || byName_)
         fail(QStringLiteral("Cannot write %1: %2"), EBADF);
     // Encoded straight onto what is pending: an export writes row by row.
     const qsizetype start = pending_.size();
@@ -197,7 +216,7 @@ void ExportFile::writeUtf8(const QByteArray& text) {
 }
 
 void ExportFile::append(const QByteArray& encoded) {
-    if (fd_ < 0)
+    if (fd_ < 0 || byName_)
         fail(QStringLiteral("Cannot write %1: %2"), EBADF);
     pending_ += encoded;
     if (pending_.size() >= kChunkBytes)
@@ -238,9 +257,11 @@ void ExportFile::commit() {
 }
 
 void ExportFile::copyIn() {
-    const off_t size = ::lseek(fd_, 0, SEEK_CUR);
-    if (size < 0)
+    // The size, not the position: a file filled by name was never written here.
+    struct stat prepared;
+    if (::fstat(fd_, &prepared) != 0)
         fail(QStringLiteral("Cannot save %1: %2"), errno);
+    const off_t size = prepared.st_size;
 #ifdef Q_OS_LINUX
     // Room for the new content before the old is touched, where the file
     // system can promise it.

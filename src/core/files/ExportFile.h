@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TextOutput.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringEncoder>
 
@@ -18,26 +21,36 @@ struct FileSystemTarget;
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
-class ExportFile {
+//
+// A file that another library writes by its name (a database) is prepared by
+// openByName() instead of open(), and published by the same commit().
+class ExportFile final : public TextOutput {
   public:
     explicit ExportFile(QString path);
     // Anything not committed is discarded.
-    ~ExportFile();
+    ~ExportFile() override;
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
     // Creates the file, or opens the existing one for replacing. Throws
     // AppError with the system's reason.
     void open();
+    // The same, for content that another library writes: returns the name,
+    // in the system's bytes, of the file it is to fill. That is a new file
+    // beside the target, or one of its own where the target must keep its
+    // identity (filled, then copied in by commit()); a device or a pipe is
+    // named itself. Nothing may be written through this object then. The
+    // library must have closed the file before commit().
+    QByteArray openByName();
 
     // Throws AppError when the file is not open or a write fails; after a
     // failed write the new content is discarded. Texts are gathered and
     // written in large pieces, so a failure may show at a later write or at
     // commit().
-    void write(const QString& text);
+    void write(const QString& text) override;
     // The same for text already in UTF-8, which on a UTF-8 system goes out
     // as it is.
-    void writeUtf8(const QByteArray& text);
+    void writeUtf8(const QByteArray& text) override;
     // The same for bytes that are no text, written as they are.
     void writeBytes(const QByteArray& bytes) { append(bytes); }
     // Hands what is gathered on now: a pipe's reader sees it at once.
@@ -54,6 +67,7 @@ class ExportFile {
     bool openBeside(const FileSystemTarget& target);
     bool nameTemporary();
     void openCopyIn();
+    void prepare(bool byName);
     void openDirect(const FileSystemTarget& target);
     void copyIn();
     void append(const QByteArray& encoded);
@@ -65,6 +79,7 @@ class ExportFile {
     QByteArray target_;     // the file itself, through any links
     QByteArray temporary_;  // the named file that replaces it; empty for none
     bool nameless_ = false; // the replacement has no name yet
+    bool byName_ = false;   // filled by another library through temporary_
     int fd_ = -1;           // where the content goes now
     int targetFd_ = -1;     // the file copied into
     Way way_ = Way::Direct;

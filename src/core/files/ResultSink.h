@@ -2,6 +2,7 @@
 
 #include "ExportFile.h"
 #include "FileSystem.h"
+#include "TextOutput.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,7 +16,7 @@ struct ClosedPipe {};
 // descriptor the program was given already open (standard output, `-`,
 // /dev/stdout, /dev/fd/N, /proc/self/fd/N), written as it comes, where it
 // stands: `>>` appends, and the output of a group of commands keeps its order.
-class ResultSink {
+class ResultSink final : public TextOutput {
   public:
     // An empty path is standard output.
     explicit ResultSink(const QString& path);
@@ -28,8 +29,8 @@ class ResultSink {
     // Each throws AppError naming the file and the reason; writes to a
     // descriptor throw ClosedPipe when its reader has gone.
     void open();
-    void write(const QString& text);
-    void writeUtf8(const QByteArray& text);
+    void write(const QString& text) override;
+    void writeUtf8(const QByteArray& text) override;
     // Bytes that are no text (a workbook), written as they are.
     void writeBytes(const QByteArray& bytes);
     // Hands everything written so far on to the reader.

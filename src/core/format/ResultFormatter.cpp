@@ -1,12 +1,10 @@
 #include "ResultFormatter.h"
 
-#include "FileSystem.h"
+#include "AlignedWriter.h"
 #include "ResultSink.h"
 #include "RowFormats.h"
 #include "Workbook.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <algorithm>
 
 namespace {
@@ -15,52 +13,6 @@ constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "n
 // The sense is a number in JSON.
 constexpr int kSenseField = 3;
 constexpr int kPairFieldCount = int(std::size(kPairFields));
-
-// What comes before each of those fields' values in a JSON Lines record.
-const QByteArray& jsonKey(int field) {
-    static const QList<QByteArray> keys = [] {
-        QList<QByteArray> all;
-        for (const char* name : kPairFields)
-            all << QByteArray(", \"") + name + "\": ";
-        return all;
-    }();
-    return keys[field];
-}
-
-// Most words are ASCII, and this is far quicker than a full UTF-8 check.
-bool isAscii(QByteArrayView text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
-// RFC 4180, by the same rule as the comma-delimited export: quoted only when
-// it holds a comma, a quote or a line break. Closed with a comma.
-void appendCsvField(QByteArray& out, QByteArrayView utf8) {
-    const qsizetype start = out.size();
-    // A database may hold bytes that are not UTF-8; they become U+FFFD rather
-    // than output that a reader cannot decode.
-    if (isAscii(utf8) || utf8.isValidUtf8())
-        out += utf8;
-    else
-        out += QString::fromUtf8(utf8).toUtf8();
-    CloseCommaDelimitedField(out, start);
-}
-
-// Qt's JSON writer does the escaping; text that needs none (no quote,
-// backslash or control character, valid UTF-8) goes out as it is, as the
-// writer would give it too, without building a document per value.
-void appendJsonString(QByteArray& out, QByteArrayView utf8) {
-    const bool plain = std::none_of(
-        utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == '\\'; });
-    if (plain && (isAscii(utf8) || utf8.isValidUtf8())) {
-        out += '"';
-        out += utf8;
-        out += '"';
-        return;
-    }
-    const QByteArray array =
-        QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
-    out += QByteArrayView(array).sliced(1, array.size() - 2); // without [ and ]
-}
 } // namespace
 
 QList<QByteArray> RecordFieldNames() {
@@ -72,10 +24,25 @@ QList<QByteArray> RecordFieldNames() {
 
 ResultFormatter::ResultFormatter(OutputFormat format, ResultSink& sink)
     : format_(format), sink_(sink) {
-    if (format_ == OutputFormat::Table)
-        pending_ += RecordFieldNames().join(',') + "\r\n";
-    if (format_ == OutputFormat::Xlsx)
+    switch (format_) {
+    case OutputFormat::Rows:
+        rows_.emplace(sink_);
+        break;
+    case OutputFormat::CommaDelimited:
+        csv_.emplace(sink_);
+        break;
+    case OutputFormat::Table:
+        table_.emplace(sink_, RecordFieldNames());
+        break;
+    case OutputFormat::JsonLines:
+        jsonLines_.emplace(sink_, RecordFieldNames(), kSenseField);
+        break;
+    case OutputFormat::Xlsx:
         workbook_ = std::make_unique<Workbook>(RecordFieldNames());
+        break;
+    case OutputFormat::Aligned:
+        break;
+    }
 }
 
 ResultFormatter::~ResultFormatter() = default;
@@ -83,29 +50,29 @@ ResultFormatter::~ResultFormatter() = default;
 void ResultFormatter::startWord(const QString& word) {
     word_ = word;
     prefix_.truncate(0);
-    switch (format_) {
-    case OutputFormat::Table:
-        appendCsvField(prefix_, word.toUtf8());
-        break;
-    case OutputFormat::JsonLines:
-        prefix_ += "{\"word\": ";
-        appendJsonString(prefix_, word.toUtf8());
-        break;
-    case OutputFormat::Xlsx:
+    if (table_)
+        table_->startRecords(word.toUtf8());
+    else if (jsonLines_)
+        jsonLines_->startRecords(word.toUtf8());
+    else if (workbook_)
         prefix_ += word.toUtf8();
-        break;
-    default:
+    else
         prefix_ += SynonymRowPrefix(word).toUtf8();
-    }
 }
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
                            QByteArrayView relation, QByteArrayView sense, QByteArrayView note) {
     const QByteArrayView fields[] = {synonym, partOfSpeech, relation, sense, note};
     static_assert(std::size(fields) == kPairFieldCount);
-    if (format_ == OutputFormat::Table || format_ == OutputFormat::JsonLines ||
-        format_ == OutputFormat::Xlsx)
-        return record(fields);
+    if (table_)
+        return table_->record(fields);
+    if (jsonLines_)
+        return jsonLines_->record(fields);
+    if (workbook_) {
+        QByteArrayView cells[1 + kPairFieldCount] = {prefix_};
+        std::copy(std::begin(fields), std::end(fields), cells + 1);
+        return workbook_->addRow(cells);
+    }
     row_.truncate(0);
     row_ += prefix_;
     row_ += synonym;
@@ -113,113 +80,68 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
 }
 
 void ResultFormatter::notFound() {
-    switch (format_) {
-    case OutputFormat::Table:
-    case OutputFormat::Xlsx:
-        return record({});
-    case OutputFormat::JsonLines:
-        pending_ += prefix_;
-        for (int i = 0; i < kPairFieldCount; ++i)
-            pending_ += jsonKey(i) + "null";
-        pending_ += "}\n";
-        return flushWhenFull();
-    default:
-        row(NotFoundRow(word_).toUtf8());
-    }
-}
-
-// One record of the word, with `fields` after it; no fields: the record of a
-// word without synonyms, whose other fields are empty.
-void ResultFormatter::record(std::span<const QByteArrayView> fields) {
-    switch (format_) {
-    case OutputFormat::Table:
-        pending_ += prefix_;
-        for (int i = 0; i < kPairFieldCount; ++i)
-            appendCsvField(pending_, fields.empty() ? QByteArrayView() : fields[i]);
-        pending_.chop(1); // the comma after the last field
-        pending_ += "\r\n";
-        break;
-    case OutputFormat::JsonLines:
-        pending_ += prefix_;
-        for (int i = 0; i < kPairFieldCount; ++i) {
-            pending_ += jsonKey(i);
-            if (i != kSenseField)
-                appendJsonString(pending_, fields[i]);
-            else // null when the database keeps no senses, as for a word without any
-                pending_ += fields[i].isEmpty() ? QByteArrayView("null") : fields[i];
-        }
-        pending_ += "}\n";
-        break;
-    default: {
-        QByteArrayView cells[1 + kPairFieldCount] = {prefix_};
-        std::copy(fields.begin(), fields.end(), cells + 1);
+    if (table_)
+        return table_->record({});
+    if (jsonLines_)
+        return jsonLines_->nullRecord();
+    if (workbook_) {
+        const QByteArrayView cells[1 + kPairFieldCount] = {prefix_};
         return workbook_->addRow(cells);
     }
-    }
-    flushWhenFull();
+    row(NotFoundRow(word_).toUtf8());
 }
 
 void ResultFormatter::row(QByteArrayView utf8) {
-    switch (format_) {
-    case OutputFormat::CommaDelimited: {
-        const qsizetype start = pending_.size();
-        pending_ += utf8;
-        CloseCommaDelimitedField(pending_, start);
-        break;
+    if (rows_)
+        return rows_->row(utf8);
+    if (csv_) {
+        csv_->field(utf8);
+        return csv_->handOnWhenFull();
     }
-    case OutputFormat::Aligned:
-        // Every row counts for the width before the first line is written.
-        ends_.push_back(pending_.size() + utf8.size());
-        pending_ += utf8;
-        return;
-    default:
-        pending_ += utf8;
-        pending_ += '\n';
-    }
-    flushWhenFull();
+    // Aligned: every row counts for the width before the first line is written.
+    held_ += utf8;
+    ends_.push_back(held_.size());
 }
 
-void ResultFormatter::flushWhenFull() {
-    if (pending_.size() >= kChunkBytes) {
-        sink_.writeUtf8(pending_);
-        pending_.truncate(0);
-    }
+void ResultFormatter::handOnGathered() {
+    if (rows_)
+        rows_->flush();
+    else if (csv_)
+        csv_->flush();
+    else if (table_)
+        table_->flush();
+    else if (jsonLines_)
+        jsonLines_->flush();
 }
 
 void ResultFormatter::flush() {
-    if (format_ != OutputFormat::Aligned) {
-        sink_.writeUtf8(pending_);
-        pending_.truncate(0);
-    }
+    handOnGathered();
     sink_.flush();
 }
 
 void ResultFormatter::finish() {
     if (workbook_)
         return workbook_->finish([this](const QByteArray& bytes) { sink_.writeBytes(bytes); });
-    if (format_ == OutputFormat::CommaDelimited)
-        pending_ += "\r\n";
-    if (format_ != OutputFormat::Aligned) {
-        sink_.writeUtf8(pending_);
-        return;
-    }
+    if (csv_)
+        return csv_->finish();
+    if (format_ != OutputFormat::Aligned)
+        return handOnGathered();
     const QString header = ResultsHeader();
     int width = CodePointLength(header);
-    forEachAligned([&](const QString& text) { width = std::max(width, CodePointLength(text)); });
-    QString line;
+    forEachHeld([&](const QString& text) { width = std::max(width, CodePointLength(text)); });
+    AlignedWriter writer(sink_, {width});
     const auto writeLine = [&](const QString& text) {
-        line.truncate(0);
-        AppendPaddedCell(line, text, width);
-        sink_.write(line += QStringLiteral("\r\n"));
+        writer.cell(0, text);
+        writer.endLine();
     };
     writeLine(header);
-    forEachAligned(writeLine);
+    forEachHeld(writeLine);
 }
 
-template <class Text> void ResultFormatter::forEachAligned(Text&& text) {
+template <class Text> void ResultFormatter::forEachHeld(Text&& text) {
     qsizetype start = 0;
     for (const qsizetype end : ends_) {
-        text(QString::fromUtf8(QByteArrayView(pending_).sliced(start, end - start)));
+        text(QString::fromUtf8(QByteArrayView(held_).sliced(start, end - start)));
         start = end;
     }
 }

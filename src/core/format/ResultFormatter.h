@@ -1,12 +1,17 @@
 #pragma once
 
+#include "CommaDelimitedWriter.h"
+#include "JsonLinesWriter.h"
 #include "OutputFormat.h"
+#include "RowsWriter.h"
+#include "TableWriter.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,9 +22,9 @@ class Workbook;
 QList<QByteArray> RecordFieldNames();
 
 // Turns each word's (synonym, part of speech, relation, sense, note) records
-// into the chosen format's bytes: rows, aligned and csv exactly as the window
-// writes its rows and exports; table, jsonl and xlsx one record each, the word
-// as given.
+// into the chosen format's bytes, through that format's writer: rows, aligned
+// and csv exactly as the window writes its rows and exports; table, jsonl and
+// xlsx one record each, the word as given.
 class ResultFormatter {
   public:
     ResultFormatter(OutputFormat format, ResultSink& sink);
@@ -38,18 +43,25 @@ class ResultFormatter {
     void flush();
 
   private:
-    void record(std::span<const QByteArrayView> fields);
     void row(QByteArrayView utf8);
-    void flushWhenFull();
-    template <class Text> void forEachAligned(Text&& text);
+    // What the streaming formats have gathered, to the sink.
+    void handOnGathered();
+    template <class Text> void forEachHeld(Text&& text);
 
     OutputFormat format_;
     ResultSink& sink_;
     QString word_;
-    // What each of the word's rows or records starts with.
+    // What each of the word's rows starts with; the word itself for xlsx.
     QByteArray prefix_;
     QByteArray row_;
-    QByteArray pending_;
+    // The aligned format's width is its longest row's, so every row is held
+    // until finish(): the rows' UTF-8 one after the other, and where each
+    // ends. That is the output's size and 8 bytes a row, nothing more.
+    QByteArray held_;
     std::vector<qsizetype> ends_;
+    std::optional<RowsWriter> rows_;
+    std::optional<CommaDelimitedWriter> csv_;
+    std::optional<TableWriter> table_;
+    std::optional<JsonLinesWriter> jsonLines_;
     std::unique_ptr<Workbook> workbook_;
 };

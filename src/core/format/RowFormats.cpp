@@ -68,6 +68,11 @@ void CloseCommaDelimitedField(QByteArray& line, qsizetype start) {
     line += ',';
 }
 
+bool IsUtf8AsQtReadsIt(QByteArrayView bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }) ||
+           bytes.isValidUtf8();
+}
+
 QString SynonymRowPrefix(const QString& word) {
     return word.toUpper() + QStringLiteral(" - ");
 }

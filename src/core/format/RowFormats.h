@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -25,6 +26,11 @@ void ClosePaddedCell(QString& line, int length, int width);
 // comma, a double quote or a line break is quoted, its quotes doubled, so that
 // the line can be split back into its rows.
 void CloseCommaDelimitedField(QByteArray& line, qsizetype start);
+
+// Whether Qt reads the bytes as UTF-8 without a replacement character, as the
+// record formats write them; ASCII, which most words are, is told far quicker
+// than by a full check.
+bool IsUtf8AsQtReadsIt(QByteArrayView bytes);
 
 // What every results row of a word starts with: the word in upper case and " - ".
 QString SynonymRowPrefix(const QString& word);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "GatheredText.h"
+
+#include <QByteArrayView>
+
+// The rows format: every results row as the list shows it, each on a line of
+// its own ending in LF, handed on in pieces as they fill.
+class RowsWriter {
+  public:
+    explicit RowsWriter(TextOutput& out) : gathered_(out) {}
+
+    void row(QByteArrayView utf8);
+    void flush() { gathered_.handOn(); }
+
+  private:
+    GatheredText gathered_;
+};
