@@ -30,7 +30,7 @@ QString decodeWhole(const WordListEncoding& encoding) {
     QStringDecoder utf8(QStringDecoder::Utf8,
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = utf8(encoding.body());
-    FUZZ_CHECK(!utf8.hasError(), "IsValidUtf8 accepted bytes that Qt's UTF-8 decoder rejects");
+    FUZZ_CHECK(!utf8.hasError(), "bytes taken for UTF-8 that Qt's UTF-8 decoder rejects");
     return text;
 }
 

@@ -2,8 +2,6 @@
 
 #include <QStringDecoder>
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 namespace {
 // What Windows-1252 puts at 0x80..0x9F, where it departs from Latin-1. The
@@ -17,57 +15,7 @@ constexpr std::array<char16_t, 32> kHighControls = {
 };
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
 } // namespace
-
-bool IsValidUtf8(QByteArrayView bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
-    while (p < end) {
-        // Word lists are mostly ASCII: skip it eight bytes at a time.
-        std::uint64_t eight;
-        if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) {
-            p += 8;
-            continue;
-        }
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        // The range of the second byte rules out overlong forms (E0, F0),
-        // surrogates (ED) and code points beyond U+10FFFF (F4).
-        int trailing = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trailing = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trailing = 2;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trailing = 3;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= trailing || p[1] < low || p[1] > high)
-            return false;
-        for (int i = 2; i <= trailing; ++i)
-            if (!isContinuation(p[i]))
-                return false;
-        p += trailing + 1;
-    }
-    return true;
-}
 
 void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes) {
     for (const char c : bytes) {
@@ -96,7 +44,7 @@ QString WordFromUtf8(QByteArrayView utf8) {
 WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) {
     if (fileBytes.startsWith(QByteArrayView(kByteOrderMark))) {
         body_ = fileBytes.sliced(3);
-        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
     } else if (fileBytes.startsWith("\xFF\xFE")) {
         body_ = fileBytes.sliced(2);
         kind_ = Kind::Utf16LE;
@@ -104,7 +52,7 @@ WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) 
         body_ = fileBytes.sliced(2);
         kind_ = Kind::Utf16BE;
     } else {
-        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
     }
 }
 

@@ -20,9 +20,9 @@
 // too, and nothing is trimmed. NUL is an ordinary character. Entries come
 // out as UTF-8, which is what the word list stores and what a query binds.
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no encoded
-// surrogates, nothing above U+10FFFF).
-bool IsValidUtf8(QByteArrayView bytes);
+// Whether bytes are UTF-8 is QByteArrayView::isValidUtf8's to say, as
+// everywhere else: no overlong forms, no encoded surrogates, nothing above
+// U+10FFFF.
 
 // Appends the Windows-1252 bytes to out as UTF-8, with the five bytes that
 // the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as the

@@ -95,7 +95,7 @@ bool WordStream::wholeFileIsUtf8() const {
     QByteArray rest = raw_;
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     if (at < 0)
-        return IsValidUtf8(rest);
+        return QByteArrayView(rest).isValidUtf8();
     char chunk[kReadBytes];
     for (off_t offset = at;;) {
         const ssize_t got = ::pread(fd_, chunk, sizeof chunk, offset);
@@ -104,13 +104,13 @@ bool WordStream::wholeFileIsUtf8() const {
         offset += got;
         rest += QByteArrayView(chunk, got);
         const qsizetype end = rest.lastIndexOf('\n') + 1;
-        if (!IsValidUtf8(QByteArrayView(rest).first(end)))
+        if (!QByteArrayView(rest).first(end).isValidUtf8())
             return false;
         rest.remove(0, end);
         if (rest.size() > kLongestLine)
-            return IsValidUtf8(rest);
+            return QByteArrayView(rest).isValidUtf8();
     }
-    return IsValidUtf8(rest);
+    return QByteArrayView(rest).isValidUtf8();
 }
 
 void WordStream::requireShorterThanLimit(qsizetype length, qsizetype line) const {
@@ -127,7 +127,7 @@ WordStream::Next WordStream::give(qsizetype lineStart, qsizetype lineEnd, QByteA
     requireShorterThanLimit(lineEnd - lineStart, line_);
     const QByteArrayView bytes = QByteArrayView(raw_).sliced(lineStart, lineEnd - lineStart);
     const WordListEncoding& encoding =
-        encoding_ ? *encoding_ : IsValidUtf8(bytes) ? kUtf8 : kWindows1252;
+        encoding_ ? *encoding_ : bytes.isValidUtf8() ? kUtf8 : kWindows1252;
     word = encoding.toUtf8(bytes, converted_);
     return Word;
 }
