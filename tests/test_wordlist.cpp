@@ -93,6 +93,7 @@ class TestWordList : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<ScriptedDesktop> desktop_;
     std::unique_ptr<ListView> list_;
+    std::unique_ptr<ListViewWords> words_;
     std::unique_ptr<CommonDialog> dialog_;
     std::unique_ptr<FakePointer> pointer_;
     std::unique_ptr<WordListActions> actions_;
@@ -107,6 +108,7 @@ void TestWordList::init() {
     list_ = std::make_unique<ListView>(false);
     list_->addColumn(" Word(s)");
     list_->show();
+    words_ = std::make_unique<ListViewWords>(*list_);
     dialog_ = std::make_unique<CommonDialog>(*desktop_);
     pointer_ = std::make_unique<FakePointer>();
     actions_ = std::make_unique<WordListActions>(*list_, *dialog_, *desktop_, *pointer_);
@@ -310,11 +312,11 @@ void TestWordList::unreadableFiles() {
 #ifdef Q_OS_LINUX
     // A file that opens but cannot be read, and one that may not be opened
     // (unless the tests run with the power to open anything).
-    LoadListviewFromFile(*list_, a, *desktop_);
-    QVERIFY_THROWS_EXCEPTION(AppError, LoadListviewFromFile(*list_, "/proc/self/mem", *desktop_));
+    LoadListviewFromFile(*words_, a, *desktop_);
+    QVERIFY_THROWS_EXCEPTION(AppError, LoadListviewFromFile(*words_, "/proc/self/mem", *desktop_));
     QVERIFY(QFile(a).setPermissions(QFileDevice::WriteOwner));
     if (geteuid() != 0)
-        QVERIFY_THROWS_EXCEPTION(AppError, LoadListviewFromFile(*list_, a, *desktop_));
+        QVERIFY_THROWS_EXCEPTION(AppError, LoadListviewFromFile(*words_, a, *desktop_));
     QCOMPARE(entries(), QStringList({"cat", "dog", "cat"}));
     QCOMPARE(openFiles(), openBefore);
 #endif
@@ -434,14 +436,14 @@ void TestWordList::badInputLoads() {
     QByteArray binary;
     for (int i = 0; i < 512; ++i)
         binary += char(i);
-    LoadListviewFromFile(*list_, write("binary.bin", binary), *desktop_);
+    LoadListviewFromFile(*words_, write("binary.bin", binary), *desktop_);
     // CR and LF split it; the rest is read as Windows-1252, NULs included.
     QCOMPARE(list_->count(), 5);
     QCOMPARE(list_->text(1).size(), 10);
     QCOMPARE(list_->text(1).at(0), QChar(0));
 
     const qsizetype longLine = 50 * 1000 * 1000;
-    LoadListviewFromFile(*list_, write("long.txt", QByteArray(longLine, 'x') + "\r\n"), *desktop_);
+    LoadListviewFromFile(*words_, write("long.txt", QByteArray(longLine, 'x') + "\r\n"), *desktop_);
     QCOMPARE(list_->count(), 6);
     QCOMPARE(list_->text(6).size(), longLine);
     list_->clear();
@@ -449,7 +451,7 @@ void TestWordList::badInputLoads() {
     QByteArray lines;
     for (int i = 0; i < 1000000; ++i)
         lines += QByteArray::number(i) + "\r\n";
-    LoadListviewFromFile(*list_, write("million.txt", lines), *desktop_);
+    LoadListviewFromFile(*words_, write("million.txt", lines), *desktop_);
     QCOMPARE(list_->count(), 1000000);
     QCOMPARE(list_->text(1000000), "999999");
     QVERIFY(desktop_->boxes.isEmpty());

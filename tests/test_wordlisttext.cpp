@@ -1,7 +1,17 @@
+#include "AppError.h"
 #include "WordListText.h"
+#include "WordStream.h"
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 #if __has_include(<iconv.h>)
 #include <iconv.h>
@@ -9,10 +19,78 @@
 #endif
 
 namespace {
+// Entries as the window's list gets them.
+class Entries : public WordSink {
+  public:
+    void reserveText(std::size_t) override {}
+    void appendValidUtf8(QByteArrayView text) override {
+        allValid = allValid && text.isValidUtf8();
+        list << WordFromUtf8(text);
+    }
+    void append(const QString& text) override { list << text; }
+    QStringList list;
+    bool allValid = true;
+};
+
 QStringList entriesOf(const QByteArray& bytes) {
-    QStringList entries;
-    ForEachWordListEntry(bytes, [&](const QString& entry) { entries << entry; });
-    return entries;
+    Entries entries;
+    ReadWordList(bytes, entries);
+    if (!entries.allValid)
+        return {"invalid UTF-8 handed to the list"};
+    return entries.list;
+}
+
+// The words of fd as the command line reads them; waits on a pipe as it does.
+QStringList streamed(int fd) {
+    WordStream stream(fd, QStringLiteral("words.txt"));
+    QStringList words;
+    QByteArrayView word;
+    for (WordStream::Next next; (next = stream.next(word)) != WordStream::End;) {
+        if (next == WordStream::Waiting)
+            stream.waitForInput();
+        else
+            words << WordFromUtf8(word);
+    }
+    return words;
+}
+
+QStringList streamedFromFile(const QByteArray& bytes) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("words.txt"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {"cannot write the file"};
+    file.close();
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY);
+    const QStringList words = streamed(fd);
+    ::close(fd);
+    return words;
+}
+
+// Written from another thread while it is read, as a pipe is.
+QStringList streamedFromPipe(const QByteArray& bytes) {
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return {"no pipe"};
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t wrote = ::write(ends[1], bytes.constData() + at, size_t(bytes.size() - at));
+            if (wrote <= 0)
+                break;
+            at += wrote;
+        }
+        ::close(ends[1]);
+    });
+    QStringList words;
+    try {
+        words = streamed(ends[0]);
+    } catch (...) {
+        ::close(ends[0]); // the writer's next write fails instead of blocking
+        writer.join();
+        throw;
+    }
+    ::close(ends[0]);
+    writer.join();
+    return words;
 }
 
 // A file as Windows writes "Unicode" text: a byte-order mark, then UTF-16.
@@ -32,6 +110,16 @@ class TestWordListText : public QObject {
     void entries_data();
     void entries();
     void windows1252AgreesWithIconv();
+    void streamedWords_data();
+    void streamedWords();
+    void longestLine_data();
+    void longestLine();
+    void utf8Validation_data();
+    void utf8Validation();
+    void utf8ValidationOnCorpora_data();
+    void utf8ValidationOnCorpora();
+    void lookedUp_data();
+    void lookedUp();
 };
 
 void TestWordListText::entries_data() {
@@ -124,7 +212,10 @@ void TestWordListText::entries() {
 
     // Pasted text follows the same line rules as a file's bytes.
     const WordListEncoding encoding(bytes);
-    const QString decoded = encoding.decode(encoding.body());
+    QByteArray buffer;
+    const QString decoded = encoding.isUtf16()
+                                ? encoding.decodeUtf16()
+                                : WordFromUtf8(encoding.toUtf8(encoding.body(), buffer));
     QStringList pieces;
     ForEachLinePiece(QStringView(decoded), [&](QStringView piece) { pieces << piece.toString(); });
     QCOMPARE(pieces, expected);
@@ -147,12 +238,193 @@ void TestWordListText::windows1252AgreesWithIconv() {
         size_t inLeft = 1, outLeft = sizeof out;
         const bool defined = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) == 0;
         holes += defined ? 0 : 1;
-        const QString decoded = DecodeWindows1252(QByteArrayView(&in, 1));
+        QByteArray utf8;
+        AppendWindows1252AsUtf8(utf8, QByteArrayView(&in, 1));
+        const QString decoded = QString::fromUtf8(utf8);
         QCOMPARE(decoded, QString(QChar(defined ? out : char16_t(value))));
     }
     iconv_close(converter);
     QCOMPARE(holes, 5);
 #endif
+}
+
+void TestWordListText::streamedWords_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("fromFile");
+    QTest::addColumn<QStringList>("fromPipe");
+
+    const auto same = [](const char* name, const QByteArray& bytes, const QStringList& words) {
+        QTest::newRow(name) << bytes << words << words;
+    };
+    same("CR LF", "cat\r\ndog\r\n", {"cat", "dog"});
+    same("final LF gives no empty word", "cat\ndog\n", {"cat", "dog"});
+    same("CR only, no final line end", "cat\rdog", {"cat", "dog"});
+    same("lone LF in a CR LF file", "one\r\ntwo\nthree\r\n", {"one", "two", "three"});
+    same("LF just before CR", "a\n\rb", {"a", "", "b"});
+    same("two final LFs", "a\n\n", {"a", ""});
+    same("only LF", "\n", {""});
+    same("empty", "", {});
+    same("blank lines and spaces kept", "  cat  \r\n\r\nCat\r\n", {"  cat  ", "", "Cat"});
+    same("NUL kept", QByteArray("a\0b\n", 4), {QString("a") + QChar(0) + "b"});
+    same("BOM dropped, a later one kept",
+         "\xEF\xBB\xBF"
+         "cat\n\xEF\xBB\xBF"
+         "dog",
+         {"cat", text(u"\uFEFFdog")});
+    same("Windows-1252", "\x93hi\x94\n", {text(u"\u201Chi\u201D")});
+    same("UTF-16 LE", utf16File(QStringEncoder::Utf16LE, text(u"happy\r\n\u010A\n")),
+         {"happy", text(u"\u010A")});
+    // The file is read in 64 KiB parts: here a CR ends one and its LF starts the next.
+    same("CR LF split between reads", QByteArray(65535, 'a') + "\r\nb",
+         {QString(65535, u'a'), "b"});
+    QTest::newRow("a file decides from all its bytes, a pipe line by line")
+        << QByteArray("caf\xC3\xA9\n\xE9") << QStringList{text(u"caf\u00C3\u00A9"), text(u"\u00E9")}
+        << QStringList{text(u"caf\u00E9"), text(u"\u00E9")};
+}
+
+void TestWordListText::streamedWords() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fromFile);
+    QFETCH(QStringList, fromPipe);
+    QCOMPARE(streamedFromFile(bytes), fromFile);
+    QCOMPARE(streamedFromPipe(bytes), fromPipe);
+}
+
+void TestWordListText::longestLine_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qsizetype>("lastLength"); // of the last word, in bytes of UTF-8
+    QTest::addColumn<QString>("error");
+
+    const qsizetype limit = WordStream::kLongestLine;
+    const QByteArray longest(limit, 'a');
+    const QString refused = "Cannot read words.txt: line 2 is longer than 1048576 bytes, the "
+                            "longest line a word file may hold.";
+    QTest::newRow("the longest, LF") << "look\n" + longest + "\nend" << qsizetype(3) << QString();
+    QTest::newRow("the longest, CR LF") << "look\r\n" + longest + "\r\n" << limit << QString();
+    QTest::newRow("the longest, last") << "look\n" + longest << limit << QString();
+    QTest::newRow("one byte more, LF") << "look\n" + longest + "a\nend" << qsizetype(0) << refused;
+    QTest::newRow("one byte more, last") << "look\n" + longest + "a" << qsizetype(0) << refused;
+    QTest::newRow("1,114,111 bytes")
+        << "look\n" + QByteArray(1114111, 'a') + "\n" << qsizetype(0) << refused;
+    // Counted in the file's bytes: each Windows-1252 byte here is two in UTF-8.
+    QTest::newRow("the longest, Windows-1252")
+        << "look\n" + QByteArray(limit, '\xE9') << 2 * limit << QString();
+}
+
+void TestWordListText::longestLine() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qsizetype, lastLength);
+    QFETCH(QString, error);
+    for (const bool pipe : {false, true}) {
+        QString told;
+        QStringList words;
+        try {
+            words = pipe ? streamedFromPipe(bytes) : streamedFromFile(bytes);
+        } catch (const AppError& failure) {
+            told = failure.description();
+        }
+        QCOMPARE(told, error);
+        if (error.isEmpty())
+            QCOMPARE(words.constLast().toUtf8().size(), lastLength);
+    }
+}
+
+// The edges of UTF-8, where a file stops being read as UTF-8.
+void TestWordListText::utf8Validation_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    const auto row = [](const char* name, const QByteArray& bytes, bool valid) {
+        QTest::newRow(name) << bytes << valid;
+    };
+    row("empty", "", true);
+    row("ASCII", "synonyms", true);
+    row("NUL", QByteArray(1, '\0'), true);
+    row("byte-order mark", "\xEF\xBB\xBF", true);
+    row("U+0080", "\xC2\x80", true);
+    row("overlong U+0000", "\xC0\x80", false);
+    row("overlong U+007F", "\xC1\xBF", false);
+    row("U+0800", "\xE0\xA0\x80", true);
+    row("overlong U+07FF", "\xE0\x9F\xBF", false);
+    row("overlong U+0000, 3 bytes", "\xE0\x80\x80", false);
+    row("U+D7FF", "\xED\x9F\xBF", true);
+    row("surrogate D800", "\xED\xA0\x80", false);
+    row("surrogate DBFF", "\xED\xAF\xBF", false);
+    row("surrogate DC00", "\xED\xB0\x80", false);
+    row("surrogate DFFF", "\xED\xBF\xBF", false);
+    row("surrogate pair as CESU-8", "\xED\xA0\xBD\xED\xB8\x80", false);
+    row("U+E000", "\xEE\x80\x80", true);
+    row("noncharacter U+FFFE", "\xEF\xBF\xBE", true);
+    row("U+FFFF", "\xEF\xBF\xBF", true);
+    row("U+10000", "\xF0\x90\x80\x80", true);
+    row("overlong U+FFFF", "\xF0\x8F\xBF\xBF", false);
+    row("U+10FFFF", "\xF4\x8F\xBF\xBF", true);
+    row("U+110000", "\xF4\x90\x80\x80", false);
+    row("F5 lead", "\xF5\x80\x80\x80", false);
+    row("5-byte form", "\xF8\x88\x80\x80\x80", false);
+    row("6-byte form", "\xFC\x84\x80\x80\x80\x80", false);
+    row("FE", "\xFE", false);
+    row("FF", "\xFF", false);
+    row("cut short, 2 of 2", "ab\xC3", false);
+    row("cut short, 3 of 3", "ab\xE2\x82", false);
+    row("cut short, 4 of 4", "ab\xF0\x9F\x98", false);
+    row("cut short before ASCII", "\xE2\x82"
+                                  "A",
+        false);
+    row("lead after lead", "\xC3\xC3\xA9", false);
+    row("stray continuation", "a\x80", false);
+    row("bad byte first of eight", "synonyms\xE9ynonyms", false);
+    row("bad byte last of eight", "synonymssynonym\xE9", false);
+    row("UTF-8 after a long ASCII run", "synonyms\xC3\xA9synonym\xC3\xA9", true);
+}
+
+void TestWordListText::utf8Validation() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QCOMPARE(QByteArrayView(bytes).isValidUtf8(), valid);
+    QCOMPARE(WordListEncoding(bytes).isUtf8(), valid);
+}
+
+// Every seed of every fuzz target, whole and without its first byte or two
+// (which starts them inside a character): the check that decides a file's
+// encoding accepts exactly what Qt's strict UTF-8 decoder decodes.
+void TestWordListText::utf8ValidationOnCorpora_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QDirIterator files(LEXIGROVE_FUZZ_CORPUS, QDir::Files, QDirIterator::Subdirectories);
+    int count = 0;
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const QString name = QDir(LEXIGROVE_FUZZ_CORPUS).relativeFilePath(file.fileName());
+        for (int skip = 0; skip <= 2 && skip <= bytes.size(); ++skip)
+            QTest::addRow("%s+%d", qPrintable(name), skip) << bytes.mid(skip);
+        ++count;
+    }
+    QVERIFY(count >= 50);
+}
+
+void TestWordListText::utf8ValidationOnCorpora() {
+    QFETCH(QByteArray, bytes);
+    QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = strict.decode(bytes);
+    QCOMPARE(QByteArrayView(bytes).isValidUtf8(), !strict.hasError());
+}
+
+void TestWordListText::lookedUp_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("lookedUp");
+    QTest::newRow("word") << "cat" << true;
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("astral") << text(u"\U0001F600") << true;
+    QTest::newRow("NUL inside") << QString("a") + QChar(0) + "b" << false;
+    QTest::newRow("NUL alone") << QString(QChar(0)) << false;
+    QTest::newRow("unpaired surrogate") << QString(QChar(0xD800)) << false;
+}
+
+void TestWordListText::lookedUp() {
+    QFETCH(QString, word);
+    QFETCH(bool, lookedUp);
+    QCOMPARE(CanBeLookedUp(word), lookedUp);
 }
 
 QTEST_APPLESS_MAIN(TestWordListText)

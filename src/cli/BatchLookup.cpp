@@ -280,9 +280,7 @@ class WordLookup {
 
     void operator()(const QString& word) {
         formatter_.startWord(word);
-        // The query would end at a NUL, and the database holds no unpaired
-        // surrogate: such a word is not there, as the window says too.
-        const bool found = !word.contains(QChar(0)) && word.isValidUtf16() && pairs(word);
+        const bool found = CanBeLookedUp(word) && pairs(word);
         if (!found)
             formatter_.notFound();
     }
@@ -396,7 +394,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         ReadLock lock(db);
         qsizetype done = 0;
         int wordsInLock = 0;
-        QString word;
+        QByteArrayView word;
         for (WordFile& file : files.all()) {
             lock.release();
             beginReading(file);
@@ -419,7 +417,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
                 lock.hold();
                 ++wordsInLock;
                 try {
-                    lookUp(word);
+                    lookUp(WordFromUtf8(word));
                 } catch (const FieldTooLong& tooLong) {
                     throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
                                        .arg(words.line())

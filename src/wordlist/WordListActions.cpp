@@ -147,6 +147,18 @@ void WordListActions::removeSelected() {
         ListView1_.remove(position);
 }
 
+void ListViewWords::reserveText(std::size_t bytes) {
+    list_.reserveText(bytes);
+}
+
+void ListViewWords::appendValidUtf8(QByteArrayView text) {
+    list_.appendValidUtf8(text);
+}
+
+void ListViewWords::append(const QString& text) {
+    list_.append(text);
+}
+
 void WordListActions::pasteClipboard() {
     // The same rules as a file, so pasting a file's text gives the entries
     // that loading the file gives, a final lone LF included.
@@ -193,7 +205,7 @@ void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts)
     if (trap.test(116, [&] { return n == 0; })) {
         QString path;
         trap.line(118, [&] { path = parts.at(0); });
-        trap.line(120, [&] { LoadListviewFromFile(ListView1_, path, desktop_); });
+        trap.line(120, [&] { LoadListviewFromFile(words_, path, desktop_); });
     } else if (trap.test(122, [&] { return n >= 1; })) {
         // 124 to 128 take the loop's bounds, once, before it starts.
         for (qsizetype i = 1; i <= n; ++i) {
@@ -202,7 +214,7 @@ void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts)
             QString path;
             trap.line(130, [&] { path = parts.at(0) + kPathSeparator + parts.at(i); });
             trap.line(132, [&] { path = CollapseBackslashes(path); });
-            trap.line(134, [&] { LoadListviewFromFile(ListView1_, path, desktop_); });
+            trap.line(134, [&] { LoadListviewFromFile(words_, path, desktop_); });
         }
     }
     trap.line(138, [&] {

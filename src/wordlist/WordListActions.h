@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WordListText.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -9,6 +11,18 @@ class Desktop;
 class ErrorTrap;
 class ListView;
 class PointerControl;
+
+// The word list as files and pastes fill it.
+class ListViewWords : public WordSink {
+  public:
+    explicit ListViewWords(ListView& list) : list_(list) {}
+    void reserveText(std::size_t bytes) override;
+    void appendValidUtf8(QByteArrayView text) override;
+    void append(const QString& text) override;
+
+  private:
+    ListView& list_;
+};
 
 // The word list's handlers: adding a word, the sample words, clearing,
 // removing the selected entry (Delete key, double-click) and loading text
@@ -53,4 +67,5 @@ class WordListActions : public QObject {
     CommonDialog& CommonDialog1_;
     Desktop& desktop_;
     PointerControl& pointer_;
+    ListViewWords words_{ListView1_};
 };

@@ -3,7 +3,6 @@
 #include "AppError.h"
 #include "Desktop.h"
 #include "FileSystem.h"
-#include "ListView.h"
 #include "Paths.h"
 #include "WordListText.h"
 
@@ -15,7 +14,7 @@ AppError fileError(const QString& what, const QString& path, const QFile& file) 
 }
 } // namespace
 
-void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop) {
+void LoadListviewFromFile(WordSink& list, const QString& path, Desktop& desktop) {
     if (!FileExists(path)) {
         desktop.message(QStringLiteral("File not found"));
         return;
@@ -42,14 +41,5 @@ void LoadListviewFromFile(ListView& list, const QString& path, Desktop& desktop)
         throw fileError(QStringLiteral("read"), path, file);
     file.close();
 
-    // A UTF-8 file's pieces are stored as they are: decoding a million lines
-    // only for the list to encode them again is most of the loading time.
-    const WordListEncoding encoding(bytes);
-    if (encoding.isUtf8()) {
-        list.reserveText(std::size_t(encoding.body().size()));
-        ForEachLinePiece(encoding.body(),
-                         [&](QByteArrayView piece) { list.appendValidUtf8(piece); });
-    } else {
-        ForEachWordListEntry(encoding, [&](const QString& entry) { list.append(entry); });
-    }
+    ReadWordList(bytes, list);
 }

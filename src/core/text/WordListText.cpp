@@ -1,8 +1,7 @@
 #include "WordListText.h"
 
+#include <QStringDecoder>
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 namespace {
 // What Windows-1252 puts at 0x80..0x9F, where it departs from Latin-1. The
@@ -16,72 +15,36 @@ constexpr std::array<char16_t, 32> kHighControls = {
 };
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
 } // namespace
 
-bool IsValidUtf8(QByteArrayView bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
-    while (p < end) {
-        // Word lists are mostly ASCII: skip it eight bytes at a time.
-        std::uint64_t eight;
-        if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) {
-            p += 8;
-            continue;
-        }
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        // The range of the second byte rules out overlong forms (E0, F0),
-        // surrogates (ED) and code points beyond U+10FFFF (F4).
-        int trailing = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trailing = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trailing = 2;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trailing = 3;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= trailing || p[1] < low || p[1] > high)
-            return false;
-        for (int i = 2; i <= trailing; ++i)
-            if (!isContinuation(p[i]))
-                return false;
-        p += trailing + 1;
-    }
-    return true;
-}
-
-QString DecodeWindows1252(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes) {
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        *out++ = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+        if (byte < 0x80) {
+            out += c;
+            continue;
+        }
+        const char16_t code = byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+        if (code < 0x800) {
+            out += char(0xC0 | (code >> 6));
+        } else {
+            out += char(0xE0 | (code >> 12));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+        }
+        out += char(0x80 | (code & 0x3F));
     }
-    return text;
+}
+
+QString WordFromUtf8(QByteArrayView utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
 }
 
 WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) {
     if (fileBytes.startsWith(QByteArrayView(kByteOrderMark))) {
         body_ = fileBytes.sliced(3);
-        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
     } else if (fileBytes.startsWith("\xFF\xFE")) {
         body_ = fileBytes.sliced(2);
         kind_ = Kind::Utf16LE;
@@ -89,24 +52,49 @@ WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) 
         body_ = fileBytes.sliced(2);
         kind_ = Kind::Utf16BE;
     } else {
-        kind_ = IsValidUtf8(body_) ? Kind::Utf8 : Kind::Windows1252;
+        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
     }
 }
 
-QString WordListEncoding::decode(QByteArrayView piece) const {
-    switch (kind_) {
-    case Kind::Utf8:
-        return fromUtf8_.decode(piece);
-    case Kind::Utf16LE:
-    case Kind::Utf16BE: {
-        // A second mark after the first is text, as in UTF-8.
-        QStringDecoder fromUtf16(
-            kind_ == Kind::Utf16LE ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
-            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        return fromUtf16.decode(piece);
+QByteArrayView WordListEncoding::toUtf8(QByteArrayView piece, QByteArray& buffer) const {
+    if (kind_ != Kind::Windows1252)
+        return piece;
+    buffer.clear();
+    AppendWindows1252AsUtf8(buffer, piece);
+    return buffer;
+}
+
+QString WordListEncoding::decodeUtf16() const {
+    QStringDecoder fromUtf16(kind_ == Kind::Utf16LE ? QStringDecoder::Utf16LE
+                                                    : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless |
+                                 QStringDecoder::Flag::ConvertInitialBom);
+    return fromUtf16.decode(body_);
+}
+
+void ReadWordList(QByteArrayView fileBytes, WordSink& sink) {
+    const WordListEncoding encoding(fileBytes);
+    if (encoding.isUtf16()) {
+        const QString text = encoding.decodeUtf16();
+        // UTF-8 cannot carry an unpaired surrogate: such text goes to the
+        // list as it was read, which keeps it.
+        if (!QStringView(text).isValidUtf16()) {
+            ForEachLinePiece(QStringView(text),
+                             [&](QStringView piece) { sink.append(piece.toString()); });
+            return;
+        }
+        // Split after decoding: U+010A holds a 0x0A byte.
+        const QByteArray utf8 = text.toUtf8();
+        sink.reserveText(std::size_t(utf8.size()));
+        ForEachLinePiece(QByteArrayView(utf8),
+                         [&](QByteArrayView piece) { sink.appendValidUtf8(piece); });
+        return;
     }
-    case Kind::Windows1252:
-        break;
-    }
-    return DecodeWindows1252(piece);
+    // A UTF-8 file's pieces are stored as they are: decoding a million lines
+    // only for the list to encode them again is most of the loading time.
+    sink.reserveText(std::size_t(encoding.body().size()));
+    QByteArray buffer;
+    ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) {
+        sink.appendValidUtf8(encoding.toUtf8(piece, buffer));
+    });
 }

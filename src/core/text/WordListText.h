@@ -1,9 +1,12 @@
 #pragma once
 
+#include "LineSplitter.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringView>
+#include <cstddef>
 
 // How the text of a word-list file becomes entries.
 //
@@ -13,20 +16,29 @@
 // neither was almost certainly saved by a Windows editor in its 8-bit code
 // page, so the whole file is read as Windows-1252 instead.
 //
-// A line ends at CR LF or at a lone CR, and every LF inside a line ends a
-// piece of its own, so CR LF, CR-only and LF-only files all give one entry
-// per line. Pieces are kept as they are: blank ones too, and nothing is
-// trimmed. A final CR LF or CR ends the last line without starting another;
-// a final lone LF splits the last line, leaving one empty entry after it.
-// NUL is an ordinary character.
+// Lines are split by LineSplitter. Pieces are kept as they are: blank ones
+// too, and nothing is trimmed. NUL is an ordinary character. Entries come
+// out as UTF-8, which is what the word list stores and what a query binds.
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no encoded
-// surrogates, nothing above U+10FFFF).
-bool IsValidUtf8(QByteArrayView bytes);
+// Whether bytes are UTF-8 is QByteArrayView::isValidUtf8's to say, as
+// everywhere else: no overlong forms, no encoded surrogates, nothing above
+// U+10FFFF.
 
-// Windows-1252, with the five bytes that the code page leaves undefined
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as the C1 controls of the same value.
-QString DecodeWindows1252(QByteArrayView bytes);
+// Appends the Windows-1252 bytes to out as UTF-8, with the five bytes that
+// the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as the
+// C1 controls of the same value.
+void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes);
+
+// A word as text. Unlike QString::fromUtf8, a U+FEFF that starts it is kept:
+// only a file's first one is a byte-order mark, and it is gone by now.
+QString WordFromUtf8(QByteArrayView utf8);
+
+// Whether a word can be in a synonym database at all. None holds a NUL, and
+// a query's text would end at one; none holds an unpaired surrogate, which
+// has no UTF-8 form. Other words are looked up; these are not found.
+inline bool CanBeLookedUp(QStringView word) {
+    return !word.contains(QChar(0)) && word.isValidUtf16();
+}
 
 // The encoding of one word-list file, decided once from all its bytes.
 class WordListEncoding {
@@ -43,63 +55,30 @@ class WordListEncoding {
     Kind kind() const { return kind_; }
     bool isUtf8() const { return kind_ == Kind::Utf8; }
     bool isUtf16() const { return kind_ == Kind::Utf16LE || kind_ == Kind::Utf16BE; }
-    QString decode(QByteArrayView piece) const;
+
+    // A piece of an 8-bit body as UTF-8: the piece itself when the file is
+    // UTF-8, otherwise converted into buffer. Valid until buffer changes.
+    QByteArrayView toUtf8(QByteArrayView piece, QByteArray& buffer) const;
+    // A UTF-16 body as text; a second mark after the first is text.
+    QString decodeUtf16() const;
 
   private:
     QByteArrayView body_;
     Kind kind_;
-    // A U+FEFF that starts a line is text: only the file's first one is a
-    // byte-order mark.
-    mutable QStringDecoder fromUtf8_{QStringDecoder::Utf8,
-                                     QStringDecoder::Flag::Stateless |
-                                         QStringDecoder::Flag::ConvertInitialBom};
 };
 
-namespace wordlist_detail {
-inline char16_t code(char c) {
-    return static_cast<unsigned char>(c);
-}
-inline char16_t code(QChar c) {
-    return c.unicode();
-}
-} // namespace wordlist_detail
+// Where the entries of a word-list file go, in file order.
+class WordSink {
+  public:
+    virtual ~WordSink() = default;
+    // About this many bytes of UTF-8 are on their way.
+    virtual void reserveText(std::size_t bytes) = 0;
+    virtual void appendValidUtf8(QByteArrayView text) = 0;
+    // Text that UTF-8 cannot carry: UTF-16 with an unpaired surrogate, kept
+    // as it was read.
+    virtual void append(const QString& text) = 0;
+};
 
-// Calls piece(view) for each piece of the text, in order, by the line rules
-// above. The views point into text; nothing is copied, so a file of a
-// million lines costs no more than its own text.
-template <class View, class Piece> void ForEachLinePiece(View text, Piece&& piece) {
-    using wordlist_detail::code;
-    const qsizetype size = text.size();
-    qsizetype start = 0;
-    bool endsLine = false; // the text so far ends with a CR or CR LF
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = code(text[i]);
-        if (c != u'\r' && c != u'\n') {
-            endsLine = false;
-            continue;
-        }
-        piece(text.sliced(start, i - start));
-        endsLine = c == u'\r';
-        if (endsLine && i + 1 < size && code(text[i + 1]) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    // Whatever follows the last line end is a piece of its own, even when
-    // it is empty because the text ends in a lone LF.
-    if (size > 0 && !endsLine)
-        piece(text.sliced(start));
-}
-
-// Calls entry(QString) for each entry of a word-list file, in file order.
-template <class Entry> void ForEachWordListEntry(const WordListEncoding& encoding, Entry&& entry) {
-    if (encoding.isUtf16()) {
-        const QString text = encoding.decode(encoding.body());
-        ForEachLinePiece(QStringView(text), [&](QStringView piece) { entry(piece.toString()); });
-        return;
-    }
-    ForEachLinePiece(encoding.body(), [&](QByteArrayView piece) { entry(encoding.decode(piece)); });
-}
-
-template <class Entry> void ForEachWordListEntry(QByteArrayView fileBytes, Entry&& entry) {
-    ForEachWordListEntry(WordListEncoding(fileBytes), entry);
-}
+// Hands every entry of a whole word-list file to sink by the window's rules:
+// a final lone LF gives one empty entry after it, and no line is too long.
+void ReadWordList(QByteArrayView fileBytes, WordSink& sink);

@@ -95,7 +95,7 @@ bool WordStream::wholeFileIsUtf8() const {
     QByteArray rest = raw_;
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     if (at < 0)
-        return IsValidUtf8(rest);
+        return QByteArrayView(rest).isValidUtf8();
     char chunk[kReadBytes];
     for (off_t offset = at;;) {
         const ssize_t got = ::pread(fd_, chunk, sizeof chunk, offset);
@@ -104,60 +104,56 @@ bool WordStream::wholeFileIsUtf8() const {
         offset += got;
         rest += QByteArrayView(chunk, got);
         const qsizetype end = rest.lastIndexOf('\n') + 1;
-        if (!IsValidUtf8(QByteArrayView(rest).first(end)))
+        if (!QByteArrayView(rest).first(end).isValidUtf8())
             return false;
         rest.remove(0, end);
         if (rest.size() > kLongestLine)
-            return IsValidUtf8(rest);
+            return QByteArrayView(rest).isValidUtf8();
     }
-    return IsValidUtf8(rest);
+    return QByteArrayView(rest).isValidUtf8();
 }
 
-QString WordStream::decode(QByteArrayView line) const {
-    if (encoding_)
-        return encoding_->decode(line);
-    return (IsValidUtf8(line) ? kUtf8 : kWindows1252).decode(line);
+void WordStream::requireShorterThanLimit(qsizetype length, qsizetype line) const {
+    if (length > kLongestLine)
+        throw AppError(QStringLiteral("Cannot read %1: line %2 is longer than %3 bytes, the "
+                                      "longest line a word file may hold.")
+                           .arg(shown_)
+                           .arg(line)
+                           .arg(kLongestLine));
 }
 
-WordStream::Next WordStream::next(QString& word) {
+WordStream::Next WordStream::give(qsizetype lineStart, qsizetype lineEnd, QByteArrayView& word) {
+    ++line_;
+    requireShorterThanLimit(lineEnd - lineStart, line_);
+    const QByteArrayView bytes = QByteArrayView(raw_).sliced(lineStart, lineEnd - lineStart);
+    const WordListEncoding& encoding =
+        encoding_ ? *encoding_ : bytes.isValidUtf8() ? kUtf8 : kWindows1252;
+    word = encoding.toUtf8(bytes, converted_);
+    return Word;
+}
+
+WordStream::Next WordStream::next(QByteArrayView& word) {
     for (;;) {
         if (!decided_ && !decideEncoding()) {
             if (!fill())
                 return ended_ ? End : Waiting;
             continue;
         }
-        if (skipLineFeed_ && scanned_ < raw_.size()) {
-            skipLineFeed_ = false;
-            if (raw_[scanned_] == '\n')
-                start_ = ++scanned_;
-        }
-        const char* data = raw_.constData();
-        for (; scanned_ < raw_.size(); ++scanned_) {
-            const char c = data[scanned_];
-            if (c != '\r' && c != '\n')
-                continue;
-            word = decode(QByteArrayView(data + start_, scanned_ - start_));
-            skipLineFeed_ = c == '\r';
-            start_ = ++scanned_;
-            ++line_;
-            return Word;
-        }
-        if (scanned_ - start_ > kLongestLine)
-            throw AppError(QStringLiteral("Cannot read %1: line %2 is longer than %3 bytes, the "
-                                          "longest line a word file may hold.")
-                               .arg(shown_)
-                               .arg(line_ + 1)
-                               .arg(kLongestLine));
+        qsizetype lineStart = 0, lineEnd = 0;
+        if (lines_.next(QByteArrayView(raw_), start_, scanned_, lineStart, lineEnd))
+            return give(lineStart, lineEnd, word);
+        // Checked before reading on, so that the unfinished line never holds
+        // more than the limit and one read.
+        requireShorterThanLimit(scanned_ - start_, line_ + 1);
         if (fill())
             continue;
         if (!ended_)
             return Waiting;
-        if (start_ == raw_.size())
+        if (!lines_.lastLine(raw_.size() - start_))
             return End;
-        word = decode(QByteArrayView(raw_).sliced(start_));
+        lineStart = start_;
         start_ = scanned_ = raw_.size();
-        ++line_;
-        return Word;
+        return give(lineStart, raw_.size(), word);
     }
 }
 

@@ -1,22 +1,26 @@
 #pragma once
 
+#include "LineSplitter.h"
 #include "WordListText.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
 #include <optional>
 
-// The words of one word file, taken as their lines arrive, so that a pipe is
-// looked up while it is still being written and memory does not grow with
-// the input. The window's rules hold (WordListText.h), except that the line
-// end closing the text gives no empty entry after it, as Unix tools read
-// lines. The encoding is decided from the whole file when it is a regular
-// file; a pipe cannot be read ahead, so there each line that is not UTF-8 is
-// read as Windows-1252 on its own.
+// The words of one word file for the command line, taken as their lines
+// arrive, so that a pipe is looked up while it is still being written and
+// memory does not grow with the input. The window's rules hold
+// (WordListText.h), except that the line end closing the text gives no empty
+// entry after it, as Unix tools read lines, and that a line may be no longer
+// than kLongestLine. The encoding is decided from the whole file when it is a
+// regular file; a pipe cannot be read ahead, so there each line that is not
+// UTF-8 is read as Windows-1252 on its own.
 class WordStream {
   public:
-    // A longer line ends the run with an error instead of filling memory.
+    // A longer line ends the run with an error instead of filling memory,
+    // whether it comes from a file or a pipe.
     static constexpr qsizetype kLongestLine = 1024 * 1024;
 
     // Reads fd from where it stands; it is not closed here. shownName is
@@ -24,10 +28,10 @@ class WordStream {
     WordStream(int fd, QString shownName);
 
     enum Next { Word, Waiting, End };
-    // The next word, or Waiting when a pipe has no more for now. Never
-    // blocks on a pipe. Throws AppError naming the file and line on a read
-    // failure or an overlong line.
-    Next next(QString& word);
+    // The next word as UTF-8, valid until the next call, or Waiting when a
+    // pipe has no more for now. Never blocks on a pipe. Throws AppError
+    // naming the file and line on a read failure or an overlong line.
+    Next next(QByteArrayView& word);
     // Blocks until a pipe has more to read (or ends).
     void waitForInput() const;
     // The line of the word last given, from 1.
@@ -37,19 +41,21 @@ class WordStream {
     bool fill();
     bool decideEncoding();
     bool wholeFileIsUtf8() const;
-    QString decode(QByteArrayView line) const;
+    Next give(qsizetype lineStart, qsizetype lineEnd, QByteArrayView& word);
+    void requireShorterThanLimit(qsizetype length, qsizetype line) const;
     [[noreturn]] void failRead(int error) const;
 
     int fd_;
     QString shown_;
     bool regular_ = false;
     bool ended_ = false;
-    bool skipLineFeed_ = false; // the last line ended in CR
-    qsizetype line_ = 0;        // lines given so far
-    QByteArray raw_;            // what was read and not yet taken as words
+    LineSplitter lines_{LineSplitter::FinalLineFeed::NothingAfter};
+    qsizetype line_ = 0; // lines given so far
+    QByteArray raw_;     // what was read and not yet taken as words
     qsizetype start_ = 0, scanned_ = 0;
     const WordListEncoding* encoding_ = nullptr; // none: decided line by line
     std::optional<QStringDecoder> fromUtf16_;    // UTF-16 is turned into UTF-8 as it comes
     QByteArray undecoded_;
+    QByteArray converted_; // the last word, when it had to be turned into UTF-8
     bool decided_ = false;
 };
