@@ -35,18 +35,24 @@ void LookupRun::PushButton17_Click() {
     }
     if (trap.test(104, [&] { return host_.startCaption() == kStop; })) {
         trap.line(162, [&] { desktop_.letEventsRun(); });
-        trap.line(164, [&] { host_.setStartCaption(savedCaption_); });
+        trap.line(164, [&] {
+            host_.setStartCaption(savedCaption_);
+            running_ = false;
+        });
         return;
     }
     trap.line(106, [&] { savedCaption_ = host_.startCaption(); });
-    trap.line(108, [&] { host_.setStartCaption(kStop); });
+    trap.line(108, [&] {
+        host_.setStartCaption(kStop);
+        running_ = true;
+    });
     trap.line(110, [&] { desktop_.letEventsRun(); });
     trap.line(112, [&] { host_.setPointerMode(PointerMode::Busy); });
     trap.line(114, [&] { host_.clearResults(); });
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
-    const DbConnection::Reading reading(connection_);
+    const SynonymStore::Reading reading(connection_.store());
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
@@ -114,7 +120,10 @@ void LookupRun::PushButton17_Click() {
         });
     }
 
-    trap.line(152, [&] { host_.setStartCaption(savedCaption_); });
+    trap.line(152, [&] {
+        host_.setStartCaption(savedCaption_);
+        running_ = false;
+    });
     trap.line(154, [&] { host_.setPointerMode(PointerMode::Plain); });
     trap.line(156, [&] { host_.setProgressValue(0); });
     trap.line(158, [&] { host_.setProgressText(kIdleProgressText); });

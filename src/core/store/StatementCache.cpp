@@ -1,6 +1,7 @@
 #include "StatementCache.h"
 
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 // Shapes a connection keeps; the program sends one, so this only bounds a
@@ -153,7 +154,33 @@ void StatementCache::giveBack(sqlite3_stmt* stmt) {
         sqlite3_finalize(stmt);
 }
 
+sqlite3_stmt* StatementCache::take(int slot, const char* sql) {
+    if (sqlite3_stmt* idle = std::exchange(slots_[size_t(slot)], nullptr))
+        return idle;
+    sqlite3_stmt* stmt = nullptr;
+    if (!db_ || sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+                    SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    return stmt;
+}
+
+void StatementCache::giveBack(int slot, sqlite3_stmt* stmt) {
+    if (!stmt)
+        return;
+    sqlite3_reset(stmt);
+    // A slot's only parameter is bound again by every lookup.
+    if (!db_ || slots_[size_t(slot)]) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    slots_[size_t(slot)] = stmt;
+}
+
 void StatementCache::close() {
+    for (sqlite3_stmt*& stmt : slots_)
+        sqlite3_finalize(std::exchange(stmt, nullptr));
     for (const std::vector<sqlite3_stmt*>& kept : std::as_const(idle_))
         for (sqlite3_stmt* stmt : kept)
             sqlite3_finalize(stmt);

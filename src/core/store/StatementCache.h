@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -49,10 +50,19 @@ class StatementCache {
     // Finalizes every idle statement; the connection is about to close.
     void close();
 
+    // Statements the program itself writes, kept in numbered slots rather than by their
+    // text: a word's lookup then finds its statement without hashing any text. The slot's
+    // idle statement, or sql compiled anew (null when it does not compile; the connection
+    // tells why). Given back with giveBack(slot, stmt).
+    static constexpr int kSlots = 2;
+    sqlite3_stmt* take(int slot, const char* sql);
+    void giveBack(int slot, sqlite3_stmt* stmt);
+
   private:
     bool bind(sqlite3_stmt* stmt, const QueryShape& shape) const;
 
     sqlite3* db_;
     QHash<QByteArray, std::vector<sqlite3_stmt*>> idle_;
     QHash<QByteArray, bool> verdicts_;
+    std::array<sqlite3_stmt*, kSlots> slots_{};
 };
