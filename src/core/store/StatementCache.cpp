@@ -30,6 +30,11 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
     shape.text.reserve(sql.size());
     bool clean = true;
     const qsizetype size = sql.size();
+    // Plain text is copied a run at a time, up to the next byte that means something.
+    qsizetype plain = 0;
+    const auto copyPlain = [&](qsizetype upTo) {
+        shape.text += sql.sliced(plain, upTo - plain);
+    };
     // Copies a quoted name or a comment through its closing text, which is
     // then no part of the query's words.
     const auto copyThrough = [&](qsizetype& i, QByteArrayView close) {
@@ -37,32 +42,38 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
         const qsizetype stop = end < 0 ? size : end + close.size();
         if (end < 0)
             clean = false;
+        copyPlain(i);
         shape.text += sql.sliced(i, stop - i);
         i = stop - 1;
+        plain = stop;
     };
     for (qsizetype i = 0; i < size && clean; ++i) {
         const char c = sql[i];
         if (c == '\'' && (i == 0 || !isIdentifierByte(sql[i - 1]))) {
+            copyPlain(i);
             QByteArray value;
             qsizetype j = i + 1;
-            for (;; ++j) {
-                if (j >= size) {
+            for (;;) {
+                const qsizetype quote = sql.indexOf('\'', j);
+                if (quote < 0) {
                     clean = false;
+                    j = size;
                     break;
                 }
-                if (sql[j] == '\'') {
-                    if (j + 1 < size && sql[j + 1] == '\'') {
-                        value += '\'';
-                        ++j;
-                        continue;
-                    }
-                    break;
+                value += sql.sliced(j, quote - j);
+                if (quote + 1 < size && sql[quote + 1] == '\'') {
+                    value += '\'';
+                    j = quote + 2;
+                    continue;
                 }
-                value += sql[j];
+                j = quote;
+                break;
             }
             shape.values.append(value);
-            shape.text += '?' + QByteArray::number(shape.values.size());
+            shape.text += '?';
+            shape.text += QByteArray::number(shape.values.size());
             i = j;
+            plain = j + 1;
         } else if (c == '\'') {
             // A blob (x'...') keeps its place in the text.
             copyThrough(i, "'");
@@ -80,10 +91,10 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
         } else if (c == '?' || c == ':' || c == '@' || c == '$' || c == '#') {
             // Parameters of its own would be numbered among ours.
             clean = false;
-        } else {
-            shape.text += c;
         }
     }
+    if (clean && plain < size)
+        copyPlain(size);
     shape.usable = clean && !shape.values.isEmpty();
     return shape;
 }
