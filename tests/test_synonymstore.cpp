@@ -87,6 +87,7 @@ void TestSynonymStore::boundWordFindsTheRowsOfTheText() {
     QFETCH(bool, found);
     for (const auto& [view, columns, name] :
          {std::tuple{SynonymStore::View::Synonyms, "synonym, pos, relation", "qrySynonyms"},
+          std::tuple{SynonymStore::View::SynonymsAlone, "synonym", "qrySynonyms"},
           std::tuple{SynonymStore::View::Relations, "synonym, pos, relation, sense, note",
                      "qryRelations"}}) {
         SynonymStore::Rows bound, text;

@@ -168,10 +168,12 @@ class WordLookup {
           relations_(
               (records_ || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
               store.holdsRelations()),
-          view_(relations_ ? SynonymStore::View::Relations : SynonymStore::View::Synonyms),
           filter_(store, command.partsOfSpeech, command.relations,
                   relations_ ? QStringLiteral("qryRelations") : QStringLiteral("qrySynonyms")),
-          meaning_(filter_.active() || records_) {}
+          meaning_(filter_.active() || records_),
+          view_(relations_  ? SynonymStore::View::Relations
+                : meaning_ ? SynonymStore::View::Synonyms
+                           : SynonymStore::View::SynonymsAlone) {}
 
     // utf8 is the word as UTF-8. A word the database cannot store (a NUL, an unpaired
     // surrogate) is not there, as the window says too.
@@ -229,9 +231,9 @@ class WordLookup {
     ResultFormatter& formatter_;
     const bool records_;
     const bool relations_;
-    const SynonymStore::View view_;
     const MeaningFilter filter_;
     const bool meaning_;
+    const SynonymStore::View view_;
     SynonymStore::Rows rows_;
     QSet<QByteArray> shown_;
 };

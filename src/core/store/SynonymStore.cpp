@@ -218,16 +218,16 @@ void SynonymStore::run(Rows& rows, QByteArrayView sql) {
 void SynonymStore::lookUp(Rows& rows, QByteArrayView word, View view) {
     static const char* const kSql[StatementCache::kSlots] = {
         "select synonym, pos, relation from qrySynonyms where word = ?1",
+        "select synonym from qrySynonyms where word = ?1",
         "select synonym, pos, relation, sense, note from qryRelations where word = ?1"};
     rows.close();
     sqlite3* db = handleForQuery();
     if (!db)
         throw AppError(QStringLiteral("The synonym database is not open."));
-    const int slot = view == View::Synonyms ? 0 : 1;
+    const int slot = int(view);
     sqlite3_stmt* stmt = statements_->take(slot, kSql[slot]);
     if (!stmt)
         throw AppError(QString::fromUtf8(sqlite3_errmsg(db)));
-    // The caller's word stays put while its rows are read.
     if (sqlite3_bind_text(stmt, 1, word.data() ? word.data() : "", int(word.size()),
                           SQLITE_STATIC) != SQLITE_OK) {
         const QString reason = QString::fromUtf8(sqlite3_errmsg(db));

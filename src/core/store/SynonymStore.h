@@ -92,10 +92,11 @@ class SynonymStore {
     // row. Only one read-only statement is accepted. Throws AppError with the reason.
     void run(Rows& rows, QByteArrayView sql);
 
-    // (a) A word's rows, the word bound as it is (UTF-8) into a statement compiled once:
-    // Synonyms gives the columns synonym, pos, relation of qrySynonyms; Relations adds sense
-    // and note from qryRelations (every meaning of every term).
-    enum class View { Synonyms, Relations };
+    // (a) A word's rows, the word bound as it is (UTF-8) into a statement compiled once;
+    // word must stay put until the rows are closed. Synonyms gives the columns synonym, pos,
+    // relation of qrySynonyms; SynonymsAlone only its synonym, for a reader that needs no
+    // meaning; Relations adds sense and note from qryRelations (every meaning of every term).
+    enum class View { Synonyms, SynonymsAlone, Relations };
     enum Column { Synonym = 0, Pos = 1, Relation = 2, Sense = 3, Note = 4 };
     void lookUp(Rows& rows, QByteArrayView word, View view);
 
