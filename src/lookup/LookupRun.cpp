@@ -10,10 +10,14 @@
 #include "RowFormats.h"
 #include "SynonymQuery.h"
 
+#include <QStringDecoder>
 #include <optional>
 
 namespace {
 const QString kStop = QStringLiteral("Stop");
+// As QString::fromUtf8 reads it, a byte order mark included, into a text of the caller's.
+QStringDecoder fromUtf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
 const QString kIdleProgressText = QStringLiteral("Progress Bar");
 } // namespace
 
@@ -100,13 +104,23 @@ void LookupRun::PushButton17_Click() {
         bool atEnd = true;
         if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
             if (!atEnd) {
-                const QString prefix = SynonymRowPrefix(word); // the same for each row
+                // Each row is the same prefix and another synonym: one text, its prefix
+                // kept, takes each synonym in turn, so that a row costs no allocation.
+                QString row = SynonymRowPrefix(word);
+                const qsizetype prefix = row.size();
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
-                    QString synonym;
-                    if (!trap.line(142,
-                                   [&] { synonym = rs.value().Field(QStringLiteral("synonym")); }))
+                    QByteArrayView synonym; // valid until MoveNext
+                    if (!trap.line(142, [&] {
+                            synonym = rs.value().FieldUtf8(QStringLiteral("synonym"));
+                        }))
                         break;
-                    trap.line(142, [&] { host_.appendResult(prefix + synonym); });
+                    trap.line(142, [&] {
+                        // UTF-8 never takes fewer bytes than UTF-16 takes units.
+                        row.resize(prefix + synonym.size());
+                        const QChar* end = fromUtf8.appendToBuffer(row.data() + prefix, synonym);
+                        row.truncate(end - row.constData());
+                        host_.appendResult(row);
+                    });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }

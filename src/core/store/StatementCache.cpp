@@ -1,5 +1,7 @@
 #include "StatementCache.h"
 
+#include <charconv>
+#include <iterator>
 #include <sqlite3.h>
 #include <utility>
 
@@ -70,8 +72,9 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
                 break;
             }
             shape.values.append(value);
-            shape.text += '?';
-            shape.text += QByteArray::number(shape.values.size());
+            char number[24] = {'?'};
+            const auto written = std::to_chars(number + 1, std::end(number), shape.values.size());
+            shape.text.append(number, written.ptr - number);
             i = j;
             plain = j + 1;
         } else if (c == '\'') {
