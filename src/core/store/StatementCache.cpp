@@ -152,7 +152,7 @@ sqlite3_stmt* StatementCache::compile(const QueryShape& shape, sqlite3_stmt* com
     return stmt;
 }
 
-void StatementCache::giveBack(sqlite3_stmt* stmt) {
+void StatementCache::giveBack(sqlite3_stmt* stmt, const QByteArray& shapeText) {
     if (!stmt)
         return;
     sqlite3_reset(stmt);
@@ -161,7 +161,7 @@ void StatementCache::giveBack(sqlite3_stmt* stmt) {
         sqlite3_finalize(stmt);
         return;
     }
-    std::vector<sqlite3_stmt*>& kept = idle_[QByteArray(sqlite3_sql(stmt))];
+    std::vector<sqlite3_stmt*>& kept = idle_[shapeText];
     if (kept.size() < kMaxIdlePerShape)
         kept.push_back(stmt);
     else

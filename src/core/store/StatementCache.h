@@ -45,8 +45,8 @@ class StatementCache {
     // not; that is remembered, and the shape is never tried again.
     sqlite3_stmt* compile(const QueryShape& shape, sqlite3_stmt* compiledSql);
     // Resets a statement from take() or compile() and keeps it for the next
-    // query of its shape; after close() it is finalized instead.
-    void giveBack(sqlite3_stmt* stmt);
+    // query of its shape (shape.text); after close() it is finalized instead.
+    void giveBack(sqlite3_stmt* stmt, const QByteArray& shapeText);
     // Finalizes every idle statement; the connection is about to close.
     void close();
 

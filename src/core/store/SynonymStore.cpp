@@ -165,10 +165,11 @@ void SynonymStore::close() {
 }
 
 void SynonymStore::start(Rows& rows, sqlite3_stmt* stmt, std::shared_ptr<StatementCache> cache,
-                         int slot) {
+                         int slot, QByteArray shape) {
     rows.close();
     rows.stmt_ = stmt;
     rows.cache_ = std::move(cache);
+    rows.shape_ = std::move(shape);
     rows.slot_ = slot;
     rows.atEnd_ = false;
     try {
@@ -190,7 +191,7 @@ void SynonymStore::run(Rows& rows, QByteArrayView sql) {
                                       "store (a NUL or an unpaired surrogate)."));
     // The same query with other values between its quotes was compiled before:
     // its statement only needs the new values.
-    const QueryShape shape = ShapeOfQuery(sql);
+    QueryShape shape = ShapeOfQuery(sql);
     std::shared_ptr<StatementCache> cache = shape.usable ? statements_ : nullptr;
     sqlite3_stmt* stmt = cache ? cache->take(shape) : nullptr;
     if (!stmt) {
@@ -212,7 +213,8 @@ void SynonymStore::run(Rows& rows, QByteArrayView sql) {
             cache.reset();
         }
     }
-    start(rows, stmt, std::move(cache), -1);
+    QByteArray kept = cache ? std::move(shape.text) : QByteArray();
+    start(rows, stmt, std::move(cache), -1, std::move(kept));
 }
 
 void SynonymStore::lookUp(Rows& rows, QByteArrayView word, View view) {
@@ -286,7 +288,7 @@ void SynonymStore::Rows::close() {
     if (cache_ && slot_ >= 0)
         cache_->giveBack(slot_, stmt_);
     else if (cache_)
-        cache_->giveBack(stmt_);
+        cache_->giveBack(stmt_, shape_);
     else if (stmt_)
         sqlite3_finalize(stmt_);
     cache_.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
@@ -84,6 +85,8 @@ class SynonymStore {
         sqlite3_stmt* stmt_ = nullptr;
         // Where stmt_ goes back on close when it came from the connection's cache.
         std::shared_ptr<StatementCache> cache_;
+        // The shape it is kept under, or the slot of a statement of the store's own.
+        QByteArray shape_;
         int slot_ = -1;
         bool atEnd_ = true;
     };
@@ -123,7 +126,8 @@ class SynonymStore {
     // both files happen to carry the same change counter. Throws AppError
     // when the new file cannot be read; the old connection then stays.
     sqlite3* handleForQuery();
-    void start(Rows& rows, sqlite3_stmt* stmt, std::shared_ptr<StatementCache> cache, int slot);
+    void start(Rows& rows, sqlite3_stmt* stmt, std::shared_ptr<StatementCache> cache, int slot,
+               QByteArray shape = {});
 
     sqlite3* db_ = nullptr;
     QString path_;
