@@ -21,7 +21,6 @@ class ReadLock {
             reading_.emplace(store_, std::numeric_limits<int>::max());
     }
     void release() { reading_.reset(); }
-    bool held() const { return reading_.has_value(); }
 
   private:
     SynonymStore& store_;
