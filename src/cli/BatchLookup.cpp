@@ -151,9 +151,6 @@ class Progress {
     qint64 next_ = kProgressEveryMs;
 };
 
-} // namespace
-
-namespace {
 // One word's rows, or its not-found row.
 class WordLookup {
   public:
