@@ -130,18 +130,33 @@ void report(const Row& row) {
     std::fflush(stdout);
 }
 
-// The bar for the lookup itself: one statement compiled once, the word bound
-// as a parameter, "WORD - synonym" rows appended to a buffer.
+// The bar for the lookup itself, as fast as a plain program can do it: the
+// words as UTF-8, one statement compiled once with the word bound directly,
+// all of them inside one read transaction, "WORD - synonym" rows appended to
+// a buffer. Upper case is Unicode's, with a loop of its own for ASCII words.
 double preparedLoopSeconds(const QString& database, const QStringList& words, qsizetype* rows) {
+    QList<QByteArray> keys;
+    keys.reserve(words.size());
+    for (const QString& word : words)
+        keys << word.toUtf8();
     sqlite3* db = nullptr;
     sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     QByteArray out;
     const double t = seconds([&] {
         sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db, "select synonym from qrySynonyms where word=?", -1, &stmt, nullptr);
-        for (const QString& word : words) {
-            const QByteArray key = word.toUtf8();
-            const QByteArray upper = word.toUpper().toUtf8();
+        sqlite3_prepare_v2(db, "select synonym from qrySynonyms where word = ?1", -1, &stmt,
+                           nullptr);
+        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+        QByteArray upper;
+        for (const QByteArray& key : keys) {
+            if (std::all_of(key.begin(), key.end(), [](char c) { return uchar(c) < 0x80; })) {
+                upper.resize(key.size());
+                std::transform(key.begin(), key.end(), upper.begin(), [](char c) {
+                    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+                });
+            } else {
+                upper = QString::fromUtf8(key).toUpper().toUtf8();
+            }
             sqlite3_bind_text(stmt, 1, key.constData(), int(key.size()), SQLITE_STATIC);
             bool found = false;
             while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -152,10 +167,13 @@ double preparedLoopSeconds(const QString& database, const QStringList& words, qs
                            sqlite3_column_bytes(stmt, 0));
                 out += '\n';
             }
-            if (!found)
-                out += upper + " - this word not found in the database.\n";
+            if (!found) {
+                out += upper;
+                out += " - this word not found in the database.\n";
+            }
             sqlite3_reset(stmt);
         }
+        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
         sqlite3_finalize(stmt);
     });
     sqlite3_close(db);

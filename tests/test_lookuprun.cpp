@@ -89,6 +89,9 @@ class TestLookupRun : public QObject {
     void queryThatCannotOpenIsReportedOncePerWord();
     void failedAppendLosesOneRow();
     void closingUnwindsTheRun();
+    void runningUntilTheCaptionIsBack();
+    void synonymTextsAsStored_data();
+    void synonymTextsAsStored();
 
   private:
     void run() { lookup_->PushButton17_Click(); }
@@ -316,6 +319,59 @@ void TestLookupRun::closingUnwindsTheRun() {
     QCOMPARE(host_->results, kSampleRows.mid(0, 2));
     QVERIFY(desktop_->boxes.isEmpty());
     QCOMPARE(desktop_->yields, 3);
+}
+
+void TestLookupRun::runningUntilTheCaptionIsBack() {
+    host_->words = kSampleWords;
+    QList<bool> seen;
+    desktop_->onYield[1] = [&] { seen << lookup_->running(); };
+    desktop_->onYield[3] = [&] {
+        seen << lookup_->running();
+        run(); // stop request
+        seen << lookup_->running();
+    };
+    QVERIFY(!lookup_->running());
+    run();
+    QCOMPARE(seen, QList<bool>({true, true, false}));
+    QVERIFY(!lookup_->running());
+    // A run that ends by itself is over as well.
+    run();
+    QVERIFY(!lookup_->running());
+    QCOMPARE(host_->caption, kIdle);
+}
+
+void TestLookupRun::synonymTextsAsStored_data() {
+    QTest::addColumn<QByteArray>("synonym"); // as SQL, a blob cast to text or NULL
+    QTest::addColumn<QString>("row");
+    QTest::newRow("ASCII") << QByteArray("cast(x'736565' as text)") << "LOOK - see";
+    QTest::newRow("two-byte and four-byte UTF-8")
+        << QByteArray("cast(x'C3A9F09F988A' as text)") << QStringLiteral("LOOK - é\U0001F60A");
+    QTest::newRow("byte order mark kept") << QByteArray("cast(x'EFBBBF61' as text)")
+                                          << QStringLiteral("LOOK - \uFEFFa");
+    QTest::newRow("invalid UTF-8 replaced")
+        << QByteArray("cast(x'61FF62C3' as text)") << QString("LOOK - " + QString::fromUtf8("a\xFF" "b\xC3"));
+    QTest::newRow("NULL") << QByteArray("NULL") << "LOOK - ";
+    QTest::newRow("empty") << QByteArray("''") << "LOOK - ";
+}
+
+void TestLookupRun::synonymTextsAsStored() {
+    QFETCH(QByteArray, synonym);
+    QFETCH(QString, row);
+    QTemporaryDir other;
+    const QString path = other.filePath("words.mdb");
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    const QByteArray view = "create view qrySynonyms as select 'look' as word, " + synonym +
+                            " as synonym union all select 'look', 'seem'";
+    QCOMPARE(sqlite3_exec(raw, view.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(path));
+    LookupRun lookup(*host_, *desktop_, db);
+    host_->words = {"look"};
+    lookup.PushButton17_Click();
+    // Each row its own text: the one before does not show through.
+    QCOMPARE(host_->results, QStringList({row, "LOOK - seem"}));
 }
 
 QTEST_GUILESS_MAIN(TestLookupRun)

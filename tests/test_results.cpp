@@ -81,7 +81,7 @@ QByteArray formatted(OutputFormat format, const Lookups& lookups, const QString&
     ResultFormatter formatter(format, sink);
     sink.open();
     for (const auto& [word, synonyms] : lookups) {
-        formatter.startWord(word);
+        formatter.startWord(word.toUtf8());
         for (const QString& synonym : synonyms)
             formatter.pair(synonym.toUtf8(), "noun", "synonym", "1");
         if (synonyms.isEmpty())

@@ -132,8 +132,7 @@ void Form1::buildControls() {
                                      db_.Close();
                                      db_.Open(DbConnection::ConnectionString(path));
                                  },
-                                 // The run shows "Stop" on the start button while it is under way.
-                                 [this] { return PushButton17->text() == QStringLiteral("Stop"); }},
+                                 [this] { return lookup_.running(); }},
         this);
     wordList_ = std::make_unique<WordListActions>(*ListView1, *CommonDialog1, desktop_, pointer);
     wordList_->attach();

@@ -2,15 +2,13 @@
 
 #include "AppError.h"
 #include "CommandLine.h"
-#include "DatabaseFormat.h"
-#include "DbConnection.h"
 #include "FileSystem.h"
 #include "Languages.h"
+#include "MeaningFilter.h"
 #include "ReadLock.h"
-#include "RecordSet.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
-#include "SynonymQuery.h"
+#include "SynonymStore.h"
 #include "WordStream.h"
 #include "Workbook.h"
 
@@ -133,20 +131,6 @@ AppError databaseProblem(const QString& database, const QString& problem) {
                         .arg(QDir::toNativeSeparators(database), problem));
 }
 
-// Told at the start, before any output, rather than at the first word.
-void requireSynonymView(DbConnection& db, const QString& database) {
-    RecordSet rs;
-    try {
-        rs.Open(QStringLiteral("select word, synonym, pos, relation from qrySynonyms where 0"), db,
-                RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
-    } catch (const AppError& error) {
-        throw databaseProblem(
-            database, QStringLiteral("it is not a synonym database: it needs a view qrySynonyms "
-                                     "with the fields word, synonym, pos and relation (%1).")
-                          .arg(error.description()));
-    }
-}
-
 // Words done, and how fast, rewritten in place on a terminal.
 class Progress {
   public:
@@ -167,105 +151,12 @@ class Progress {
     qint64 next_ = kProgressEveryMs;
 };
 
-// A value of --pos or --relation that the database does not hold.
-struct UnknownKind {
-    QString text;
-};
-
-// Files made before meanings were kept have no qryRelations; their one view still answers.
-bool holdsRelations(DbConnection& db) {
-    RecordSet rs;
-    rs.Open(QStringLiteral("select count(*) as n from sqlite_master where name = 'qryRelations'"),
-            db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
-    return rs.Field(QStringLiteral("n")) != u'0';
-}
-
-// Which (synonym, meaning) pairs --pos and --relation keep. The values are the database's own,
-// so each given value is checked against those it holds. A combined part of speech ("adj
-// noun", from French "Adjectif Nom") is kept for each of its words. Without --relation only
-// the synonym kinds are kept: an antonym is shown only when asked for.
-class MeaningFilter {
-  public:
-    MeaningFilter(const CommandLine& command, DbConnection& db, const QString& view) {
-        if (command.partsOfSpeech.isEmpty() && command.relations.isEmpty())
-            return;
-        QStringList knownPos, knownRelations;
-        RecordSet rs;
-        rs.Open(QStringLiteral("select distinct pos, relation from ") + view, db,
-                RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
-        for (; !rs.Eof(); rs.MoveNext()) {
-            knownPos << rs.Field(QStringLiteral("pos")).split(u' ', Qt::SkipEmptyParts);
-            knownRelations << rs.Field(QStringLiteral("relation"));
-        }
-        pos_ = chosen(command.partsOfSpeech, knownPos, "--pos", "part of speech");
-        relations_ = chosen(command.relations, knownRelations, "--relation", "relation");
-    }
-
-    bool active() const { return !pos_.isEmpty() || !relations_.isEmpty(); }
-
-    bool keeps(QByteArrayView pos, QByteArrayView relation) const {
-        const bool posKept =
-            pos_.isEmpty() || std::any_of(pos_.begin(), pos_.end(), [&](const QByteArray& kept) {
-                return hasWord(pos, kept);
-            });
-        return posKept &&
-               (relations_.isEmpty() ? IsSynonymKind(relation) : relations_.contains(relation));
-    }
-
-  private:
-    static bool hasWord(QByteArrayView words, QByteArrayView word) {
-        for (qsizetype at = words.indexOf(word); at >= 0; at = words.indexOf(word, at + 1)) {
-            const qsizetype end = at + word.size();
-            if ((at == 0 || words[at - 1] == ' ') && (end == words.size() || words[end] == ' '))
-                return true;
-        }
-        return false;
-    }
-
-    // A thesaurus may hold many labels no table maps; the first few tell the user enough.
-    static constexpr qsizetype kListedValues = 20;
-
-    static QList<QByteArray> chosen(const QStringList& given, QStringList known, const char* option,
-                                    const char* kind) {
-        known.removeDuplicates();
-        // The common vocabulary first, in its own order, then the labels kept as written.
-        static const QStringList common = {
-            QStringLiteral("noun"),         QStringLiteral("adj"),
-            QStringLiteral("verb"),         QStringLiteral("adv"),
-            QStringLiteral("synonym"),      QStringLiteral("similar term"),
-            QStringLiteral("related term"), QStringLiteral("antonym"),
-            QStringLiteral("generic term"), QStringLiteral("narrower term")};
-        std::sort(known.begin(), known.end(), [](const QString& a, const QString& b) {
-            const qsizetype rankA = common.indexOf(a), rankB = common.indexOf(b);
-            if (rankA >= 0 || rankB >= 0)
-                return rankA >= 0 && (rankB < 0 || rankA < rankB);
-            return a < b;
-        });
-        QString listed = known.mid(0, kListedValues).join(QStringLiteral(", "));
-        if (known.size() > kListedValues)
-            listed += QStringLiteral(" and %1 more").arg(known.size() - kListedValues);
-        QList<QByteArray> values;
-        for (const QString& value : given) {
-            if (!known.contains(value))
-                throw UnknownKind{
-                    QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
-                        .arg(QLatin1StringView(option), QLatin1StringView(kind), value, listed)};
-            values << value.toUtf8();
-        }
-        return values;
-    }
-
-    QList<QByteArray> pos_, relations_;
-};
-} // namespace
-
-namespace {
 // One word's rows, or its not-found row.
 class WordLookup {
   public:
-    WordLookup(const CommandLine& command, DbConnection& db, const QString& database,
+    WordLookup(const CommandLine& command, SynonymStore& store, const QString& database,
                ResultFormatter& formatter)
-        : db_(db), database_(database), formatter_(formatter),
+        : store_(store), database_(database), formatter_(formatter),
           // table, jsonl and xlsx give every meaning; rows and the window's
           // formats give each synonym once and need the meanings only to
           // filter by them.
@@ -273,35 +164,36 @@ class WordLookup {
                    command.format == OutputFormat::JsonLines || command.format == OutputFormat::Xlsx),
           relations_(
               (records_ || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
-              holdsRelations(db)),
-          filter_(command, db,
+              store.holdsRelations()),
+          filter_(store, command.partsOfSpeech, command.relations,
                   relations_ ? QStringLiteral("qryRelations") : QStringLiteral("qrySynonyms")),
-          meaning_(filter_.active() || records_) {}
+          meaning_(filter_.active() || records_),
+          view_(relations_  ? SynonymStore::View::Relations
+                : meaning_ ? SynonymStore::View::Synonyms
+                           : SynonymStore::View::SynonymsAlone) {}
 
-    void operator()(const QString& word) {
+    // A word the database cannot hold is not there, as the window says too.
+    void operator()(QByteArrayView word) {
         formatter_.startWord(word);
-        const bool found = CanBeLookedUp(word) && pairs(word);
-        if (!found)
+        if (!CanBeLookedUp(word) || !pairs(word))
             formatter_.notFound();
     }
 
   private:
-    bool pairs(const QString& word) {
+    bool pairs(QByteArrayView word) {
         bool found = false;
         // A failure to write the results is not the database's.
         bool writing = false;
         try {
-            const QString quoted = QuoteSqlText(word);
-            rs_.Open(relations_ ? RelationQueryText(quoted) : SynonymQueryText(quoted), db_,
-                     RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+            store_.lookUp(rows_, word, view_);
             shown_.clear();
-            for (; !rs_.Eof(); rs_.MoveNext()) {
-                const QByteArrayView pos = meaning_ ? rs_.FieldUtf8(posField_) : QByteArrayView();
+            for (; !rows_.atEnd(); rows_.next()) {
+                const QByteArrayView pos = meaning_ ? rows_.text(SynonymStore::Pos) : QByteArrayView();
                 const QByteArrayView relation =
-                    meaning_ ? rs_.FieldUtf8(relationField_) : QByteArrayView();
+                    meaning_ ? rows_.text(SynonymStore::Relation) : QByteArrayView();
                 if (meaning_ && !filter_.keeps(pos, relation))
                     continue;
-                const QByteArrayView synonym = rs_.FieldUtf8(synonymField_);
+                const QByteArrayView synonym = rows_.text(SynonymStore::Synonym);
                 // The meanings view lists a synonym once per meaning; the
                 // row formats give it once, as qrySynonyms does.
                 if (relations_ && !records_) {
@@ -312,15 +204,15 @@ class WordLookup {
                 }
                 const bool withMeaning = relations_ && records_;
                 const QByteArrayView sense =
-                    withMeaning ? rs_.FieldUtf8(senseField_) : QByteArrayView();
+                    withMeaning ? rows_.text(SynonymStore::Sense) : QByteArrayView();
                 const QByteArrayView note =
-                    withMeaning ? rs_.FieldUtf8(noteField_) : QByteArrayView();
+                    withMeaning ? rows_.text(SynonymStore::Note) : QByteArrayView();
                 writing = true;
                 formatter_.pair(synonym, pos, relation, sense, note);
                 writing = false;
                 found = true;
             }
-            rs_.Close();
+            rows_.close();
         } catch (const AppError& error) {
             if (writing)
                 throw;
@@ -330,20 +222,16 @@ class WordLookup {
         return found;
     }
 
-    DbConnection& db_;
+    SynonymStore& store_;
     const QString& database_;
     ResultFormatter& formatter_;
     const bool records_;
     const bool relations_;
     const MeaningFilter filter_;
     const bool meaning_;
-    RecordSet rs_;
+    const SynonymStore::View view_;
+    SynonymStore::Rows rows_;
     QSet<QByteArray> shown_;
-    const QString synonymField_ = QStringLiteral("synonym");
-    const QString posField_ = QStringLiteral("pos");
-    const QString relationField_ = QStringLiteral("relation");
-    const QString senseField_ = QStringLiteral("sense");
-    const QString noteField_ = QStringLiteral("note");
 };
 
 // Failures are told on standard error; a reader of standard output that
@@ -376,22 +264,27 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
         ResultSink sink(command.output);
         WordFiles files(command.files);
         const QString database = command.database.isEmpty()
-                                     ? DbConnection::DatabasePath(applicationFolder)
+                                     ? SynonymStore::PathBeside(applicationFolder)
                                      : command.database;
         refuseOutputOverInput(sink, files, database);
-        if (!DbConnection::DatabasePresent(database))
+        if (!SynonymStore::Present(database))
             throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
                                           "not a regular file.")
                                .arg(QDir::toNativeSeparators(database)));
-        DbConnection db;
-        db.Open(DbConnection::ConnectionString(database));
-        requireSynonymView(db, database);
+        SynonymStore store;
+        store.open(database);
+        // Told at the start, before any output, rather than at the first word.
+        try {
+            store.requireSynonymView();
+        } catch (const AppError& error) {
+            throw databaseProblem(database, error.description());
+        }
 
         ResultFormatter formatter(command.format, sink);
-        WordLookup lookUp(command, db, database, formatter);
+        WordLookup lookUp(command, store, database, formatter);
         sink.open();
         Progress progress(!command.quiet && isatty(STDERR_FILENO));
-        ReadLock lock(db);
+        ReadLock lock(store);
         qsizetype done = 0;
         int wordsInLock = 0;
         QByteArrayView word;
@@ -417,7 +310,7 @@ int RunBatchLookup(const CommandLine& command, const QString& applicationFolder)
                 lock.hold();
                 ++wordsInLock;
                 try {
-                    lookUp(WordFromUtf8(word));
+                    lookUp(word);
                 } catch (const FieldTooLong& tooLong) {
                     throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
                                        .arg(words.line())

@@ -10,19 +10,19 @@
 #include "RowFormats.h"
 #include "SynonymQuery.h"
 
+#include <QStringDecoder>
 #include <optional>
 
 namespace {
 const QString kStop = QStringLiteral("Stop");
+// As QString::fromUtf8 reads it, a byte order mark included, into a text of the caller's.
+QStringDecoder fromUtf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
 const QString kIdleProgressText = QStringLiteral("Progress Bar");
 } // namespace
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
     : host_(host), desktop_(desktop), connection_(connection) {}
-
-QString LookupRun::NotFoundRow(const QString& word) {
-    return ::NotFoundRow(word);
-}
 
 void LookupRun::PushButton17_Click() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton17_Click"));
@@ -35,18 +35,24 @@ void LookupRun::PushButton17_Click() {
     }
     if (trap.test(104, [&] { return host_.startCaption() == kStop; })) {
         trap.line(162, [&] { desktop_.letEventsRun(); });
-        trap.line(164, [&] { host_.setStartCaption(savedCaption_); });
+        trap.line(164, [&] {
+            host_.setStartCaption(savedCaption_);
+            running_ = false;
+        });
         return;
     }
     trap.line(106, [&] { savedCaption_ = host_.startCaption(); });
-    trap.line(108, [&] { host_.setStartCaption(kStop); });
+    trap.line(108, [&] {
+        host_.setStartCaption(kStop);
+        running_ = true;
+    });
     trap.line(110, [&] { desktop_.letEventsRun(); });
     trap.line(112, [&] { host_.setPointerMode(PointerMode::Busy); });
     trap.line(114, [&] { host_.clearResults(); });
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
-    const DbConnection::Reading reading(connection_);
+    const SynonymStore::Reading reading(connection_.store());
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
@@ -94,13 +100,23 @@ void LookupRun::PushButton17_Click() {
         bool atEnd = true;
         if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
             if (!atEnd) {
-                const QString prefix = SynonymRowPrefix(word); // the same for each row
+                // Each row is the same prefix and another synonym: one text, its prefix
+                // kept, takes each synonym in turn, so that a row costs no allocation.
+                QString row = SynonymRowPrefix(word);
+                const qsizetype prefix = row.size();
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
-                    QString synonym;
-                    if (!trap.line(142,
-                                   [&] { synonym = rs.value().Field(QStringLiteral("synonym")); }))
+                    QByteArrayView synonym; // valid until MoveNext
+                    if (!trap.line(142, [&] {
+                            synonym = rs.value().FieldUtf8(QStringLiteral("synonym"));
+                        }))
                         break;
-                    trap.line(142, [&] { host_.appendResult(prefix + synonym); });
+                    trap.line(142, [&] {
+                        // UTF-8 never takes fewer bytes than UTF-16 takes units.
+                        row.resize(prefix + synonym.size());
+                        const QChar* end = fromUtf8.appendToBuffer(row.data() + prefix, synonym);
+                        row.truncate(end - row.constData());
+                        host_.appendResult(row);
+                    });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }
@@ -114,7 +130,10 @@ void LookupRun::PushButton17_Click() {
         });
     }
 
-    trap.line(152, [&] { host_.setStartCaption(savedCaption_); });
+    trap.line(152, [&] {
+        host_.setStartCaption(savedCaption_);
+        running_ = false;
+    });
     trap.line(154, [&] { host_.setPointerMode(PointerMode::Plain); });
     trap.line(156, [&] { host_.setProgressValue(0); });
     trap.line(158, [&] { host_.setProgressText(kIdleProgressText); });

@@ -31,7 +31,10 @@ class LookupRun {
     // Throws ClosingSignal when the window closes during one of its yields.
     void PushButton17_Click();
 
-    static QString NotFoundRow(const QString& word);
+
+    // From the moment the button shows "Stop" until the run puts its caption back, at its
+    // end or on a stop click: while it is true, a click on the button is a stop request.
+    bool running() const { return running_; }
 
   private:
     LookupHost& host_;
@@ -40,4 +43,5 @@ class LookupRun {
     // Shared by every click: a stop click puts back the caption that the
     // running click saved.
     QString savedCaption_;
+    bool running_ = false;
 };

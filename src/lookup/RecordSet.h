@@ -1,18 +1,18 @@
 #pragma once
 
+#include "SynonymStore.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QVarLengthArray>
-#include <memory>
 #include <utility>
 
-struct sqlite3_stmt;
 class DbConnection;
-class StatementCache;
 
 // A forward-only view of one query's rows on the program's connection,
-// opened once per word and reused for the next one.
+// opened once per word and reused for the next one: the window's Jet record
+// set, its fields found by name, over the synonym store's rows.
 class RecordSet {
   public:
     enum CursorType { adOpenStatic = 3 };
@@ -39,13 +39,9 @@ class RecordSet {
 
   private:
     void requireOpen() const;
-    void step();
     int columnOf(const QString& name) const;
 
-    sqlite3_stmt* stmt_ = nullptr;
-    // Where stmt_ goes back on Close when it came from the connection's cache.
-    std::shared_ptr<StatementCache> cache_;
-    bool eof_ = true;
+    SynonymStore::Rows rows_;
     // The fields asked for so far and their columns, found once per query
     // text rather than on every row, and the text they belong to.
     mutable QVarLengthArray<std::pair<QString, int>, 4> columns_;

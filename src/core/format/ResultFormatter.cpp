@@ -47,17 +47,16 @@ ResultFormatter::ResultFormatter(OutputFormat format, ResultSink& sink)
 
 ResultFormatter::~ResultFormatter() = default;
 
-void ResultFormatter::startWord(const QString& word) {
-    word_ = word;
+void ResultFormatter::startWord(QByteArrayView word) {
     prefix_.truncate(0);
     if (table_)
-        table_->startRecords(word.toUtf8());
+        table_->startRecords(word);
     else if (jsonLines_)
-        jsonLines_->startRecords(word.toUtf8());
+        jsonLines_->startRecords(word);
     else if (workbook_)
-        prefix_ += word.toUtf8();
+        prefix_ += word;
     else
-        prefix_ += SynonymRowPrefix(word).toUtf8();
+        AppendSynonymRowPrefix(prefix_, word);
 }
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
@@ -88,7 +87,10 @@ void ResultFormatter::notFound() {
         const QByteArrayView cells[1 + kPairFieldCount] = {prefix_};
         return workbook_->addRow(cells);
     }
-    row(NotFoundRow(word_).toUtf8());
+    row_.truncate(0);
+    row_ += prefix_;
+    row_ += kNotFoundText;
+    row(row_);
 }
 
 void ResultFormatter::row(QByteArrayView utf8) {

@@ -30,8 +30,8 @@ class ResultFormatter {
     ResultFormatter(OutputFormat format, ResultSink& sink);
     ~ResultFormatter();
 
-    // The word whose pairs follow.
-    void startWord(const QString& word);
+    // The word whose pairs follow, in UTF-8.
+    void startWord(QByteArrayView word);
     // sense: the meaning's place in its entry, as text; empty when the database keeps none.
     void pair(QByteArrayView synonym, QByteArrayView partOfSpeech, QByteArrayView relation,
               QByteArrayView sense = {}, QByteArrayView note = {});
@@ -50,7 +50,6 @@ class ResultFormatter {
 
     OutputFormat format_;
     ResultSink& sink_;
-    QString word_;
     // What each of the word's rows starts with; the word itself for xlsx.
     QByteArray prefix_;
     QByteArray row_;

@@ -1,5 +1,7 @@
 #include "RowFormats.h"
 
+#include "Utf8Text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -69,14 +71,27 @@ void CloseCommaDelimitedField(QByteArray& line, qsizetype start) {
 }
 
 bool IsUtf8AsQtReadsIt(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }) ||
-           bytes.isValidUtf8();
+    return IsAscii(bytes) || bytes.isValidUtf8();
 }
 
 QString SynonymRowPrefix(const QString& word) {
     return word.toUpper() + QStringLiteral(" - ");
 }
 
+void AppendSynonymRowPrefix(QByteArray& out, QByteArrayView word) {
+    if (IsAscii(word)) {
+        // QString::toUpper's own answer for ASCII, without the round trip through UTF-16.
+        const qsizetype start = out.size();
+        out += word;
+        for (char* c = out.data() + start; c != out.data() + out.size(); ++c)
+            if (*c >= 'a' && *c <= 'z')
+                *c = char(*c - ('a' - 'A'));
+    } else {
+        out += WordFromUtf8(word).toUpper().toUtf8();
+    }
+    out += " - ";
+}
+
 QString NotFoundRow(const QString& word) {
-    return SynonymRowPrefix(word) + QStringLiteral("this word not found in the database.");
+    return SynonymRowPrefix(word) + QLatin1StringView(kNotFoundText);
 }

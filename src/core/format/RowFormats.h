@@ -34,6 +34,9 @@ bool IsUtf8AsQtReadsIt(QByteArrayView bytes);
 
 // What every results row of a word starts with: the word in upper case and " - ".
 QString SynonymRowPrefix(const QString& word);
+// The same appended to out, for a word in UTF-8.
+void AppendSynonymRowPrefix(QByteArray& out, QByteArrayView word);
 
-// The one row of a word that the database does not hold.
+// The one row of a word that the database does not hold: its prefix, then this.
+inline constexpr char kNotFoundText[] = "this word not found in the database.";
 QString NotFoundRow(const QString& word);

@@ -35,12 +35,6 @@ void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes) {
     }
 }
 
-QString WordFromUtf8(QByteArrayView utf8) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(utf8);
-}
-
 WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) {
     if (fileBytes.startsWith(QByteArrayView(kByteOrderMark))) {
         body_ = fileBytes.sliced(3);

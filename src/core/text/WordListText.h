@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Utf8Text.h"
+
 #include "LineSplitter.h"
 
 #include <QByteArray>
@@ -29,15 +31,15 @@
 // C1 controls of the same value.
 void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes);
 
-// A word as text. Unlike QString::fromUtf8, a U+FEFF that starts it is kept:
-// only a file's first one is a byte-order mark, and it is gone by now.
-QString WordFromUtf8(QByteArrayView utf8);
-
 // Whether a word can be in a synonym database at all. None holds a NUL, and
 // a query's text would end at one; none holds an unpaired surrogate, which
 // has no UTF-8 form. Other words are looked up; these are not found.
 inline bool CanBeLookedUp(QStringView word) {
     return !word.contains(QChar(0)) && word.isValidUtf16();
+}
+// The same for a word in UTF-8, which has no surrogates.
+inline bool CanBeLookedUp(QByteArrayView utf8) {
+    return !utf8.contains('\0');
 }
 
 // The encoding of one word-list file, decided once from all its bytes.

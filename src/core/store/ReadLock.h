@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DbConnection.h"
+#include "SynonymStore.h"
 
 #include <limits>
 #include <optional>
@@ -11,23 +11,18 @@
 // Each stretch reads the file as it is when the stretch begins.
 class ReadLock {
   public:
-    explicit ReadLock(DbConnection& connection) : connection_(connection) {}
+    explicit ReadLock(SynonymStore& store) : store_(store) {}
     ReadLock(const ReadLock&) = delete;
     ReadLock& operator=(const ReadLock&) = delete;
 
     // From the next query on, when not held already.
     void hold() {
         if (!reading_)
-            reading_.emplace(connection_, std::numeric_limits<int>::max());
+            reading_.emplace(store_, std::numeric_limits<int>::max());
     }
     void release() { reading_.reset(); }
-    // Lets a waiting writer in between two stretches.
-    void renew() {
-        release();
-        hold();
-    }
 
   private:
-    DbConnection& connection_;
-    std::optional<DbConnection::Reading> reading_;
+    SynonymStore& store_;
+    std::optional<SynonymStore::Reading> reading_;
 };

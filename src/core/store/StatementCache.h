@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -44,10 +45,18 @@ class StatementCache {
     // not; that is remembered, and the shape is never tried again.
     sqlite3_stmt* compile(const QueryShape& shape, sqlite3_stmt* compiledSql);
     // Resets a statement from take() or compile() and keeps it for the next
-    // query of its shape; after close() it is finalized instead.
-    void giveBack(sqlite3_stmt* stmt);
+    // query of its shape (shape.text); after close() it is finalized instead.
+    void giveBack(sqlite3_stmt* stmt, const QByteArray& shapeText);
     // Finalizes every idle statement; the connection is about to close.
     void close();
+
+    // Statements the program itself writes, kept in numbered slots rather than by their
+    // text: a word's lookup then finds its statement without hashing any text. The slot's
+    // idle statement, or sql compiled anew (null when it does not compile; the connection
+    // tells why). Given back with giveBack(slot, stmt).
+    static constexpr int kSlots = 3;
+    sqlite3_stmt* take(int slot, const char* sql);
+    void giveBack(int slot, sqlite3_stmt* stmt);
 
   private:
     bool bind(sqlite3_stmt* stmt, const QueryShape& shape) const;
@@ -55,4 +64,5 @@ class StatementCache {
     sqlite3* db_;
     QHash<QByteArray, std::vector<sqlite3_stmt*>> idle_;
     QHash<QByteArray, bool> verdicts_;
+    std::array<sqlite3_stmt*, kSlots> slots_{};
 };

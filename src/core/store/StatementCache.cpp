@@ -1,6 +1,9 @@
 #include "StatementCache.h"
 
+#include <charconv>
+#include <iterator>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 // Shapes a connection keeps; the program sends one, so this only bounds a
@@ -29,6 +32,11 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
     shape.text.reserve(sql.size());
     bool clean = true;
     const qsizetype size = sql.size();
+    // Plain text is copied a run at a time, up to the next byte that means something.
+    qsizetype plain = 0;
+    const auto copyPlain = [&](qsizetype upTo) {
+        shape.text += sql.sliced(plain, upTo - plain);
+    };
     // Copies a quoted name or a comment through its closing text, which is
     // then no part of the query's words.
     const auto copyThrough = [&](qsizetype& i, QByteArrayView close) {
@@ -36,32 +44,39 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
         const qsizetype stop = end < 0 ? size : end + close.size();
         if (end < 0)
             clean = false;
+        copyPlain(i);
         shape.text += sql.sliced(i, stop - i);
         i = stop - 1;
+        plain = stop;
     };
     for (qsizetype i = 0; i < size && clean; ++i) {
         const char c = sql[i];
         if (c == '\'' && (i == 0 || !isIdentifierByte(sql[i - 1]))) {
+            copyPlain(i);
             QByteArray value;
             qsizetype j = i + 1;
-            for (;; ++j) {
-                if (j >= size) {
+            for (;;) {
+                const qsizetype quote = sql.indexOf('\'', j);
+                if (quote < 0) {
                     clean = false;
+                    j = size;
                     break;
                 }
-                if (sql[j] == '\'') {
-                    if (j + 1 < size && sql[j + 1] == '\'') {
-                        value += '\'';
-                        ++j;
-                        continue;
-                    }
-                    break;
+                value += sql.sliced(j, quote - j);
+                if (quote + 1 < size && sql[quote + 1] == '\'') {
+                    value += '\'';
+                    j = quote + 2;
+                    continue;
                 }
-                value += sql[j];
+                j = quote;
+                break;
             }
             shape.values.append(value);
-            shape.text += '?' + QByteArray::number(shape.values.size());
+            char number[24] = {'?'};
+            const auto written = std::to_chars(number + 1, std::end(number), shape.values.size());
+            shape.text.append(number, written.ptr - number);
             i = j;
+            plain = j + 1;
         } else if (c == '\'') {
             // A blob (x'...') keeps its place in the text.
             copyThrough(i, "'");
@@ -79,10 +94,10 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
         } else if (c == '?' || c == ':' || c == '@' || c == '$' || c == '#') {
             // Parameters of its own would be numbered among ours.
             clean = false;
-        } else {
-            shape.text += c;
         }
     }
+    if (clean && plain < size)
+        copyPlain(size);
     shape.usable = clean && !shape.values.isEmpty();
     return shape;
 }
@@ -137,7 +152,7 @@ sqlite3_stmt* StatementCache::compile(const QueryShape& shape, sqlite3_stmt* com
     return stmt;
 }
 
-void StatementCache::giveBack(sqlite3_stmt* stmt) {
+void StatementCache::giveBack(sqlite3_stmt* stmt, const QByteArray& shapeText) {
     if (!stmt)
         return;
     sqlite3_reset(stmt);
@@ -146,14 +161,40 @@ void StatementCache::giveBack(sqlite3_stmt* stmt) {
         sqlite3_finalize(stmt);
         return;
     }
-    std::vector<sqlite3_stmt*>& kept = idle_[QByteArray(sqlite3_sql(stmt))];
+    std::vector<sqlite3_stmt*>& kept = idle_[shapeText];
     if (kept.size() < kMaxIdlePerShape)
         kept.push_back(stmt);
     else
         sqlite3_finalize(stmt);
 }
 
+sqlite3_stmt* StatementCache::take(int slot, const char* sql) {
+    if (sqlite3_stmt* idle = std::exchange(slots_[size_t(slot)], nullptr))
+        return idle;
+    sqlite3_stmt* stmt = nullptr;
+    if (!db_ || sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+                    SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    return stmt;
+}
+
+void StatementCache::giveBack(int slot, sqlite3_stmt* stmt) {
+    if (!stmt)
+        return;
+    sqlite3_reset(stmt);
+    // A slot's only parameter is bound again by every lookup.
+    if (!db_ || slots_[size_t(slot)]) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    slots_[size_t(slot)] = stmt;
+}
+
 void StatementCache::close() {
+    for (sqlite3_stmt*& stmt : slots_)
+        sqlite3_finalize(std::exchange(stmt, nullptr));
     for (const std::vector<sqlite3_stmt*>& kept : std::as_const(idle_))
         for (sqlite3_stmt* stmt : kept)
             sqlite3_finalize(stmt);

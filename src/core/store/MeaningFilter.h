@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class SynonymStore;
+
+// A value of --pos or --relation that the database does not hold.
+struct UnknownKind {
+    QString text;
+};
+
+// Which (synonym, meaning) pairs --pos and --relation keep. The values are the database's own,
+// so each given value is checked against those it holds. A combined part of speech ("adj
+// noun", from French "Adjectif Nom") is kept for each of its words. Without --relation only
+// the synonym kinds are kept: an antonym is shown only when asked for.
+class MeaningFilter {
+  public:
+    // view: the view whose rows are filtered (qrySynonyms or qryRelations). Throws
+    // UnknownKind for a value the database does not hold, AppError when it cannot be read.
+    MeaningFilter(SynonymStore& store, const QStringList& partsOfSpeech,
+                  const QStringList& relations, const QString& view);
+
+    bool active() const { return !pos_.isEmpty() || !relations_.isEmpty(); }
+    bool keeps(QByteArrayView pos, QByteArrayView relation) const;
+
+  private:
+    QList<QByteArray> pos_, relations_;
+};

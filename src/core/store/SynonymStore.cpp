@@ -1,0 +1,364 @@
+#include "SynonymStore.h"
+
+#include "AppError.h"
+#include "DatabaseFormat.h"
+#include "FileSystem.h"
+#include "Paths.h"
+#include "StatementCache.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <utility>
+
+namespace {
+// A database locked by another program is waited for this long, then reported.
+constexpr int kBusyTimeoutMs = 2000;
+int pragmaNumber(sqlite3* db, const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    int value = 0;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+int compareBytes(const char* a, qsizetype lengthA, const char* b, qsizetype lengthB) {
+    const int common = std::memcmp(a, b, size_t(std::min(lengthA, lengthB)));
+    return common ? common : (lengthA > lengthB) - (lengthA < lengthB);
+}
+
+// SQLite's NOCASE with every letter's case ignored, not only ASCII's: text is compared case-
+// folded, in code point order (the byte order of UTF-8), and composed (NFC) when composed is
+// set, so that "e" with a combining accent finds "é". On ASCII it is exactly the built-in.
+// The index search compares a word with some twenty keys: the shared ASCII part is compared
+// in place, in one pass, and only text that differs after a non-ASCII byte is folded.
+int compareIgnoringCase(void* composed, int lengthA, const void* textA, int lengthB,
+                        const void* textB) {
+    const auto* a = static_cast<const unsigned char*>(textA);
+    const auto* b = static_cast<const unsigned char*>(textB);
+    const int common = std::min(lengthA, lengthB);
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : int(c); };
+    // A byte after the one that differs may be a combining mark that composes with it.
+    const auto endsThere = [](const unsigned char* text, int length, int at) {
+        return at >= length || text[at] < 0x80;
+    };
+    int i = 0;
+    for (; i < common; ++i) {
+        if ((a[i] | b[i]) >= 0x80)
+            break;
+        if (const int difference = lower(a[i]) - lower(b[i])) {
+            if (endsThere(a, lengthA, i + 1) && endsThere(b, lengthB, i + 1))
+                return difference;
+            break;
+        }
+    }
+    // One text ran out inside the ASCII part: a rest composed with the last letter becomes
+    // a letter above ASCII, so the shorter text sorts first either way.
+    if (i == common)
+        return lengthA - lengthB;
+    const auto key = [composed](const unsigned char* text, int length) {
+        const QString folded =
+            QString::fromUtf8(reinterpret_cast<const char*>(text), length).toCaseFolded();
+        return (composed ? folded.normalized(QString::NormalizationForm_C) : folded).toUtf8();
+    };
+    const QByteArray foldedA = key(a, lengthA);
+    const QByteArray foldedB = key(b, lengthB);
+    return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
+}
+const QString kForeignFile =
+    QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
+} // namespace
+
+SynonymStore::~SynonymStore() {
+    close();
+}
+
+QString SynonymStore::PathBeside(const QString& applicationFolder) {
+    return BesideApplication(applicationFolder, QStringLiteral("words.mdb"));
+}
+
+bool SynonymStore::Present(const QString& path) {
+    if (path.contains(QChar(0)))
+        return false;
+    struct stat info;
+    return ::stat(NativeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           !path.section(u'/', -1).startsWith(u'.');
+}
+
+void SynonymStore::open(const QString& path) {
+    const FileStamp stamp = stampOf(path);
+    sqlite3* db = openFile(path);
+    close();
+    stamp_ = stamp;
+    adopt(db);
+    path_ = path;
+}
+
+SynonymStore::FileStamp SynonymStore::stampOf(const QString& path) {
+    struct stat info;
+    if (::stat(NativeName(path).constData(), &info) != 0)
+        return {};
+    return {info.st_dev, info.st_ino, info.st_size,
+            info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+sqlite3* SynonymStore::handleForQuery() {
+    if (!db_)
+        return nullptr;
+    if (stretchLeft_ > 0) {
+        --stretchLeft_;
+        return db_;
+    }
+    endStretch();
+    const FileStamp now = stampOf(path_);
+    if (now != stamp_) {
+        sqlite3* fresh = openFile(path_);
+        stamp_ = now;
+        const QString path = path_;
+        close();
+        adopt(fresh);
+        path_ = path;
+    }
+    // A deferred transaction takes its read lock at the first query and
+    // keeps it for the stretch; without one, every query takes its own.
+    if (readings_ > 0 && sqlite3_exec(db_, "begin", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        stretchOpen_ = true;
+        stretchLeft_ = stretchLength_ - 1;
+    }
+    return db_;
+}
+
+void SynonymStore::endStretch() {
+    // A statement still reading (a run unwound mid-word) may hold up the
+    // commit; giving the transaction up ends a read lock just as well.
+    if (stretchOpen_ && db_ && !sqlite3_get_autocommit(db_) &&
+        sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+    stretchOpen_ = false;
+    stretchLeft_ = 0;
+}
+
+void SynonymStore::adopt(sqlite3* db) {
+    db_ = db;
+    statements_ = std::make_shared<StatementCache>(db);
+}
+
+void SynonymStore::close() {
+    // close_v2 waits for statements still open in a suspended run instead of failing;
+    // those are finalized, not kept, when their rows close.
+    if (statements_)
+        statements_->close();
+    statements_.reset();
+    if (db_)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+    path_.clear();
+    stretchOpen_ = false;
+    stretchLeft_ = 0;
+}
+
+void SynonymStore::start(Rows& rows, sqlite3_stmt* stmt, std::shared_ptr<StatementCache> cache,
+                         int slot, QByteArray shape) {
+    rows.close();
+    rows.stmt_ = stmt;
+    rows.cache_ = std::move(cache);
+    rows.shape_ = std::move(shape);
+    rows.slot_ = slot;
+    rows.atEnd_ = false;
+    try {
+        rows.next();
+    } catch (...) {
+        rows.close();
+        throw;
+    }
+}
+
+void SynonymStore::run(Rows& rows, QByteArrayView sql) {
+    rows.close();
+    sqlite3* db = handleForQuery();
+    if (!db)
+        throw AppError(QStringLiteral("The synonym database is not open."));
+    // SQL text ends at a NUL: what follows it would not be the query asked for.
+    if (sql.contains('\0'))
+        throw AppError(QStringLiteral("The query holds a character that the database cannot "
+                                      "store (a NUL or an unpaired surrogate)."));
+    // The same query with other values between its quotes was compiled before:
+    // its statement only needs the new values.
+    QueryShape shape = ShapeOfQuery(sql);
+    std::shared_ptr<StatementCache> cache = shape.usable ? statements_ : nullptr;
+    sqlite3_stmt* stmt = cache ? cache->take(shape) : nullptr;
+    if (!stmt) {
+        const QByteArray text = sql.toByteArray();
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()) + 1, &stmt, &tail) !=
+            SQLITE_OK)
+            throw AppError(QString::fromUtf8(sqlite3_errmsg(db)));
+        if (!stmt)
+            throw AppError(QStringLiteral("The query is empty."));
+        if (!OnlyBlanks(tail) || !sqlite3_stmt_readonly(stmt)) {
+            sqlite3_finalize(stmt);
+            throw AppError(QStringLiteral("Characters found after end of SQL statement."));
+        }
+        if (sqlite3_stmt* kept = cache ? cache->compile(shape, stmt) : nullptr) {
+            sqlite3_finalize(stmt);
+            stmt = kept;
+        } else {
+            cache.reset();
+        }
+    }
+    QByteArray kept = cache ? std::move(shape.text) : QByteArray();
+    start(rows, stmt, std::move(cache), -1, std::move(kept));
+}
+
+void SynonymStore::lookUp(Rows& rows, QByteArrayView word, View view) {
+    static const char* const kSql[StatementCache::kSlots] = {
+        "select synonym, pos, relation from qrySynonyms where word = ?1",
+        "select synonym from qrySynonyms where word = ?1",
+        "select synonym, pos, relation, sense, note from qryRelations where word = ?1"};
+    rows.close();
+    sqlite3* db = handleForQuery();
+    if (!db)
+        throw AppError(QStringLiteral("The synonym database is not open."));
+    const int slot = int(view);
+    sqlite3_stmt* stmt = statements_->take(slot, kSql[slot]);
+    if (!stmt)
+        throw AppError(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (sqlite3_bind_text(stmt, 1, word.data() ? word.data() : "", int(word.size()),
+                          SQLITE_STATIC) != SQLITE_OK) {
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
+        statements_->giveBack(slot, stmt);
+        throw AppError(reason);
+    }
+    start(rows, stmt, statements_, slot);
+}
+
+void SynonymStore::requireSynonymView() {
+    Rows rows;
+    try {
+        run(rows, "select word, synonym, pos, relation from qrySynonyms where 0");
+    } catch (const AppError& error) {
+        throw AppError(QStringLiteral("it is not a synonym database: it needs a view qrySynonyms "
+                                      "with the fields word, synonym, pos and relation (%1).")
+                           .arg(error.description()));
+    }
+}
+
+bool SynonymStore::holdsRelations() {
+    Rows rows;
+    run(rows, "select count(*) as n from sqlite_master where name = 'qryRelations'");
+    return rows.text(0) != "0";
+}
+
+void SynonymStore::Rows::next() {
+    if (!stmt_ || atEnd_)
+        return;
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return;
+    atEnd_ = true;
+    if (rc != SQLITE_DONE)
+        throw AppError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_))));
+}
+
+QByteArrayView SynonymStore::Rows::text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
+}
+
+int SynonymStore::Rows::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
+
+const char* SynonymStore::Rows::columnName(int column) const {
+    return sqlite3_column_name(stmt_, column);
+}
+
+const char* SynonymStore::Rows::sql() const {
+    return sqlite3_sql(stmt_);
+}
+
+void SynonymStore::Rows::close() {
+    if (cache_ && slot_ >= 0)
+        cache_->giveBack(slot_, stmt_);
+    else if (cache_)
+        cache_->giveBack(stmt_, shape_);
+    else if (stmt_)
+        sqlite3_finalize(stmt_);
+    cache_.reset();
+    stmt_ = nullptr;
+    slot_ = -1;
+    atEnd_ = true;
+}
+
+sqlite3* SynonymStore::openFile(const QString& path) {
+    // Memory statistics take a global lock on every allocation; nothing reads them.
+    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(configured);
+    sqlite3* db = nullptr;
+    // One thread uses the connection, so SQLite's own mutexes are only cost.
+    const int rc = sqlite3_open_v2(NativeName(path).constData(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    auto fail = [&](const QString& what, QString reason = QString()) {
+        if (reason.isEmpty())
+            reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        throw AppError(what.arg(path, reason));
+    };
+    if (rc != SQLITE_OK)
+        fail(QStringLiteral("Cannot open the synonym database %1: %2."));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // SQLite opens lazily; read the schema now so that a file that is not a
+    // database is reported here rather than on the first word.
+    // Each query takes its own read lock, so a file replaced or written by another
+    // program meanwhile is read as it is now, and is never locked between queries.
+    int tables = 0;
+    const int read = sqlite3_exec(
+        db, "select count(*) from sqlite_master",
+        [](void* count, int, char** values, char**) {
+            *static_cast<int*>(count) = values[0] ? std::atoi(values[0]) : 0;
+            return 0;
+        },
+        &tables, nullptr);
+    switch (read) {
+    case SQLITE_OK:
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        // A database after all: the user can close the other program and start again.
+        fail(QStringLiteral("Cannot read the synonym database %1: another program has locked "
+                            "it (%2)."));
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        fail(kForeignFile);
+        break;
+    default:
+        fail(QStringLiteral("Cannot read the synonym database %1: %2."));
+        break;
+    }
+    // SQLite takes an empty file for a new, empty database; for the user it is
+    // as foreign as any other file.
+    if (tables == 0)
+        fail(kForeignFile, QStringLiteral("it holds no tables"));
+    // Replaces the built-in NOCASE on this connection only. Valid only where every key in a
+    // NOCASE index is folded already: there the stored order is the same under both, so the
+    // one index search per word still finds "été" for "ÉTÉ". Older files keep ASCII matching.
+    const int version = pragmaNumber(db, "pragma application_id") == kApplicationId
+                            ? pragmaNumber(db, "pragma user_version")
+                            : 0;
+    static int composed = 1;
+    if (version >= kFoldedKeysVersion &&
+        sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8,
+                                 version >= kComposedKeysVersion ? &composed : nullptr,
+                                 compareIgnoringCase) != SQLITE_OK)
+        fail(QStringLiteral("Cannot prepare the synonym database %1: %2."));
+    return db;
+}
+

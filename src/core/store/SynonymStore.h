@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+class StatementCache;
+
+// One synonym database, opened read-only and checked, as both front ends read it: the window
+// through its query texts, the command line through words bound directly. Rows come back as
+// the database's own UTF-8, never converted.
+class SynonymStore {
+  public:
+    SynonymStore() = default;
+    SynonymStore(const SynonymStore&) = delete;
+    SynonymStore& operator=(const SynonymStore&) = delete;
+    ~SynonymStore();
+
+    // The folder of the executable joined with "words.mdb".
+    static QString PathBeside(const QString& applicationFolder);
+    // The database file is present when it is a regular file (folders and
+    // dangling links do not count).
+    static bool Present(const QString& path);
+
+    // Opens and checks path; throws AppError with a readable description when it cannot be
+    // read. A file already open is closed first.
+    void open(const QString& path);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    // The connection itself, for comparing answers with plain SQLite.
+    sqlite3* handle() const { return db_; }
+
+    // A lookup run's queries share read locks, each held for a short
+    // stretch of queries instead of one per query: taking a lock costs a
+    // query's worth of system calls. The file is still read as it is at
+    // the start of each stretch, and no lock outlives the run. Stretches
+    // nest; the outermost end releases the lock. A batch that wants the
+    // whole list read from one state of the file asks for one long stretch.
+    class Reading {
+      public:
+        // A few milliseconds of lookups: a program writing the file waits no longer.
+        static constexpr int kQueriesPerStretch = 256;
+        explicit Reading(SynonymStore& store, int queriesPerStretch = kQueriesPerStretch)
+            : store_(store) {
+            if (store_.readings_++ == 0)
+                store_.stretchLength_ = queriesPerStretch;
+        }
+        ~Reading() {
+            if (--store_.readings_ == 0)
+                store_.endStretch();
+        }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+      private:
+        SynonymStore& store_;
+    };
+
+    // The rows of one query, forward only; closed when destroyed. A row's texts stay
+    // valid until the next call of next() or close().
+    class Rows {
+      public:
+        Rows() = default;
+        Rows(const Rows&) = delete;
+        Rows& operator=(const Rows&) = delete;
+        ~Rows() { close(); }
+
+        bool isOpen() const { return stmt_ != nullptr; }
+        bool atEnd() const { return atEnd_; }
+        // Throws AppError with the database's own text; the rows are then at their end.
+        void next();
+        // A NULL field is a null view.
+        QByteArrayView text(int column) const;
+        int columnCount() const;
+        const char* columnName(int column) const;
+        // The statement's text as compiled.
+        const char* sql() const;
+        void close();
+
+      private:
+        friend class SynonymStore;
+        sqlite3_stmt* stmt_ = nullptr;
+        // Where stmt_ goes back on close when it came from the connection's cache.
+        std::shared_ptr<StatementCache> cache_;
+        // The shape it is kept under, or the slot of a statement of the store's own.
+        QByteArray shape_;
+        int slot_ = -1;
+        bool atEnd_ = true;
+    };
+
+    // (b) An SQL text, compiled once per shape (StatementCache.h) and stood on its first
+    // row. Only one read-only statement is accepted. Throws AppError with the reason.
+    void run(Rows& rows, QByteArrayView sql);
+
+    // (a) A word's rows, the word bound as it is (UTF-8) into a statement compiled once;
+    // word must stay put until the rows are closed. Synonyms gives the columns synonym, pos,
+    // relation of qrySynonyms; SynonymsAlone only its synonym, for a reader that needs no
+    // meaning; Relations adds sense and note from qryRelations (every meaning of every term).
+    enum class View { Synonyms, SynonymsAlone, Relations };
+    enum Column { Synonym = 0, Pos = 1, Relation = 2, Sense = 3, Note = 4 };
+    void lookUp(Rows& rows, QByteArrayView word, View view);
+
+    // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
+    // pos and relation.
+    void requireSynonymView();
+    // Files made before meanings were kept have no qryRelations; their one view still answers.
+    bool holdsRelations();
+
+  private:
+    struct FileStamp {
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, modified = 0, changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp stampOf(const QString& path);
+    // Opens path; throws AppError with the reason.
+    static sqlite3* openFile(const QString& path);
+    void adopt(sqlite3* db);
+    void endStretch();
+    // The connection for the next query. A database file replaced since the
+    // last one (cp over it, a new file renamed into place) is opened anew
+    // first: SQLite alone would trust pages it read from the old file when
+    // both files happen to carry the same change counter. Throws AppError
+    // when the new file cannot be read; the old connection then stays.
+    sqlite3* handleForQuery();
+    void start(Rows& rows, sqlite3_stmt* stmt, std::shared_ptr<StatementCache> cache, int slot,
+               QByteArray shape = {});
+
+    sqlite3* db_ = nullptr;
+    QString path_;
+    FileStamp stamp_;
+    std::shared_ptr<StatementCache> statements_;
+    int readings_ = 0;
+    int stretchLength_ = 0;
+    bool stretchOpen_ = false;
+    // Queries left in the read lock now held; 0 when none is held.
+    int stretchLeft_ = 0;
+};
