@@ -72,18 +72,18 @@ QStringList folderListing(const QString& path) {
 class Database {
   public:
     explicit Database(const QString& path) {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READONLY,
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY,
                             nullptr) != SQLITE_OK)
             fail("open");
     }
-    ~Database() { sqlite3_close(m_db); }
+    ~Database() { sqlite3_close(db_); }
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     // Every row, its columns joined with " / ".
     QStringList rows(const QString& sql) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &statement, nullptr) !=
+        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &statement, nullptr) !=
             SQLITE_OK)
             fail(sql);
         QStringList result;
@@ -107,10 +107,10 @@ class Database {
   private:
     [[noreturn]] void fail(const QString& what) {
         throw std::runtime_error(
-            (what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(m_db))).toStdString());
+            (what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db_))).toStdString());
     }
 
-    sqlite3* m_db = nullptr;
+    sqlite3* db_ = nullptr;
 };
 
 struct ImporterRun {

@@ -1,5 +1,7 @@
 #include "ThesaurusCatalog.h"
 
+#include "FileSystem.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -70,10 +72,9 @@ bool SameContent(const QString& one, const QString& other) {
     QFile a(one), b(other);
     if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
         return false;
-    constexpr qint64 kChunk = 1 << 16;
     while (!a.atEnd()) {
-        const QByteArray left = a.read(kChunk);
-        if (left.isEmpty() || left != b.read(kChunk))
+        const QByteArray left = a.read(kChunkBytes);
+        if (left.isEmpty() || left != b.read(kChunkBytes))
             return false;
     }
     return b.atEnd();

@@ -177,10 +177,6 @@ int OpenForWriting(const QString& path, bool withoutBlocking) {
     return fd;
 }
 
-void CloseDescriptor(int fd) {
-    ::close(fd);
-}
-
 bool SyncToDisk(int fd) {
     return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
 }

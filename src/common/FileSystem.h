@@ -60,8 +60,6 @@ bool PathExists(const QString& path);
 // the descriptor, or -1 with errno set.
 int OpenForWriting(const QString& path, bool withoutBlocking);
 
-void CloseDescriptor(int fd);
-
 // Returns false with errno set when the data did not reach the disk.
 // Descriptors that cannot be synced (pipes, devices) count as synced.
 bool SyncToDisk(int fd);

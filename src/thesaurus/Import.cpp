@@ -17,10 +17,10 @@ constexpr int kFormsEnd = 55;
 // changes, and turns a "stop" into ImportCancelled wherever the step is.
 class ProgressScale {
   public:
-    explicit ProgressScale(const ImportProgress& progress) : m_progress(progress) {}
+    explicit ProgressScale(const ImportProgress& progress) : progress_(progress) {}
 
     StepProgress step(int from, int to) {
-        if (!m_progress)
+        if (!progress_)
             return {};
         return [this, from, to](qint64 done, qint64 total) {
             report(from + int(total > 0 ? (to - from) * done / total : 0));
@@ -29,23 +29,23 @@ class ProgressScale {
 
     // The file is in place by then: too late to cancel.
     void finish() const {
-        if (m_progress && m_last != 100)
-            m_progress(100);
+        if (progress_ && last_ != 100)
+            progress_(100);
     }
 
     // Only a rise is told: a step that starts over (forms of one suffix after too many of two)
     // does not move the bar back.
     void report(int percent) {
-        if (!m_progress || percent <= m_last)
+        if (!progress_ || percent <= last_)
             return;
-        m_last = percent;
-        if (!m_progress(percent))
+        last_ = percent;
+        if (!progress_(percent))
             throw ImportCancelled();
     }
 
   private:
-    const ImportProgress& m_progress;
-    int m_last = -1;
+    const ImportProgress& progress_;
+    int last_ = -1;
 };
 
 // Creates the folder outPath goes into and remembers which folders were new, so that a failed
@@ -55,13 +55,13 @@ class OutputFolder {
     explicit OutputFolder(const QString& outPath) {
         QString folder = QFileInfo(outPath).absolutePath();
         while (!QFileInfo::exists(folder)) {
-            m_created.prepend(folder);
+            created_.prepend(folder);
             const QString parent = QFileInfo(folder).path();
             if (parent == folder)
                 break;
             folder = parent;
         }
-        for (const QString& path : std::as_const(m_created)) {
+        for (const QString& path : std::as_const(created_)) {
             std::error_code error;
             if (!std::filesystem::create_directory(path.toStdU16String(), error) || error) {
                 // Told after the folders made so far are gone, and path with them.
@@ -73,7 +73,7 @@ class OutputFolder {
         }
     }
 
-    void keep() { m_created.clear(); }
+    void keep() { created_.clear(); }
 
     ~OutputFolder() { removeCreated(); }
     OutputFolder(const OutputFolder&) = delete;
@@ -82,12 +82,12 @@ class OutputFolder {
   private:
     // Deepest first; rmdir leaves a folder that someone filled meanwhile where it is.
     void removeCreated() {
-        for (auto it = m_created.crbegin(); it != m_created.crend(); ++it)
+        for (auto it = created_.crbegin(); it != created_.crend(); ++it)
             QDir().rmdir(*it);
-        m_created.clear();
+        created_.clear();
     }
 
-    QStringList m_created;
+    QStringList created_;
 };
 
 } // namespace

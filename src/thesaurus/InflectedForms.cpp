@@ -1,8 +1,8 @@
 #include "AffixExpander.h"
+#include "FileSystem.h"
 #include "LineDecoder.h"
 #include "Thesaurus.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -25,8 +25,8 @@ class Dictionary {
         // that a wrong path stops the import with a reason.
         for (const QString& path : {affPath, dicPath})
             ReadInputFile(path);
-        hunspell_ = std::make_unique<Hunspell>(QFile::encodeName(affPath).constData(),
-                                                QFile::encodeName(dicPath).constData());
+        hunspell_ = std::make_unique<Hunspell>(NativeName(affPath).constData(),
+                                                NativeName(dicPath).constData());
         const QString encoding = QString::fromStdString(hunspell_->get_dict_encoding());
         utf8_ = encoding.compare(QLatin1StringView("UTF-8"), Qt::CaseInsensitive) == 0;
         if (!utf8_)

@@ -89,23 +89,23 @@ void removeJournal(const QByteArray& fileName) {
 class Writer {
   public:
     // fileName: the file to fill, in the system's bytes, as SQLite takes it.
-    Writer(const QString& outPath, const QByteArray& fileName) : m_outPath(outPath) {
-        const int rc = sqlite3_open_v2(fileName.constData(), &m_db,
+    Writer(const QString& outPath, const QByteArray& fileName) : outPath_(outPath) {
+        const int rc = sqlite3_open_v2(fileName.constData(), &db_,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
             // The handle exists even when opening fails and still carries the message.
-            const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+            const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
                                          : QString::fromUtf8(sqlite3_errstr(rc));
             // The destructor does not run for a constructor that throws.
-            sqlite3_close(m_db);
-            m_db = nullptr;
+            sqlite3_close(db_);
+            db_ = nullptr;
             fail(QStringLiteral("cannot create %1: %2").arg(NameFromNative(fileName), message));
         }
     }
 
     ~Writer() {
         finalize();
-        sqlite3_close(m_db);
+        sqlite3_close(db_);
     }
 
     Writer(const Writer&) = delete;
@@ -125,8 +125,8 @@ class Writer {
         exec("BEGIN");
         exec(kSchema);
 
-        m_headwordInsert = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
-        m_synonymInsert =
+        headwordInsert_ = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
+        synonymInsert_ =
             prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
                     "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
         const std::vector<FormRow> rows = formRows(entries, forms);
@@ -140,35 +140,35 @@ class Writer {
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
                 fail(QStringLiteral("entry %1 has an empty headword").arg(id));
-            bindId(m_headwordInsert, 1, id);
-            bindText(m_headwordInsert, 2, entry.headword);
-            step(m_headwordInsert);
+            bindId(headwordInsert_, 1, id);
+            bindText(headwordInsert_, 2, entry.headword);
+            step(headwordInsert_);
             sqlite3_int64 seq = 0;
             for (const ThesaurusSynonym& synonym : entry.synonyms) {
-                bindId(m_synonymInsert, 1, id);
-                bindId(m_synonymInsert, 2, ++seq);
-                bindText(m_synonymInsert, 3, synonym.text);
-                bindText(m_synonymInsert, 4, synonym.partOfSpeech);
-                bindText(m_synonymInsert, 5, synonym.relation);
-                bindId(m_synonymInsert, 6, synonym.sense);
-                bindText(m_synonymInsert, 7, synonym.note);
-                bindId(m_synonymInsert, 8, synonym.listed);
-                step(m_synonymInsert);
+                bindId(synonymInsert_, 1, id);
+                bindId(synonymInsert_, 2, ++seq);
+                bindText(synonymInsert_, 3, synonym.text);
+                bindText(synonymInsert_, 4, synonym.partOfSpeech);
+                bindText(synonymInsert_, 5, synonym.relation);
+                bindId(synonymInsert_, 6, synonym.sense);
+                bindText(synonymInsert_, 7, synonym.note);
+                bindId(synonymInsert_, 8, synonym.listed);
+                step(synonymInsert_);
                 ++report.pairsPerRelation[synonym.relation];
             }
         }
         report.headwords = id;
-        m_formInsert = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
+        formInsert_ = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
         qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
                 progress(done, total);
-            if (sqlite3_bind_text(m_formInsert, 1, row.key.constData(), int(row.key.size()),
+            if (sqlite3_bind_text(formInsert_, 1, row.key.constData(), int(row.key.size()),
                                   SQLITE_STATIC) != SQLITE_OK)
                 fail(errorMessage());
-            bindId(m_formInsert, 2, row.headwordId);
-            bindId(m_formInsert, 3, row.later);
-            step(m_formInsert);
+            bindId(formInsert_, 2, row.headwordId);
+            bindId(formInsert_, 3, row.later);
+            step(formInsert_);
         }
         // A form with two roots is one word the database answers.
         for (size_t i = 0; i < forms.size(); ++i)
@@ -185,22 +185,22 @@ class Writer {
     // another descriptor of it later would drop SQLite's locks under it.
     void close() {
         finalize();
-        const int rc = sqlite3_close(m_db);
+        const int rc = sqlite3_close(db_);
         if (rc != SQLITE_OK)
             fail(QStringLiteral("cannot close the database: %1").arg(errorMessage()));
-        m_db = nullptr;
+        db_ = nullptr;
     }
 
   private:
     [[noreturn]] void fail(const QString& problem) const {
-        throw ThesaurusError(m_outPath, 0, problem);
+        throw ThesaurusError(outPath_, 0, problem);
     }
 
-    QString errorMessage() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    QString errorMessage() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
 
     void exec(const char* sql) {
         char* error = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
             const QString message = error ? QString::fromUtf8(error) : errorMessage();
             sqlite3_free(error);
             fail(message);
@@ -209,7 +209,7 @@ class Writer {
 
     sqlite3_stmt* prepare(const char* sql) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK)
             fail(errorMessage());
         return statement;
     }
@@ -235,19 +235,19 @@ class Writer {
     }
 
     void finalize() {
-        sqlite3_finalize(m_headwordInsert);
-        sqlite3_finalize(m_synonymInsert);
-        sqlite3_finalize(m_formInsert);
-        m_headwordInsert = nullptr;
-        m_synonymInsert = nullptr;
-        m_formInsert = nullptr;
+        sqlite3_finalize(headwordInsert_);
+        sqlite3_finalize(synonymInsert_);
+        sqlite3_finalize(formInsert_);
+        headwordInsert_ = nullptr;
+        synonymInsert_ = nullptr;
+        formInsert_ = nullptr;
     }
 
-    QString m_outPath;
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_headwordInsert = nullptr;
-    sqlite3_stmt* m_synonymInsert = nullptr;
-    sqlite3_stmt* m_formInsert = nullptr;
+    QString outPath_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* headwordInsert_ = nullptr;
+    sqlite3_stmt* synonymInsert_ = nullptr;
+    sqlite3_stmt* formInsert_ = nullptr;
 };
 
 } // namespace

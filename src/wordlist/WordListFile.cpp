@@ -7,6 +7,7 @@
 #include "WordListText.h"
 
 #include <QFile>
+#include <unistd.h>
 
 namespace {
 AppError fileError(const QString& what, const QString& path, const QFile& file) {
@@ -33,7 +34,7 @@ void LoadListviewFromFile(WordSink& list, const QString& path, Desktop& desktop)
                                                  : qt_error_string(errno)));
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        CloseDescriptor(fd);
+        ::close(fd);
         throw fileError(QStringLiteral("open"), path, file);
     }
     const QByteArray bytes = file.readAll();

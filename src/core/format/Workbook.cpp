@@ -74,13 +74,13 @@ Workbook::Workbook(QList<QByteArray> header) : header_(std::move(header)) {
         throw AppError(QStringLiteral("Cannot write the workbook: cannot create a temporary "
                                       "folder in %1: %2")
                            .arg(QDir::toNativeSeparators(QDir::tempPath()), folder_.errorString()));
-    folderPath_ = QFile::encodeName(folder_.path());
+    folderPath_ = NativeName(folder_.path());
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     // The library's own temporary files go with the workbook, and away with it.
     options.tmpdir = folderPath_.data();
     workbook_ = workbook_new_opt(
-        QFile::encodeName(folder_.filePath(QStringLiteral("workbook.xlsx"))).constData(), &options);
+        NativeName(folder_.filePath(QStringLiteral("workbook.xlsx"))).constData(), &options);
     if (!workbook_)
         throw AppError(QStringLiteral("Cannot write the workbook: libxlsxwriter could not start "
                                       "one in %1")

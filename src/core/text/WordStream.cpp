@@ -1,6 +1,7 @@
 #include "WordStream.h"
 
 #include "AppError.h"
+#include "FileSystem.h"
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <utility>
 
 namespace {
-constexpr qsizetype kReadBytes = 64 * 1024;
 const QByteArray kUtf8Mark("\xEF\xBB\xBF");
 
 // Encodings are decided by WordListEncoding from the bytes; these stand for
@@ -41,7 +41,7 @@ bool WordStream::fill() {
         scanned_ -= start_;
         start_ = 0;
     }
-    char chunk[kReadBytes];
+    char chunk[kChunkBytes];
     ssize_t got;
     do
         got = ::read(fd_, chunk, sizeof chunk);
@@ -96,7 +96,7 @@ bool WordStream::wholeFileIsUtf8() const {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     if (at < 0)
         return QByteArrayView(rest).isValidUtf8();
-    char chunk[kReadBytes];
+    char chunk[kChunkBytes];
     for (off_t offset = at;;) {
         const ssize_t got = ::pread(fd_, chunk, sizeof chunk, offset);
         if (got <= 0)
