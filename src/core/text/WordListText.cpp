@@ -1,6 +1,7 @@
 #include "WordListText.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -14,8 +15,27 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98
 };
 
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+struct KnownMark {
+    QByteArrayView bytes;
+    WordListEncoding::Kind kind;
+};
+constexpr KnownMark kMarks[] = {{"\xEF\xBB\xBF", WordListEncoding::Kind::Utf8},
+                                {"\xFF\xFE", WordListEncoding::Kind::Utf16LE},
+                                {"\xFE\xFF", WordListEncoding::Kind::Utf16BE}};
 } // namespace
+
+WordListEncoding::Mark WordListEncoding::MarkAt(QByteArrayView bytes) {
+    for (const KnownMark& mark : kMarks)
+        if (bytes.startsWith(mark.bytes))
+            return {mark.kind, mark.bytes.size()};
+    return {};
+}
+
+bool WordListEncoding::MayBecomeMark(QByteArrayView firstBytes) {
+    return std::any_of(std::begin(kMarks), std::end(kMarks), [&](const KnownMark& mark) {
+        return firstBytes.size() < mark.bytes.size() && mark.bytes.startsWith(firstBytes);
+    });
+}
 
 void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes) {
     for (const char c : bytes) {
@@ -35,19 +55,12 @@ void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes) {
     }
 }
 
-WordListEncoding::WordListEncoding(QByteArrayView fileBytes) : body_(fileBytes) {
-    if (fileBytes.startsWith(QByteArrayView(kByteOrderMark))) {
-        body_ = fileBytes.sliced(3);
-        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
-    } else if (fileBytes.startsWith("\xFF\xFE")) {
-        body_ = fileBytes.sliced(2);
-        kind_ = Kind::Utf16LE;
-    } else if (fileBytes.startsWith("\xFE\xFF")) {
-        body_ = fileBytes.sliced(2);
-        kind_ = Kind::Utf16BE;
-    } else {
-        kind_ = body_.isValidUtf8() ? Kind::Utf8 : Kind::Windows1252;
-    }
+WordListEncoding::WordListEncoding(QByteArrayView fileBytes) {
+    const Mark mark = MarkAt(fileBytes);
+    body_ = fileBytes.sliced(mark.length);
+    kind_ = mark.kind != Kind::Utf8 ? mark.kind
+            : body_.isValidUtf8()   ? Kind::Utf8
+                                    : Kind::Windows1252;
 }
 
 QByteArrayView WordListEncoding::toUtf8(QByteArrayView piece, QByteArray& buffer) const {

@@ -49,6 +49,16 @@ class WordListEncoding {
 
     enum class Kind { Utf8, Windows1252, Utf16LE, Utf16BE };
 
+    // The byte-order mark bytes start with, and its length; a length of 0 for none. A UTF-8
+    // mark says nothing of the rest, which is still UTF-8 or Windows-1252 by its bytes.
+    struct Mark {
+        Kind kind = Kind::Utf8;
+        qsizetype length = 0;
+    };
+    static Mark MarkAt(QByteArrayView bytes);
+    // Whether the first bytes of a file, all that has arrived of it, may still become a mark.
+    static bool MayBecomeMark(QByteArrayView firstBytes);
+
     // The file's bytes without the byte-order mark. In the 8-bit encodings
     // CR and LF stand for themselves and never occur inside a character, so
     // the text can be split before it is decoded; UTF-16 has to be decoded

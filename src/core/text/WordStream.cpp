@@ -11,8 +11,6 @@
 #include <utility>
 
 namespace {
-const QByteArray kUtf8Mark("\xEF\xBB\xBF");
-
 // Encodings are decided by WordListEncoding from the bytes; these stand for
 // every file of their kind.
 const WordListEncoding kUtf8{QByteArrayView()};
@@ -64,25 +62,20 @@ bool WordStream::fill() {
 // The byte-order mark is waited for only as long as the first bytes could
 // still be one.
 bool WordStream::decideEncoding() {
-    const auto couldBe = [&](QByteArrayView mark) {
-        const qsizetype n = std::min(mark.size(), undecoded_.size());
-        return QByteArrayView(undecoded_).first(n) == mark.first(n);
-    };
-    const bool open = !ended_ && (couldBe(kUtf8Mark) || couldBe("\xFF\xFE") || couldBe("\xFE\xFF"));
-    if (open && undecoded_.size() < 3)
+    if (!ended_ && WordListEncoding::MayBecomeMark(undecoded_))
         return false;
     decided_ = true;
     QByteArray body = std::exchange(undecoded_, QByteArray());
-    if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF")) {
-        fromUtf16_.emplace(body.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                       : QStringDecoder::Utf16BE,
+    const WordListEncoding::Mark mark = WordListEncoding::MarkAt(body);
+    if (mark.kind != WordListEncoding::Kind::Utf8) {
+        fromUtf16_.emplace(mark.kind == WordListEncoding::Kind::Utf16LE ? QStringDecoder::Utf16LE
+                                                                        : QStringDecoder::Utf16BE,
                            QStringDecoder::Flag::ConvertInitialBom);
-        raw_ = QString(fromUtf16_->decode(QByteArrayView(body).sliced(2))).toUtf8();
+        raw_ = QString(fromUtf16_->decode(QByteArrayView(body).sliced(mark.length))).toUtf8();
         encoding_ = &kUtf8;
         return true;
     }
-    if (body.startsWith(kUtf8Mark))
-        body.remove(0, kUtf8Mark.size());
+    body.remove(0, mark.length);
     raw_ = std::move(body);
     if (regular_)
         encoding_ = wholeFileIsUtf8() ? &kUtf8 : &kWindows1252;
