@@ -22,7 +22,7 @@ class Entries : public WordSink {
 // Decoded in one go rather than piece by piece, so that splitting before
 // decoding is checked against decoding first.
 QString decodeWhole(const WordListEncoding& encoding) {
-    if (!encoding.isUtf8()) {
+    if (encoding.kind() != WordListEncoding::Kind::Utf8) {
         QByteArray utf8;
         AppendWindows1252AsUtf8(utf8, encoding.body());
         return QString::fromUtf8(utf8);
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const QByteArrayView body = encoding.body();
-    if (!encoding.isUtf8()) {
+    if (encoding.kind() != WordListEncoding::Kind::Utf8) {
         // Windows-1252 is the fallback only for text that is not UTF-8.
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString asUtf8 = utf8(body);

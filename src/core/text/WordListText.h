@@ -65,7 +65,6 @@ class WordListEncoding {
     // first.
     QByteArrayView body() const { return body_; }
     Kind kind() const { return kind_; }
-    bool isUtf8() const { return kind_ == Kind::Utf8; }
     bool isUtf16() const { return kind_ == Kind::Utf16LE || kind_ == Kind::Utf16BE; }
 
     // A piece of an 8-bit body as UTF-8: the piece itself when the file is
