@@ -5,6 +5,7 @@
 #include "ReadLock.h"
 #include "StatementCache.h"
 #include "SynonymStore.h"
+#include "WordRecords.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,6 +122,8 @@ class TestSynonymStore : public QObject {
     void readLockReleasedBeforeWaiting();
     void views();
     void unknownMeaningIsNamed();
+    void wordRecords_data();
+    void wordRecords();
 
   private:
     QTemporaryDir dir_;
@@ -292,6 +295,50 @@ void TestSynonymStore::unknownMeaningIsNamed() {
     QVERIFY(nouns.keeps("adj noun", "synonym"));
     QVERIFY(!nouns.keeps("pronoun", "synonym"));
     QVERIFY(!nouns.keeps("noun", "antonym"));
+}
+
+void TestSynonymStore::wordRecords_data() {
+    QTest::addColumn<bool>("meanings");
+    QTest::addColumn<QStringList>("pos");
+    QTest::addColumn<QStringList>("relations");
+    QTest::addColumn<QStringList>("records");
+    QTest::newRow("synonyms") << false << QStringList() << QStringList() << QStringList{"a", "c"};
+    // Read from the meanings, where "a" stands twice: shown once all the same.
+    QTest::newRow("synonyms of two parts of speech, each once")
+        << false << QStringList{"noun", "verb"} << QStringList()
+        << QStringList{"a noun synonym", "c verb synonym"};
+    QTest::newRow("every meaning") << true << QStringList() << QStringList()
+                                   << QStringList{"a noun synonym 1", "a verb synonym 2",
+                                                  "c verb synonym 2"};
+    QTest::newRow("antonyms when asked for")
+        << true << QStringList() << QStringList{"antonym"} << QStringList{"b noun antonym 1"};
+}
+
+void TestSynonymStore::wordRecords() {
+    QFETCH(bool, meanings);
+    QFETCH(QStringList, pos);
+    QFETCH(QStringList, relations);
+    QFETCH(QStringList, records);
+    QTemporaryDir dir;
+    writeFile(dir.filePath("th_en.dat"), "UTF-8\nw|2\n(noun)|a|b (antonym)\n(verb)|a|c\n");
+    ImportThesaurus(dir.filePath("th_en.dat"), dir.filePath("words.mdb"));
+    SynonymStore store;
+    store.open(dir.filePath("words.mdb"));
+    WordRecords lookup(store, meanings, pos, relations);
+    QStringList got;
+    // Twice: nothing of one lookup stays for the next.
+    for (int round = 0; round < 2; ++round) {
+        got.clear();
+        lookup.start("W");
+        for (SynonymRecord record; lookup.next(record);) {
+            QByteArrayList fields{record.synonym.toByteArray()};
+            for (const QByteArrayView field : {record.pos, record.relation, record.sense})
+                if (!field.isEmpty())
+                    fields << field.toByteArray();
+            got << QString::fromUtf8(fields.join(' '));
+        }
+    }
+    QCOMPARE(got, records);
 }
 
 void TestSynonymStore::presence() {

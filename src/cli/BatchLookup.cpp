@@ -4,18 +4,17 @@
 #include "CommandLine.h"
 #include "FileSystem.h"
 #include "Languages.h"
-#include "MeaningFilter.h"
 #include "ReadLock.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
 #include "SynonymStore.h"
 #include "WordStream.h"
+#include "WordRecords.h"
 #include "Workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -156,21 +155,14 @@ class WordLookup {
   public:
     WordLookup(const CommandLine& command, SynonymStore& store, const QString& database,
                ResultFormatter& formatter)
-        : store_(store), database_(database), formatter_(formatter),
+        : database_(database), formatter_(formatter),
           // table, jsonl and xlsx give every meaning; rows and the window's
-          // formats give each synonym once and need the meanings only to
-          // filter by them.
-          records_(command.format == OutputFormat::Table ||
-                   command.format == OutputFormat::JsonLines || command.format == OutputFormat::Xlsx),
-          relations_(
-              (records_ || !command.partsOfSpeech.isEmpty() || !command.relations.isEmpty()) &&
-              store.holdsRelations()),
-          filter_(store, command.partsOfSpeech, command.relations,
-                  relations_ ? QStringLiteral("qryRelations") : QStringLiteral("qrySynonyms")),
-          meaning_(filter_.active() || records_),
-          view_(relations_  ? SynonymStore::View::Relations
-                : meaning_ ? SynonymStore::View::Synonyms
-                           : SynonymStore::View::SynonymsAlone) {}
+          // formats give each synonym once.
+          records_(store,
+                   command.format == OutputFormat::Table ||
+                       command.format == OutputFormat::JsonLines ||
+                       command.format == OutputFormat::Xlsx,
+                   command.partsOfSpeech, command.relations) {}
 
     // A word the database cannot hold is not there, as the window says too.
     void operator()(QByteArrayView word) {
@@ -185,34 +177,14 @@ class WordLookup {
         // A failure to write the results is not the database's.
         bool writing = false;
         try {
-            store_.lookUp(rows_, word, view_);
-            shown_.clear();
-            for (; !rows_.atEnd(); rows_.next()) {
-                const QByteArrayView pos = meaning_ ? rows_.text(SynonymStore::Pos) : QByteArrayView();
-                const QByteArrayView relation =
-                    meaning_ ? rows_.text(SynonymStore::Relation) : QByteArrayView();
-                if (meaning_ && !filter_.keeps(pos, relation))
-                    continue;
-                const QByteArrayView synonym = rows_.text(SynonymStore::Synonym);
-                // The meanings view lists a synonym once per meaning; the
-                // row formats give it once, as qrySynonyms does.
-                if (relations_ && !records_) {
-                    const QByteArray text = synonym.toByteArray();
-                    if (shown_.contains(text))
-                        continue;
-                    shown_.insert(text);
-                }
-                const bool withMeaning = relations_ && records_;
-                const QByteArrayView sense =
-                    withMeaning ? rows_.text(SynonymStore::Sense) : QByteArrayView();
-                const QByteArrayView note =
-                    withMeaning ? rows_.text(SynonymStore::Note) : QByteArrayView();
+            records_.start(word);
+            for (SynonymRecord record; records_.next(record);) {
                 writing = true;
-                formatter_.pair(synonym, pos, relation, sense, note);
+                formatter_.pair(record.synonym, record.pos, record.relation, record.sense,
+                                record.note);
                 writing = false;
                 found = true;
             }
-            rows_.close();
         } catch (const AppError& error) {
             if (writing)
                 throw;
@@ -222,16 +194,9 @@ class WordLookup {
         return found;
     }
 
-    SynonymStore& store_;
     const QString& database_;
     ResultFormatter& formatter_;
-    const bool records_;
-    const bool relations_;
-    const MeaningFilter filter_;
-    const bool meaning_;
-    const SynonymStore::View view_;
-    SynonymStore::Rows rows_;
-    QSet<QByteArray> shown_;
+    WordRecords records_;
 };
 
 // Failures are told on standard error; a reader of standard output that
