@@ -91,7 +91,6 @@ void TestDatabase::pathsAndConnectionString() {
              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source= /opt/lexigrove/words.mdb");
 }
 
-
 void TestDatabase::openAndClose() {
     // A folder name with blanks and a semicolon still reaches the engine whole.
     QTemporaryDir odd(QDir::tempPath() + "/lexi grove;x-XXXXXX");
@@ -138,6 +137,8 @@ void TestDatabase::quoting_data() {
                                       << R"(say "hi" 100% a*b \ _)";
     QTest::newRow("blanks kept") << "  look "
                                  << "  look ";
+    QTest::newRow("beyond ASCII") << QString::fromUtf8("l'\u00e9t\u00e9 \U0001F600'")
+                                  << QString::fromUtf8("l''\u00e9t\u00e9 \U0001F600''");
 }
 
 void TestDatabase::quoting() {
@@ -146,6 +147,10 @@ void TestDatabase::quoting() {
     QCOMPARE(QuoteSqlText(word), quoted);
     QCOMPARE(BuildSynonymQuery(word), "select * from qrySynonyms where word='" + quoted + "'");
     QCOMPARE(SynonymQueryText(quoted), BuildSynonymQuery(word));
+    // The run's own text, built over whatever the buffer held.
+    QByteArray utf8 = "a longer query left from the word before";
+    BuildSynonymQueryUtf8(utf8, word.toUtf8());
+    QCOMPARE(utf8, BuildSynonymQuery(word).toUtf8());
 }
 
 void TestDatabase::recordSetReadsInThesaurusOrder() {
@@ -189,7 +194,6 @@ void TestDatabase::recordSetMisuseFails() {
         failureOf([&] { other.Open(BuildSynonymQuery("look"), closed, 3, 1); }).contains("closed"));
     QCOMPARE(other.State(), 0);
 }
-
 
 void TestDatabase::hostileWords_data() {
     QTest::addColumn<QString>("word");
@@ -248,9 +252,6 @@ void TestDatabase::unstorableWords() {
     QCOMPARE(rs.State(), 0);
 }
 
-
-
-
 void TestDatabase::fieldsFoundAgainInAFileOpenedAnew() {
     QTemporaryDir other;
     const QString path = other.filePath("words.mdb");
@@ -293,10 +294,6 @@ void TestDatabase::queryWithoutView() {
     QVERIFY2(why.contains("no such table: qrySynonyms"), qPrintable(why));
     QCOMPARE(rs.State(), 0);
 }
-
-
-
-
 
 QTEST_GUILESS_MAIN(TestDatabase)
 #include "test_database.moc"

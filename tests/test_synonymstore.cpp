@@ -148,6 +148,8 @@ class TestSynonymStore : public QObject {
     void comparisonFoldsOnlyWhereItMatters();
     void shapeOfQuery_data();
     void shapeOfQuery();
+    void shapeOfTheNextQuery_data();
+    void shapeOfTheNextQuery();
     void readLockReleasedBeforeWaiting();
     void views();
     void unknownMeaningIsNamed();
@@ -263,6 +265,37 @@ void TestSynonymStore::shapeOfQuery() {
     }
 }
 
+void TestSynonymStore::shapeOfTheNextQuery_data() {
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("next");
+    const QByteArray lookup = "select * from qrySynonyms where word='look'";
+    const QByteArray head = "select * from qrySynonyms where word=";
+    QTest::newRow("another word") << lookup << head + "'ab'";
+    QTest::newRow("doubled quotes") << lookup << head + "'it''s '''";
+    QTest::newRow("empty value") << lookup << head + "''";
+    QTest::newRow("a quote not doubled ends the value early") << lookup << head + "'a' or 'b'";
+    QTest::newRow("a lone quote") << lookup << head + "'''";
+    QTest::newRow("other text after") << lookup << head + "'a' ";
+    QTest::newRow("other text before") << lookup << head + " 'a'";
+    QTest::newRow("value after a comment") << QByteArray("select 1 -- 'x'\n where 'y' > 0")
+                                           << QByteArray("select 1 -- 'x'\n where 'z''' > 0");
+    QTest::newRow("after two values")
+        << QByteArray("select 'a', 'b'") << QByteArray("select 'a', 'c'");
+    QTest::newRow("after none") << QByteArray("select 1") << QByteArray("select 1");
+}
+
+void TestSynonymStore::shapeOfTheNextQuery() {
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, next);
+    QueryShaper shaper;
+    shaper.shapeOf(first);
+    const QueryShape& shape = shaper.shapeOf(next);
+    const QueryShape expected = ShapeOfQuery(next);
+    QCOMPARE(shape.usable, expected.usable);
+    QCOMPARE(shape.text, expected.text);
+    QCOMPARE(shape.values, expected.values);
+}
+
 void TestSynonymStore::readLockReleasedBeforeWaiting() {
     QTemporaryDir other;
     const QString path = BuildFixtureDatabase(other.path());
@@ -335,7 +368,6 @@ void TestSynonymStore::presence() {
     QVERIFY(!SynonymStore::Present(dir_.filePath(".hidden.mdb")));
 }
 
-
 void TestSynonymStore::onlyOneReadOnlyStatement() {
     SynonymStore::Rows rows;
     QVERIFY(!failureOf([&] { store_.run(rows, "select 1; delete from headword"); }).isEmpty());
@@ -344,7 +376,6 @@ void TestSynonymStore::onlyOneReadOnlyStatement() {
     QVERIFY(!rows.isOpen());
     QCOMPARE(rowsFor(store_, "look").size(), 5);
 }
-
 
 void TestSynonymStore::keptStatementsAnswerAsWritten_data() {
     QTest::addColumn<QString>("sql");
@@ -379,7 +410,6 @@ void TestSynonymStore::keptStatementsAnswerAsWritten() {
     QCOMPARE(read(), plain); // from the kept statement, where there is one
 }
 
-
 void TestSynonymStore::fileChangedByOthersWhileOpen() {
     QTemporaryDir other;
     const QString path = other.filePath("words.mdb");
@@ -411,7 +441,6 @@ void TestSynonymStore::fileChangedByOthersWhileOpen() {
     QVERIFY2(rc == SQLITE_OK, qPrintable(why));
     QVERIFY(rowsFor(db, "happy").size() > 3);
 }
-
 
 void TestSynonymStore::caseIgnoredBeyondAscii_data() {
     QTest::addColumn<QByteArray>("thesaurus");
@@ -467,7 +496,6 @@ void TestSynonymStore::caseIgnoredBeyondAscii() {
              (QList<QPair<QString, QString>>{{"ok", "ok"}}));
 }
 
-
 void TestSynonymStore::inflectedForms_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QStringList>("synonyms");
@@ -500,7 +528,6 @@ void TestSynonymStore::inflectedForms() {
     const FormSources forms{folder.filePath("tiny.dic"), folder.filePath("words.txt")};
     QCOMPARE(synonymsFrom(folder, thesaurus, word, forms), synonyms);
 }
-
 
 void TestSynonymStore::openFailuresAreReadable() {
     SynonymStore db;
