@@ -12,6 +12,7 @@
 #include "Utf8Text.h"
 
 #include <QStringEncoder>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -130,8 +131,10 @@ void LookupRun::PushButton17_Click() {
             qsizetype prefix = 0;
             const auto appendRow = [&](QByteArrayView rest) {
                 if (inUtf8 && IsUtf8AsQtReadsIt(rest)) {
-                    row.truncate(prefix);
-                    row += rest;
+                    // In place: appending to a QByteArray goes the long way of an insertion.
+                    row.resize(prefix + rest.size());
+                    if (!rest.isEmpty())
+                        std::memcpy(row.data() + prefix, rest.data(), size_t(rest.size()));
                     host_.appendResultUtf8(row);
                 } else {
                     host_.appendResult(SynonymRowPrefix(word) + WordFromUtf8(rest));

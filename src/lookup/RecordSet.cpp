@@ -73,6 +73,16 @@ QByteArrayView RecordSet::FieldUtf8(const QString& name) const {
     return rows_.text(columnOf(name));
 }
 
+namespace {
+// Field names ignore case. The name asked for is usually spelt as the column is, which is
+// told without folding either; the first row of every word asks once.
+bool sameName(const QString& name, const char* column) {
+    const QUtf8StringView spelt(column);
+    return QAnyStringView::equal(name, spelt) ||
+           !QAnyStringView::compare(name, spelt, Qt::CaseInsensitive);
+}
+} // namespace
+
 int RecordSet::columnOf(const QString& name) const {
     for (qsizetype i = 0; i < columns_.size(); ++i) {
         const auto& [known, column] = columns_[i];
@@ -81,9 +91,7 @@ int RecordSet::columnOf(const QString& name) const {
         const quint32 bit = i < 32 ? 1u << i : 0;
         if (checked_ & bit)
             return column;
-        if (column < rows_.columnCount() &&
-            !QAnyStringView::compare(name, QUtf8StringView(rows_.columnName(column)),
-                                     Qt::CaseInsensitive)) {
+        if (column < rows_.columnCount() && sameName(name, rows_.columnName(column))) {
             checked_ |= bit;
             return column;
         }
@@ -92,8 +100,7 @@ int RecordSet::columnOf(const QString& name) const {
     }
     const int columns = rows_.columnCount();
     for (int c = 0; c < columns; ++c)
-        if (!QAnyStringView::compare(name, QUtf8StringView(rows_.columnName(c)),
-                                     Qt::CaseInsensitive)) {
+        if (sameName(name, rows_.columnName(c))) {
             columns_.append({name, c});
             return c;
         }
