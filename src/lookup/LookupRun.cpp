@@ -57,8 +57,9 @@ void LookupRun::PushButton17_Click() {
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
     const SynonymStore::Reading reading(connection_.store());
-    // A word's UTF-8, its query and its current row, rebuilt in place for each word; each
-    // holds at most the longest of them.
+    // A word's UTF-8, its query and its current row, rebuilt in place for each word: none
+    // holds more than the longest word and row need (three bytes a UTF-16 unit), and all
+    // go at the end of the click.
     QByteArray wordUtf8, query, row;
     QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     // A list emptied mid-run would otherwise report every remaining position.
@@ -84,9 +85,10 @@ void LookupRun::PushButton17_Click() {
         // A word that UTF-8 carries (all but those with a lone surrogate) has its query and
         // rows built as UTF-8, each in a buffer kept from word to word; any other goes as
         // text, to fail as it always did.
-        const bool inUtf8 = !holdsNul && word.isValidUtf16();
+        bool inUtf8 = !holdsNul && word.isValidUtf16();
         QString quoted;
-        trap.line(128, [&] {
+        // After a failure here the word goes as text, quoted or not, as it always did.
+        const bool quotedOk = trap.line(128, [&] {
             if (inUtf8) {
                 wordUtf8.resize(word.size() * 3); // the most UTF-8 a UTF-16 unit takes
                 wordUtf8.truncate(toUtf8.appendToBuffer(wordUtf8.data(), word) -
@@ -96,6 +98,7 @@ void LookupRun::PushButton17_Click() {
                 quoted = QuoteSqlText(word);
             }
         });
+        inUtf8 = inUtf8 && quotedOk;
         const bool opened = !holdsNul && trap.line(130, [&] {
             if (inUtf8)
                 rs.value().OpenUtf8(query, connection_, RecordSet::adOpenStatic,
