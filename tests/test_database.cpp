@@ -91,6 +91,7 @@ void TestDatabase::pathsAndConnectionString() {
              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source= /opt/lexigrove/words.mdb");
 }
 
+
 void TestDatabase::openAndClose() {
     // A folder name with blanks and a semicolon still reaches the engine whole.
     QTemporaryDir odd(QDir::tempPath() + "/lexi grove;x-XXXXXX");
@@ -195,6 +196,7 @@ void TestDatabase::recordSetMisuseFails() {
     QCOMPARE(other.State(), 0);
 }
 
+
 void TestDatabase::hostileWords_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<int>("rows");
@@ -252,6 +254,9 @@ void TestDatabase::unstorableWords() {
     QCOMPARE(rs.State(), 0);
 }
 
+
+
+
 void TestDatabase::fieldsFoundAgainInAFileOpenedAnew() {
     QTemporaryDir other;
     const QString path = other.filePath("words.mdb");
@@ -294,6 +299,10 @@ void TestDatabase::queryWithoutView() {
     QVERIFY2(why.contains("no such table: qrySynonyms"), qPrintable(why));
     QCOMPARE(rs.State(), 0);
 }
+
+
+
+
 
 QTEST_GUILESS_MAIN(TestDatabase)
 #include "test_database.moc"

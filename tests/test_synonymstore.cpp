@@ -368,6 +368,7 @@ void TestSynonymStore::presence() {
     QVERIFY(!SynonymStore::Present(dir_.filePath(".hidden.mdb")));
 }
 
+
 void TestSynonymStore::onlyOneReadOnlyStatement() {
     SynonymStore::Rows rows;
     QVERIFY(!failureOf([&] { store_.run(rows, "select 1; delete from headword"); }).isEmpty());
@@ -376,6 +377,7 @@ void TestSynonymStore::onlyOneReadOnlyStatement() {
     QVERIFY(!rows.isOpen());
     QCOMPARE(rowsFor(store_, "look").size(), 5);
 }
+
 
 void TestSynonymStore::keptStatementsAnswerAsWritten_data() {
     QTest::addColumn<QString>("sql");
@@ -410,6 +412,7 @@ void TestSynonymStore::keptStatementsAnswerAsWritten() {
     QCOMPARE(read(), plain); // from the kept statement, where there is one
 }
 
+
 void TestSynonymStore::fileChangedByOthersWhileOpen() {
     QTemporaryDir other;
     const QString path = other.filePath("words.mdb");
@@ -441,6 +444,7 @@ void TestSynonymStore::fileChangedByOthersWhileOpen() {
     QVERIFY2(rc == SQLITE_OK, qPrintable(why));
     QVERIFY(rowsFor(db, "happy").size() > 3);
 }
+
 
 void TestSynonymStore::caseIgnoredBeyondAscii_data() {
     QTest::addColumn<QByteArray>("thesaurus");
@@ -496,6 +500,7 @@ void TestSynonymStore::caseIgnoredBeyondAscii() {
              (QList<QPair<QString, QString>>{{"ok", "ok"}}));
 }
 
+
 void TestSynonymStore::inflectedForms_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QStringList>("synonyms");
@@ -528,6 +533,7 @@ void TestSynonymStore::inflectedForms() {
     const FormSources forms{folder.filePath("tiny.dic"), folder.filePath("words.txt")};
     QCOMPARE(synonymsFrom(folder, thesaurus, word, forms), synonyms);
 }
+
 
 void TestSynonymStore::openFailuresAreReadable() {
     SynonymStore db;

@@ -35,6 +35,7 @@ class LookupRun {
     // Throws ClosingSignal when the window closes during one of its yields.
     void PushButton17_Click();
 
+
     // From the moment the button shows "Stop" until the run puts its caption back, at its
     // end or on a stop click: while it is true, a click on the button is a stop request.
     bool running() const { return running_; }

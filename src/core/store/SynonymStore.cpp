@@ -363,3 +363,4 @@ sqlite3* SynonymStore::openFile(const QString& path) {
         fail(QStringLiteral("Cannot prepare the synonym database %1: %2."));
     return db;
 }
+
