@@ -108,6 +108,8 @@ void TestDatabase::quoting_data() {
                                       << R"(say "hi" 100% a*b \ _)";
     QTest::newRow("blanks kept") << "  look "
                                  << "  look ";
+    QTest::newRow("beyond ASCII") << QString::fromUtf8("l'\u00e9t\u00e9 \U0001F600'")
+                                  << QString::fromUtf8("l''\u00e9t\u00e9 \U0001F600''");
 }
 
 void TestDatabase::quoting() {
@@ -116,6 +118,10 @@ void TestDatabase::quoting() {
     QCOMPARE(QuoteSqlText(word), quoted);
     QCOMPARE(BuildSynonymQuery(word), "select * from qrySynonyms where word='" + quoted + "'");
     QCOMPARE(SynonymQueryText(quoted), BuildSynonymQuery(word));
+    // The run's own text, built over whatever the buffer held.
+    QByteArray utf8 = "a longer query left from the word before";
+    BuildSynonymQueryUtf8(utf8, word.toUtf8());
+    QCOMPARE(utf8, BuildSynonymQuery(word).toUtf8());
 }
 
 void TestDatabase::recordSetReadsInThesaurusOrder() {

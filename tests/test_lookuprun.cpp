@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "PointerMode.h"
 #include "ScriptedDesktop.h"
+#include "SynonymQuery.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,10 @@ class FakeHost : public LookupHost {
             onAppend(text);
         results << text;
     }
+    void appendResultUtf8(QByteArrayView row) override {
+        utf8Rows << row.toByteArray();
+        LookupHost::appendResultUtf8(row);
+    }
     void setProgressValue(double percent) override { values << percent; }
     void setProgressText(const QString& text) override { texts << text; }
     QString startCaption() const override { return caption; }
@@ -44,6 +49,7 @@ class FakeHost : public LookupHost {
 
     QStringList words;
     QStringList results;
+    QByteArrayList utf8Rows; // those of results that came as UTF-8
     QList<double> values;
     QStringList texts;
     QString caption = kIdle;
@@ -341,37 +347,57 @@ void TestLookupRun::runningUntilTheCaptionIsBack() {
 }
 
 void TestLookupRun::synonymTextsAsStored_data() {
+    QTest::addColumn<QString>("word");
     QTest::addColumn<QByteArray>("synonym"); // as SQL, a blob cast to text or NULL
     QTest::addColumn<QString>("row");
-    QTest::newRow("ASCII") << QByteArray("cast(x'736565' as text)") << "LOOK - see";
+    // Rows that UTF-8 carries as Qt reads it go to the list as bytes.
+    QTest::addColumn<bool>("asUtf8");
+    QTest::newRow("ASCII") << "look" << QByteArray("cast(x'736565' as text)") << "LOOK - see"
+                           << true;
     QTest::newRow("two-byte and four-byte UTF-8")
-        << QByteArray("cast(x'C3A9F09F988A' as text)") << QStringLiteral("LOOK - é\U0001F60A");
-    QTest::newRow("byte order mark kept") << QByteArray("cast(x'EFBBBF61' as text)")
-                                          << QStringLiteral("LOOK - \uFEFFa");
-    QTest::newRow("invalid UTF-8 replaced")
-        << QByteArray("cast(x'61FF62C3' as text)") << QString("LOOK - " + QString::fromUtf8("a\xFF" "b\xC3"));
-    QTest::newRow("NULL") << QByteArray("NULL") << "LOOK - ";
-    QTest::newRow("empty") << QByteArray("''") << "LOOK - ";
+        << "look" << QByteArray("cast(x'C3A9F09F988A' as text)")
+        << QStringLiteral("LOOK - é\U0001F60A") << true;
+    QTest::newRow("byte order mark kept") << "look" << QByteArray("cast(x'EFBBBF61' as text)")
+                                          << QStringLiteral("LOOK - \uFEFFa") << true;
+    QTest::newRow("invalid UTF-8 replaced") << "look" << QByteArray("cast(x'61FF62C3' as text)")
+                                            << QString("LOOK - " + QString::fromUtf8("a\xFF"
+                                                                                     "b\xC3"))
+                                            << false;
+    QTest::newRow("NULL") << "look" << QByteArray("NULL") << "LOOK - " << true;
+    QTest::newRow("empty") << "look" << QByteArray("''") << "LOOK - " << true;
+    QTest::newRow("word beyond ASCII")
+        << QStringLiteral("été") << QByteArray("'x'") << QStringLiteral("ÉTÉ - x") << true;
+    QTest::newRow("word that grows in upper case")
+        << QStringLiteral("straße") << QByteArray("'x'") << QStringLiteral("STRASSE - x") << true;
+    QTest::newRow("word with an apostrophe") << "don't" << QByteArray("'x'") << "DON'T - x" << true;
+    QTest::newRow("word starting with U+FEFF") << QStringLiteral("\uFEFFlook") << QByteArray("'x'")
+                                               << QStringLiteral("\uFEFFLOOK - x") << true;
 }
 
 void TestLookupRun::synonymTextsAsStored() {
+    QFETCH(QString, word);
     QFETCH(QByteArray, synonym);
     QFETCH(QString, row);
+    QFETCH(bool, asUtf8);
     QTemporaryDir other;
     const QString path = other.filePath("words.mdb");
     sqlite3* raw = nullptr;
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-    const QByteArray view = "create view qrySynonyms as select 'look' as word, " + synonym +
-                            " as synonym union all select 'look', 'seem'";
+    const QByteArray quoted = "'" + QuoteSqlText(word).toUtf8() + "'";
+    const QByteArray view = "create view qrySynonyms as select " + quoted + " as word, " + synonym +
+                            " as synonym union all select " + quoted + ", 'seem'";
     QCOMPARE(sqlite3_exec(raw, view.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(raw);
     DbConnection db;
     db.Open(DbConnection::ConnectionString(path));
     LookupRun lookup(*host_, *desktop_, db);
-    host_->words = {"look"};
+    host_->words = {word};
     lookup.PushButton17_Click();
     // Each row its own text: the one before does not show through.
-    QCOMPARE(host_->results, QStringList({row, "LOOK - seem"}));
+    const QString seem = row.left(row.indexOf(" - ") + 3) + "seem";
+    QCOMPARE(host_->results, QStringList({row, seem}));
+    QCOMPARE(host_->utf8Rows.contains(row.toUtf8()), asUtf8);
+    QVERIFY(host_->utf8Rows.contains(seem.toUtf8()));
 }
 
 QTEST_GUILESS_MAIN(TestLookupRun)

@@ -119,6 +119,8 @@ class TestSynonymStore : public QObject {
     void comparisonFoldsOnlyWhereItMatters();
     void shapeOfQuery_data();
     void shapeOfQuery();
+    void shapeOfTheNextQuery_data();
+    void shapeOfTheNextQuery();
     void readLockReleasedBeforeWaiting();
     void views();
     void unknownMeaningIsNamed();
@@ -234,6 +236,37 @@ void TestSynonymStore::shapeOfQuery() {
         QCOMPARE(shape.text, text);
         QCOMPARE(shape.values, values);
     }
+}
+
+void TestSynonymStore::shapeOfTheNextQuery_data() {
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("next");
+    const QByteArray lookup = "select * from qrySynonyms where word='look'";
+    const QByteArray head = "select * from qrySynonyms where word=";
+    QTest::newRow("another word") << lookup << head + "'ab'";
+    QTest::newRow("doubled quotes") << lookup << head + "'it''s '''";
+    QTest::newRow("empty value") << lookup << head + "''";
+    QTest::newRow("a quote not doubled ends the value early") << lookup << head + "'a' or 'b'";
+    QTest::newRow("a lone quote") << lookup << head + "'''";
+    QTest::newRow("other text after") << lookup << head + "'a' ";
+    QTest::newRow("other text before") << lookup << head + " 'a'";
+    QTest::newRow("value after a comment") << QByteArray("select 1 -- 'x'\n where 'y' > 0")
+                                           << QByteArray("select 1 -- 'x'\n where 'z''' > 0");
+    QTest::newRow("after two values")
+        << QByteArray("select 'a', 'b'") << QByteArray("select 'a', 'c'");
+    QTest::newRow("after none") << QByteArray("select 1") << QByteArray("select 1");
+}
+
+void TestSynonymStore::shapeOfTheNextQuery() {
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, next);
+    QueryShaper shaper;
+    shaper.shapeOf(first);
+    const QueryShape& shape = shaper.shapeOf(next);
+    const QueryShape expected = ShapeOfQuery(next);
+    QCOMPARE(shape.usable, expected.usable);
+    QCOMPARE(shape.text, expected.text);
+    QCOMPARE(shape.values, expected.values);
 }
 
 void TestSynonymStore::readLockReleasedBeforeWaiting() {

@@ -319,6 +319,10 @@ void Form1::appendResult(const QString& text) {
     ListView2->append(text);
 }
 
+void Form1::appendResultUtf8(QByteArrayView row) {
+    ListView2->appendValidUtf8(row);
+}
+
 void Form1::setProgressValue(double percent) {
     ProgressBar1->setExactValue(percent);
 }
@@ -340,5 +344,8 @@ int Form1::pointerMode() const {
 }
 
 void Form1::setPointerMode(int mode) {
-    setMousePointer(mode);
+    // A run asks for the busy pointer once per word; setting the cursor again costs as much
+    // as a small lookup, and nothing else changes it meanwhile.
+    if (mode != mousePointer_)
+        setMousePointer(mode);
 }

@@ -68,6 +68,7 @@ class Form1 : public QWidget, private LookupHost {
     QString wordText(int position) const override;
     void clearResults() override;
     void appendResult(const QString& text) override;
+    void appendResultUtf8(QByteArrayView row) override;
     void setProgressValue(double percent) override;
     void setProgressText(const QString& text) override;
     QString startCaption() const override;

@@ -9,17 +9,21 @@
 #include "RecordSet.h"
 #include "RowFormats.h"
 #include "SynonymQuery.h"
+#include "Utf8Text.h"
 
-#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cstring>
 #include <optional>
 
 namespace {
 const QString kStop = QStringLiteral("Stop");
-// As QString::fromUtf8 reads it, a byte order mark included, into a text of the caller's.
-QStringDecoder fromUtf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
 const QString kIdleProgressText = QStringLiteral("Progress Bar");
+const QString kSynonymField = QStringLiteral("synonym");
 } // namespace
+
+void LookupHost::appendResultUtf8(QByteArrayView row) {
+    appendResult(WordFromUtf8(row));
+}
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
     : host_(host), desktop_(desktop), connection_(connection) {}
@@ -53,6 +57,11 @@ void LookupRun::PushButton17_Click() {
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
     const SynonymStore::Reading reading(connection_.store());
+    // A word's UTF-8, its query and its current row, rebuilt in place for each word: none
+    // holds more than the longest word and row need (three bytes a UTF-16 unit), and all
+    // go at the end of the click.
+    QByteArray wordUtf8, query, row;
+    QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
@@ -73,13 +82,33 @@ void LookupRun::PushButton17_Click() {
         // end at it: such a word (a binary file loaded by mistake gives many)
         // is simply not found, without a report for each.
         const bool holdsNul = word.contains(QChar(0));
+        // A word that UTF-8 carries (all but those with a lone surrogate) has its query and
+        // rows built as UTF-8, each in a buffer kept from word to word; any other goes as
+        // text, to fail as it always did.
+        bool inUtf8 = !holdsNul && word.isValidUtf16();
         QString quoted;
-        trap.line(128, [&] { quoted = QuoteSqlText(word); });
-        const bool opened = !holdsNul && trap.line(130, [&] {
-            rs.value().Open(SynonymQueryText(quoted), connection_, RecordSet::adOpenStatic,
-                            RecordSet::adLockReadOnly);
+        // After a failure here the word goes as text, quoted or not, as it always did.
+        const bool quotedOk = trap.line(128, [&] {
+            if (inUtf8) {
+                wordUtf8.resize(word.size() * 3); // the most UTF-8 a UTF-16 unit takes
+                wordUtf8.truncate(toUtf8.appendToBuffer(wordUtf8.data(), word) -
+                                  wordUtf8.constData());
+                BuildSynonymQueryUtf8(query, wordUtf8);
+            } else {
+                quoted = QuoteSqlText(word);
+            }
         });
-        if (trap.test(132, [&] { return host_.startCaption() != kStop; })) {
+        inUtf8 = inUtf8 && quotedOk;
+        const bool opened = !holdsNul && trap.line(130, [&] {
+            if (inUtf8)
+                rs.value().OpenUtf8(query, connection_, RecordSet::adOpenStatic,
+                                    RecordSet::adLockReadOnly);
+            else
+                rs.value().Open(SynonymQueryText(quoted), connection_, RecordSet::adOpenStatic,
+                                RecordSet::adLockReadOnly);
+        });
+        // The stop click puts the caption back and ends running_ together.
+        if (trap.test(132, [&] { return !running_; })) {
             trap.line(132, [&] { host_.setPointerMode(PointerMode::Plain); });
             trap.line(134, [&] {
                 host_.setProgressValue(0);
@@ -99,29 +128,37 @@ void LookupRun::PushButton17_Click() {
         // further read of the same query would fail the same way.
         bool atEnd = true;
         if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
+            // Each row is the same prefix and another synonym: one row, its prefix kept,
+            // takes each synonym in turn, so that a row costs no allocation. A synonym that
+            // is not UTF-8 as Qt reads it (invalid bytes) is decoded into a row of text.
+            qsizetype prefix = 0;
+            const auto appendRow = [&](QByteArrayView rest) {
+                if (inUtf8 && IsUtf8AsQtReadsIt(rest)) {
+                    // In place: appending to a QByteArray goes the long way of an insertion.
+                    row.resize(prefix + rest.size());
+                    if (!rest.isEmpty())
+                        std::memcpy(row.data() + prefix, rest.data(), size_t(rest.size()));
+                    host_.appendResultUtf8(row);
+                } else {
+                    host_.appendResult(SynonymRowPrefix(word) + WordFromUtf8(rest));
+                }
+            };
+            if (inUtf8) {
+                row.truncate(0);
+                AppendSynonymRowPrefix(row, wordUtf8);
+                prefix = row.size();
+            }
             if (!atEnd) {
-                // Each row is the same prefix and another synonym: one text, its prefix
-                // kept, takes each synonym in turn, so that a row costs no allocation.
-                QString row = SynonymRowPrefix(word);
-                const qsizetype prefix = row.size();
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
                     QByteArrayView synonym; // valid until MoveNext
-                    if (!trap.line(142, [&] {
-                            synonym = rs.value().FieldUtf8(QStringLiteral("synonym"));
-                        }))
+                    if (!trap.line(142, [&] { synonym = rs.value().FieldUtf8(kSynonymField); }))
                         break;
-                    trap.line(142, [&] {
-                        // UTF-8 never takes fewer bytes than UTF-16 takes units.
-                        row.resize(prefix + synonym.size());
-                        const QChar* end = fromUtf8.appendToBuffer(row.data() + prefix, synonym);
-                        row.truncate(end - row.constData());
-                        host_.appendResult(row);
-                    });
+                    trap.line(142, [&] { appendRow(synonym); });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }
             } else {
-                trap.line(146, [&] { host_.appendResult(NotFoundRow(word)); });
+                trap.line(146, [&] { appendRow(QByteArrayView(kNotFoundText)); });
             }
         }
         trap.line(148, [&] {

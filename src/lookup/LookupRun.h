@@ -2,6 +2,7 @@
 
 #include "WindowState.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 class Desktop;
@@ -17,6 +18,9 @@ class LookupHost : public ProgressDisplay, public PointerControl {
 
     virtual void clearResults() = 0;
     virtual void appendResult(const QString& text) = 0;
+    // A row already in UTF-8 that Qt reads without a replacement character: a list that keeps
+    // its rows in UTF-8 stores it as it is. Shown exactly as appendResult(WordFromUtf8(row)).
+    virtual void appendResultUtf8(QByteArrayView row);
 
     virtual QString startCaption() const = 0;
     virtual void setStartCaption(const QString& caption) = 0;

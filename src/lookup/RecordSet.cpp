@@ -11,19 +11,30 @@ int RecordSet::State() const {
     return rows_.isOpen() ? DbConnection::adStateOpen : DbConnection::adStateClosed;
 }
 
-void RecordSet::Open(const QString& source, DbConnection& connection, int /*cursorType*/,
-                     int /*lockType*/) {
+void RecordSet::requireClosedOn(const DbConnection& connection) const {
     if (rows_.isOpen())
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
     if (connection.State() == DbConnection::adStateClosed)
         throw AppError(QStringLiteral("The connection cannot be used to perform this operation. "
                                       "It is either closed or invalid in this context."));
+}
+
+void RecordSet::Open(const QString& source, DbConnection& connection, int cursorType,
+                     int lockType) {
+    requireClosedOn(connection);
     // An unpaired surrogate has no UTF-8 form: the query sent would not be
     // the one asked for.
     if (source.contains(QChar(0)) || !source.isValidUtf16())
         throw AppError(QStringLiteral("The query holds a character that the database cannot "
                                       "store (a NUL or an unpaired surrogate)."));
-    connection.store().run(rows_, source.toUtf8());
+    OpenUtf8(QByteArrayView(source.toUtf8()), connection, cursorType, lockType);
+}
+
+void RecordSet::OpenUtf8(QByteArrayView sourceUtf8, DbConnection& connection, int /*cursorType*/,
+                         int /*lockType*/) {
+    requireClosedOn(connection);
+    // A NUL is refused by the store, in the same words as above.
+    connection.store().run(rows_, sourceUtf8);
     // A query of the same text has the same columns, unless the database was
     // opened anew meanwhile: the fields found for the last one are checked
     // once each (columnOf) instead of being looked for again.
@@ -62,6 +73,16 @@ QByteArrayView RecordSet::FieldUtf8(const QString& name) const {
     return rows_.text(columnOf(name));
 }
 
+namespace {
+// Field names ignore case. The name asked for is usually spelt as the column is, which is
+// told without folding either; the first row of every word asks once.
+bool sameName(const QString& name, const char* column) {
+    const QUtf8StringView spelt(column);
+    return QAnyStringView::equal(name, spelt) ||
+           !QAnyStringView::compare(name, spelt, Qt::CaseInsensitive);
+}
+} // namespace
+
 int RecordSet::columnOf(const QString& name) const {
     for (qsizetype i = 0; i < columns_.size(); ++i) {
         const auto& [known, column] = columns_[i];
@@ -70,9 +91,7 @@ int RecordSet::columnOf(const QString& name) const {
         const quint32 bit = i < 32 ? 1u << i : 0;
         if (checked_ & bit)
             return column;
-        if (column < rows_.columnCount() &&
-            !QAnyStringView::compare(name, QUtf8StringView(rows_.columnName(column)),
-                                     Qt::CaseInsensitive)) {
+        if (column < rows_.columnCount() && sameName(name, rows_.columnName(column))) {
             checked_ |= bit;
             return column;
         }
@@ -81,8 +100,7 @@ int RecordSet::columnOf(const QString& name) const {
     }
     const int columns = rows_.columnCount();
     for (int c = 0; c < columns; ++c)
-        if (!QAnyStringView::compare(name, QUtf8StringView(rows_.columnName(c)),
-                                     Qt::CaseInsensitive)) {
+        if (sameName(name, rows_.columnName(c))) {
             columns_.append({name, c});
             return c;
         }

@@ -26,6 +26,9 @@ class RecordSet {
     // Runs the statement and stands on its first row. Only one read-only
     // statement is accepted. Throws AppError with the database's own text.
     void Open(const QString& source, DbConnection& connection, int cursorType, int lockType);
+    // The same for a text already in valid UTF-8, which a run builds in place for each word.
+    void OpenUtf8(QByteArrayView sourceUtf8, DbConnection& connection, int cursorType,
+                  int lockType);
     int State() const;
     void Close();
 
@@ -38,6 +41,7 @@ class RecordSet {
     void MoveNext();
 
   private:
+    void requireClosedOn(const DbConnection& connection) const;
     void requireOpen() const;
     int columnOf(const QString& name) const;
 

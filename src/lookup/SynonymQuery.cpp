@@ -1,12 +1,18 @@
 #include "SynonymQuery.h"
 
+#include <cstring>
+
+namespace {
+constexpr char kSynonymQueryHead[] = "select * from qrySynonyms where word='";
+} // namespace
+
 QString QuoteSqlText(const QString& text) {
     QString quoted = text;
     return quoted.replace(u'\'', QStringLiteral("''"));
 }
 
 QString SynonymQueryText(const QString& quotedWord) {
-    return QStringLiteral("select * from qrySynonyms where word='") + quotedWord + u'\'';
+    return QLatin1StringView(kSynonymQueryHead) + quotedWord + u'\'';
 }
 
 QString RelationQueryText(const QString& quotedWord) {
@@ -15,4 +21,22 @@ QString RelationQueryText(const QString& quotedWord) {
 
 QString BuildSynonymQuery(const QString& word) {
     return SynonymQueryText(QuoteSqlText(word));
+}
+
+void BuildSynonymQueryUtf8(QByteArray& out, QByteArrayView word) {
+    // Written in place, room made for every byte being an apostrophe: appending to a
+    // QByteArray goes the long way of an insertion.
+    constexpr qsizetype kHead = sizeof(kSynonymQueryHead) - 1;
+    out.resize(kHead + 2 * word.size() + 1);
+    char* to = out.data();
+    std::memcpy(to, kSynonymQueryHead, kHead);
+    to += kHead;
+    // An apostrophe is one byte in UTF-8 and never part of a longer character.
+    for (const char c : word) {
+        *to++ = c;
+        if (c == '\'')
+            *to++ = '\'';
+    }
+    *to++ = '\'';
+    out.truncate(to - out.constData());
 }

@@ -15,3 +15,6 @@ QString RelationQueryText(const QString& quotedWord);
 
 // The select statement for a word as the word list holds it.
 QString BuildSynonymQuery(const QString& word);
+// The same statement in UTF-8, for a word in UTF-8, written over out: a run builds one per
+// word into the same buffer.
+void BuildSynonymQueryUtf8(QByteArray& out, QByteArrayView word);

@@ -79,17 +79,19 @@ QString SynonymRowPrefix(const QString& word) {
 }
 
 void AppendSynonymRowPrefix(QByteArray& out, QByteArrayView word) {
+    const qsizetype start = out.size();
     if (IsAscii(word)) {
         // QString::toUpper's own answer for ASCII, without the round trip through UTF-16.
-        const qsizetype start = out.size();
-        out += word;
-        for (char* c = out.data() + start; c != out.data() + out.size(); ++c)
-            if (*c >= 'a' && *c <= 'z')
-                *c = char(*c - ('a' - 'A'));
+        // Written in place: appending to a QByteArray goes the long way of an insertion.
+        out.resize(start + word.size() + 3);
+        char* to = out.data() + start;
+        for (const char c : word)
+            *to++ = c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
+        std::memcpy(to, " - ", 3);
     } else {
         out += WordFromUtf8(word).toUpper().toUtf8();
+        out += " - ";
     }
-    out += " - ";
 }
 
 QString NotFoundRow(const QString& word) {

@@ -72,6 +72,8 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
                 break;
             }
             shape.values.append(value);
+            shape.lastValueFrom = i;
+            shape.lastValueTo = j + 1;
             char number[24] = {'?'};
             const auto written = std::to_chars(number + 1, std::end(number), shape.values.size());
             shape.text.append(number, written.ptr - number);
@@ -102,6 +104,47 @@ QueryShape ShapeOfQuery(QByteArrayView sql) {
     return shape;
 }
 
+const QueryShape& QueryShaper::shapeOf(QByteArrayView sql) {
+    if (sameAroundValue(sql))
+        return shape_;
+    shape_ = ShapeOfQuery(sql);
+    head_ = -1;
+    if (shape_.usable && shape_.values.size() == 1) {
+        around_ = sql.toByteArray();
+        head_ = shape_.lastValueFrom;
+        tail_ = sql.size() - shape_.lastValueTo;
+    }
+    return shape_;
+}
+
+bool QueryShaper::sameAroundValue(QByteArrayView sql) {
+    // The text before the opening quote is taken apart as it was last time: whatever it
+    // opens (a quoted name, a comment) it closes too, or that quote would not have begun a
+    // value. So is the text after the closing quote: it starts with the same byte, which is
+    // not a quote, or the value would have gone on.
+    if (head_ < 0 || sql.size() < head_ + 2 + tail_ ||
+        !sql.startsWith(QByteArrayView(around_).first(head_)) ||
+        !sql.endsWith(QByteArrayView(around_).last(tail_)) || sql[head_] != '\'' ||
+        sql[sql.size() - tail_ - 1] != '\'')
+        return false;
+    // Between the quotes, every quote must be doubled for the value to end where the
+    // text around begins.
+    const QByteArrayView inside = sql.sliced(head_ + 1, sql.size() - tail_ - head_ - 2);
+    QByteArray& value = shape_.values.first();
+    value.truncate(0); // keeps its buffer
+    for (qsizetype from = 0;;) {
+        const qsizetype quote = inside.indexOf('\'', from);
+        if (quote < 0) {
+            value += inside.sliced(from);
+            return true;
+        }
+        if (quote + 1 == inside.size() || inside[quote + 1] != '\'')
+            return false; // the value is rebuilt with the rest
+        value += inside.sliced(from, quote + 1 - from);
+        from = quote + 2;
+    }
+}
+
 StatementCache::~StatementCache() {
     close();
 }
@@ -116,12 +159,30 @@ bool StatementCache::bind(sqlite3_stmt* stmt, const QueryShape& shape) const {
     return true;
 }
 
+std::vector<sqlite3_stmt*>* StatementCache::idleOf(const QByteArray& shapeText, bool add) {
+    if (lastIdle_ && shapeText == lastShape_)
+        return lastIdle_;
+    std::vector<sqlite3_stmt*>* idle = nullptr;
+    if (add) {
+        idle = &idle_[shapeText];
+    } else {
+        // Taking never adds a shape: one that compiles only ever gets here through compile().
+        const auto found = idle_.find(shapeText);
+        if (found == idle_.end())
+            return nullptr;
+        idle = &*found;
+    }
+    lastShape_ = shapeText;
+    lastIdle_ = idle;
+    return idle;
+}
+
 sqlite3_stmt* StatementCache::take(const QueryShape& shape) {
-    const auto found = idle_.find(shape.text);
-    if (found == idle_.end() || found->empty())
+    std::vector<sqlite3_stmt*>* idle = idleOf(shape.text, false);
+    if (!idle || idle->empty())
         return nullptr;
-    sqlite3_stmt* stmt = found->back();
-    found->pop_back();
+    sqlite3_stmt* stmt = idle->back();
+    idle->pop_back();
     if (!bind(stmt, shape)) {
         sqlite3_finalize(stmt);
         return nullptr;
@@ -161,7 +222,7 @@ void StatementCache::giveBack(sqlite3_stmt* stmt, const QByteArray& shapeText) {
         sqlite3_finalize(stmt);
         return;
     }
-    std::vector<sqlite3_stmt*>& kept = idle_[shapeText];
+    std::vector<sqlite3_stmt*>& kept = *idleOf(shapeText, true);
     if (kept.size() < kMaxIdlePerShape)
         kept.push_back(stmt);
     else
@@ -199,5 +260,7 @@ void StatementCache::close() {
         for (sqlite3_stmt* stmt : kept)
             sqlite3_finalize(stmt);
     idle_.clear();
+    lastShape_.clear();
+    lastIdle_ = nullptr;
     db_ = nullptr;
 }

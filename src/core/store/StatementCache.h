@@ -20,8 +20,31 @@ struct QueryShape {
     QByteArray text;
     QList<QByteArray> values;
     bool usable = false;
+    // Where the last value stands in the query, its quotes included.
+    qsizetype lastValueFrom = 0;
+    qsizetype lastValueTo = 0;
 };
 QueryShape ShapeOfQuery(QByteArrayView sql);
+
+// ShapeOfQuery for a run of queries that differ only in their one value, as a lookup run
+// sends them: the text around the last such query's value is kept, and a query with the same
+// text around a well-formed value has the same shape, found with two comparisons and a look
+// at the value instead of taking the whole query apart.
+class QueryShaper {
+  public:
+    // Valid until the next call.
+    const QueryShape& shapeOf(QByteArrayView sql);
+
+  private:
+    bool sameAroundValue(QByteArrayView sql);
+
+    QueryShape shape_;
+    // The last query of one value, and how much of it comes before and after its quotes;
+    // head_ is -1 when there is none.
+    QByteArray around_;
+    qsizetype head_ = -1;
+    qsizetype tail_ = 0;
+};
 
 // True when what follows a compiled statement (its tail) is only blanks: the
 // text held one statement and nothing more. A null tail counts as blank.
@@ -60,9 +83,16 @@ class StatementCache {
 
   private:
     bool bind(sqlite3_stmt* stmt, const QueryShape& shape) const;
+    // The idle list of a shape; without add, null for a shape never given back.
+    std::vector<sqlite3_stmt*>* idleOf(const QByteArray& shapeText, bool add);
 
     sqlite3* db_;
     QHash<QByteArray, std::vector<sqlite3_stmt*>> idle_;
     QHash<QByteArray, bool> verdicts_;
+    // The shape used last and its idle list in idle_: a run sends one shape, which then costs
+    // one comparison per query instead of hashing its text on taking and on giving back.
+    // Only idleOf adds to idle_, and it renews the pointer when it does.
+    QByteArray lastShape_;
+    std::vector<sqlite3_stmt*>* lastIdle_ = nullptr;
     std::array<sqlite3_stmt*, kSlots> slots_{};
 };

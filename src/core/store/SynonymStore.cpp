@@ -75,6 +75,8 @@ const QString kForeignFile =
     QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
 } // namespace
 
+SynonymStore::SynonymStore() : shaper_(std::make_unique<QueryShaper>()) {}
+
 SynonymStore::~SynonymStore() {
     close();
 }
@@ -191,7 +193,7 @@ void SynonymStore::run(Rows& rows, QByteArrayView sql) {
                                       "store (a NUL or an unpaired surrogate)."));
     // The same query with other values between its quotes was compiled before:
     // its statement only needs the new values.
-    QueryShape shape = ShapeOfQuery(sql);
+    const QueryShape& shape = shaper_->shapeOf(sql);
     std::shared_ptr<StatementCache> cache = shape.usable ? statements_ : nullptr;
     sqlite3_stmt* stmt = cache ? cache->take(shape) : nullptr;
     if (!stmt) {
@@ -213,7 +215,7 @@ void SynonymStore::run(Rows& rows, QByteArrayView sql) {
             cache.reset();
         }
     }
-    QByteArray kept = cache ? std::move(shape.text) : QByteArray();
+    QByteArray kept = cache ? shape.text : QByteArray();
     start(rows, stmt, std::move(cache), -1, std::move(kept));
 }
 

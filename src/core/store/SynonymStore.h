@@ -7,6 +7,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class QueryShaper;
 class StatementCache;
 
 // One synonym database, opened read-only and checked, as both front ends read it: the window
@@ -14,7 +15,7 @@ class StatementCache;
 // the database's own UTF-8, never converted.
 class SynonymStore {
   public:
-    SynonymStore() = default;
+    SynonymStore();
     SynonymStore(const SynonymStore&) = delete;
     SynonymStore& operator=(const SynonymStore&) = delete;
     ~SynonymStore();
@@ -133,6 +134,8 @@ class SynonymStore {
     QString path_;
     FileStamp stamp_;
     std::shared_ptr<StatementCache> statements_;
+    // Queries taken apart for statements_; only their text counts, whatever the connection.
+    std::unique_ptr<QueryShaper> shaper_;
     int readings_ = 0;
     int stretchLength_ = 0;
     bool stretchOpen_ = false;
