@@ -15,10 +15,6 @@ QString SynonymQueryText(const QString& quotedWord) {
     return QLatin1StringView(kSynonymQueryHead) + quotedWord + u'\'';
 }
 
-QString RelationQueryText(const QString& quotedWord) {
-    return QStringLiteral("select * from qryRelations where word='") + quotedWord + u'\'';
-}
-
 QString BuildSynonymQuery(const QString& word) {
     return SynonymQueryText(QuoteSqlText(word));
 }

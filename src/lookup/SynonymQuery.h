@@ -9,10 +9,6 @@ QString QuoteSqlText(const QString& text);
 // The select statement for a word that has already been quoted.
 QString SynonymQueryText(const QString& quotedWord);
 
-// The select statement for every (term, meaning) of a word, whatever its relation, for a word
-// that has already been quoted.
-QString RelationQueryText(const QString& quotedWord);
-
 // The select statement for a word as the word list holds it.
 QString BuildSynonymQuery(const QString& word);
 // The same statement in UTF-8, for a word in UTF-8, written over out: a run builds one per
