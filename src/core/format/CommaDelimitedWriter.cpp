@@ -1,7 +1,9 @@
 #include "CommaDelimitedWriter.h"
 
+#include "Utf8Text.h"
+
 void CommaDelimitedWriter::field(QByteArrayView utf8) {
-    fieldFrom([&](QByteArray& line) { line += utf8; });
+    fieldFrom([&](QByteArray& line) { AppendBytes(line, utf8); });
 }
 
 void CommaDelimitedWriter::finish() {

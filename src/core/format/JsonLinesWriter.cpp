@@ -1,6 +1,7 @@
 #include "JsonLinesWriter.h"
 
 #include "RowFormats.h"
+#include "Utf8Text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,7 +17,7 @@ void appendString(QByteArray& out, QByteArrayView utf8) {
         utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == '\\'; });
     if (plain && IsUtf8AsQtReadsIt(utf8)) {
         out += '"';
-        out += utf8;
+        AppendBytes(out, utf8);
         out += '"';
         return;
     }
@@ -40,10 +41,10 @@ void JsonLinesWriter::startRecords(QByteArrayView first) {
 
 void JsonLinesWriter::record(std::span<const QByteArrayView> fields) {
     QByteArray& text = gathered_.text();
-    text += first_;
+    AppendBytes(text, first_);
     for (qsizetype i = 0; i < keys_.size(); ++i) {
         const QByteArrayView field = fields[std::size_t(i)];
-        text += keys_[i];
+        AppendBytes(text, keys_[i]);
         if (i != numberField_)
             appendString(text, field);
         else // null when the database keeps none, as for a record without any

@@ -3,6 +3,7 @@
 #include "AlignedWriter.h"
 #include "ResultSink.h"
 #include "RowFormats.h"
+#include "Utf8Text.h"
 #include "Workbook.h"
 
 #include <algorithm>
@@ -73,8 +74,8 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
         return workbook_->addRow(cells);
     }
     row_.truncate(0);
-    row_ += prefix_;
-    row_ += synonym;
+    AppendBytes(row_, prefix_);
+    AppendBytes(row_, synonym);
     row(row_);
 }
 
@@ -88,8 +89,8 @@ void ResultFormatter::notFound() {
         return workbook_->addRow(cells);
     }
     row_.truncate(0);
-    row_ += prefix_;
-    row_ += kNotFoundText;
+    AppendBytes(row_, prefix_);
+    AppendBytes(row_, kNotFoundText);
     row(row_);
 }
 

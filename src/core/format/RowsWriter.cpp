@@ -1,8 +1,10 @@
 #include "RowsWriter.h"
 
+#include "Utf8Text.h"
+
 void RowsWriter::row(QByteArrayView utf8) {
     QByteArray& text = gathered_.text();
-    text += utf8;
+    AppendBytes(text, utf8);
     text += '\n';
     gathered_.handOnWhenFull();
 }

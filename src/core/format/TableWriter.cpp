@@ -1,6 +1,7 @@
 #include "TableWriter.h"
 
 #include "RowFormats.h"
+#include "Utf8Text.h"
 
 #include <QString>
 
@@ -10,7 +11,7 @@ namespace {
 void appendField(QByteArray& out, QByteArrayView utf8) {
     const qsizetype start = out.size();
     if (IsUtf8AsQtReadsIt(utf8))
-        out += utf8;
+        AppendBytes(out, utf8);
     else
         out += QString::fromUtf8(utf8).toUtf8();
     CloseCommaDelimitedField(out, start);
@@ -29,7 +30,7 @@ void TableWriter::startRecords(QByteArrayView first) {
 
 void TableWriter::record(std::span<const QByteArrayView> fields) {
     QByteArray& text = gathered_.text();
-    text += first_;
+    AppendBytes(text, first_);
     for (qsizetype i = 0; i < otherFields_; ++i)
         appendField(text, fields.empty() ? QByteArrayView() : fields[std::size_t(i)]);
     text.chop(1); // the comma after the last field

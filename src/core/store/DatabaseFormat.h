@@ -12,13 +12,19 @@ constexpr int kFoldedKeysVersion = 2;
 constexpr int kComposedKeysVersion = 3;
 constexpr int kSchemaVersion = kComposedKeysVersion;
 
-#include <QAnyStringView>
-#include <QString>
+#include <QByteArrayView>
+#include <QLatin1StringView>
+#include <QStringView>
 
 // The relations that count as synonyms, which qrySynonyms answers and the rows formats show;
-// a database holds others too (antonym, generic term, narrower term).
-inline bool IsSynonymKind(QAnyStringView relation) {
+// a database holds others too (antonym, generic term, narrower term). For the importer's text
+// and for the database's own UTF-8, compared as they are: the command line asks per record.
+template <class Text> bool IsSynonymKind(Text relation) {
     return relation == QLatin1StringView("synonym") ||
            relation == QLatin1StringView("similar term") ||
            relation == QLatin1StringView("related term");
+}
+inline bool IsSynonymKind(QByteArrayView relation) {
+    return relation == QByteArrayView("synonym") || relation == QByteArrayView("similar term") ||
+           relation == QByteArrayView("related term");
 }
