@@ -174,13 +174,10 @@ class TestResults : public QObject {
     void exportsAskBeforeReplacing();
     void windowAndCommandLineWriteAlike_data();
     void windowAndCommandLineWriteAlike();
-    void recordFormats_data();
-    void recordFormats();
     void streamedInPieces_data();
     void streamedInPieces();
     void publishedByName_data();
     void publishedByName();
-    void deviceIsFilledByItsName();
 };
 
 // The window's two file exports and the command line's aligned and csv
@@ -220,34 +217,6 @@ void TestResults::windowAndCommandLineWriteAlike() {
     QCOMPARE(readAll(window.path("window.txt")), expected);
     const OutputFormat format = button == Aligned ? OutputFormat::Aligned : OutputFormat::CommaDelimited;
     QCOMPARE(formatted(format, lookups, window.path("cli.txt")), expected);
-}
-
-void TestResults::recordFormats_data() {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("rows") << int(OutputFormat::Rows)
-                          << QByteArray("HAPPY - glad\nHAPPY - a, b\nXQZ - this word not found in "
-                                        "the database.\n");
-    QTest::newRow("table") << int(OutputFormat::Table)
-                           << QByteArray("word,synonym,pos,relation,sense,note\r\n"
-                                         "happy,glad,noun,synonym,1,\r\nhappy,\"a, b\",noun,"
-                                         "synonym,1,\r\nxqz,,,,,\r\n");
-    QTest::newRow("jsonl") << int(OutputFormat::JsonLines)
-                           << QByteArray("{\"word\": \"happy\", \"synonym\": \"glad\", \"pos\": "
-                                         "\"noun\", \"relation\": \"synonym\", \"sense\": 1, "
-                                         "\"note\": \"\"}\n{\"word\": \"happy\", \"synonym\": "
-                                         "\"a, b\", \"pos\": \"noun\", \"relation\": \"synonym\", "
-                                         "\"sense\": 1, \"note\": \"\"}\n{\"word\": \"xqz\", "
-                                         "\"synonym\": null, \"pos\": null, \"relation\": null, "
-                                         "\"sense\": null, \"note\": null}\n");
-}
-
-void TestResults::recordFormats() {
-    QFETCH(int, format);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir dir;
-    const Lookups lookups{{"happy", {"glad", "a, b"}}, {"xqz", {}}};
-    QCOMPARE(formatted(OutputFormat(format), lookups, dir.filePath("out")), expected);
 }
 
 // The command line's rows and csv go out in pieces as they fill, so memory
@@ -338,12 +307,6 @@ void TestResults::publishedByName() {
         QCOMPARE(readAll(dir.filePath("other.mdb")), expected);
         QCOMPARE(IdentityOf(target), identity);
     }
-}
-
-void TestResults::deviceIsFilledByItsName() {
-    ExportFile file("/dev/null");
-    QCOMPARE(file.openByName(), QByteArray("/dev/null"));
-    file.commit();
 }
 
 void TestResults::exportsAskBeforeReplacing_data() {
