@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <dirent.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,10 +23,32 @@ QByteArray folderOf(const QByteArray& file) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
-// A new file of our own in folder, or -1 with errno set.
+constexpr char kTemporaryPrefix[] = ".lexigrove-";
+
+// True while name is the file open as fd.
+bool stillNamed(const QByteArray& name, int fd) {
+    struct stat named, open;
+    return ::lstat(name.constData(), &named) == 0 && ::fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+// A new file of our own in folder, locked for as long as it is open, or -1
+// with errno set. A cleaner may have taken the lock between the creation and
+// ours and removed the name: then it is made again.
 int createIn(const QByteArray& folder, QByteArray& name) {
-    name = folder + "/.lexigrove-XXXXXX";
-    return ::mkostemp(name.data(), O_CLOEXEC);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + '/' + kTemporaryPrefix + "XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        if (stillNamed(name, fd))
+            return fd;
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
@@ -62,6 +86,39 @@ class InterruptionsHeld {
     sigset_t before_;
 };
 } // namespace
+
+int RemoveAbandonedTemporaries(const QString& folder) {
+    const QByteArray where = NativeName(folder);
+    DIR* listing = ::opendir(where.constData());
+    if (listing == nullptr)
+        return 0;
+    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name = entry->d_name;
+        if (!name.startsWith(kTemporaryPrefix) || name.size() == prefix)
+            continue;
+        // "-journal" and the like go with the temporary they belong to.
+        const qsizetype dash = name.indexOf('-', prefix);
+        const QByteArray path = where + '/' + name;
+        const QByteArray owner = where + '/' + (dash < 0 ? name : name.left(dash));
+        struct stat info;
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const int fd = ::open(owner.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno != ENOENT)
+            continue;
+        // Checked again under the lock: the creator may have renamed it into place meanwhile.
+        const bool abandoned = fd < 0 || (::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                                          (owner != path || stillNamed(path, fd)));
+        if (abandoned && ::unlink(path.constData()) == 0)
+            ++removed;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::closedir(listing);
+    return removed;
+}
 
 ExportFile::ExportFile(QString path) : path_(std::move(path)), encoder_(QStringEncoder::System) {}
 
@@ -109,6 +166,9 @@ bool ExportFile::openBeside(const FileSystemTarget& target) {
     if (!byName_ && ::access("/proc/self/fd", X_OK) == 0)
         fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     nameless_ = fd_ >= 0;
+    // Locked before it has a name, so that no cleaner ever takes it for abandoned.
+    if (nameless_)
+        ::flock(fd_, LOCK_EX);
 #endif
     if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
         const mode_t mask = ::umask(0);
@@ -240,10 +300,13 @@ void ExportFile::commit() {
     writePending();
     switch (way_) {
     case Way::Replace:
-        if (!SyncToDisk(fd_) || !nameTemporary() || ::close(std::exchange(fd_, -1)) != 0 ||
+        // Renamed while still open, and so locked: no cleaner removes it on the way.
+        if (!SyncToDisk(fd_) || !nameTemporary() ||
             ::rename(temporary_.constData(), target_.constData()) != 0)
             fail(QStringLiteral("Cannot save %1: %2"), errno);
         temporary_.clear();
+        if (::close(std::exchange(fd_, -1)) != 0)
+            fail(QStringLiteral("Cannot save %1: %2"), errno);
         break;
     case Way::CopyIn:
         copyIn();

@@ -8,6 +8,14 @@
 
 struct FileSystemTarget;
 
+// Every temporary file that an ExportFile names is ".lexigrove-" followed by
+// letters and digits, beside its target or in the temporary folder, and its
+// creator holds an flock(LOCK_EX) on it for as long as it lives; what SQLite
+// adds to one ("-journal", "-wal") belongs to it. Removes those in folder
+// whose lock can be taken, that is whose creator has died, and returns how
+// many it removed. A live one, or any other file, stays.
+int RemoveAbandonedTemporaries(const QString& folder);
+
 // A file that an export writes. A new file, or a file that a new one can
 // replace without becoming something else, is written beside the target and
 // put in its place only by commit(), so a failed or interrupted export
