@@ -77,7 +77,9 @@ class ExportFile final : public TextOutput {
     void openCopyIn();
     void prepare(bool byName);
     void openDirect(const FileSystemTarget& target);
+    void refuseOverBackup(const FileSystemTarget& target);
     void copyIn();
+    void keepBackup();
     void append(const QByteArray& encoded);
     void writePending();
     void discard();
@@ -90,6 +92,8 @@ class ExportFile final : public TextOutput {
     bool byName_ = false;   // filled by another library through temporary_
     int fd_ = -1;           // where the content goes now
     int targetFd_ = -1;     // the file copied into
+    QByteArray backup_;     // the old content of a file written in place
+    bool changing_ = false; // the file written in place is no longer the old one
     Way way_ = Way::Direct;
     QStringEncoder encoder_;
     QByteArray pending_;
