@@ -22,10 +22,15 @@ int RemoveAbandonedTemporaries(const QString& folder);
 // leaves the file it was to replace as it was, and no half-written copy
 // behind. Any other existing file (several names, extended attributes,
 // another owner, a folder where the user may not create files) has to keep
-// its identity: the new content is prepared in a file of its own, beside it
-// or in the temporary folder, and copied into it only by commit(), with
-// interruptions held back meanwhile. A device or a pipe is written as the
-// export goes. Symbolic links are written through to their target.
+// its identity, and so does a file that cannot be renamed over (a bind
+// mount): the new content is prepared in a file of its own, beside it or in
+// the temporary folder, and copied into it only by commit(). Before the copy,
+// the old content is kept complete and synced as "NAME.lexigrove-backup"
+// beside it, or as "lexigrove-backup-DEVICE-INODE" in the temporary folder,
+// and removed once the new content is on disk; a process killed meanwhile
+// leaves it, and every later save of the file refuses, naming it. A device
+// or a pipe is written as the export goes. Symbolic links are written
+// through to their target, also to one that does not exist yet.
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
