@@ -460,17 +460,18 @@ void ExportFile::keepBackup() {
             continue;
         }
         // Complete and on disk under its own name before the file is touched.
-        const bool made = copyAll(old, fd, info.st_size) && SyncToDisk(fd) &&
-                          nameAfresh(name, kept) && SyncFolder(folder);
+        const bool named =
+            copyAll(old, fd, info.st_size) && SyncToDisk(fd) && nameAfresh(name, kept);
+        const bool made = named && SyncFolder(folder);
         error = errno;
-        ::unlink(name.constData());
         ::close(fd);
         if (made) {
             ::close(old);
             backup_ = kept;
             return;
         }
-        ::unlink(kept.constData());
+        // Only what this save made goes: a file already under the backup's name stays.
+        ::unlink((named ? kept : name).constData());
     }
     ::close(old);
     fail(QStringLiteral("Cannot save %1: there is no room to keep a copy of its old content "
