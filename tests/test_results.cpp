@@ -654,7 +654,7 @@ void TestResults::pipesAreReported_data() {
     QTest::addColumn<bool>("readerQuits");
     QTest::addColumn<QString>("reason");
     QTest::newRow("nobody reads") << int(Aligned) << false
-                                  << "Cannot create %1: no program is reading from this pipe";
+                                  << "Cannot write %1: no program is reading from this pipe";
     QTest::newRow("reader quits") << int(Comma) << true << "Cannot [a-z]+ %1: Broken pipe";
 }
 

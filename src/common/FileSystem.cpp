@@ -126,13 +126,45 @@ void GuardStandardDescriptors() {
     }
 }
 
+namespace {
+// The name that a chain of symbolic links ends at when its last link points at
+// nothing, as open(O_CREAT) would create it; ELOOP after as many links as the
+// system follows.
+QByteArray danglingEnd(QByteArray name, int& error) {
+    for (int hop = 0; hop <= 40; ++hop) {
+        struct stat info;
+        if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return name;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t size = ::readlink(name.constData(), link.data(), size_t(link.size()));
+        if (size <= 0 || size >= link.size())
+            return name;
+        link.truncate(size);
+        const qsizetype slash = name.lastIndexOf('/');
+        name = link.startsWith('/') || slash < 0 ? link : name.left(slash + 1) + link;
+    }
+    error = ELOOP;
+    return name;
+}
+} // namespace
+
 FileSystemTarget InspectTarget(const QString& path) {
     FileSystemTarget target;
     target.resolved = NativeName(path);
     struct stat info;
-    if (path.isEmpty() || path.contains(QChar(0)) || ::stat(NativeName(path).constData(), &info) != 0)
+    if (path.isEmpty() || path.contains(QChar(0))) {
+        target.error = ENOENT;
+        return target; // the save fails on it and explains
+    }
+    if (::stat(target.resolved.constData(), &info) != 0) {
+        target.error = errno;
+        if (target.error == ENOENT)
+            target.resolved = danglingEnd(target.resolved, target.error);
         return target; // a new name, or one that the save itself will fail on and explain
+    }
     target.exists = true;
+    target.device = info.st_dev;
+    target.inode = info.st_ino;
     target.isFifo = S_ISFIFO(info.st_mode);
     target.isRegular = S_ISREG(info.st_mode);
     target.permissions = info.st_mode & 07777;
@@ -179,6 +211,17 @@ int OpenForWriting(const QString& path, bool withoutBlocking) {
 
 bool SyncToDisk(int fd) {
     return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+bool SyncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = SyncToDisk(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
 }
 
 int OpenRegularFileForReading(const QString& path, bool& notRegular) {

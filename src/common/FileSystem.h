@@ -31,12 +31,17 @@ struct FileSystemTarget {
     unsigned permissions = 0; // of the existing file
     unsigned group = 0;       // of the existing file
     bool isRegular = false;
+    unsigned long long device = 0, inode = 0; // of the existing file
+    // Why the name cannot be looked at (ELOOP for a loop of links), when it
+    // exists or may: 0, or ENOENT for a name that a save creates.
+    int error = 0;
     // The file itself, through every symbolic link; the name as given
-    // when there is none yet.
+    // when there is none yet, or what a dangling link points at.
     QByteArray resolved;
 };
 
-// Follows symbolic links, as writing does.
+// Follows symbolic links, as writing does: a link to nothing yet names the
+// file it points at, which a save creates as a shell's '>' does.
 FileSystemTarget InspectTarget(const QString& path);
 
 // Gives a file just created in place of an existing one that file's
@@ -63,6 +68,8 @@ int OpenForWriting(const QString& path, bool withoutBlocking);
 // Returns false with errno set when the data did not reach the disk.
 // Descriptors that cannot be synced (pipes, devices) count as synced.
 bool SyncToDisk(int fd);
+// The same for a folder's entries, after a file was named or renamed in it.
+bool SyncFolder(const QByteArray& folder);
 
 // Opens a regular file for reading without ever waiting for a pipe's
 // writer. Returns the descriptor, or -1 with errno set; a folder gives

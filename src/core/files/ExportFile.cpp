@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <dirent.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,10 +23,50 @@ QByteArray folderOf(const QByteArray& file) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
-// A new file of our own in folder, or -1 with errno set.
+constexpr char kTemporaryPrefix[] = ".lexigrove-";
+
+// True while name is the file open as fd.
+bool stillNamed(const QByteArray& name, int fd) {
+    struct stat named, open;
+    return ::lstat(name.constData(), &named) == 0 && ::fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+// A new file of our own in folder, locked for as long as it is open, or -1
+// with errno set. A cleaner may have taken the lock between the creation and
+// ours and removed the name: then it is made again.
 int createIn(const QByteArray& folder, QByteArray& name) {
-    name = folder + "/.lexigrove-XXXXXX";
-    return ::mkostemp(name.data(), O_CLOEXEC);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + '/' + kTemporaryPrefix + "XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        if (stillNamed(name, fd))
+            return fd;
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// As given: Qt's temporary folder falls back to another one when it is missing.
+QByteArray temporaryFolder() {
+    const QByteArray folder = qgetenv("TMPDIR");
+    return folder.isEmpty() ? QByteArray("/tmp") : folder;
+}
+
+// Where the old content of a file that is written in place waits until the
+// new content is complete: beside it, or in the temporary folder when its
+// own folder takes no new file. A save finds it there again by these names.
+QByteArray backupBeside(const QByteArray& target) {
+    return target + ".lexigrove-backup";
+}
+
+QByteArray backupInTemporaryFolder(unsigned long long device, unsigned long long inode) {
+    return temporaryFolder() + "/lexigrove-backup-" + QByteArray::number(device) + '-' +
+           QByteArray::number(inode);
 }
 
 bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
@@ -41,6 +83,40 @@ bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
         done += written;
     }
     return true;
+}
+
+// Copies the first size bytes of from into to, from their starts.
+bool copyAll(int from, int to, off_t size) {
+    QByteArray chunk(kChunkBytes * 4, Qt::Uninitialized);
+    for (off_t at = 0; at < size;) {
+        const ssize_t got = ::pread(from, chunk.data(), size_t(std::min<off_t>(chunk.size(), size - at)), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got == 0)
+                errno = EIO; // shorter than it was a moment ago
+            return false;
+        }
+        if (!writeAll(to, chunk.constData(), got, at))
+            return false;
+        at += got;
+    }
+    return true;
+}
+
+// Gives a complete file a name that nothing has, never replacing anything.
+bool nameAfresh(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    return ::link(from.constData(), to.constData()) == 0 && (::unlink(from.constData()), true);
+}
+
+// A file system that cannot set room aside still writes; only a real lack of room stops the
+// save before the old content is touched.
+bool lacksRoom(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO;
 }
 
 // Ctrl-C, a closed terminal or a polite kill waits until the copy is done,
@@ -63,6 +139,39 @@ class InterruptionsHeld {
 };
 } // namespace
 
+int RemoveAbandonedTemporaries(const QString& folder) {
+    const QByteArray where = NativeName(folder);
+    DIR* listing = ::opendir(where.constData());
+    if (listing == nullptr)
+        return 0;
+    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name = entry->d_name;
+        if (!name.startsWith(kTemporaryPrefix) || name.size() == prefix)
+            continue;
+        // "-journal" and the like go with the temporary they belong to.
+        const qsizetype dash = name.indexOf('-', prefix);
+        const QByteArray path = where + '/' + name;
+        const QByteArray owner = where + '/' + (dash < 0 ? name : name.left(dash));
+        struct stat info;
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const int fd = ::open(owner.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno != ENOENT)
+            continue;
+        // Checked again under the lock: the creator may have renamed it into place meanwhile.
+        const bool abandoned = fd < 0 || (::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                                          (owner != path || stillNamed(path, fd)));
+        if (abandoned && ::unlink(path.constData()) == 0)
+            ++removed;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::closedir(listing);
+    return removed;
+}
+
 ExportFile::ExportFile(QString path) : path_(std::move(path)), encoder_(QStringEncoder::System) {}
 
 ExportFile::~ExportFile() {
@@ -70,7 +179,14 @@ ExportFile::~ExportFile() {
 }
 
 void ExportFile::fail(const QString& what, int error) {
-    const QString text = what.arg(QDir::toNativeSeparators(path_), qt_error_string(error));
+    const QString file = QDir::toNativeSeparators(path_);
+    // %3 is where the old content is kept, or would have been.
+    const QString text =
+        what.contains(QLatin1String("%3"))
+            ? what.arg(file, qt_error_string(error),
+                       QDir::toNativeSeparators(
+                           NameFromNative(backup_.isEmpty() ? temporaryFolder() : backup_)))
+            : what.arg(file, qt_error_string(error));
     discard();
     throw AppError(text);
 }
@@ -90,7 +206,10 @@ void ExportFile::prepare(bool byName) {
     if (path_.isEmpty() || path_.contains(QChar(0)))
         fail(QStringLiteral("Cannot create %1: %2"), ENOENT);
     const FileSystemTarget target = InspectTarget(path_);
+    if (!target.exists && target.error != ENOENT)
+        fail(QStringLiteral("Cannot create %1: %2"), target.error);
     target_ = target.resolved;
+    refuseOverBackup(target);
     if (target.exists && !target.isRegular)
         return openDirect(target);
     if (target.replaceable && openBeside(target))
@@ -100,6 +219,26 @@ void ExportFile::prepare(bool byName) {
     openCopyIn();
 }
 
+void ExportFile::refuseOverBackup(const FileSystemTarget& target) {
+    QByteArray backup = backupBeside(target_);
+    struct stat info;
+    if (::lstat(backup.constData(), &info) != 0) {
+        if (!target.exists)
+            return;
+        backup = backupInTemporaryFolder(target.device, target.inode);
+        if (::lstat(backup.constData(), &info) != 0)
+            return;
+    }
+    const QString file = QDir::toNativeSeparators(path_);
+    const QString kept = QDir::toNativeSeparators(NameFromNative(backup));
+    const QString text = QStringLiteral("Cannot save %1: an earlier save of it was cut short, and "
+                                        "its old content is kept in %2. Once %1 is as it should "
+                                        "be, remove %2 and save again.")
+                             .arg(file, kept);
+    discard();
+    throw AppError(text);
+}
+
 bool ExportFile::openBeside(const FileSystemTarget& target) {
     const QByteArray folder = folderOf(target_);
 #ifdef O_TMPFILE
@@ -107,8 +246,11 @@ bool ExportFile::openBeside(const FileSystemTarget& target) {
     // export ended by a signal leaves nothing behind. Another library needs
     // a name from the start.
     if (!byName_ && ::access("/proc/self/fd", X_OK) == 0)
-        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     nameless_ = fd_ >= 0;
+    // Locked before it has a name, so that no cleaner ever takes it for abandoned.
+    if (nameless_)
+        ::flock(fd_, LOCK_EX);
 #endif
     if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
         const mode_t mask = ::umask(0);
@@ -143,15 +285,11 @@ void ExportFile::openCopyIn() {
     // export, and emptied only once the new content is complete.
     targetFd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC);
     if (targetFd_ < 0)
-        fail(QStringLiteral("Cannot create %1: %2"), errno);
+        fail(QStringLiteral("Cannot write %1: %2"), errno);
     way_ = Way::CopyIn;
     QByteArray name;
     int error = 0;
-    // As given: Qt's temporary folder falls back to another one when it is missing.
-    QByteArray temporaryFolder = qgetenv("TMPDIR");
-    if (temporaryFolder.isEmpty())
-        temporaryFolder = "/tmp";
-    for (const QByteArray& folder : {folderOf(target_), temporaryFolder}) {
+    for (const QByteArray& folder : {folderOf(target_), temporaryFolder()}) {
         fd_ = createIn(folder, name);
         if (fd_ >= 0 && byName_) {
             // Named for the library that fills it, and removed by discard().
@@ -168,7 +306,7 @@ void ExportFile::openCopyIn() {
     const QString text =
         QStringLiteral("Cannot save %1: there is no room to prepare its new content, neither "
                        "beside it nor in %2 (%3); the file was left as it was.")
-            .arg(QDir::toNativeSeparators(path_), NameFromNative(temporaryFolder),
+            .arg(QDir::toNativeSeparators(path_), NameFromNative(temporaryFolder()),
                  qt_error_string(error));
     discard();
     throw AppError(text);
@@ -184,12 +322,15 @@ void ExportFile::openDirect(const FileSystemTarget& target) {
     fd_ = OpenForWriting(path_, target.isFifo);
     if (fd_ < 0 && errno == ENXIO && target.isFifo) {
         const QString text =
-            QStringLiteral("Cannot create %1: no program is reading from this pipe")
+            QStringLiteral("Cannot write %1: no program is reading from this pipe")
                 .arg(QDir::toNativeSeparators(path_));
         throw AppError(text);
     }
+    // A folder is no file, so there is none to write.
     if (fd_ < 0)
-        fail(QStringLiteral("Cannot create %1: %2"), errno);
+        fail(errno == EISDIR ? QStringLiteral("Cannot create %1: %2")
+                             : QStringLiteral("Cannot write %1: %2"),
+             errno);
 }
 
 void ExportFile::write(const QString& text) {
@@ -240,10 +381,23 @@ void ExportFile::commit() {
     writePending();
     switch (way_) {
     case Way::Replace:
-        if (!SyncToDisk(fd_) || !nameTemporary() || ::close(std::exchange(fd_, -1)) != 0 ||
-            ::rename(temporary_.constData(), target_.constData()) != 0)
+        // Renamed while still open, and so locked: no cleaner removes it on the way.
+        if (!SyncToDisk(fd_) || !nameTemporary())
             fail(QStringLiteral("Cannot save %1: %2"), errno);
+        if (::rename(temporary_.constData(), target_.constData()) != 0) {
+            // A file mounted over its name (a bind mount) cannot be renamed over: it is
+            // written in place instead, as sort -o does.
+            if (errno != EBUSY && errno != EXDEV)
+                fail(QStringLiteral("Cannot save %1: %2"), errno);
+            targetFd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC);
+            if (targetFd_ < 0)
+                fail(QStringLiteral("Cannot write %1: %2"), errno);
+            copyIn();
+            break;
+        }
         temporary_.clear();
+        if (!SyncFolder(folderOf(target_)) || ::close(std::exchange(fd_, -1)) != 0)
+            fail(QStringLiteral("Cannot save %1: %2"), errno);
         break;
     case Way::CopyIn:
         copyIn();
@@ -262,25 +416,68 @@ void ExportFile::copyIn() {
     if (::fstat(fd_, &prepared) != 0)
         fail(QStringLiteral("Cannot save %1: %2"), errno);
     const off_t size = prepared.st_size;
+    keepBackup();
 #ifdef Q_OS_LINUX
     // Room for the new content before the old is touched, where the file
     // system can promise it.
-    if (::fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno == ENOSPC)
-        fail(QStringLiteral("Cannot save %1: %2"), errno);
+    if (size > 0 && ::fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && lacksRoom(errno))
+        fail(QStringLiteral("Cannot save %1: %2; the file was left as it was."), errno);
 #endif
     const InterruptionsHeld held;
-    QByteArray chunk(kChunkBytes * 4, Qt::Uninitialized);
-    for (off_t at = 0; at < size;) {
-        const ssize_t got = ::pread(fd_, chunk.data(), size_t(chunk.size()), at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0 || !writeAll(targetFd_, chunk.constData(), got, at))
-            fail(QStringLiteral("Cannot save %1: %2"), got == 0 ? EIO : errno);
-        at += got;
+    changing_ = true;
+    if (!copyAll(fd_, targetFd_, size) || ::ftruncate(targetFd_, size) != 0 ||
+        !SyncToDisk(targetFd_) || ::close(std::exchange(targetFd_, -1)) != 0)
+        fail(QStringLiteral("Cannot write %1: %2. It may be incomplete now; its old content is "
+                            "kept in %3."),
+             errno);
+    // Complete and on disk: the old content is no longer needed.
+    ::unlink(backup_.constData());
+    SyncFolder(folderOf(backup_));
+    backup_.clear();
+    changing_ = false;
+}
+
+void ExportFile::keepBackup() {
+    const int old = ::open(target_.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat info;
+    if (old < 0 || ::fstat(old, &info) != 0) {
+        const int error = errno;
+        if (old >= 0)
+            ::close(old);
+        fail(QStringLiteral("Cannot save %1: its old content cannot be read to keep a copy "
+                            "while it is written (%2); the file was left as it was."),
+             error);
     }
-    if (::ftruncate(targetFd_, size) != 0 || !SyncToDisk(targetFd_) ||
-        ::close(std::exchange(targetFd_, -1)) != 0)
-        fail(QStringLiteral("Cannot save %1: %2"), errno);
+    int error = 0;
+    for (const bool beside : {true, false}) {
+        const QByteArray folder = beside ? folderOf(target_) : temporaryFolder();
+        const QByteArray kept = beside ? backupBeside(target_)
+                                       : backupInTemporaryFolder(info.st_dev, info.st_ino);
+        QByteArray name;
+        const int fd = createIn(folder, name);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        // Complete and on disk under its own name before the file is touched.
+        const bool named =
+            copyAll(old, fd, info.st_size) && SyncToDisk(fd) && nameAfresh(name, kept);
+        const bool made = named && SyncFolder(folder);
+        error = errno;
+        ::close(fd);
+        if (made) {
+            ::close(old);
+            backup_ = kept;
+            return;
+        }
+        // Only what this save made goes: a file already under the backup's name stays.
+        ::unlink((named ? kept : name).constData());
+    }
+    ::close(old);
+    fail(QStringLiteral("Cannot save %1: there is no room to keep a copy of its old content "
+                        "while it is written, neither beside it nor in %3 (%2); the file was "
+                        "left as it was."),
+         error);
 }
 
 void ExportFile::discard() {
@@ -294,4 +491,9 @@ void ExportFile::discard() {
     if (!temporary_.isEmpty())
         ::unlink(temporary_.constData());
     temporary_.clear();
+    // The old content stays where the file may already have changed.
+    if (!backup_.isEmpty() && !changing_)
+        ::unlink(backup_.constData());
+    backup_.clear();
+    changing_ = false;
 }

@@ -8,16 +8,29 @@
 
 struct FileSystemTarget;
 
+// Every temporary file that an ExportFile names is ".lexigrove-" followed by
+// letters and digits, beside its target or in the temporary folder, and its
+// creator holds an flock(LOCK_EX) on it for as long as it lives; what SQLite
+// adds to one ("-journal", "-wal") belongs to it. Removes those in folder
+// whose lock can be taken, that is whose creator has died, and returns how
+// many it removed. A live one, or any other file, stays.
+int RemoveAbandonedTemporaries(const QString& folder);
+
 // A file that an export writes. A new file, or a file that a new one can
 // replace without becoming something else, is written beside the target and
 // put in its place only by commit(), so a failed or interrupted export
 // leaves the file it was to replace as it was, and no half-written copy
 // behind. Any other existing file (several names, extended attributes,
 // another owner, a folder where the user may not create files) has to keep
-// its identity: the new content is prepared in a file of its own, beside it
-// or in the temporary folder, and copied into it only by commit(), with
-// interruptions held back meanwhile. A device or a pipe is written as the
-// export goes. Symbolic links are written through to their target.
+// its identity, and so does a file that cannot be renamed over (a bind
+// mount): the new content is prepared in a file of its own, beside it or in
+// the temporary folder, and copied into it only by commit(). Before the copy,
+// the old content is kept complete and synced as "NAME.lexigrove-backup"
+// beside it, or as "lexigrove-backup-DEVICE-INODE" in the temporary folder,
+// and removed once the new content is on disk; a process killed meanwhile
+// leaves it, and every later save of the file refuses, naming it. A device
+// or a pipe is written as the export goes. Symbolic links are written
+// through to their target, also to one that does not exist yet.
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
@@ -69,7 +82,9 @@ class ExportFile final : public TextOutput {
     void openCopyIn();
     void prepare(bool byName);
     void openDirect(const FileSystemTarget& target);
+    void refuseOverBackup(const FileSystemTarget& target);
     void copyIn();
+    void keepBackup();
     void append(const QByteArray& encoded);
     void writePending();
     void discard();
@@ -82,6 +97,8 @@ class ExportFile final : public TextOutput {
     bool byName_ = false;   // filled by another library through temporary_
     int fd_ = -1;           // where the content goes now
     int targetFd_ = -1;     // the file copied into
+    QByteArray backup_;     // the old content of a file written in place
+    bool changing_ = false; // the file written in place is no longer the old one
     Way way_ = Way::Direct;
     QStringEncoder encoder_;
     QByteArray pending_;
