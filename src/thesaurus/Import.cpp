@@ -96,8 +96,8 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
                              const FormSources& forms, const ImportProgress& progress) {
     ProgressScale scale(progress);
     scale.report(0);
-    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath, ThesaurusLanguage(datPath),
-                                        scale.step(0, kParseEnd));
+    const auto entries =
+        ReadThesaurus(datPath, ThesaurusLanguage(datPath), scale.step(0, kParseEnd));
     scale.report(kParseEnd);
     const auto inflected = FindInflectedForms(entries, forms, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
