@@ -67,11 +67,11 @@ class ByteLines {
     void requireWithinLimit(qsizetype length, int line) const;
 
     QString source_;
-    int fd_ = -1;              // the file read; -1 for text in memory
-    bool regular_ = false;     // the file can be read again for total()
-    QByteArrayView memory_;    // the text in memory
-    QByteArray buffer_;        // a file's bytes read and not yet taken
-    qint64 dropped_ = 0;       // bytes taken out of buffer_ before its start
+    int fd_ = -1;           // the file read; -1 for text in memory
+    bool regular_ = false;  // the file can be read again for total()
+    QByteArrayView memory_; // the text in memory
+    QByteArray buffer_;     // a file's bytes read and not yet taken
+    qint64 dropped_ = 0;    // bytes taken out of buffer_ before its start
     qint64 size_ = 0;
     bool ended_ = false;
     bool markChecked_ = false;

@@ -114,6 +114,13 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const std::vector<InflectedForm>& forms = {},
                                   const StepProgress& progress = {});
 
+// Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
+// replace: one of the import's inputs under any name (the thesaurus and the .idx beside it, the
+// dictionary and its .aff, the word list), a folder, a device, a named pipe or a socket, or an
+// existing file that is neither empty nor an SQLite database. Follows symbolic links, as the
+// database is written through them. A name that leads nowhere yet passes.
+void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath);
+
 // Called now and then during an import with how far it is, 0 to 100; returning false
 // cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
 using ImportProgress = std::function<bool(int percent)>;
