@@ -875,8 +875,8 @@ void TestImporter::importerSucceeds() {
     const QString path = dir.filePath(QStringLiteral("words.mdb"));
 
     const ImporterRun wrongUse = runImporter({kFixture});
-    QCOMPARE(wrongUse.exitCode, 1);
-    QVERIFY(wrongUse.standardError.contains("usage"));
+    QCOMPARE(wrongUse.exitCode, 2);
+    QVERIFY(wrongUse.standardError.contains("lexigrove-import --help"));
 
     const ImporterRun run = runImporter({kFixture, path});
     QCOMPARE(run.exitStatus, QProcess::NormalExit);

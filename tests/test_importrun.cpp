@@ -1,5 +1,7 @@
 #include "Thesaurus.h"
+#include "WordStream.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,9 +9,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <future>
 #include <map>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +75,61 @@ QString writeLargeThesaurus(const QTemporaryDir& dir) {
     return path;
 }
 
+// A cap on the importer's address space that reading an input whole would hit. AddressSanitizer
+// reserves terabytes of address space at start, so under it the rows run without the cap.
+#ifdef LEXIGROVE_SANITIZED
+const QString kMemoryCap;
+#else
+const QString kMemoryCap = QStringLiteral("ulimit -v 200000; ");
+#endif
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The script in sh, in folder, with the importer as $IMPORT.
+Run shell(const QString& script, const QString& folder) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("IMPORT"), kImporter);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Every name in folder with what it is and holds, to tell that nothing was touched.
+QStringList snapshot(const QString& folder) {
+    QStringList entries;
+    for (const QString& name : listing(folder)) {
+        const QByteArray path = QFile::encodeName(folder + u'/' + name);
+        struct stat info;
+        if (::lstat(path.constData(), &info) != 0)
+            continue;
+        QString entry =
+            QStringLiteral("%1 %2 %3").arg(name).arg(info.st_mode, 0, 8).arg(info.st_ino);
+        QFile file(QString::fromLocal8Bit(path));
+        if (S_ISREG(info.st_mode) && file.open(QIODevice::ReadOnly))
+            entry +=
+                u' ' +
+                QString::fromLatin1(
+                    QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+        if (S_ISLNK(info.st_mode))
+            entry += u' ' + QFileInfo(QString::fromLocal8Bit(path)).symLinkTarget();
+        entries << entry;
+    }
+    return entries;
+}
+
 } // namespace
 
 class TestImportRun : public QObject {
@@ -89,6 +151,19 @@ class TestImportRun : public QObject {
     void importsOnThreads();
     void importerReports_data();
     void importerReports();
+    void usageErrors_data();
+    void usageErrors();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void refusedOutputs_data();
+    void refusedOutputs();
+    void acceptedOutputs_data();
+    void acceptedOutputs();
+    void boundedInputs_data();
+    void boundedInputs();
+    void lineLimit_data();
+    void lineLimit();
+    void databaseErrorCarriesErrno();
 };
 
 void TestImportRun::dictionaryForms_data() {
@@ -361,6 +436,284 @@ void TestImportRun::importerReports() {
     // Not a terminal: the report alone, no progress.
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
              "lexigrove-import: wrote " + out + ": " + report + '\n');
+}
+
+void TestImportRun::usageErrors_data() {
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("nothing") << ""
+                             << "missing thesaurus and database operands";
+    QTest::newRow("no database") << "t.dat"
+                                 << "missing database operand after 't.dat'";
+    QTest::newRow("three files") << "t.dat a.mdb b.mdb"
+                                 << "extra operand 'b.mdb'";
+    QTest::newRow("unknown option") << "--bogus t.dat a.mdb"
+                                    << "unrecognized option '--bogus'";
+    QTest::newRow("unknown short option") << "-x t.dat a.mdb"
+                                          << "invalid option -- 'x'";
+    QTest::newRow("option without its value") << "t.dat a.mdb --hunspell"
+                                              << "option '--hunspell' requires an argument";
+}
+
+void TestImportRun::usageErrors() {
+    QFETCH(QString, arguments);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Run run = shell(QStringLiteral("exec \"$IMPORT\" ") + arguments, dir.path());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "lexigrove-import: " + problem +
+                          "\nTry 'lexigrove-import --help' for more information.\n");
+    QCOMPARE(listing(dir.path()), QStringList());
+}
+
+void TestImportRun::helpAndVersion_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("opening");
+    QTest::addColumn<QString>("closing");
+    const QString footer = QStringLiteral("Report bugs to: <https://lexigrove.org/bugs>\n"
+                                          "Lexigrove home page: <https://lexigrove.org/>\n");
+    QTest::newRow("--help") << "--help"
+                            << "Usage: lexigrove-import [OPTION]... THESAURUS.dat DATABASE.mdb\n"
+                            << footer;
+    QTest::newRow("-h") << "-h"
+                        << "Usage: lexigrove-import " << footer;
+    QTest::newRow("--help after the files") << "t.dat a.mdb --help"
+                                            << "Usage: " << footer;
+    QTest::newRow("--version") << "--version"
+                               << "lexigrove-import " LEXIGROVE_VERSION "\nCopyright"
+                               << "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
+void TestImportRun::helpAndVersion() {
+    QFETCH(QString, option);
+    QFETCH(QString, opening);
+    QFETCH(QString, closing);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Run run = shell(QStringLiteral("exec \"$IMPORT\" ") + option, dir.path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QString());
+    QVERIFY2(run.out.startsWith(opening), qPrintable(run.out));
+    QVERIFY2(run.out.endsWith(closing), qPrintable(run.out));
+    for (const QString& line : run.out.split(u'\n'))
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    QCOMPARE(listing(dir.path()), QStringList());
+}
+
+// Each row prepares out.mdb (or names an input as the output) in a folder holding the thesaurus
+// t.dat, a dictionary f.dic with f.aff and a word list list.txt; "@socket" binds a socket.
+void TestImportRun::refusedOutputs_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QString same = QStringLiteral("Cannot write %1: it is %2, the same file");
+    QTest::newRow("the thesaurus") << ""
+                                   << "t.dat t.dat" << same.arg("t.dat", "the thesaurus t.dat");
+    QTest::newRow("the thesaurus through a symbolic link")
+        << "ln -s t.dat out.mdb"
+        << "t.dat out.mdb" << same.arg("out.mdb", "the thesaurus t.dat");
+    QTest::newRow("the thesaurus through a hard link")
+        << "ln t.dat out.mdb"
+        << "t.dat out.mdb" << same.arg("out.mdb", "the thesaurus t.dat");
+    QTest::newRow("the thesaurus through /proc/self/root")
+        << ""
+        << "t.dat /proc/self/root%D/t.dat"
+        << same.arg("/proc/self/root%D/t.dat", "the thesaurus t.dat");
+    QTest::newRow("the thesaurus's index")
+        << "printf 'UTF-8\\n' > t.idx"
+        << "t.dat t.idx" << same.arg("t.idx", "the thesaurus's index t.idx");
+    QTest::newRow("the dictionary")
+        << ""
+        << "--hunspell f.dic t.dat f.dic" << same.arg("f.dic", "the dictionary f.dic");
+    QTest::newRow("the affix file")
+        << ""
+        << "--hunspell=f.dic t.dat f.aff" << same.arg("f.aff", "the dictionary's affix file f.aff");
+    QTest::newRow("the word list") << ""
+                                   << "--hunspell f.dic --word-list list.txt t.dat list.txt"
+                                   << same.arg("list.txt", "the word list list.txt");
+
+    const QString kind = QStringLiteral("Cannot write out.mdb: it is %1, not a database file");
+    QTest::newRow("a device") << "mknod out.mdb c 1 3"
+                              << "t.dat out.mdb" << kind.arg("a device");
+    QTest::newRow("a named pipe") << "mkfifo out.mdb"
+                                  << "t.dat out.mdb" << kind.arg("a named pipe");
+    QTest::newRow("a socket") << "@socket"
+                              << "t.dat out.mdb" << kind.arg("a socket");
+    QTest::newRow("a folder") << "mkdir out.mdb"
+                              << "t.dat out.mdb" << kind.arg("a folder");
+
+    const QString foreign =
+        QStringLiteral("Cannot replace out.mdb: it is neither empty nor an SQLite database");
+    QTest::newRow("a text file") << "echo notes > out.mdb"
+                                 << "t.dat out.mdb" << foreign;
+    QTest::newRow("a text file through a symbolic link")
+        << "echo notes > notes.txt && ln -s notes.txt out.mdb"
+        << "t.dat out.mdb" << foreign;
+    QTest::newRow("shorter than a database header") << "printf 'SQLite' > out.mdb"
+                                                    << "t.dat out.mdb" << foreign;
+}
+
+void TestImportRun::refusedOutputs() {
+    QFETCH(QString, setup);
+    QFETCH(QString, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path();
+    QVERIFY(QFile::copy(kData + QStringLiteral("/mini_thesaurus.dat"), dir.filePath("t.dat")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/forms.dic"), dir.filePath("f.dic")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/forms.aff"), dir.filePath("f.aff")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/forms.dic"), dir.filePath("list.txt")));
+    if (setup == QLatin1String("@socket")) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(dir.filePath("out.mdb"));
+        QVERIFY(fd >= 0 && size_t(path.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        ::close(fd);
+    } else if (!setup.isEmpty()) {
+        const Run prepared = shell(setup, folder);
+        if (prepared.status != 0 && setup.startsWith(QLatin1String("mknod")))
+            QSKIP("mknod needs root with CAP_MKNOD (the suite runs as root in CI)");
+        QCOMPARE(prepared.status, 0);
+    }
+    const QStringList before = snapshot(folder);
+    const Run run = shell(
+        QStringLiteral("exec \"$IMPORT\" ") + QString(arguments).replace("%D", folder), folder);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, "lexigrove-import: " + QString(message).replace("%D", folder) + u'\n');
+    QCOMPARE(snapshot(folder), before);
+}
+
+void TestImportRun::acceptedOutputs_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("link");
+    QTest::newRow("an empty file") << ": > out.mdb" << false;
+    QTest::newRow("a database") << "\"$IMPORT\" lookup.dat out.mdb" << false;
+    QTest::newRow("a symbolic link to a database")
+        << "\"$IMPORT\" lookup.dat db.mdb && ln -s db.mdb out.mdb" << true;
+}
+
+void TestImportRun::acceptedOutputs() {
+    QFETCH(QString, setup);
+    QFETCH(bool, link);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QFile::copy(kData + QStringLiteral("/mini_thesaurus.dat"), dir.filePath("t.dat")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/lookup.dat"), dir.filePath("lookup.dat")));
+    QCOMPARE(shell(setup + QStringLiteral(" 2>/dev/null"), dir.path()).status, 0);
+    const Run run = shell(QStringLiteral("exec \"$IMPORT\" t.dat out.mdb"), dir.path());
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.startsWith("lexigrove-import: wrote out.mdb: 6 headwords"),
+             qPrintable(run.err));
+    QCOMPARE(QFileInfo(dir.filePath("out.mdb")).isSymLink(), link);
+    QCOMPARE(count(dir.filePath("out.mdb"), "SELECT count(*) FROM headword"), 6);
+}
+
+// Inputs that never end, or hold one endless line, stop at the line limit with the file and line
+// named, under a memory cap far below what reading them whole takes.
+void TestImportRun::boundedInputs_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("message");
+
+    const QString tooLong = QStringLiteral("line longer than 1048576 bytes, the longest line the "
+                                           "importer reads");
+    QTest::newRow("a device as the thesaurus") << "\"$IMPORT\" /dev/zero out.mdb"
+                                               << "/dev/zero:1: " + tooLong;
+    QTest::newRow("a sparse 1 GB thesaurus")
+        << "truncate -s 1G sparse.dat && \"$IMPORT\" sparse.dat out.mdb"
+        << "sparse.dat:1: " + tooLong;
+    QTest::newRow("an endless pipe") << "yes | \"$IMPORT\" /dev/stdin out.mdb"
+                                     << "/dev/stdin:1: unknown encoding y";
+    QTest::newRow("an endless line in a pipe")
+        << "(echo UTF-8; tr '\\0' a < /dev/zero) | \"$IMPORT\" /dev/stdin out.mdb"
+        << "/dev/stdin:2: " + tooLong;
+    QTest::newRow("a device as the dictionary")
+        << "ln -s /dev/zero zero.dic && cp f.aff zero.aff && "
+           "\"$IMPORT\" --hunspell zero.dic t.dat out.mdb"
+        << "zero.dic:1: " + tooLong;
+    QTest::newRow("a device as the affix file")
+        << "ln -s /dev/zero zero.aff && cp f.dic zero.dic && "
+           "\"$IMPORT\" --hunspell zero.dic t.dat out.mdb"
+        << "./zero.aff:1: " + tooLong;
+    QTest::newRow("a device as the word list")
+        << "\"$IMPORT\" --hunspell f.dic --word-list /dev/zero t.dat out.mdb"
+        << "/dev/zero:1: " + tooLong;
+    QTest::newRow("a thesaurus within the cap") << "\"$IMPORT\" --hunspell f.dic t.dat out.mdb"
+                                                << "wrote out.mdb: 6 headwords";
+}
+
+void TestImportRun::boundedInputs() {
+    QFETCH(QString, command);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QFile::copy(kData + QStringLiteral("/mini_thesaurus.dat"), dir.filePath("t.dat")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/forms.dic"), dir.filePath("f.dic")));
+    QVERIFY(QFile::copy(kData + QStringLiteral("/forms.aff"), dir.filePath("f.aff")));
+    const Run run = shell(kMemoryCap + command, dir.path());
+    const bool fails = !message.startsWith(QLatin1String("wrote"));
+    QCOMPARE(run.status, fails ? 1 : 0);
+    QVERIFY2(run.err.startsWith("lexigrove-import: " + message), qPrintable(run.err));
+    QCOMPARE(QFileInfo::exists(dir.filePath("out.mdb")), !fails);
+}
+
+// The longest line counts its bytes without the line end.
+void TestImportRun::lineLimit_data() {
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<QByteArray>("end");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("at the limit") << 0 << QByteArray("\n") << true;
+    QTest::newRow("at the limit, CR LF") << 0 << QByteArray("\r\n") << true;
+    QTest::newRow("at the limit, last line") << 0 << QByteArray() << true;
+    QTest::newRow("one byte over") << 1 << QByteArray("\n") << false;
+    QTest::newRow("one byte over, last line") << 1 << QByteArray() << false;
+}
+
+void TestImportRun::lineLimit() {
+    QFETCH(int, extra);
+    QFETCH(QByteArray, end);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray meaning("(noun)|");
+    const QByteArray text = "UTF-8\nw|1\n" + meaning +
+                            QByteArray(WordStream::kLongestLine - meaning.size() + extra, 'a') +
+                            end;
+    const QString path = dir.filePath(QStringLiteral("long.dat"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    try {
+        const auto entries = ReadThesaurus(path);
+        QVERIFY(accepted);
+        QCOMPARE(entries.size(), size_t(1));
+        QCOMPARE(entries[0].synonyms.at(0).text.size(), WordStream::kLongestLine - meaning.size());
+    } catch (const ThesaurusError& error) {
+        QVERIFY2(!accepted, error.what());
+        QCOMPARE(error.line(), 3);
+        QCOMPARE(error.sourceName(), path);
+    }
+}
+
+// A write refused by the system (a file size limit here) is told with the system's reason.
+void TestImportRun::databaseErrorCarriesErrno() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeLargeThesaurus(dir);
+    const Run run =
+        shell(QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$IMPORT\" large.dat out.mdb"),
+              dir.path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("lexigrove-import: out.mdb: ") &&
+                 run.err.contains("File too large"),
+             qPrintable(run.err));
+    QCOMPARE(listing(dir.path()), QStringList{"large.dat"});
 }
 
 QTEST_GUILESS_MAIN(TestImportRun)

@@ -103,10 +103,10 @@ std::vector<QByteArrayView> splitFields(QByteArrayView line) {
     return fields;
 }
 
-// The value of a keyword line ("SET UTF-8") looked for in the raw bytes: SET and FLAG are
-// ASCII, and the encoding has to be known before any other line can be decoded.
-QString keywordValue(QByteArrayView data, QByteArrayView keyword) {
-    ByteLines lines(data);
+// The value of a keyword line ("SET UTF-8") looked for in the raw bytes of the file: SET and
+// FLAG are ASCII, and the encoding has to be known before any other line can be decoded.
+QString keywordValue(const QString& affPath, QByteArrayView keyword) {
+    ByteLines lines(affPath);
     QByteArrayView line;
     while (lines.next(line)) {
         if (line.startsWith(keyword) && line.size() > keyword.size() &&
@@ -212,17 +212,16 @@ AffixExpander::~AffixExpander() = default;
 AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPath_(dicPath) {
     const QFileInfo dic(dicPath);
     const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
-    const QByteArray aff = ReadInputFile(affPath);
     Rules& rules = *rules_;
 
     // Hunspell reads a .aff without SET as ISO 8859-1.
-    QString encoding = keywordValue(aff, "SET");
+    QString encoding = keywordValue(affPath, "SET");
     if (encoding.isEmpty())
         encoding = QStringLiteral("ISO8859-1");
     rules.decoder = LineDecoder::forName(encoding);
     if (!rules.decoder)
         throw ThesaurusError(affPath, 0, QStringLiteral("unknown encoding %1").arg(encoding));
-    const QString flagType = keywordValue(aff, "FLAG");
+    const QString flagType = keywordValue(affPath, "FLAG");
     if (flagType.compare(u"long", Qt::CaseInsensitive) == 0)
         rules.flagType = FlagType::Long;
     else if (flagType.compare(u"num", Qt::CaseInsensitive) == 0)
@@ -234,7 +233,7 @@ AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPat
     // entry whose fields happen to look like one.
     QHash<Flag, int> entriesLeft;
     bool aliasHeaderSeen = false;
-    ByteLines lines(aff);
+    ByteLines lines(affPath);
     QByteArrayView bytes;
     while (lines.next(bytes)) {
         if (bytes.startsWith('#'))
@@ -294,8 +293,7 @@ AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPat
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
                            const StepProgress& progress, bool oneSuffix) {
     Rules& rules = *rules_;
-    const QByteArray data = ReadInputFile(dicPath_);
-    ByteLines lines(data);
+    ByteLines lines(dicPath_);
     QByteArrayView bytes;
     lines.next(bytes); // the number of entries
     while (lines.next(bytes)) {

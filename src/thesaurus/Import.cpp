@@ -1,10 +1,18 @@
+#include "AppError.h"
+#include "FileSystem.h"
 #include "Thesaurus.h"
 #include "ThesaurusLabels.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -90,14 +98,87 @@ class OutputFolder {
     QStringList created_;
 };
 
+// The file a name leads to, through every symbolic link; none when there is none.
+std::optional<struct stat> fileAt(const QString& path) {
+    struct stat info;
+    if (path.isEmpty() || ::stat(NativeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return info;
+}
+
+// The file of the same name with another extension beside path: the .idx of a .dat, the .aff
+// of a .dic.
+QString besideWith(const QString& path, const char* extension) {
+    return path.first(path.lastIndexOf(u'/') + 1) + QFileInfo(path).completeBaseName() +
+           QLatin1StringView(extension);
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Only the start of the file is read: SQLite writes its header first.
+void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
+    if (info.st_size == 0)
+        return;
+    static constexpr char kHeader[] = "SQLite format 3"; // and its NUL
+    char start[sizeof kHeader] = {};
+    const int fd = ::open(NativeName(outPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, systemReason(errno)));
+    const ssize_t got = ::pread(fd, start, sizeof start, 0);
+    const int error = errno;
+    ::close(fd);
+    if (got < 0)
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, systemReason(error)));
+    if (got != ssize_t(sizeof start) || std::memcmp(start, kHeader, sizeof start) != 0)
+        throw AppError(QStringLiteral("Cannot replace %1: it is neither empty nor an SQLite "
+                                      "database")
+                           .arg(outPath));
+}
+
 } // namespace
+
+void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath) {
+    const std::optional<struct stat> out = fileAt(outPath);
+    // A new name, a dangling link or a path that cannot be reached: publishing tells.
+    if (!out)
+        return;
+    const std::pair<QString, const char*> inputs[] = {
+        {datPath, "the thesaurus"},
+        {besideWith(datPath, ".idx"), "the thesaurus's index"},
+        {forms.dictionary, "the dictionary"},
+        {forms.dictionary.isEmpty() ? QString() : besideWith(forms.dictionary, ".aff"),
+         "the dictionary's affix file"},
+        {forms.wordList, "the word list"},
+    };
+    for (const auto& [path, role] : inputs) {
+        const std::optional<struct stat> input = fileAt(path);
+        if (input && input->st_dev == out->st_dev && input->st_ino == out->st_ino)
+            throw AppError(QStringLiteral("Cannot write %1: it is %2 %3, the same file")
+                               .arg(outPath, QLatin1StringView(role), path));
+    }
+    const auto refuse = [&](const char* what) {
+        throw AppError(QStringLiteral("Cannot write %1: it is %2, not a database file")
+                           .arg(outPath, QLatin1StringView(what)));
+    };
+    if (S_ISDIR(out->st_mode))
+        refuse("a folder");
+    if (S_ISCHR(out->st_mode) || S_ISBLK(out->st_mode))
+        refuse("a device");
+    if (S_ISFIFO(out->st_mode))
+        refuse("a named pipe");
+    if (S_ISSOCK(out->st_mode))
+        refuse("a socket");
+    requireDatabaseOrEmpty(outPath, *out);
+}
 
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
                              const FormSources& forms, const ImportProgress& progress) {
     ProgressScale scale(progress);
     scale.report(0);
-    const auto entries = ParseThesaurus(ReadInputFile(datPath), datPath, ThesaurusLanguage(datPath),
-                                        scale.step(0, kParseEnd));
+    const auto entries =
+        ReadThesaurus(datPath, ThesaurusLanguage(datPath), scale.step(0, kParseEnd));
     scale.report(kParseEnd);
     const auto inflected = FindInflectedForms(entries, forms, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);

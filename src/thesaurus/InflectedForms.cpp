@@ -24,7 +24,7 @@ class Dictionary {
         // Hunspell reports neither missing file, it just knows no words; read them here so
         // that a wrong path stops the import with a reason.
         for (const QString& path : {affPath, dicPath})
-            ReadInputFile(path);
+            CheckInputLines(path);
         hunspell_ = std::make_unique<Hunspell>(NativeName(affPath).constData(),
                                                 NativeName(dicPath).constData());
         const QString encoding = QString::fromStdString(hunspell_->get_dict_encoding());
@@ -115,16 +115,14 @@ namespace {
 void wordListForms(const QSet<QString>& headwordKeys, const FormSources& sources,
                    const StepProgress& progress, std::vector<InflectedForm>& forms) {
     Dictionary dictionary(sources.dictionary);
-    const QByteArray list = ReadInputFile(sources.wordList);
+    ByteLines list(sources.wordList);
     auto decoder = LineDecoder::forName(QStringLiteral("UTF-8"));
     QHash<QString, QStringList> rootsByKey;
-    int lineNumber = 0;
-    qsizetype position = 0;
-    for (const QByteArray& line : list.split('\n')) {
-        ++lineNumber;
-        position += line.size() + 1;
+    QByteArrayView line;
+    while (list.next(line)) {
+        const int lineNumber = list.number();
         if (progress && lineNumber % 4096 == 0)
-            progress(position, list.size());
+            progress(list.position(), list.size());
         QString word;
         QString problem;
         if (!decoder->decode(line, word, problem))

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "LineSplitter.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
-#include <cstring>
 #include <optional>
 
 // Turns the bytes of one thesaurus line into text, in the encoding named on the file's first
@@ -29,39 +31,51 @@ class LineDecoder {
     QStringDecoder decoder_;
 };
 
-// Splits a whole file into lines without copying it: after a UTF-8 byte-order mark, at each LF,
-// with a CR before the LF taken off.
+// The lines of an importer input, after a UTF-8 byte-order mark, cut where the word files'
+// lines end (LineSplitter: CR LF, CR or LF) and no longer than the command line takes a word
+// file's line (WordStream::kLongestLine). A file is read in pieces as its lines are taken, so
+// memory stays the same whatever it holds: /dev/zero, a pipe that never ends, a sparse file.
 class ByteLines {
   public:
-    explicit ByteLines(QByteArrayView data) : data_(data) {
-        if (data_.startsWith("\xEF\xBB\xBF"))
-            data_ = data_.sliced(3);
-    }
+    // Text already in memory, named sourceName in messages.
+    explicit ByteLines(QByteArrayView data, QString sourceName = QString());
+    // The file at path, opened here. Throws ThesaurusError naming it when it cannot be.
+    explicit ByteLines(const QString& path);
+    ~ByteLines();
+    ByteLines(ByteLines&& other) noexcept;
+    ByteLines& operator=(ByteLines&&) = delete;
+    ByteLines(const ByteLines&) = delete;
+    ByteLines& operator=(const ByteLines&) = delete;
 
-    bool next(QByteArrayView& line) {
-        if (pos_ >= data_.size())
-            return false;
-        const char* begin = data_.data() + pos_;
-        const qsizetype left = data_.size() - pos_;
-        const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', left));
-        qsizetype length = newline ? newline - begin : left;
-        pos_ += newline ? length + 1 : length;
-        if (length > 0 && begin[length - 1] == '\r')
-            --length;
-        line = QByteArrayView(begin, length);
-        ++number_;
-        return true;
-    }
+    // The next line without its line end, valid until the next call. Throws ThesaurusError
+    // naming the file and line when the file cannot be read or the line is too long.
+    bool next(QByteArrayView& line);
 
     // The 1-based number of the line next() gave last.
     int number() const { return number_; }
-    // Bytes read so far and in all, for progress.
-    qsizetype position() const { return pos_; }
-    qsizetype size() const { return data_.size(); }
-    QByteArrayView data() const { return data_; }
+    // Bytes taken so far and in all (0 when the size cannot be known: a pipe), for progress.
+    qint64 position() const { return dropped_ + start_; }
+    qint64 size() const { return size_; }
+    // How many lines the input holds in all, or -1 when it cannot be known ahead (a pipe, a
+    // device). A regular file is counted in a pass of its own that keeps none of its text.
+    qint64 total() const;
 
   private:
-    QByteArrayView data_;
-    qsizetype pos_ = 0;
+    QByteArrayView text() const;
+    void skipByteOrderMark();
+    bool fill();
+    void requireWithinLimit(qsizetype length, int line) const;
+
+    QString source_;
+    int fd_ = -1;           // the file read; -1 for text in memory
+    bool regular_ = false;  // the file can be read again for total()
+    QByteArrayView memory_; // the text in memory
+    QByteArray buffer_;     // a file's bytes read and not yet taken
+    qint64 dropped_ = 0;    // bytes taken out of buffer_ before its start
+    qint64 size_ = 0;
+    bool ended_ = false;
+    bool markChecked_ = false;
+    LineSplitter splitter_{LineSplitter::FinalLineFeed::NothingAfter};
+    qsizetype start_ = 0, scanned_ = 0;
     int number_ = 0;
 };

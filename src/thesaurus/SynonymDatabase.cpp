@@ -1,12 +1,12 @@
-#include "DatabaseFormat.h"
-#include "Thesaurus.h"
-
 #include "AppError.h"
+#include "DatabaseFormat.h"
 #include "ExportFile.h"
 #include "FileSystem.h"
+#include "Thesaurus.h"
 
 #include <QHash>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -94,8 +94,7 @@ class Writer {
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
             // The handle exists even when opening fails and still carries the message.
-            const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
-                                         : QString::fromUtf8(sqlite3_errstr(rc));
+            const QString message = db_ ? errorMessage() : QString::fromUtf8(sqlite3_errstr(rc));
             // The destructor does not run for a constructor that throws.
             sqlite3_close(db_);
             db_ = nullptr;
@@ -196,12 +195,31 @@ class Writer {
         throw ThesaurusError(outPath_, 0, problem);
     }
 
-    QString errorMessage() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
+    // SQLite's words, with the system's reason when a system call failed: "disk I/O error"
+    // alone does not say that the file grew past a limit or the disk failed. The file's own
+    // last errno is kept by SQLite when the call fails; errno itself may have changed since.
+    QString errorMessage() const {
+        return withSystemReason(QString::fromUtf8(sqlite3_errmsg(db_)));
+    }
+
+    QString withSystemReason(const QString& message) const {
+        const int code = sqlite3_errcode(db_) & 0xff;
+        if (code != SQLITE_IOERR && code != SQLITE_CANTOPEN)
+            return message;
+        int error = 0;
+        if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_LAST_ERRNO, &error) != SQLITE_OK ||
+            error == 0)
+            error = sqlite3_system_errno(db_);
+        return error == 0 ? message
+                          : QStringLiteral("%1 (%2)").arg(
+                                message, QString::fromLocal8Bit(std::strerror(error)));
+    }
 
     void exec(const char* sql) {
         char* error = nullptr;
         if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-            const QString message = error ? QString::fromUtf8(error) : errorMessage();
+            const QString message =
+                error ? withSystemReason(QString::fromUtf8(error)) : errorMessage();
             sqlite3_free(error);
             fail(message);
         }

@@ -3,11 +3,11 @@
 #include "LineDecoder.h"
 #include "ThesaurusLabels.h"
 
-#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QString& problem)
     : std::runtime_error((line > 0
@@ -22,16 +22,19 @@ namespace {
 // it sits on.
 class LineReader : public ByteLines {
   public:
-    explicit LineReader(QByteArrayView data) : ByteLines(data) {
-        total_ = std::count(data.begin(), data.end(), '\n');
-        if (!data.isEmpty() && data.back() != '\n')
-            ++total_;
+    explicit LineReader(ByteLines lines) : ByteLines(std::move(lines)) {}
+
+    // Counted once, when first asked; a pipe cannot be counted ahead, and then every count
+    // is taken on trust until the lines run out.
+    qint64 linesLeft() {
+        if (total_ == kUncounted)
+            total_ = total();
+        return total_ < 0 ? std::numeric_limits<qint64>::max() : total_ - number();
     }
 
-    qsizetype linesLeft() const { return total_ - number(); }
-
   private:
-    qsizetype total_ = 0;
+    static constexpr qint64 kUncounted = -2;
+    qint64 total_ = kUncounted;
 };
 
 const QString& plainRelation() {
@@ -63,9 +66,9 @@ bool parseCount(QStringView text, qint64& count) {
 
 class Parser {
   public:
-    Parser(const QByteArray& data, const QString& sourceName, const QString& language,
+    Parser(ByteLines lines, const QString& sourceName, const QString& language,
            const StepProgress& progress)
-        : sourceName_(sourceName), lines_(data), progress_(progress),
+        : sourceName_(sourceName), lines_(std::move(lines)), progress_(progress),
           labels_(ThesaurusLabels::builtIn(language)) {}
 
     std::vector<ThesaurusEntry> run() {
@@ -351,15 +354,17 @@ class Parser {
 
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
                                            const QString& language, const StepProgress& progress) {
-    return Parser(data, sourceName, language, progress).run();
+    return Parser(ByteLines(data, sourceName), sourceName, language, progress).run();
 }
 
-QByteArray ReadInputFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ThesaurusError(path, 0, QStringLiteral("cannot read: %1").arg(file.errorString()));
-    return data;
+std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& language,
+                                          const StepProgress& progress) {
+    return Parser(ByteLines(path), path, language, progress).run();
+}
+
+void CheckInputLines(const QString& path) {
+    ByteLines lines(path);
+    QByteArrayView line;
+    while (lines.next(line)) {
+    }
 }

@@ -45,8 +45,10 @@ class ThesaurusError : public std::runtime_error {
     QString problem_;
 };
 
-// The whole file; ThesaurusError naming it (line 0) when it cannot be read.
-QByteArray ReadInputFile(const QString& path);
+// Reads the file at path through to its end as the importer reads its inputs, keeping none of
+// it, for a file that another library reads by its name (Hunspell): ThesaurusError naming it
+// when it cannot be read or holds a line longer than the importer reads.
+void CheckInputLines(const QString& path);
 
 // How far one step of an import is: done out of total (lines, bytes or rows). A step calls it
 // now and then; it throws ImportCancelled to stop the step.
@@ -58,6 +60,10 @@ using StepProgress = std::function<void(qint64 done, qint64 total)>;
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
                                            const QString& language = QString(),
                                            const StepProgress& progress = {});
+// The same for the thesaurus file at path, read line by line: memory does not grow with a
+// line, and a line longer than WordStream::kLongestLine stops the import, naming it.
+std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& language = QString(),
+                                          const StepProgress& progress = {});
 
 // The text under which the database files a word: simple Unicode case folding, then
 // composed (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key. The
@@ -107,6 +113,13 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath,
                                   const std::vector<InflectedForm>& forms = {},
                                   const StepProgress& progress = {});
+
+// Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
+// replace: one of the import's inputs under any name (the thesaurus and the .idx beside it, the
+// dictionary and its .aff, the word list), a folder, a device, a named pipe or a socket, or an
+// existing file that is neither empty nor an SQLite database. Follows symbolic links, as the
+// database is written through them. A name that leads nowhere yet passes.
+void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath);
 
 // Called now and then during an import with how far it is, 0 to 100; returning false
 // cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
