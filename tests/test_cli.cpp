@@ -886,6 +886,9 @@ void TestCli::checkedBeforeAnyBuild_data() {
     QTest::newRow("an output that is a word file")
         << order + "$LEXIGROVE --language is --lookup --output look.txt look.txt" + noBuild << 1
         << QByteArray() << QByteArray("it is the word file look.txt itself");
+    QTest::newRow("an output that cannot be written")
+        << order + "$LEXIGROVE --language is --lookup --output nodir/out.txt look.txt" + noBuild
+        << 1 << QByteArray() << QByteArray("nodir/out.txt: No such file or directory\n");
     const QString language =
         "mkdir -p data/mythes data/hunspell eo; printf 'UTF-8\\nlook|1\\n(noun)|face\\n' > "
         "data/mythes/th_eo_v2.dat; echo index > data/mythes/th_eo_v2.idx; echo 1 > "

@@ -286,6 +286,9 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     }
     WordFiles files(command.files);
     refuseOutputOverInput(sink, files, sources);
+    // An output that cannot be written is told before minutes of building, too;
+    // the old file stays until the end either way.
+    sink.open();
     // Only now, when the run can go ahead, is a language's database built.
     const QString database = sources.thesaurus
                                  ? PreparedLanguageDatabase(*sources.thesaurus, command.quiet)
@@ -305,7 +308,6 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
 
     ResultFormatter formatter(command.format, sink);
     WordLookup lookUp(command, store, database, formatter);
-    sink.open();
     Progress progress(!command.quiet && isatty(STDERR_FILENO));
     ReadLock lock(store);
     qsizetype done = 0;
