@@ -174,9 +174,13 @@ class RemovedOnInterruption {
     ~RemovedOnInterruption() {
         if (!owner_)
             return;
-        for (int i = 0; i < kSignalCount; ++i)
-            if (installed_[i])
+        // A handler someone installed since then stays.
+        for (int i = 0; i < kSignalCount; ++i) {
+            struct sigaction now {};
+            if (installed_[i] && ::sigaction(kSignals[i], nullptr, &now) == 0 &&
+                now.sa_handler == handle)
                 ::sigaction(kSignals[i], &before_[i], nullptr);
+        }
         ::close(folderFd_);
         folderFd_ = -1;
     }
