@@ -3,6 +3,7 @@
 #include "FixtureDatabase.h"
 #include "Form1.h"
 #include "ListView.h"
+#include "ProgramInfo.h"
 #include "ScriptedDesktop.h"
 
 #include <QDir>
@@ -93,6 +94,17 @@ class TestCli : public QObject {
     void workbookCellLimit_data();
     void workbookCellLimit();
     void workbookContinuesOnNewSheets();
+    void messages_data();
+    void messages() { runs(); }
+    void checkedBeforeAnyBuild_data();
+    void checkedBeforeAnyBuild() { runs(); }
+    void manyWordFiles_data();
+    void manyWordFiles() { runs(); }
+    void workbookCells_data();
+    void workbookCells() { runs(); }
+    void interruptedWorkbookLeavesNoFolder_data();
+    void interruptedWorkbookLeavesNoFolder() { runs(); }
+    void helpFitsEightyColumns();
 
   private:
     QTemporaryDir dir_;
@@ -116,6 +128,9 @@ const QString kMemoryCap;
 #else
 const QString kMemoryCap = "ulimit -v 1500000; ";
 #endif
+// What --version prints, in GNU's form.
+const QByteArray kVersionText =
+    QByteArray("lexigrove " LEXIGROVE_VERSION "\n") + program_info::kCopyrightLines;
 // The lookup of look.txt, and the shell's own ways to hand it a file.
 const QString kLook = "$LEXIGROVE --lookup --database words.mdb ";
 
@@ -304,13 +319,13 @@ void TestCli::qtOptions_data() {
     QTest::newRow("taken by the window's QApplication")
         << "XDG_RUNTIME_DIR=$(mktemp -d -p .) $LEXIGROVE -platform offscreen -reverse "
            "--style=fusion --version"
-        << 0 << QByteArray("lexigrove " LEXIGROVE_VERSION "\n") << QByteArray();
+        << 0 << kVersionText << QByteArray();
     QTest::newRow("not with --lookup")
         << kLook + "-platform offscreen look.txt" << 2 << QByteArray()
         << QByteArray("Try 'lexigrove --help' for more information.\n");
     QTest::newRow("a mistake is told as one, without a display")
         << "unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM; $LEXIGROVE --bogus" << 2 << QByteArray()
-        << QByteArray("Unknown option 'bogus'.\nTry 'lexigrove --help' for more information.\n");
+        << QByteArray("unknown option '--bogus'\nTry 'lexigrove --help' for more information.\n");
     QTest::newRow("the help tells of them")
         << "$LEXIGROVE --help" << 0 << QByteArray("*Qt's own options (-platform NAME")
         << QByteArray();
@@ -451,8 +466,7 @@ void TestCli::runs_data() {
     QTest::newRow("pos without lookup")
         << "$LEXIGROVE --pos noun" << 2 << QByteArray() << QByteArray("--pos goes with");
     QTest::newRow("help") << "$LEXIGROVE --help" << 0 << QByteArray("*--lookup") << QByteArray();
-    QTest::newRow("version") << "$LEXIGROVE -v" << 0
-                             << QByteArray("lexigrove " LEXIGROVE_VERSION "\n") << QByteArray();
+    QTest::newRow("version") << "$LEXIGROVE -v" << 0 << kVersionText << QByteArray();
     QTest::newRow("missing word file")
         << "$LEXIGROVE --lookup --database words.mdb nosuch.txt" << 1 << QByteArray()
         << QByteArray("nosuch.txt: No such file or directory");
@@ -477,7 +491,7 @@ void TestCli::runs_data() {
         << "$LEXIGROVE --lookup --database words.mdb words.txt > /dev/full" << 1 << QByteArray()
         << QByteArray("No space left on device");
     QTest::newRow("unknown option") << "$LEXIGROVE --lookp words.txt" << 2 << QByteArray()
-                                    << QByteArray("Unknown option 'lookp'");
+                                    << QByteArray("unknown option '--lookp'");
     QTest::newRow("unknown format") << "$LEXIGROVE --lookup --format xml words.txt" << 2
                                     << QByteArray() << QByteArray("unknown format 'xml'");
     QTest::newRow("no word file") << "$LEXIGROVE --lookup" << 2 << QByteArray()
@@ -643,7 +657,7 @@ void TestCli::labelledThesaurus_data() {
         << "--pos nosuch" << 2 << QByteArray()
         << QByteArray("it holds: noun, adj, labaa, labab, labac, labad, labae, labaf, labag, "
                       "labah, labai, labaj, labba, labbb, labbc, labbd, labbe, labbf, labbg, "
-                      "labbh and 12 more\n");
+                      "labbh and 12 more\nTry 'lexigrove --help' for more information.\n");
 }
 
 void TestCli::labelledThesaurus() {
@@ -801,6 +815,161 @@ print('ok')
                           dir_.path(), {}, 600000);
     QVERIFY2(run.status == 0, run.err.constData());
     QCOMPARE(run.out, QByteArray("ok\n"));
+}
+
+void TestCli::messages_data() {
+    addRunColumns();
+    const QByteArray tryHelp = "\nTry 'lexigrove --help' for more information.\n";
+    QTest::newRow("a list to a full disk")
+        << "$LEXIGROVE --languages > /dev/full" << 1 << QByteArray()
+        << QByteArray("lexigrove: Cannot write standard output: No space left on device\n");
+    QTest::newRow("--quiet silences the first-use build")
+        << "export XDG_CACHE_HOME=$PWD/quiet; script -qec '$LEXIGROVE --language is --quiet "
+           "--lookup - < /dev/null' /dev/null"
+        << 0 << QByteArray() << QByteArray();
+    QTest::newRow("an unknown option named whole, with the way to a file")
+        << "$LEXIGROVE --lookup --database words.mdb -dash.txt" << 2 << QByteArray()
+        << "lexigrove: unknown option '-dash.txt'; a file whose name starts with a dash goes "
+           "after --, as in: -- -dash.txt" +
+               tryHelp;
+    QTest::newRow("unknown options, each as given")
+        << "$LEXIGROVE --lookup --nosuch=1 -xyz look.txt" << 2 << QByteArray()
+        << "lexigrove: unknown options '--nosuch', '-xyz'" + tryHelp;
+    QTest::newRow("--lookup=FILE takes a dash")
+        << "cp look.txt ./-dash.txt; $LEXIGROVE --database words.mdb --lookup=-dash.txt" << 0
+        << kLookRows << QByteArray();
+    QTest::newRow("--lookup=FILE keeps its place among the files")
+        << "echo xqz > x.txt; $LEXIGROVE --database words.mdb x.txt --lookup=-dash.txt x.txt" << 0
+        << "XQZ - this word not found in the database.\n" + kLookRows +
+               "XQZ - this word not found in the database.\n"
+        << QByteArray();
+    QTest::newRow("a dash after --") << "$LEXIGROVE --database words.mdb --lookup -- -dash.txt" << 0
+                                     << kLookRows << QByteArray();
+    QTest::newRow("--languages with --lookup")
+        << "$LEXIGROVE --languages --lookup look.txt" << 2 << QByteArray()
+        << "lexigrove: --languages cannot go with --lookup" + tryHelp;
+    QTest::newRow("--languages with a file")
+        << "$LEXIGROVE --languages look.txt" << 2 << QByteArray()
+        << "lexigrove: --languages takes no file" + tryHelp;
+    QTest::newRow("a kind no database holds, with the hint")
+        << "$LEXIGROVE --lookup --database words.mdb --pos bogus look.txt" << 2 << QByteArray()
+        << tryHelp.mid(1);
+    QTest::newRow("a language not installed, with the hint")
+        << "$LEXIGROVE --language qq --lookup look.txt" << 2 << QByteArray() << tryHelp.mid(1);
+    QTest::newRow("xlsx refused on a terminal named by --output")
+        << "script -qec '$LEXIGROVE --lookup --format xlsx --database words.mdb --output "
+           "/dev/tty look.txt; echo \" $?\"' /dev/null | tr -d '\\r'"
+        << 0
+        << QByteArray("lexigrove: --format xlsx writes a workbook, not text for a terminal: give "
+                      "--output FILE or redirect standard output\n 2\n")
+        << QByteArray();
+    // The library's own "[ERROR][packager.c:...]" lines, on a temporary folder with no room.
+    QTest::newRow("the workbook library's messages folded into one")
+        << "seq -f w%.0f 20000 > rows.txt; unshare -rm sh -c 'mkdir -p small && mount -t tmpfs "
+           "-o size=64k none small && TMPDIR=$PWD/small $LEXIGROVE --lookup --database words.mdb "
+           "--format xlsx --output full.xlsx rows.txt 2> err.txt; s=$?; ls -A small; grep -c "
+           "\"^lexigrove: Cannot write the workbook in .*: No space left on device (libxlsxwriter: "
+           "\" "
+           "err.txt; wc -l < err.txt; "
+           "exit $s'"
+        << 1 << QByteArray("1\n1\n") << QByteArray();
+}
+
+// A private language whose thesaurus and dictionary a test may try to overwrite.
+void TestCli::checkedBeforeAnyBuild_data() {
+    addRunColumns();
+    const QString order = "export XDG_CACHE_HOME=$PWD/order; ";
+    const QString noBuild = "; s=$?; ls -A order/lexigrove 2>/dev/null; exit $s";
+    QTest::newRow("a missing word file")
+        << order + "$LEXIGROVE --language is --lookup missing.txt" + noBuild << 1 << QByteArray()
+        << QByteArray("lexigrove: Cannot read missing.txt: No such file or directory\n");
+    QTest::newRow("an output that is a word file")
+        << order + "$LEXIGROVE --language is --lookup --output look.txt look.txt" + noBuild << 1
+        << QByteArray() << QByteArray("it is the word file look.txt itself");
+    QTest::newRow("an output that cannot be written")
+        << order + "$LEXIGROVE --language is --lookup --output nodir/out.txt look.txt" + noBuild
+        << 1 << QByteArray() << QByteArray("nodir/out.txt: No such file or directory\n");
+    const QString language =
+        "mkdir -p data/mythes data/hunspell eo; printf 'UTF-8\\nlook|1\\n(noun)|face\\n' > "
+        "data/mythes/th_eo_v2.dat; echo index > data/mythes/th_eo_v2.idx; echo 1 > "
+        "data/hunspell/eo.dic; echo 'SET UTF-8' > data/hunspell/eo.aff; cd data; "
+        "md5sum mythes/* hunspell/* > ../sums; cd ..; ";
+    const QString run = "XDG_DATA_HOME=$PWD/data XDG_CACHE_HOME=$PWD/eo $LEXIGROVE --language "
+                        "eo --lookup look.txt --output ";
+    const QString unchanged = "; s=$?; (cd data && md5sum --quiet -c ../sums) && ls -A eo; exit $s";
+    const QString folder = dir_.path() + "/data/";
+    const auto row = [&](const char* name, const QString& target, const QString& kind) {
+        QTest::newRow(name) << language + "ln -sf " + folder + target + " link; " + run + "link" +
+                                   unchanged
+                            << 1 << QByteArray()
+                            << ("Cannot write the results to link: it is the " + kind + ' ' +
+                                folder + target + " itself; nothing was written.")
+                                   .toUtf8();
+    };
+    row("the thesaurus, through a link", "mythes/th_eo_v2.dat", "thesaurus");
+    row("its index", "mythes/th_eo_v2.idx", "thesaurus");
+    row("the dictionary", "hunspell/eo.dic", "dictionary");
+    row("its affixes", "hunspell/eo.aff", "dictionary");
+}
+
+void TestCli::manyWordFiles_data() {
+    addRunColumns();
+    QTest::newRow("more word files than open files, as find -exec + gives them")
+        << "mkdir -p many && for i in $(seq 1100); do echo xqz > many/$i.txt; done; ulimit -n 64; "
+           "find many -name '*.txt' -exec $LEXIGROVE --lookup --database words.mdb {} + | uniq -c"
+        << 0 << QByteArray("   1100 XQZ - this word not found in the database.\n") << QByteArray();
+    QTest::newRow("the soft open-file limit raised to the hard one")
+        << "ulimit -Sn 64; hard=$(ulimit -Hn); sleep 2 | $LEXIGROVE --lookup --database "
+           "words.mdb - & sleep 1; awk '/Max open files/ { print $4 }' /proc/$!/limits | "
+           "grep -qx \"$hard\" && echo raised; wait"
+        << 0 << QByteArray("raised\n") << QByteArray();
+}
+
+void TestCli::workbookCells_data() {
+    addRunColumns();
+    // Each cell of the first record: column, type, and the text of its XML.
+    writeBytes(dir_.filePath("cells.py"),
+               "import re, sys, zipfile\n"
+               "xml = zipfile.ZipFile(sys.argv[1]).read('xl/worksheets/sheet1.xml').decode()\n"
+               "row = re.search(r'<row r=\"2\"[^>]*>(.*?)</row>', xml).group(1)\n"
+               "for ref, attributes, inner in re.findall(r'<c r=\"([A-Z]+)2\"([^>]*)>(.*?)</c>', "
+               "row):\n"
+               "    kind = re.search(r't=\"(\\w+)\"', attributes)\n"
+               "    print(ref, kind.group(1) if kind else 'number', re.sub(r'<[^>]+>', '', "
+               "inner))\n");
+    const QString book = " | $LEXIGROVE --lookup --database words.mdb --format xlsx - > "
+                         "cells.xlsx && python3 cells.py cells.xlsx";
+    QTest::newRow("a NUL spelled as other control characters are")
+        << "printf 'nul\\0x\\n'" + book << 0 << QByteArray("A inlineStr nul_x0000_x\n")
+        << QByteArray();
+    QTest::newRow("the sense a number, every other field text")
+        << "printf 'look\\n'" + book << 0
+        << QByteArray("A inlineStr look\nB inlineStr expression\nC inlineStr noun\n"
+                      "D inlineStr synonym\nE number 1\n")
+        << QByteArray();
+    QTest::newRow("a word like a number stays text")
+        << "printf '007\\n'" + book << 0 << QByteArray("A inlineStr 007\n") << QByteArray();
+}
+
+void TestCli::interruptedWorkbookLeavesNoFolder_data() {
+    addRunColumns();
+    // The folder is there while the workbook is made, and gone after the signal.
+    for (const auto& [name, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}})
+        QTest::addRow("SIG%s", name)
+            << "set -m; exec 2>/dev/null; rm -rf wtmp; mkdir wtmp; (echo look; sleep 5) | "
+               "TMPDIR=$PWD/wtmp $LEXIGROVE --lookup --database words.mdb --format xlsx "
+               "--output int.xlsx - & sleep 1; ls wtmp | wc -l; kill -" +
+                   QString(name) + " $!; wait $!; echo $?; ls -A wtmp"
+            << 0 << "1\n" + QByteArray::number(status) + '\n'
+            << QByteArray();
+}
+
+void TestCli::helpFitsEightyColumns() {
+    const Run run = shell("$LEXIGROVE --help", dir_.path());
+    QCOMPARE(run.status, 0);
+    for (const QByteArray& line : run.out.split('\n'))
+        QVERIFY2(QString::fromUtf8(line).size() <= 80, line.constData());
+    QVERIFY2(run.out.endsWith(program_info::kHelpFooter), run.out.constData());
 }
 
 QTEST_MAIN(TestCli)

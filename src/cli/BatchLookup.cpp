@@ -8,8 +8,8 @@
 #include "ResultFormatter.h"
 #include "ResultSink.h"
 #include "SynonymStore.h"
-#include "WordStream.h"
 #include "WordRecords.h"
+#include "WordStream.h"
 #include "Workbook.h"
 
 #include <QCoreApplication>
@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
-#include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -46,83 +46,127 @@ QString shownName(const QString& file) {
         QStringLiteral("Cannot read %1: %2").arg(shownName(name), qt_error_string(error)));
 }
 
-// A word file, open from the start of the run: every file named is known to
-// be there and readable before the first word is looked up.
+// A word file, checked before the first word is looked up and opened only in
+// its turn, so that any number of them fits under the open-file limit.
 struct WordFile {
     QString name;
-    int fd = -1;
+    std::optional<FileIdentity> identity; // a regular file's, for the output's check
+    int fd = -1;                          // while it is read
 };
 
-WordFile openWordFile(const QString& name) {
+// Every file named is known to be there and readable before the first word:
+// a failure never comes after some of the results.
+WordFile checkedWordFile(const QString& name) {
     if (name == u'-') {
         const int mode = ::fcntl(STDIN_FILENO, F_GETFL);
         if (mode < 0 || (mode & O_ACCMODE) == O_WRONLY)
             cannotRead(name, EBADF);
-        return {name, STDIN_FILENO};
+        return {name, IdentityOf(STDIN_FILENO)};
     }
-    // Without waiting for a pipe's writer: that is waited for in its turn.
-    const int fd = ::open(NativeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const QByteArray path = NativeName(name);
     struct stat info;
-    if (fd < 0 || ::fstat(fd, &info) != 0)
+    if (::stat(path.constData(), &info) != 0)
         cannotRead(name, errno);
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (S_ISDIR(info.st_mode))
         cannotRead(name, EISDIR);
+    // A named pipe is not opened yet: that would let its writer go on, and
+    // then lose what it wrote when closed. Its turn waits for it, as cat does.
+    if (S_ISFIFO(info.st_mode)) {
+        if (::faccessat(AT_FDCWD, path.constData(), R_OK, AT_EACCESS) != 0)
+            cannotRead(name, errno);
+    } else {
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            cannotRead(name, errno);
+        ::close(fd);
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return {name, fd};
+    return {name, IdentityOf(name)};
 }
 
-// A named pipe nobody has written to yet is opened again, now waiting for
-// its writer as cat would; one already written to keeps what it holds.
+// The file's turn: open until the next one's.
 void beginReading(WordFile& file) {
+    if (file.name == u'-') {
+        file.fd = STDIN_FILENO;
+        return;
+    }
+    file.fd = ::open(NativeName(file.name).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     struct stat info;
-    if (file.fd == STDIN_FILENO || ::fstat(file.fd, &info) != 0 || !S_ISFIFO(info.st_mode))
-        return;
-    pollfd ready{file.fd, POLLIN, 0};
-    if (::poll(&ready, 1, 0) != 0)
-        return;
-    const int again = ::open(NativeName(file.name).constData(), O_RDONLY | O_CLOEXEC);
-    if (again < 0)
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0)
         cannotRead(file.name, errno);
-    ::close(file.fd);
-    file.fd = again;
+    if (S_ISDIR(info.st_mode))
+        cannotRead(file.name, EISDIR);
 }
 
 class WordFiles {
   public:
     explicit WordFiles(const QStringList& names) {
         for (const QString& name : names)
-            files_.push_back(openWordFile(name));
+            files_.push_back(checkedWordFile(name));
     }
     ~WordFiles() {
-        for (const WordFile& file : files_)
-            if (file.fd != STDIN_FILENO)
-                ::close(file.fd);
+        for (WordFile& file : files_)
+            endReading(file);
     }
     WordFiles(const WordFiles&) = delete;
     WordFiles& operator=(const WordFiles&) = delete;
     std::vector<WordFile>& all() { return files_; }
+    static void endReading(WordFile& file) {
+        if (file.fd >= 0 && file.fd != STDIN_FILENO)
+            ::close(file.fd);
+        file.fd = -1;
+    }
 
   private:
     std::vector<WordFile> files_;
 };
 
-// Results written over a word file or the database would destroy what is
-// being read: refused before anything is read or written.
-void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const QString& database) {
+// What a lookup reads besides the word files: the database, and for
+// --language the thesaurus and dictionary it is built from.
+struct Sources {
+    QString database;
+    QStringList thesaurusFiles;
+    std::optional<InstalledThesaurus> thesaurus;
+};
+
+// Results written over anything the lookup reads would destroy it: refused
+// before anything is read, built or written.
+void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const Sources& sources) {
     const std::optional<FileIdentity> output = sink.identity();
     if (!output)
         return;
-    const QString refused =
-        QStringLiteral("Cannot write the results to %1: it is %2 itself; nothing was written.");
+    const auto refuse = [&](const QString& what) {
+        throw AppError(
+            QStringLiteral("Cannot write the results to %1: it is %2 itself; nothing was written.")
+                .arg(sink.name(), what));
+    };
     for (const WordFile& file : files.all())
-        if (IdentityOf(file.fd) == output)
-            throw AppError(
-                refused.arg(sink.name(), QStringLiteral("the word file ") + shownName(file.name)));
-    if (IdentityOf(database) == output)
-        throw AppError(refused.arg(sink.name(), QStringLiteral("the synonym database ") +
-                                                    QDir::toNativeSeparators(database)));
+        if (file.identity == output)
+            refuse(QStringLiteral("the word file ") + shownName(file.name));
+    if (IdentityOf(sources.database) == output)
+        refuse(QStringLiteral("the synonym database ") +
+               QDir::toNativeSeparators(sources.database));
+    for (const QString& source : sources.thesaurusFiles)
+        if (IdentityOf(source) == output)
+            refuse(QStringLiteral("%1 %2").arg(source.endsWith(QStringLiteral(".dic")) ||
+                                                       source.endsWith(QStringLiteral(".aff"))
+                                                   ? QStringLiteral("the dictionary")
+                                                   : QStringLiteral("the thesaurus"),
+                                               QDir::toNativeSeparators(source)));
+}
+
+// Whether the results would land on a terminal: standard output, or a name for one.
+bool outputIsTerminal(const QString& output) {
+    if (output.isEmpty() || output == u'-')
+        return isatty(STDOUT_FILENO);
+    struct stat info;
+    if (::stat(NativeName(output).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const int fd =
+        ::open(NativeName(output).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool terminal = fd >= 0 && isatty(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return terminal;
 }
 
 AppError databaseProblem(const QString& database, const QString& problem) {
@@ -208,7 +252,10 @@ template <class Run> int reporting(Run&& run) {
         tell(QStringLiteral("lexigrove: ") + error.description() + u'\n');
         return 1;
     } catch (const UnknownKind& unknown) {
-        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n');
+        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n' + QLatin1StringView(kTryHelp));
+        return 2;
+    } catch (const NoSuchLanguage& unknown) {
+        tell(QStringLiteral("lexigrove: ") + unknown.text + u'\n' + QLatin1StringView(kTryHelp));
         return 2;
     } catch (const ClosedPipe&) {
         std::signal(SIGPIPE, SIG_DFL);
@@ -216,80 +263,104 @@ template <class Run> int reporting(Run&& run) {
         return 128 + SIGPIPE;
     }
 }
+
+// As many files open as the system allows this process, as other filters do.
+void raiseOpenFileLimit() {
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
+    ResultSink sink(command.output);
+    Sources sources;
+    if (!command.language.isEmpty()) {
+        sources.thesaurus = ChosenThesaurus(command.language);
+        sources.database = sources.thesaurus->database;
+        sources.thesaurusFiles = SourceFiles(*sources.thesaurus);
+    } else {
+        sources.database = command.database.isEmpty() ? SynonymStore::PathBeside(applicationFolder)
+                                                      : command.database;
+    }
+    WordFiles files(command.files);
+    refuseOutputOverInput(sink, files, sources);
+    // An output that cannot be written is told before minutes of building, too;
+    // the old file stays until the end either way.
+    sink.open();
+    // Only now, when the run can go ahead, is a language's database built.
+    const QString database = sources.thesaurus
+                                 ? PreparedLanguageDatabase(*sources.thesaurus, command.quiet)
+                                 : sources.database;
+    if (!SynonymStore::Present(database))
+        throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
+                                      "not a regular file.")
+                           .arg(QDir::toNativeSeparators(database)));
+    SynonymStore store;
+    store.open(database);
+    // Told at the start, before any output, rather than at the first word.
+    try {
+        store.requireSynonymView();
+    } catch (const AppError& error) {
+        throw databaseProblem(database, error.description());
+    }
+
+    ResultFormatter formatter(command.format, sink);
+    WordLookup lookUp(command, store, database, formatter);
+    Progress progress(!command.quiet && isatty(STDERR_FILENO));
+    ReadLock lock(store);
+    qsizetype done = 0;
+    int wordsInLock = 0;
+    QByteArrayView word;
+    for (WordFile& file : files.all()) {
+        lock.release();
+        beginReading(file);
+        WordStream words(file.fd, shownName(file.name));
+        for (WordStream::Next next; (next = words.next(word)) != WordStream::End;) {
+            if (next == WordStream::Waiting) {
+                // Nothing is held while the input is idle, and all that
+                // is done so far is on its way.
+                lock.release();
+                wordsInLock = 0;
+                formatter.flush();
+                progress.update(done);
+                words.waitForInput();
+                continue;
+            }
+            if (wordsInLock == kWordsPerLock) {
+                lock.release();
+                wordsInLock = 0;
+            }
+            lock.hold();
+            ++wordsInLock;
+            try {
+                lookUp(word);
+            } catch (const FieldTooLong& tooLong) {
+                throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
+                                   .arg(words.line())
+                                   .arg(shownName(file.name), tooLong.what));
+            }
+            progress.update(++done);
+        }
+        WordFiles::endReading(file);
+    }
+    lock.release();
+    formatter.finish();
+    sink.commit();
+    progress.update(done, true);
+    return 0;
+}
 } // namespace
 
 int RunBatchLookup(const CommandLine& command, const QString& applicationFolder) {
     // A workbook is binary: on a terminal it would only garble the screen.
-    if (command.format == OutputFormat::Xlsx && command.output.isEmpty() && isatty(STDOUT_FILENO)) {
+    if (command.format == OutputFormat::Xlsx && outputIsTerminal(command.output)) {
         tell(QStringLiteral("lexigrove: --format xlsx writes a workbook, not text for a "
                             "terminal: give --output FILE or redirect standard output\n"));
         return 2;
     }
-    return reporting([&] {
-        ResultSink sink(command.output);
-        WordFiles files(command.files);
-        const QString database = command.database.isEmpty()
-                                     ? SynonymStore::PathBeside(applicationFolder)
-                                     : command.database;
-        refuseOutputOverInput(sink, files, database);
-        if (!SynonymStore::Present(database))
-            throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
-                                          "not a regular file.")
-                               .arg(QDir::toNativeSeparators(database)));
-        SynonymStore store;
-        store.open(database);
-        // Told at the start, before any output, rather than at the first word.
-        try {
-            store.requireSynonymView();
-        } catch (const AppError& error) {
-            throw databaseProblem(database, error.description());
-        }
-
-        ResultFormatter formatter(command.format, sink);
-        WordLookup lookUp(command, store, database, formatter);
-        sink.open();
-        Progress progress(!command.quiet && isatty(STDERR_FILENO));
-        ReadLock lock(store);
-        qsizetype done = 0;
-        int wordsInLock = 0;
-        QByteArrayView word;
-        for (WordFile& file : files.all()) {
-            lock.release();
-            beginReading(file);
-            WordStream words(file.fd, shownName(file.name));
-            for (WordStream::Next next; (next = words.next(word)) != WordStream::End;) {
-                if (next == WordStream::Waiting) {
-                    // Nothing is held while the input is idle, and all that
-                    // is done so far is on its way.
-                    lock.release();
-                    wordsInLock = 0;
-                    formatter.flush();
-                    progress.update(done);
-                    words.waitForInput();
-                    continue;
-                }
-                if (wordsInLock == kWordsPerLock) {
-                    lock.release();
-                    wordsInLock = 0;
-                }
-                lock.hold();
-                ++wordsInLock;
-                try {
-                    lookUp(word);
-                } catch (const FieldTooLong& tooLong) {
-                    throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
-                                       .arg(words.line())
-                                       .arg(shownName(file.name), tooLong.what));
-                }
-                progress.update(++done);
-            }
-        }
-        lock.release();
-        formatter.finish();
-        sink.commit();
-        progress.update(done, true);
-        return 0;
-    });
+    return reporting([&] { return lookUpAll(command, applicationFolder); });
 }
 
 int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
@@ -310,18 +381,17 @@ int RunCommandLine(const CommandLine& command, int& argc, char* argv[]) {
     case CommandLine::StartWindow:
         return 2; // the window is main()'s to start
     }
+    raiseOpenFileLimit();
     // Core only: no platform plugin is loaded, so no display is needed.
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
     if (command.action == CommandLine::ListLanguages)
-        return ListLanguages();
-    CommandLine lookup = command;
-    if (!command.language.isEmpty()) {
-        int status = 0;
-        lookup.database = LanguageDatabase(command.language, &status);
-        if (lookup.database.isEmpty())
-            return status;
-    }
-    return RunBatchLookup(lookup, QCoreApplication::applicationDirPath());
+        return reporting([&] {
+            ResultSink out{QString()};
+            ListLanguages(out);
+            out.commit();
+            return 0;
+        });
+    return RunBatchLookup(command, QCoreApplication::applicationDirPath());
 }

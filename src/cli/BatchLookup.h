@@ -6,10 +6,12 @@
 
 struct CommandLine;
 
-// Runs `lexigrove --lookup ...`: opens every word file and the database
-// (command.database, or words.mdb in applicationFolder), then looks each
-// word up as its line arrives, as the window's lookup run does, and writes
-// the rows in the chosen format as they are made (WordStream.h).
+// Runs `lexigrove --lookup ...`: checks every word file and the output
+// against everything read, then opens the database (command.database, the
+// language's, built on first use, or words.mdb in applicationFolder) and
+// looks each word up as its line arrives, as the window's lookup run does,
+// one word file open at a time, writing the rows in the chosen format as
+// they are made (WordStream.h).
 // Returns the exit status; failures are told on standard error, and a
 // closed standard output ends the program as SIGPIPE does.
 int RunBatchLookup(const CommandLine& command, const QString& applicationFolder);

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "FileSystem.h"
+#include "ProgramInfo.h"
 #include "WordStream.h"
 
 #include <QCommandLineParser>
@@ -15,8 +16,7 @@ const QString kFormats[] = {QStringLiteral("rows"),  QStringLiteral("aligned"),
 CommandLine usageError(const QString& problem) {
     CommandLine command;
     command.action = CommandLine::UsageError;
-    command.text = QStringLiteral("lexigrove: ") + problem +
-                   QStringLiteral("\nTry 'lexigrove --help' for more information.\n");
+    command.text = QStringLiteral("lexigrove: ") + problem + u'\n' + QLatin1StringView(kTryHelp);
     return command;
 }
 // One of the options QGuiApplication and QApplication take for themselves, with one dash or
@@ -63,69 +63,127 @@ bool isQtOption(const QString& argument) {
     const qsizetype equals = name.indexOf(u'=');
     return names.contains(equals < 0 ? name : name.first(equals));
 }
+// Where the options stand among the arguments, before any "--": each value
+// an option takes from the next argument is skipped, as the parser does.
+QList<qsizetype> optionPlaces(const QStringList& arguments, const QList<QCommandLineOption>& all) {
+    QList<qsizetype> places;
+    for (qsizetype at = 1; at < arguments.size(); ++at) {
+        const QString& argument = arguments[at];
+        if (argument == QStringLiteral("--"))
+            break;
+        if (!argument.startsWith(u'-') || argument.size() < 2)
+            continue;
+        places << at;
+        const QString name = argument.sliced(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+        const auto takesNext = std::any_of(all.begin(), all.end(), [&](const auto& option) {
+            return !option.valueName().isEmpty() && option.names().contains(name);
+        });
+        at += takesNext;
+    }
+    return places;
+}
+
+// The options that are none of ours, each as given: "--lokup", "-dash.txt".
+QStringList unknownOptions(const QStringList& arguments, const QList<QCommandLineOption>& all) {
+    const auto known = [&](QStringView name) {
+        return std::any_of(all.begin(), all.end(),
+                           [&](const auto& option) { return option.names().contains(name); });
+    };
+    QStringList unknown;
+    for (const qsizetype at : optionPlaces(arguments, all)) {
+        const QString& argument = arguments[at];
+        if (argument.startsWith(QStringLiteral("--"))) {
+            const qsizetype equals = argument.indexOf(u'=');
+            const QString name = argument.first(equals < 0 ? argument.size() : equals);
+            if (!known(QStringView(name).sliced(2)))
+                unknown << name;
+        } else if (!std::all_of(argument.begin() + 1, argument.end(),
+                                [&](QChar c) { return known(QStringView(&c, 1)); })) {
+            unknown << argument; // single-letter options run together, as -hv
+        }
+    }
+    return unknown;
+}
+
+constexpr QLatin1StringView kLookupIs("--lookup=");
+// Stands for the n-th --lookup=FILE among the files: a noncharacter, which no name given
+// on a command line holds at its start.
+QString placeholder(qsizetype n) {
+    return QChar(0xFDD0) + QString::number(n);
+}
+bool isPlaceholder(const QString& argument) {
+    return argument.startsWith(QChar(0xFDD0));
+}
 } // namespace
 
 static_assert(WordStream::kLongestLine == 1048576, "--help tells the longest line");
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Usage: lexigrove [--database FILE | --language CODE] [FILE...]\n"
-        "       lexigrove --languages\n"
-        "       lexigrove --lookup [--format rows|aligned|csv|table|jsonl|xlsx]\n"
-        "                 [--output FILE] [--pos LIST] [--relation LIST]\n"
-        "                 [--database FILE | --language CODE] [--quiet] FILE...\n"
-        "Finds the synonyms of whole lists of words. Without --lookup it opens its window,\n"
-        "with the words of each FILE in its list.\n"
-        "\n"
-        "  --lookup          look up the words of each FILE in turn (one word a line; - reads\n"
-        "                    standard input) and write one row per word and synonym, or one\n"
-        "                    not-found row, without a window or display\n"
-        "  --format FORMAT   rows: each row and a line feed (the default); aligned: what \"Save\n"
-        "                    Results As Text File\" writes with every row ticked; csv: what\n"
-        "                    \"Save As Comma Delimited\" writes; table: CSV for programs, the\n"
-        "                    header word,synonym,pos,relation,sense,note and one record per\n"
-        "                    word, synonym and meaning; jsonl: one JSON object per word,\n"
-        "                    synonym and meaning a line (a word without any: the other fields\n"
-        "                    empty, or null); xlsx: a spreadsheet workbook of table's records\n"
-        "                    as text cells (to standard output only when it is redirected).\n"
-        "                    For spreadsheets use xlsx: table writes the data as it is, so a\n"
-        "                    spreadsheet that evaluates formulas in CSV must import it as text\n"
-        "  --pos LIST        keep only synonyms of these parts of speech in any of their\n"
-        "                    meanings, separated by commas (noun, adj, verb, adv)\n"
-        "  --relation LIST   keep only these relations: synonym, similar term, related term\n"
-        "                    (the default), antonym, generic term, narrower term; a word with\n"
-        "                    none left gets the not-found row\n"
-        "  --output FILE     write to FILE, put in place only once complete (default: standard\n"
-        "                    output); -, /dev/stdout and /dev/fd/N write where that\n"
-        "                    descriptor stands, as >> appends; never a word file or the\n"
-        "                    database\n"
-        "  --database FILE   read this synonym database instead of words.mdb beside the\n"
-        "                    program; without --lookup the window opens on it\n"
-        "  --language CODE   use the installed thesaurus of this language (fr, de_CH, pt_BR;\n"
-        "                    the closest one installed), preparing its database on first use\n"
-        "  --languages       list the installed thesauri: code, name, whether prepared, file\n"
-        "  --quiet           no progress on standard error (shown only on a terminal)\n"
-        "  -h, --help        show this help and exit\n"
-        "  -v, --version     show the version and exit\n"
-        "Without --lookup, Qt's own options (-platform NAME, -style NAME, -reverse, ...) reach\n"
-        "the window. Word files are read as their lines arrive; a line may hold up to\n"
-        "1048576 bytes.\n"
-        "\n"
-        "Examples:\n"
-        "  lexigrove --lookup --format table --output synonyms.csv words.txt\n"
-        "  lexigrove --lookup --format jsonl --pos adj,adv --relation synonym words.txt\n"
-        "  printf 'happy\\nlook\\n' | lexigrove --lookup - | grep -v 'not found'\n"
-        "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n"
-        "  lexigrove --language fr --lookup mots.txt\n"
-        "\n"
-        "Other languages: install a MyThes thesaurus (Debian: apt install mythes-fr, or any\n"
-        "package providing mythes-thesaurus) and, for its inflected forms, the Hunspell\n"
-        "dictionary (hunspell-fr); then choose it under \"Thesaurus\" in the window, or\n"
-        "give --language.\n"
-        "\n"
-        "Exit status: 0 when the words were looked up (words without synonyms included);\n"
-        "1 when a file could not be read or written or the database could not be opened;\n"
-        "2 for a usage error, or for xlsx when standard output is a terminal.\n");
+               "Usage: lexigrove [--database FILE | --language CODE] [FILE...]\n"
+               "  or:  lexigrove --languages\n"
+               "  or:  lexigrove --lookup [--format FORMAT] [--output FILE] [--pos LIST]\n"
+               "                 [--relation LIST] [--database FILE | --language CODE]\n"
+               "                 [--quiet] FILE...\n"
+               "Finds the synonyms of whole lists of words. Without --lookup it opens its\n"
+               "window, with the words of each FILE in its list.\n"
+               "\n"
+               "  --lookup          look up the words of each FILE in turn (one word a line;\n"
+               "                    - reads standard input) and write one row per word and\n"
+               "                    synonym, or one not-found row, without a window or display;\n"
+               "                    a FILE starting with - goes after -- or as --lookup=FILE\n"
+               "  --format FORMAT   rows: each row and a line feed (the default);\n"
+               "                    aligned: what \"Save Results As Text File\" writes with\n"
+               "                    every row ticked; csv: what \"Save As Comma Delimited\"\n"
+               "                    writes; table: CSV for programs, the header\n"
+               "                    word,synonym,pos,relation,sense,note and one record per\n"
+               "                    word, synonym and meaning; jsonl: one JSON object per word,\n"
+               "                    synonym and meaning a line (a word without any: the other\n"
+               "                    fields empty, or null); xlsx: a spreadsheet workbook of\n"
+               "                    table's records, the sense a number and the rest text\n"
+               "                    (never to a terminal). For spreadsheets use xlsx: table\n"
+               "                    writes the data as it is, so a spreadsheet that evaluates\n"
+               "                    formulas in CSV must import it as text\n"
+               "  --pos LIST        keep only synonyms of these parts of speech in any of\n"
+               "                    their meanings, separated by commas (noun, adj, verb, adv)\n"
+               "  --relation LIST   keep only these relations: synonym, similar term,\n"
+               "                    related term (the default), antonym, generic term,\n"
+               "                    narrower term; a word with none left gets the not-found row\n"
+               "  --output FILE     write to FILE, put in place only once complete (default:\n"
+               "                    standard output); -, /dev/stdout and /dev/fd/N write where\n"
+               "                    that descriptor stands, as >> appends; never a word file,\n"
+               "                    the database, or the thesaurus or dictionary it comes from\n"
+               "  --database FILE   read this synonym database instead of words.mdb beside\n"
+               "                    the program; without --lookup the window opens on it\n"
+               "  --language CODE   use the installed thesaurus of this language (fr, de_CH,\n"
+               "                    pt_BR; the closest one installed), preparing its database\n"
+               "                    on first use\n"
+               "  --languages       list the installed thesauri: code, name, whether prepared,\n"
+               "                    file\n"
+               "  --quiet           no progress on standard error (shown only on a terminal)\n"
+               "  -h, --help        display this help and exit\n"
+               "  -v, --version     output version information and exit\n"
+               "Without --lookup, Qt's own options (-platform NAME, -style NAME, -reverse,\n"
+               "...) reach the window. Word files are read as their lines arrive; a line may\n"
+               "hold up to 1048576 bytes.\n"
+               "\n"
+               "Examples:\n"
+               "  lexigrove --lookup --format table --output synonyms.csv words.txt\n"
+               "  lexigrove --lookup --format jsonl --pos adj,adv --relation synonym words.txt\n"
+               "  printf 'happy\\nlook\\n' | lexigrove --lookup - | grep -v 'not found'\n"
+               "  lexigrove --database ~/thesauri/fr/words.mdb --lookup mots.txt\n"
+               "  lexigrove --language fr --lookup mots.txt\n"
+               "  find notes -name '*.txt' -exec lexigrove --lookup {} +\n"
+               "\n"
+               "Other languages: install a MyThes thesaurus (Debian: apt install mythes-fr,\n"
+               "or any package providing mythes-thesaurus) and, for its inflected forms, the\n"
+               "Hunspell dictionary (hunspell-fr); then choose it under \"Thesaurus\" in the\n"
+               "window, or give --language.\n"
+               "\n"
+               "Exit status: 0 when the words were looked up (words without synonyms\n"
+               "included); 1 when a file could not be read or written or the database could\n"
+               "not be opened; 2 for a usage error, or for xlsx on a terminal.\n") +
+           QLatin1StringView(program_info::kHelpFooter);
 }
 
 QStringList ArgumentsOf(int argc, char* argv[]) {
@@ -151,12 +209,45 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption language(QStringLiteral("language"), QString(),
                                       QStringLiteral("CODE"));
     const QCommandLineOption languages(QStringLiteral("languages"));
-    parser.addOptions({help, version, lookup, format, output, database, quiet, pos, relation,
-                       language, languages});
-    if (!parser.parse(arguments)) {
-        CommandLine error = usageError(parser.errorText());
-        const qsizetype end = arguments.indexOf(QStringLiteral("--"));
-        const QStringList options = arguments.first(end < 0 ? arguments.size() : end);
+    const QList<QCommandLineOption> all = {help,  version, lookup,   format,   output,   database,
+                                           quiet, pos,     relation, language, languages};
+    parser.addOptions(all);
+
+    // --lookup=FILE names a first word file that may start with a dash. It
+    // stands in the list as a placeholder, so that the files keep their order.
+    QStringList given = arguments;
+    QStringList lookupFiles;
+    QList<qsizetype> lookupPlaces;
+    for (const qsizetype at : optionPlaces(given, all))
+        if (given[at].startsWith(kLookupIs)) {
+            lookupFiles << given[at].sliced(kLookupIs.size());
+            lookupPlaces << at;
+        }
+    if (lookupFiles.contains(QString()))
+        return usageError(QStringLiteral("--lookup= needs a file name"));
+    for (qsizetype n = lookupPlaces.size() - 1; n >= 0; --n) {
+        given[lookupPlaces[n]] = QStringLiteral("--lookup");
+        given.insert(lookupPlaces[n] + 1, placeholder(n));
+    }
+    if (!parser.parse(given)) {
+        const QStringList unknown = unknownOptions(given, all);
+        QString problem = parser.errorText();
+        if (!unknown.isEmpty()) {
+            problem = QStringLiteral("unknown option%1 '%2'")
+                          .arg(unknown.size() > 1 ? "s" : "", unknown.join(QStringLiteral("', '")));
+            // "-notes.txt": most likely a file, which a dash would otherwise make an option.
+            const auto file = std::find_if(unknown.begin(), unknown.end(), [](const QString& a) {
+                return !a.startsWith(QStringLiteral("--")) &&
+                       (a.contains(u'.') || a.contains(u'/'));
+            });
+            if (file != unknown.end())
+                problem += QStringLiteral("; a file whose name starts with a dash goes after "
+                                          "--, as in: -- %1")
+                               .arg(*file);
+        }
+        CommandLine error = usageError(problem);
+        const qsizetype end = given.indexOf(QStringLiteral("--"));
+        const QStringList options = given.first(end < 0 ? given.size() : end);
         // Only then is QApplication worth starting, which needs a display: a plain
         // mistake is told as one, with or without a display.
         error.windowMayTakeIt = !options.contains(QStringLiteral("--lookup")) &&
@@ -167,15 +258,25 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     CommandLine command;
     if (parser.isSet(help) || parser.isSet(version)) {
         command.action = CommandLine::Print;
-        command.text = parser.isSet(help) ? CommandLineHelp()
-                                          : QStringLiteral("lexigrove " LEXIGROVE_VERSION "\n");
+        command.text = parser.isSet(help)
+                           ? CommandLineHelp()
+                           : QStringLiteral("lexigrove %1\n%2")
+                                 .arg(QLatin1StringView(program_info::kVersion),
+                                      QLatin1StringView(program_info::kCopyrightLines));
         return command;
     }
-    // A value given twice is a mistake in a script, not a choice of the last one.
+    // The list is a command of its own: anything beside it was meant for another.
     if (parser.isSet(languages)) {
+        for (const QCommandLineOption& other : all)
+            if (other.names() != languages.names() && parser.isSet(other))
+                return usageError(
+                    QStringLiteral("--languages cannot go with --%1").arg(other.names().last()));
+        if (!parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--languages takes no file"));
         command.action = CommandLine::ListLanguages;
         return command;
     }
+    // A value given twice is a mistake in a script, not a choice of the last one.
     for (const QCommandLineOption& once : {format, output, database, language})
         if (parser.values(once).size() > 1)
             return usageError(
@@ -188,7 +289,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return usageError(QStringLiteral("--language needs a language code, such as fr or pt_BR"));
     if (parser.isSet(language) && parser.isSet(database))
         return usageError(QStringLiteral("--language and --database cannot go together"));
-    command.files = parser.positionalArguments();
+    for (const QString& file : parser.positionalArguments())
+        command.files << (isPlaceholder(file) ? lookupFiles[file.sliced(1).toInt()] : file);
     if (!parser.isSet(lookup)) {
         for (const QCommandLineOption& needsLookup : {format, output, quiet, pos, relation})
             if (parser.isSet(needsLookup))

@@ -37,6 +37,9 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 // The text of --help.
 QString CommandLineHelp();
 
+// The last line of every usage error.
+inline constexpr char kTryHelp[] = "Try 'lexigrove --help' for more information.\n";
+
 // The arguments as the program got them, decoded as the system's file names
 // are (NameFromNative), so that every name goes back to its own bytes.
 QStringList ArgumentsOf(int argc, char* argv[]);

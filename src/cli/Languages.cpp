@@ -1,64 +1,69 @@
 #include "Languages.h"
 
+#include "AppError.h"
 #include "CachedDatabase.h"
+#include "TextOutput.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 #include <new>
 #include <unistd.h>
 
-namespace {
-void Tell(const QString& text) {
-    std::fputs(("lexigrove: " + text + u'\n').toLocal8Bit().constData(), stderr);
-}
-} // namespace
-
-int ListLanguages() {
-    for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard())) {
-        const QString line =
+void ListLanguages(TextOutput& out) {
+    for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
+        out.write(
             QStringLiteral("%1\t%2\t%3\t%4\n")
                 .arg(thesaurus.code, thesaurus.name,
                      DatabaseReady(thesaurus) ? QStringLiteral("built")
                                               : QStringLiteral("not built"),
                      QDir::toNativeSeparators(thesaurus.imported() ? thesaurus.database
-                                                                   : thesaurus.thesaurusFile));
-        std::fputs(line.toLocal8Bit().constData(), stdout);
-    }
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+                                                                   : thesaurus.thesaurusFile)));
 }
 
-QString LanguageDatabase(const QString& code, int* status) {
+InstalledThesaurus ChosenThesaurus(const QString& code) {
     const QList<InstalledThesaurus> thesauri = FindThesauri(CatalogPlaces::standard());
-    const InstalledThesaurus* match = MatchLanguage(thesauri, code);
-    if (!match) {
-        QStringList codes;
-        for (const InstalledThesaurus& thesaurus : thesauri)
-            codes << thesaurus.code;
-        Tell(codes.isEmpty()
-                 ? QStringLiteral("no thesaurus for '%1': none is installed (Debian: apt install "
-                                  "mythes-fr, or another mythes-* package)")
-                       .arg(code)
-                 : QStringLiteral("no thesaurus for '%1'; installed: %2")
-                       .arg(code, codes.join(u' ')));
-        *status = 2;
-        return {};
-    }
-    const bool terminal = isatty(STDERR_FILENO);
+    if (const InstalledThesaurus* match = MatchLanguage(thesauri, code))
+        return *match;
+    QStringList codes;
+    for (const InstalledThesaurus& thesaurus : thesauri)
+        codes << thesaurus.code;
+    throw NoSuchLanguage{
+        codes.isEmpty()
+            ? QStringLiteral("no thesaurus for '%1': none is installed (Debian: apt "
+                             "install mythes-fr, or another mythes-* package)")
+                  .arg(code)
+            : QStringLiteral("no thesaurus for '%1'; installed: %2").arg(code, codes.join(u' '))};
+}
+
+QStringList SourceFiles(const InstalledThesaurus& thesaurus) {
+    QStringList files;
+    // MyThes keeps the index beside the thesaurus, Hunspell the affixes beside the words.
+    const auto withPartner = [&](const QString& file, const QString& partnerSuffix) {
+        if (file.isEmpty())
+            return;
+        const QFileInfo info(file);
+        files << file << info.dir().filePath(info.completeBaseName() + u'.' + partnerSuffix);
+    };
+    withPartner(thesaurus.thesaurusFile, QStringLiteral("idx"));
+    withPartner(thesaurus.dictionary, QStringLiteral("aff"));
+    return files;
+}
+
+QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {
+    const bool shown = !quiet && isatty(STDERR_FILENO);
     try {
-        const QString database = PreparedDatabase(*match, [&](int percent) {
-            if (terminal)
+        return PreparedDatabase(thesaurus, [&](int percent) {
+            if (shown)
                 std::fprintf(stderr, "\rPreparing %s: %d%%%s",
-                             match->name.toLocal8Bit().constData(), percent,
+                             thesaurus.name.toLocal8Bit().constData(), percent,
                              percent == 100 ? "\n" : "");
             return true;
         });
-        return database;
     } catch (const std::bad_alloc&) {
-        Tell(QStringLiteral("%1: out of memory").arg(match->name));
+        throw AppError(QStringLiteral("%1: out of memory").arg(thesaurus.name));
     } catch (const std::exception& error) {
-        Tell(QStringLiteral("cannot prepare the thesaurus %1: %2")
-                 .arg(match->name, QString::fromUtf8(error.what())));
+        throw AppError(QStringLiteral("cannot prepare the thesaurus %1: %2")
+                           .arg(thesaurus.name, QString::fromUtf8(error.what())));
     }
-    *status = 1;
-    return {};
 }

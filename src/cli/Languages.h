@@ -1,14 +1,30 @@
 #pragma once
 
+#include "ThesaurusCatalog.h"
+
 #include <QString>
+#include <QStringList>
 
-// `lexigrove --languages`: one line per installed thesaurus on standard output, tab-separated:
-// code, name, "built" or "not built", and the thesaurus file (the database, for one the user
-// imported). Returns the exit status.
-int ListLanguages();
+class TextOutput;
 
-// The database for `--language CODE`: the closest installed thesaurus's, built on first use
-// with its progress on standard error when that is a terminal. Empty when there is none: the
-// reason is told on standard error and *status holds the exit status (2: no such language,
-// listing the installed codes; 1: the build failed).
-QString LanguageDatabase(const QString& code, int* status);
+// A --language that names no installed thesaurus: a usage error, whose text lists the
+// installed codes.
+struct NoSuchLanguage {
+    QString text;
+};
+
+// `lexigrove --languages`: one line per installed thesaurus, tab-separated: code, name,
+// "built" or "not built", and the thesaurus file (the database, for one the user imported).
+void ListLanguages(TextOutput& out);
+
+// The installed thesaurus that serves `--language CODE`, without building anything.
+// Throws NoSuchLanguage.
+InstalledThesaurus ChosenThesaurus(const QString& code);
+
+// The files its database is read from: the thesaurus and its index, the dictionary and
+// its affixes, those that exist.
+QStringList SourceFiles(const InstalledThesaurus& thesaurus);
+
+// Its database, built on first use with its progress on standard error when that is a
+// terminal and not `quiet`. Throws AppError naming the thesaurus and the reason.
+QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet);

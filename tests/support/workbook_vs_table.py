@@ -1,6 +1,7 @@
 # Reads a workbook written by `lexigrove --format xlsx` with openpyxl and
 # compares every cell with the records that `--format table` wrote for the
-# same words. Usage: workbook_vs_table.py TABLE.csv WORKBOOK.xlsx
+# same words: the sense a number cell, every other field a text cell.
+# Usage: workbook_vs_table.py TABLE.csv WORKBOOK.xlsx
 # Prints "N records" when they agree; fails with the first difference.
 import csv
 import re
@@ -29,6 +30,7 @@ sheets = max(1, -(-len(records) // per_sheet))
 assert book.sheetnames == ["Synonyms"] + [f"Synonyms {n}" for n in range(2, sheets + 1)], \
     book.sheetnames
 last_column = get_column_letter(len(header))
+name_of = dict(enumerate(header, 1))
 for number, sheet in enumerate(book.worksheets):
     part = records[number * per_sheet:(number + 1) * per_sheet]
     assert sheet.freeze_panes == "A2", sheet.freeze_panes
@@ -43,7 +45,12 @@ for number, sheet in enumerate(book.worksheets):
             if field == "":
                 assert cell.value is None, (cell.coordinate, cell.value)
                 continue
-            # A text cell: never a number, date, boolean or formula.
+            # The sense is a number cell; every other field a text cell, never a
+            # number, date, boolean or formula.
+            if name_of[cell.column] == "sense" and field.isdigit():
+                assert cell.data_type == "n" and cell.value == int(field), \
+                    (cell.coordinate, cell.data_type, cell.value, field)
+                continue
             assert cell.data_type == "s", (cell.coordinate, cell.data_type, cell.value)
             assert as_spreadsheets_read(cell.value) == field, (cell.coordinate, cell.value, field)
     for column in range(1, len(header) + 1):

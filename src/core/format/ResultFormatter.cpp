@@ -11,7 +11,7 @@
 namespace {
 // The fields of a table, jsonl or xlsx record after the word, in order.
 constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "note"};
-// The sense is a number in JSON.
+// The sense is a number in JSON and in a workbook.
 constexpr int kSenseField = 3;
 constexpr int kPairFieldCount = int(std::size(kPairFields));
 } // namespace
@@ -39,7 +39,7 @@ ResultFormatter::ResultFormatter(OutputFormat format, ResultSink& sink)
         jsonLines_.emplace(sink_, RecordFieldNames(), kSenseField);
         break;
     case OutputFormat::Xlsx:
-        workbook_ = std::make_unique<Workbook>(RecordFieldNames());
+        workbook_ = std::make_unique<Workbook>(RecordFieldNames(), 1 + kSenseField);
         break;
     case OutputFormat::Aligned:
         break;

@@ -6,8 +6,10 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <span>
 
+class RemovedOnInterruption;
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
@@ -17,11 +19,10 @@ struct FieldTooLong {
     QString what;
 };
 
-// An Office Open XML workbook of text cells, written by libxlsxwriter in its
-// constant-memory mode: each row goes to a temporary file as soon as the
-// next one starts, so memory stays the same however many rows there are.
-// The sheets are "Synonyms", then "Synonyms 2", "Synonyms 3"... once a sheet
-// is full, each with the bold, frozen header row and an autofilter.
+// An Office Open XML workbook of text cells (and one column of numbers), written by libxlsxwriter
+// in its constant-memory mode: each row goes to a temporary file as soon as the next one starts, so
+// memory stays the same however many rows there are. The sheets are "Synonyms", then "Synonyms 2",
+// "Synonyms 3"... once a sheet is full, each with the bold, frozen header row and an autofilter.
 //
 // libxlsxwriter writes to a named file, so the workbook is built in a private
 // temporary folder and its bytes are handed over by finish(); nothing is
@@ -36,14 +37,19 @@ class Workbook {
     static constexpr int kCellCharacters = 32767;
 
     // Throws AppError when the temporary folder or the workbook cannot be made.
-    explicit Workbook(QList<QByteArray> header);
+    // A count in numberColumn (digits only) is a number cell, so that a
+    // spreadsheet sorts and filters it as one; any other value there is text.
+    // While the workbook exists, SIGINT, SIGTERM and SIGHUP remove its
+    // temporary folder before they end the program.
+    explicit Workbook(QList<QByteArray> header, int numberColumn = -1);
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
 
-    // One row: a UTF-8 value per header field, in order. Every value becomes
-    // a text cell as it is, whatever it looks like (a formula, a number, a
-    // date). Throws FieldTooLong for a value a cell cannot hold.
+    // One row: a UTF-8 value per header field, in order. Every value but the
+    // number column's becomes a text cell as it is, whatever it looks like (a
+    // formula, a number, a date). Throws FieldTooLong for a value a cell
+    // cannot hold.
     void addRow(std::span<const QByteArrayView> values);
 
     // Completes the workbook and hands its bytes to `write` in pieces.
@@ -56,8 +62,10 @@ class Workbook {
     void writeCell(int column, QByteArrayView utf8, lxw_format* format);
 
     QList<QByteArray> header_;
+    int numberColumn_;
     QTemporaryDir folder_;
     QByteArray folderPath_;
+    std::unique_ptr<RemovedOnInterruption> interrupted_;
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
