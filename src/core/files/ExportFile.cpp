@@ -4,12 +4,16 @@
 #include "FileSystem.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,10 +25,20 @@ QByteArray folderOf(const QByteArray& file) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
+constexpr char kTemporaryPrefix[] = ".lexigrove-";
+
+// A temporary stays locked while it is open, so that a clean-up of another program tells it
+// from one a killed program left behind.
+int locked(int fd) {
+    if (fd >= 0)
+        ::flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
+}
+
 // A new file of our own in folder, or -1 with errno set.
 int createIn(const QByteArray& folder, QByteArray& name) {
-    name = folder + "/.lexigrove-XXXXXX";
-    return ::mkostemp(name.data(), O_CLOEXEC);
+    name = folder + '/' + kTemporaryPrefix + "XXXXXX";
+    return locked(::mkostemp(name.data(), O_CLOEXEC));
 }
 
 bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
@@ -107,7 +121,7 @@ bool ExportFile::openBeside(const FileSystemTarget& target) {
     // export ended by a signal leaves nothing behind. Another library needs
     // a name from the start.
     if (!byName_ && ::access("/proc/self/fd", X_OK) == 0)
-        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd_ = locked(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     nameless_ = fd_ >= 0;
 #endif
     if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
@@ -126,7 +140,7 @@ bool ExportFile::nameTemporary() {
         return true;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = folderOf(target_) + "/.lexigrove-" +
+        temporary_ = folderOf(target_) + '/' + kTemporaryPrefix +
                      QByteArray::number(QRandomGenerator::global()->generate(), 36);
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary_.constData(),
                      AT_SYMLINK_FOLLOW) == 0)
@@ -294,4 +308,28 @@ void ExportFile::discard() {
     if (!temporary_.isEmpty())
         ::unlink(temporary_.constData());
     temporary_.clear();
+}
+
+void RemoveAbandonedTemporaries(const QString& folder) {
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) != 0)
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened, named;
+        // Still the file that was opened and locked: the name may have been taken meanwhile.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_ino == opened.st_ino && named.st_dev == opened.st_dev)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }

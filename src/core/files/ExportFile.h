@@ -86,3 +86,8 @@ class ExportFile final : public TextOutput {
     QStringEncoder encoder_;
     QByteArray pending_;
 };
+
+// Removes the temporaries that exports and builds left in folder when they were killed
+// before they could clean up. A temporary in use is locked (flock) by the program writing it
+// for as long as it is open, so only those nobody holds go.
+void RemoveAbandonedTemporaries(const QString& folder);
