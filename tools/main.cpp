@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 const char* const kUsage =
@@ -45,6 +46,9 @@ void report(const ImportReport& summary, const QString& outPath) {
 
 // A percentage redrawn in place, for a person watching; logs and pipes get the report alone.
 bool showProgress(int percent) {
+    static int shown = -1;
+    if (std::exchange(shown, percent) == percent)
+        return true;
     std::fprintf(stderr, "\rlexigrove-import: %3d%%", percent);
     if (percent == 100)
         std::fputs("\r\033[K", stderr);

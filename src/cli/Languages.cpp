@@ -5,6 +5,7 @@
 #include <QDir>
 #include <cstdio>
 #include <new>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -44,9 +45,10 @@ QString LanguageDatabase(const QString& code, int* status) {
         return {};
     }
     const bool terminal = isatty(STDERR_FILENO);
+    int shown = -1;
     try {
         const QString database = PreparedDatabase(*match, [&](int percent) {
-            if (terminal)
+            if (terminal && std::exchange(shown, percent) != percent)
                 std::fprintf(stderr, "\rPreparing %s: %d%%%s",
                              match->name.toLocal8Bit().constData(), percent,
                              percent == 100 ? "\n" : "");
