@@ -1,4 +1,5 @@
 #include "CachedDatabase.h"
+#include "DatabaseBuild.h"
 #include "ThesaurusCatalog.h"
 
 #include "DatabaseFormat.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QSemaphore>
+#include <QSignalSpy>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -145,6 +148,7 @@ class TestCatalog : public QObject {
     void killedBuildsLeaveNothingForLong();
     void homeAndXdgFolders_data();
     void homeAndXdgFolders();
+    void finishedBuildsAreReleased();
 
   private:
     CatalogPlaces places() const {
@@ -535,6 +539,19 @@ void TestCatalog::homeAndXdgFolders() {
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains("cannot create the folder " + home.toLocal8Bit() + ": "),
              run.err.constData());
+}
+
+void TestCatalog::finishedBuildsAreReleased() {
+    lay(dir_->filePath("mythes"), {"th_is_IS_v2.dat=" + QString::fromUtf8(kThesaurus)});
+    const InstalledThesaurus thesaurus = FindThesauri(places()).value(0);
+    DatabaseBuild build;
+    QSignalSpy finished(&build, &DatabaseBuild::finished);
+    for (int time = 1; time <= 3; ++time) {
+        build.start(thesaurus);
+        QTRY_COMPARE(finished.count(), time);
+        QCOMPARE(finished.last().value(0).toString(), QString());
+    }
+    QTRY_COMPARE(build.findChildren<QThread*>().size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCatalog)

@@ -23,6 +23,8 @@ DatabaseBuild::~DatabaseBuild() {
     for (QThread* thread : std::as_const(threads_)) {
         if (thread->wait(deadline))
             delete thread;
+        else
+            thread->setParent(nullptr); // deleting a running thread would abort the program
     }
 }
 
@@ -89,6 +91,8 @@ void DatabaseBuild::start(const InstalledThesaurus& thesaurus) {
             emit owner->finished(reason);
         });
     });
+    // A child while it runs, so what is still held can be seen.
+    thread->setParent(this);
     threads_.append(thread);
     connect(thread, &QThread::finished, this, [this, thread] { release(thread); });
     thread->start(QThread::LowPriority);
