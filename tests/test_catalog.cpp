@@ -1,8 +1,7 @@
 #include "CachedDatabase.h"
 #include "DatabaseBuild.h"
-#include "ThesaurusCatalog.h"
-
 #include "DatabaseFormat.h"
+#include "ThesaurusCatalog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,9 +9,9 @@
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
@@ -305,12 +304,18 @@ void TestCatalog::stampThatCannotBeWritten() {
 void TestCatalog::exactCodeFirst_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("found");
-    QTest::newRow("a region with a thesaurus of its own") << "fr_BE" << "fr_BE";
-    QTest::newRow("the same region spelt with a dash") << "fr-BE" << "fr_BE";
-    QTest::newRow("the same region in any case") << "FR_be" << "fr_BE";
-    QTest::newRow("the language alone") << "fr" << "fr";
-    QTest::newRow("a region only the shared one serves") << "fr_CA" << "fr";
-    QTest::newRow("another region with one of its own") << "fr_fr" << "fr_FR";
+    QTest::newRow("a region with a thesaurus of its own") << "fr_BE"
+                                                          << "fr_BE";
+    QTest::newRow("the same region spelt with a dash") << "fr-BE"
+                                                       << "fr_BE";
+    QTest::newRow("the same region in any case") << "FR_be"
+                                                 << "fr_BE";
+    QTest::newRow("the language alone") << "fr"
+                                        << "fr";
+    QTest::newRow("a region only the shared one serves") << "fr_CA"
+                                                         << "fr";
+    QTest::newRow("another region with one of its own") << "fr_fr"
+                                                        << "fr_FR";
 }
 
 void TestCatalog::exactCodeFirst() {

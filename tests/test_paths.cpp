@@ -166,10 +166,9 @@ void TestPaths::xdgFolder_data() {
     QTest::addColumn<QString>("expected"); // "~": the password database's home
     QTest::newRow("home, no XDG value") << QByteArray("/h") << QByteArray("-") << "/h/.cache";
     QTest::newRow("absolute XDG value") << QByteArray("/h") << QByteArray("/x/c") << "/x/c";
-    QTest::newRow("relative XDG value ignored") << QByteArray("/h") << QByteArray("x/c")
-                                                << "/h/.cache";
-    QTest::newRow("empty XDG value ignored") << QByteArray("/h/") << QByteArray("")
-                                             << "/h/.cache";
+    QTest::newRow("relative XDG value ignored")
+        << QByteArray("/h") << QByteArray("x/c") << "/h/.cache";
+    QTest::newRow("empty XDG value ignored") << QByteArray("/h/") << QByteArray("") << "/h/.cache";
     QTest::newRow("HOME unset") << QByteArray("-") << QByteArray("-") << "~/.cache";
     QTest::newRow("HOME empty") << QByteArray("") << QByteArray("x") << "~/.cache";
     QTest::newRow("HOME relative") << QByteArray("h") << QByteArray("-") << "~/.cache";
@@ -193,7 +192,8 @@ void TestPaths::xdgDataFolders_data() {
     QTest::addColumn<QStringList>("expected");
     const QStringList standard{"/usr/local/share", "/usr/share"};
     QTest::newRow("unset") << QByteArray("-") << standard;
-    QTest::newRow("absolute ones in order, once") << QByteArray("/b:/a::/b") << QStringList{"/b", "/a"};
+    QTest::newRow("absolute ones in order, once")
+        << QByteArray("/b:/a::/b") << QStringList{"/b", "/a"};
     QTest::newRow("relative ones ignored") << QByteArray("rel:/a:./x") << QStringList{"/a"};
     QTest::newRow("only relative ones") << QByteArray("rel") << standard;
 }

@@ -113,7 +113,8 @@ Cached CacheState(const InstalledThesaurus& thesaurus) {
     const QString sources = SourceStamp(thesaurus);
     if (!stamp.startsWith(sources))
         return Cached::Stale;
-    const QStringList built = QStringView(stamp).mid(sources.size()).trimmed().toString().split(u'\t');
+    const QStringList built =
+        QStringView(stamp).mid(sources.size()).trimmed().toString().split(u'\t');
     const QStringList now = database.line().trimmed().split(u'\t');
     if (built.size() != now.size() || built.value(0) != now.value(0))
         return Cached::Stale;
@@ -128,8 +129,8 @@ Cached CacheState(const InstalledThesaurus& thesaurus) {
 bool SoundDatabase(const QString& path) {
     sqlite3* db = nullptr;
     bool sound = false;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
         const auto single = [&](const char* sql) {
             QByteArray value;
             sqlite3_stmt* statement = nullptr;

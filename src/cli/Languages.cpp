@@ -5,8 +5,8 @@
 #include <QDir>
 #include <cstdio>
 #include <new>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 void Tell(const QString& text) {

@@ -318,8 +318,8 @@ void RemoveAbandonedTemporaries(const QString& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strncmp(entry->d_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) != 0)
             continue;
-        const int fd = ::openat(dirFd, entry->d_name,
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd =
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
         struct stat opened, named;
