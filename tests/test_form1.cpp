@@ -6,6 +6,8 @@
 #include "ScriptedDesktop.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -77,6 +79,7 @@ class TestForm1 : public QObject {
     void languageGivenAtStart_data();
     void languageGivenAtStart();
     void wordFilesGivenAtStartAreLoaded();
+    void closeDuringBuildEndsAtOnce();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -754,4 +757,35 @@ void TestForm1::databaseNeverChangesUnderARun() {
     QCOMPARE(Rows(child<ListView>("ListView2")),
              QStringList({"LOOK - this word not found in the database.", "BANDARÍKIN - Ameríka",
                           "BANDARÍKIN - Bandaríki Norður-Ameríku"}));
+}
+
+// The window closed while a language is built ends at once, wherever the build is: here
+// reading a dictionary's .aff, long enough to take seconds.
+void TestForm1::closeDuringBuildEndsAtOnce() {
+    QVERIFY(QDir().mkpath(folder_->filePath("data/mythes")));
+    QVERIFY(QDir().mkpath(folder_->filePath("data/hunspell")));
+    writeFile(folder_->filePath("data/mythes/th_eo.dat"), "UTF-8\nglad|1\n(adj)|happy\n");
+    QByteArray aff("SET UTF-8\nFLAG num\n");
+    for (int flag = 1; flag < 400000; ++flag) {
+        const QByteArray number = QByteArray::number(flag);
+        aff += "SFX " + number + " Y 1\nSFX " + number + " 0 s" + number + " .\n";
+    }
+    writeFile(folder_->filePath("data/hunspell/eo.aff"), aff);
+    writeFile(folder_->filePath("data/hunspell/eo.dic"), "1\nglad/1\n");
+    form_ = std::make_unique<Form1>(*desktop_, folder_->path());
+    form_->setLanguage("eo");
+    QVERIFY(form_->Form_Load());
+    form_->show();
+    // The thesaurus is read; the dictionary's reading has begun.
+    QTRY_COMPARE_WITH_TIMEOUT(child<ProgressBar>("ProgressBar1")->currentText(),
+                              "Preparing Esperanto: 35%", 60000);
+    QElapsedTimer closing;
+    closing.start();
+    form_->close();
+    form_.reset();
+    // Stopped, not given up on after the longest wait.
+    QVERIFY2(closing.elapsed() < DatabaseBuild::kStopWaitMs,
+             qPrintable(QString::number(closing.elapsed())));
+    QCOMPARE(QDir(folder_->filePath("cache/lexigrove")).entryList(QDir::Files | QDir::Hidden),
+             QStringList());
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <pwd.h>
+#include <unistd.h>
 
 class TestPaths : public QObject {
     Q_OBJECT
@@ -15,7 +17,33 @@ class TestPaths : public QObject {
     void collapseLinux();
     void fileNameFromPath_data();
     void fileNameFromPath();
+    void xdgFolder_data();
+    void xdgFolder();
+    void xdgDataFolders_data();
+    void xdgDataFolders();
 };
+
+namespace {
+// Sets or, for "-", unsets a variable for the life of the object.
+class Variable {
+  public:
+    Variable(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)) {
+        had_ = qEnvironmentVariableIsSet(name);
+        value == "-" ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~Variable() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+  private:
+    const char* name_;
+    QByteArray old_;
+    bool had_ = false;
+};
+
+QString PasswdHome() {
+    const passwd* entry = getpwuid(getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_dir) : QString();
+}
+} // namespace
 
 void TestPaths::fileExists() {
     QTemporaryDir dir;
@@ -130,6 +158,51 @@ void TestPaths::fileNameFromPath() {
     QFETCH(QChar, separator);
     QFETCH(QString, expected);
     QCOMPARE(FileNameFromPath(path, separator), expected);
+}
+
+void TestPaths::xdgFolder_data() {
+    QTest::addColumn<QByteArray>("home"); // "-": unset
+    QTest::addColumn<QByteArray>("cache");
+    QTest::addColumn<QString>("expected"); // "~": the password database's home
+    QTest::newRow("home, no XDG value") << QByteArray("/h") << QByteArray("-") << "/h/.cache";
+    QTest::newRow("absolute XDG value") << QByteArray("/h") << QByteArray("/x/c") << "/x/c";
+    QTest::newRow("relative XDG value ignored")
+        << QByteArray("/h") << QByteArray("x/c") << "/h/.cache";
+    QTest::newRow("empty XDG value ignored") << QByteArray("/h/") << QByteArray("") << "/h/.cache";
+    QTest::newRow("HOME unset") << QByteArray("-") << QByteArray("-") << "~/.cache";
+    QTest::newRow("HOME empty") << QByteArray("") << QByteArray("x") << "~/.cache";
+    QTest::newRow("HOME relative") << QByteArray("h") << QByteArray("-") << "~/.cache";
+}
+
+void TestPaths::xdgFolder() {
+    QFETCH(QByteArray, home);
+    QFETCH(QByteArray, cache);
+    QFETCH(QString, expected);
+    const Variable homeVariable("HOME", home);
+    const Variable cacheVariable("XDG_CACHE_HOME", cache);
+    QString passwd = PasswdHome();
+    if (!passwd.endsWith('/'))
+        passwd += '/';
+    expected.replace("~/", passwd);
+    QCOMPARE(XdgFolder("XDG_CACHE_HOME", ".cache"), expected);
+}
+
+void TestPaths::xdgDataFolders_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList standard{"/usr/local/share", "/usr/share"};
+    QTest::newRow("unset") << QByteArray("-") << standard;
+    QTest::newRow("absolute ones in order, once")
+        << QByteArray("/b:/a::/b") << QStringList{"/b", "/a"};
+    QTest::newRow("relative ones ignored") << QByteArray("rel:/a:./x") << QStringList{"/a"};
+    QTest::newRow("only relative ones") << QByteArray("rel") << standard;
+}
+
+void TestPaths::xdgDataFolders() {
+    QFETCH(QByteArray, value);
+    QFETCH(QStringList, expected);
+    const Variable dirs("XDG_DATA_DIRS", value);
+    QCOMPARE(XdgDataFolders(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestPaths)

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 const char* const kProgram = "lexigrove-import";
@@ -57,6 +58,9 @@ void report(const ImportReport& summary, const QString& outPath) {
 
 // A percentage redrawn in place, for a person watching; logs and pipes get the report alone.
 bool showProgress(int percent) {
+    static int shown = -1;
+    if (std::exchange(shown, percent) == percent)
+        return true;
     std::fprintf(stderr, "\rlexigrove-import: %3d%%", percent);
     if (percent == 100)
         std::fputs("\r\033[K", stderr);

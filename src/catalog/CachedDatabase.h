@@ -3,15 +3,20 @@
 #include "Thesaurus.h"
 #include "ThesaurusCatalog.h"
 
-// A database built from an installed thesaurus is ready when it was built from the files
-// as they are now: the size and modification time of the thesaurus and the dictionary are
-// kept beside it, so a package upgrade brings a rebuild.
+// A database built from an installed thesaurus is ready when a stamp beside it says it was
+// built from the thesaurus and dictionary as they are now, by an importer that files words
+// as this one does, and the database is still the very file the build published (its size
+// and modification time; a copy with the same ones is checked by SQLite first). Anything
+// else is rebuilt, never served. Cheap unless the database was touched since its build:
+// `--languages` asks it of every language.
 bool DatabaseReady(const InstalledThesaurus& thesaurus);
 
-// Builds the thesaurus's database with the importer, in this thread. The database appears
-// only once complete; throws ThesaurusError with the reason, or ImportCancelled.
+// Builds the thesaurus's database with the importer, in this thread, once no other build of
+// it (in any process) is under way; the database and then its stamp appear only complete.
+// Throws ThesaurusError with the reason, or ImportCancelled.
 void BuildDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {});
 
-// The database of the thesaurus, built first when it is not ready; the reason it cannot
-// be built goes out as ThesaurusError.
+// The database of the thesaurus, built first when it is not ready. A build another process
+// has under way is waited for, and its database used; progress is asked meanwhile (at 0%),
+// so the wait can be cancelled too. The reason it cannot be built goes out as ThesaurusError.
 QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {});

@@ -10,14 +10,17 @@ class QThread;
 
 // Builds one thesaurus's database on a thread of its own, so the window goes on answering.
 // Progress and the end arrive as signals on the thread that started the build. Starting
-// another build or cancel() drops the current one: it stops at its next progress report,
-// leaves nothing half-built, and reports nothing more.
+// another build or cancel() drops the current one: it stops at its next progress report
+// (a few milliseconds apart, also while SQLite sorts, commits or vacuums), leaves nothing
+// half-built, and reports nothing more. A thread is released as soon as its build ends.
 class DatabaseBuild : public QObject {
     Q_OBJECT
   public:
     explicit DatabaseBuild(QObject* parent = nullptr);
-    // Waits for a build still under way to reach its next progress report.
+    // Waits at most kStopWaitMs for builds still under way to stop; one that does not (a
+    // stalled disk) is left to end with the process, and can no longer reach this object.
     ~DatabaseBuild() override;
+    static constexpr int kStopWaitMs = 500;
 
     void start(const InstalledThesaurus& thesaurus);
     void cancel();
@@ -32,6 +35,7 @@ class DatabaseBuild : public QObject {
 
   private:
     struct Job;
+    void release(QThread* thread);
     InstalledThesaurus thesaurus_;
     std::shared_ptr<Job> current_;
     QList<QThread*> threads_;

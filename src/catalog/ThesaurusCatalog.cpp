@@ -1,6 +1,7 @@
 #include "ThesaurusCatalog.h"
 
 #include "FileSystem.h"
+#include "Paths.h"
 
 #include <QCollator>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QLocale>
 #include <QMap>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <algorithm>
 
 namespace {
@@ -180,10 +180,10 @@ bool ServesLanguage(const InstalledThesaurus& thesaurus, const QString& language
 
 CatalogPlaces CatalogPlaces::standard() {
     CatalogPlaces places;
-    const auto under = [](const QString& name) {
+    const QString dataHome = XdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
+    const auto under = [&](const QString& name) {
         QStringList folders{QStringLiteral("/usr/share/") + name};
-        for (const QString& data :
-             QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        for (const QString& data : QStringList{dataHome} + XdgDataFolders()) {
             const QString folder = QDir(data).filePath(name);
             if (!folders.contains(folder))
                 folders.append(folder);
@@ -192,12 +192,9 @@ CatalogPlaces CatalogPlaces::standard() {
     };
     places.thesaurusFolders = under(QStringLiteral("mythes"));
     places.dictionaryFolders = under(QStringLiteral("hunspell"));
-    places.importedFolder =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-            .filePath(kFolder);
+    places.importedFolder = QDir(dataHome).filePath(kFolder);
     places.cacheFolder =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-            .filePath(kFolder);
+        QDir(XdgFolder("XDG_CACHE_HOME", QStringLiteral(".cache"))).filePath(kFolder);
     return places;
 }
 
@@ -241,6 +238,11 @@ const InstalledThesaurus* MatchLanguage(const QList<InstalledThesaurus>& thesaur
     const QString wanted = Normalised(code);
     if (wanted.isEmpty())
         return nullptr;
+    // A thesaurus of the code itself ("fr_BE" is th_fr_BE) before one that only lists the
+    // code among the regions it serves.
+    for (const InstalledThesaurus& thesaurus : thesauri)
+        if (Normalised(thesaurus.code) == wanted)
+            return &thesaurus;
     for (const InstalledThesaurus& thesaurus : thesauri)
         if (Serves(thesaurus, wanted))
             return &thesaurus;

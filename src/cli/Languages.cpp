@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <new>
 #include <unistd.h>
+#include <utility>
 
 void ListLanguages(TextOutput& out) {
     for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
@@ -51,10 +52,11 @@ QStringList SourceFiles(const InstalledThesaurus& thesaurus) {
 }
 
 QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {
-    const bool shown = !quiet && isatty(STDERR_FILENO);
+    const bool terminal = !quiet && isatty(STDERR_FILENO);
+    int shown = -1;
     try {
         return PreparedDatabase(thesaurus, [&](int percent) {
-            if (shown)
+            if (terminal && std::exchange(shown, percent) != percent)
                 std::fprintf(stderr, "\rPreparing %s: %d%%%s",
                              thesaurus.name.toLocal8Bit().constData(), percent,
                              percent == 100 ? "\n" : "");

@@ -2,7 +2,10 @@
 
 #include "FileSystem.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <pwd.h>
+#include <unistd.h>
 
 bool FileExists(const QString& path) {
     // A NUL would silently cut the name short in the system call.
@@ -47,4 +50,40 @@ QString FileNameFromPath(const QString& path, QChar separator) {
 
 QString BesideApplication(const QString& applicationFolder, const QString& name) {
     return applicationFolder + kPathSeparator + name;
+}
+
+QString HomeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.startsWith(u'/'))
+        return home;
+    // getpwuid_r: the window's build thread may ask at the same time.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    QByteArray buffer(size > 0 ? size : 16384, Qt::Uninitialized);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), size_t(buffer.size()), &found) == 0 &&
+        found && found->pw_dir && found->pw_dir[0] == '/')
+        return QFile::decodeName(found->pw_dir);
+    return QStringLiteral("/");
+}
+
+QString XdgFolder(const char* variable, const QString& underHome) {
+    const QString value = qEnvironmentVariable(variable);
+    if (value.startsWith(u'/'))
+        return value;
+    QString home = HomeFolder();
+    if (!home.endsWith(u'/'))
+        home += u'/';
+    return home + underHome;
+}
+
+QStringList XdgDataFolders() {
+    QStringList folders;
+    for (const QString& folder :
+         qEnvironmentVariable("XDG_DATA_DIRS").split(u':', Qt::SkipEmptyParts))
+        if (folder.startsWith(u'/') && !folders.contains(folder))
+            folders.append(folder);
+    if (folders.isEmpty())
+        folders = QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    return folders;
 }

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 
 // The separator of the platform's paths; the helpers below take it as a
 // parameter so both conventions stay testable on either platform.
@@ -30,3 +31,15 @@ QString FileNameFromPath(const QString& path, QChar separator = kPathSeparator);
 // The application folder joined with a relative name, as the program finds
 // the files that lie beside it.
 QString BesideApplication(const QString& applicationFolder, const QString& name);
+
+// The user's home folder: $HOME when it names an absolute path, else the one the password
+// database gives the user, as login shells do; "/" only when neither is known.
+QString HomeFolder();
+
+// A base folder of the XDG rules: $variable when it is an absolute path, else underHome
+// (".cache", ".local/share", ".config") in the home folder. A relative or empty value is
+// ignored, as the rules say.
+QString XdgFolder(const char* variable, const QString& underHome);
+
+// The absolute folders of $XDG_DATA_DIRS, else /usr/local/share and /usr/share.
+QStringList XdgDataFolders();

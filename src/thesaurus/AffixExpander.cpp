@@ -209,7 +209,8 @@ struct AffixExpander::Rules {
 
 AffixExpander::~AffixExpander() = default;
 
-AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPath_(dicPath) {
+AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progress)
+    : rules_(new Rules), dicPath_(dicPath) {
     const QFileInfo dic(dicPath);
     const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
     Rules& rules = *rules_;
@@ -236,6 +237,9 @@ AffixExpander::AffixExpander(const QString& dicPath) : rules_(new Rules), dicPat
     ByteLines lines(affPath);
     QByteArrayView bytes;
     while (lines.next(bytes)) {
+        // Large .aff files (Hungarian's) take a while: a cancelled build stops here too.
+        if (progress && lines.number() % 4096 == 0)
+            progress(0, 1);
         if (bytes.startsWith('#'))
             continue;
         const std::vector<QByteArrayView> fields = splitFields(bytes);

@@ -17,8 +17,8 @@
 class AffixExpander {
   public:
     // Reads the .aff beside dicPath (same base name). Throws ThesaurusError naming the file and
-    // line that cannot be read.
-    explicit AffixExpander(const QString& dicPath);
+    // line that cannot be read. progress is called now and then (with 0 done) while it reads.
+    explicit AffixExpander(const QString& dicPath, const StepProgress& progress = {});
     ~AffixExpander();
     AffixExpander(const AffixExpander&) = delete;
     AffixExpander& operator=(const AffixExpander&) = delete;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,8 +22,9 @@ namespace {
 constexpr int kParseEnd = 35;
 constexpr int kFormsEnd = 55;
 
-// Maps each step's own progress onto one 0-100 scale, tells the caller only when the percentage
-// changes, and turns a "stop" into ImportCancelled wherever the step is.
+// Maps each step's own progress onto one 0-100 scale, asks the caller at every report of a step
+// (so a stop is seen within milliseconds, not at the next whole percent), and turns a "stop"
+// into ImportCancelled wherever the step is.
 class ProgressScale {
   public:
     explicit ProgressScale(const ImportProgress& progress) : progress_(progress) {}
@@ -41,13 +43,13 @@ class ProgressScale {
             progress_(100);
     }
 
-    // Only a rise is told: a step that starts over (forms of one suffix after too many of two)
-    // does not move the bar back.
+    // The percentage never falls: a step that starts over (forms of one suffix after too many
+    // of two) does not move the bar back.
     void report(int percent) {
-        if (!progress_ || percent <= last_)
+        if (!progress_)
             return;
-        last_ = percent;
-        if (!progress_(percent))
+        last_ = std::max(last_, percent);
+        if (!progress_(last_))
             throw ImportCancelled();
     }
 

@@ -153,7 +153,7 @@ struct TooManyForms {};
 
 void dictionaryForms(const QSet<QString>& headwordKeys, const FormSources& sources,
                      const StepProgress& progress, std::vector<InflectedForm>& forms) {
-    AffixExpander expander(sources.dictionary);
+    AffixExpander expander(sources.dictionary, progress);
     QString stemKey;
     const auto expand = [&](bool oneSuffix) {
         expander.expand(
@@ -210,7 +210,11 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
 
     // The same form may come from several spellings in the list ("Polish", "polish") or from
     // several rules of the dictionary.
-    const auto order = [](const InflectedForm& a, const InflectedForm& b) {
+    // Millions of forms take a while to sort: a cancelled build stops here too.
+    quint32 compared = 0;
+    const auto order = [&](const InflectedForm& a, const InflectedForm& b) {
+        if (progress && ++compared % (1u << 16) == 0)
+            progress(1, 1);
         return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
     };
     const auto same = [](const InflectedForm& a, const InflectedForm& b) {

@@ -7,10 +7,18 @@
 #include <QHash>
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
+
+// How often a build is asked whether it is still wanted inside long stretches of work: every
+// so many SQLite virtual machine steps (COMMIT, VACUUM and its sorting), every so many
+// comparisons of a sort. Either is a millisecond or so.
+constexpr int kSqliteStepsPerCheck = 100'000;
+constexpr quint32 kComparisonsPerCheck = 1u << 16;
 
 // form holds every word the database answers, under its key: each headword's own, and the
 // inflected forms of headwords. Its keys are folded already, so their order under SQLite's
@@ -57,8 +65,10 @@ struct FormRow {
 
 // Each headword under its own key, then each inflected form under the ids of its base's
 // headwords, in index order: sorted inserts fill B-tree pages instead of splitting them.
+// stillWanted is asked while millions of rows are sorted, and throws to stop.
 std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
-                              const std::vector<InflectedForm>& forms) {
+                              const std::vector<InflectedForm>& forms,
+                              const std::function<void()>& stillWanted) {
     std::vector<FormRow> rows;
     rows.reserve(entries.size() + forms.size());
     QHash<QString, QList<sqlite3_int64>> idsByKey;
@@ -73,7 +83,12 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
         for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
             rows.push_back(FormRow{key, baseId});
     }
-    std::sort(rows.begin(), rows.end());
+    quint32 compared = 0;
+    std::sort(rows.begin(), rows.end(), [&](const FormRow& a, const FormRow& b) {
+        if (++compared % kComparisonsPerCheck == 0 && stillWanted)
+            stillWanted();
+        return a < b;
+    });
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (size_t i = 1; i < rows.size(); ++i)
         rows[i].later = rows[i].key == rows[i - 1].key;
@@ -113,6 +128,10 @@ class Writer {
     ImportReport write(const std::vector<ThesaurusEntry>& entries,
                        const std::vector<InflectedForm>& forms, const StepProgress& progress) {
         ImportReport report;
+        if (progress) {
+            progress_ = &progress;
+            sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);
+        }
         // Nothing reads the file until it is published, which syncs it once, and a failure
         // throws the whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -128,13 +147,17 @@ class Writer {
         synonymInsert_ =
             prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
                     "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-        const std::vector<FormRow> rows = formRows(entries, forms);
+        std::function<void()> stillWantedWhileSorting;
+        if (progress)
+            stillWantedWhileSorting = [&] { progress(0, 1); };
+        const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
         const qint64 total = qint64(entries.size() + rows.size());
+        total_ = total;
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
             if (progress && id % 1024 == 0)
-                progress(id, total);
+                progress(done_ = id, total);
             // Checked here rather than up front so that this, like any other mid-write
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
@@ -161,7 +184,7 @@ class Writer {
         qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
-                progress(done, total);
+                progress(done_ = done, total);
             if (sqlite3_bind_text(formInsert_, 1, row.key.constData(), int(row.key.size()),
                                   SQLITE_STATIC) != SQLITE_OK)
                 fail(errorMessage());
@@ -191,7 +214,23 @@ class Writer {
     }
 
   private:
+    // SQLite's progress handler: the step's own report, whose ImportCancelled cannot cross
+    // SQLite's C frames. It is kept, SQLite stops with SQLITE_INTERRUPT, and fail() throws
+    // it in place of the interruption's message.
+    static int stillWanted(void* self) {
+        auto* writer = static_cast<Writer*>(self);
+        try {
+            (*writer->progress_)(writer->done_, writer->total_);
+            return 0;
+        } catch (...) {
+            writer->stopped_ = std::current_exception();
+            return 1;
+        }
+    }
+
     [[noreturn]] void fail(const QString& problem) const {
+        if (stopped_)
+            std::rethrow_exception(stopped_);
         throw ThesaurusError(outPath_, 0, problem);
     }
 
@@ -263,6 +302,10 @@ class Writer {
 
     QString outPath_;
     sqlite3* db_ = nullptr;
+    const StepProgress* progress_ = nullptr;
+    qint64 done_ = 0;
+    qint64 total_ = 1;
+    std::exception_ptr stopped_;
     sqlite3_stmt* headwordInsert_ = nullptr;
     sqlite3_stmt* synonymInsert_ = nullptr;
     sqlite3_stmt* formInsert_ = nullptr;

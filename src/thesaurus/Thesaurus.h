@@ -121,8 +121,9 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
 // database is written through them. A name that leads nowhere yet passes.
 void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath);
 
-// Called now and then during an import with how far it is, 0 to 100; returning false
-// cancels it: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
+// Called every few milliseconds during an import with how far it is, 0 to 100, the same
+// percentage many times over (a display shows it when it changes); returning false cancels
+// the import: ImportThesaurus then throws ImportCancelled and leaves nothing behind.
 using ImportProgress = std::function<bool(int percent)>;
 struct ImportCancelled {};
 

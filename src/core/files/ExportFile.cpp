@@ -4,11 +4,13 @@
 #include "FileSystem.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <dirent.h>
 #include <sys/file.h>
@@ -268,7 +270,7 @@ bool ExportFile::nameTemporary() {
         return true;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = folderOf(target_) + "/.lexigrove-" +
+        temporary_ = folderOf(target_) + '/' + kTemporaryPrefix +
                      QByteArray::number(QRandomGenerator::global()->generate(), 36);
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary_.constData(),
                      AT_SYMLINK_FOLLOW) == 0)
@@ -497,3 +499,4 @@ void ExportFile::discard() {
     backup_.clear();
     changing_ = false;
 }
+
