@@ -338,16 +338,6 @@ void TestImporter::labels_data() {
         << QByteArray("UTF-8\nw|1\n(verb)|a (generic term)|a|a (similar term)|a (generic term)\n")
         << QStringList{"a / verb / generic term / 1 / ", "a / verb / synonym / 1 /  *",
                        "a / verb / similar term / 1 / "};
-    QTest::newRow("a term as two synonym kinds of one meaning: both kept, the first listed")
-        << "en"
-        << QByteArray("UTF-8\nabundant|1\n(adj)|ample (similar term)|rich (similar term)|"
-                      "ample (related term)|rich (related term)|scarce (antonym)\n")
-        << QStringList{"ample / adj / similar term / 1 /  *", "rich / adj / similar term / 1 /  *",
-                       "ample / adj / related term / 1 / ", "rich / adj / related term / 1 / ",
-                       "scarce / adj / antonym / 1 / "};
-    QTest::newRow("Ukrainian: a term plainly and compared")
-        << "uk" << QByteArray("UTF-8\nлютий|1\n|жорстокий|(пор.) жорстокий\n")
-        << QStringList{"жорстокий /  / synonym / 1 /  *", "жорстокий /  / similar term / 1 / "};
     QTest::newRow("a space inside a label's bracket")
         << "uk" << QByteArray("UTF-8\nw|1\n|(перен. )(див.) базікати|(див. )грудь|a ( розм.)\n")
         << QStringList{"базікати /  / synonym / 1 / перен., див. *",
