@@ -157,6 +157,8 @@ class TestImporter : public QObject {
     void languageOfFileName();
     void realThesauri_data();
     void realThesauri();
+    void realMeanings_data();
+    void realMeanings();
     void encodings_data();
     void encodings();
     void cp1251AgreesWithIcu();
@@ -168,6 +170,8 @@ class TestImporter : public QObject {
     void lookupUsesIndex();
     void keyUnderSeveralHeadwords_data();
     void keyUnderSeveralHeadwords();
+    void importedRows_data();
+    void importedRows();
     void failedWriteLeavesNothing_data();
     void failedWriteLeavesNothing();
     void successfulWriteReplacesTarget();
@@ -329,10 +333,33 @@ void TestImporter::labels_data() {
     QTest::newRow("an antonym first does not hide a later synonym")
         << "" << QByteArray("UTF-8\nw|2\n(adj)|a (antonym)\n(adj)|a\n")
         << QStringList{"a / adj / antonym / 1 / ", "a / adj / synonym / 2 /  *"};
-    QTest::newRow("a repeat within one meaning dropped, another relation kept")
+    QTest::newRow("a repeat within one meaning dropped, each other relation kept")
         << ""
         << QByteArray("UTF-8\nw|1\n(verb)|a (generic term)|a|a (similar term)|a (generic term)\n")
-        << QStringList{"a / verb / generic term / 1 / ", "a / verb / synonym / 1 /  *"};
+        << QStringList{"a / verb / generic term / 1 / ", "a / verb / synonym / 1 /  *",
+                       "a / verb / similar term / 1 / "};
+    QTest::newRow("a space inside a label's bracket")
+        << "uk" << QByteArray("UTF-8\nw|1\n|(перен. )(див.) базікати|(див. )грудь|a ( розм.)\n")
+        << QStringList{"базікати /  / synonym / 1 / перен., див. *",
+                       "грудь /  / synonym / 1 / див. *", "a /  / synonym / 1 / розм. *"};
+    QTest::newRow("a repeated entry: its meanings once")
+        << "de"
+        << QByteArray("UTF-8\nw|2\n-|a|b (ugs.)\n-|c\nw|2\n-|a|b (ugs.)\n-|c\n"
+                      "w|2\n-|a|b (ugs.)\n-|c\n")
+        << QStringList{"a /  / synonym / 1 /  *", "b /  / synonym / 1 / ugs. *",
+                       "c /  / synonym / 2 /  *"};
+    QTest::newRow("a repeated meaning: later meanings counted without it")
+        << "" << QByteArray("UTF-8\nw|3\n(adj)|a\n(adj)|a\n(verb)|a\nw|1\n(noun)|b\n")
+        << QStringList{"a / adj / synonym / 1 /  *", "a / verb / synonym / 2 / ",
+                       "b / noun / synonym / 3 /  *"};
+    QTest::newRow("meanings differing in a label, a note or the terms' order all kept")
+        << "de"
+        << QByteArray("UTF-8\nw|4\n-|a\n-|a (ugs.)\n(adj)|a\n-|b|a\nw|2\n-|a|b\n-|a|b|c\n")
+        << QStringList{"a /  / synonym / 1 /  *",   "a /  / synonym / 2 / ugs.",
+                       "a / adj / synonym / 3 / ",  "b /  / synonym / 4 /  *",
+                       "a /  / synonym / 4 / ",     "a /  / synonym / 5 / ",
+                       "b /  / synonym / 5 / ",     "a /  / synonym / 6 / ",
+                       "b /  / synonym / 6 / ",     "c /  / synonym / 6 /  *"};
     QTest::newRow("meaning lines without a bar: labels in front, then one term")
         << "" << QByteArray("UTF-8\nw|4\n(adj) b\n(noun)c d\nno bar\nverb\n")
         << QStringList{"b / adj / synonym / 1 /  *", "c d / noun / synonym / 2 /  *",
@@ -524,6 +551,56 @@ void TestImporter::realThesauri() {
                  qPrintable(s.text));
 }
 
+// Debian's files read exactly: every (pos / relation / sense / note) of one synonym of a word.
+void TestImporter::realMeanings_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("headword");
+    QTest::addColumn<QString>("synonym");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("English similar and related term")
+        << "th_en_US_v2.dat"
+        << "abundant"
+        << "ample" << QStringList{"adj / similar term / 1 / ", "adj / related term / 1 / "};
+    QTest::newRow("Ukrainian synonym and compared term")
+        << "th_uk_UA_v2.dat"
+        << "лютий"
+        << "жорстокий" << QStringList{" / synonym / 1 / ", " / similar term / 1 / "};
+    QTest::newRow("Ukrainian labels spaced inside their brackets")
+        << "th_uk_UA_v2.dat"
+        << "плести"
+        << "базікати" << QStringList{" / synonym / 1 / перен., див."};
+    QTest::newRow("German entry given three times")
+        << "th_de_DE_v2.dat"
+        << "schön"
+        << "achtbar" << QStringList{" / synonym / 1 / "};
+    QTest::newRow("German entry given three times: its last meaning")
+        << "th_de_DE_v2.dat"
+        << "schön"
+        << "wacker" << QStringList{" / synonym / 3 / ugs., ruhrdt."};
+}
+
+void TestImporter::realMeanings() {
+    QFETCH(QString, file);
+    QFETCH(QString, headword);
+    QFETCH(QString, synonym);
+    QFETCH(QStringList, expected);
+    const QString path = QStringLiteral("/usr/share/mythes/") + file;
+    const auto entries = ParseThesaurus(readFile(path), path, ThesaurusLanguage(path));
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const ThesaurusEntry& e) {
+        return e.headword == headword;
+    });
+    QVERIFY2(entry != entries.end(), qPrintable(headword));
+    QStringList found;
+    for (const ThesaurusSynonym& s : entry->synonyms)
+        if (s.text == synonym)
+            found << QStringLiteral("%1 / %2 / %3 / %4")
+                         .arg(s.partOfSpeech, s.relation)
+                         .arg(s.sense)
+                         .arg(s.note);
+    QCOMPARE(found, expected);
+}
+
 void TestImporter::encodings_data() {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("headword");
@@ -671,7 +748,7 @@ void TestImporter::databaseHoldsParsedEntries() {
 
     Database db(path);
     QCOMPARE(db.number("PRAGMA application_id"), qint64(0x4C584756));
-    QCOMPARE(db.number("PRAGMA user_version"), qint64(3));
+    QCOMPARE(db.number("PRAGMA user_version"), qint64(4));
     QCOMPARE(db.rows("SELECT id, word FROM headword ORDER BY id"), expectedHeadwords);
     // Without inflected forms, each headword is filed under its own folded key alone.
     QStringList expectedKeys;
@@ -753,6 +830,53 @@ void TestImporter::keyUnderSeveralHeadwords() {
     WriteSynonymDatabase(entries, path, {{"casas", "casa"}, {"casas", "casar"}});
     Database db(path);
     QCOMPARE(db.rows(view), expected);
+}
+
+void TestImporter::importedRows_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("thesaurus");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray abundant("UTF-8\nabundant|1\n(adj)|ample (similar term)|rich|"
+                              "ample (related term)|scarce (antonym)\n");
+    QTest::newRow("qryRelations: a row per term, meaning and relation")
+        << "th_en_US.dat" << abundant
+        << "SELECT synonym, relation, sense FROM qryRelations WHERE word='abundant'"
+        << QStringList{"ample / similar term / 1", "rich / synonym / 1",
+                       "ample / related term / 1", "scarce / antonym / 1"};
+    QTest::newRow("qrySynonyms: each synonym once")
+        << "th_en_US.dat" << abundant
+        << "SELECT synonym, relation FROM qrySynonyms WHERE word='abundant'"
+        << QStringList{"ample / similar term", "rich / synonym"};
+    QTest::newRow("entries differing in letter case stay merged under one key")
+        << "th_cs_CZ.dat" << QByteArray("UTF-8\nPětka|1\n|Nedostatečná\npětka|1\n|pět\n")
+        << "SELECT synonym, sense FROM qryRelations WHERE word='pětka'"
+        << QStringList{"Nedostatečná / 1", "pět / 1"};
+    // The shared vocabulary with 0 where this file holds none, and a label kept as written.
+    QTest::newRow("kinds: the vocabulary and what is held")
+        << "th_bg_BG.dat"
+        << QByteArray("UTF-8\nw|3\n(прил.)|a|b (antonym)\n(словосъч.)|c\n(adj noun)|d\n")
+        << "SELECT field, value, pairs FROM kinds WHERE pairs > 0 OR value IN ('adv', "
+           "'narrower term', 'prep') ORDER BY field, value"
+        << QStringList{"pos / adj / 3",           "pos / adv / 0",
+                       "pos / noun / 1",          "pos / prep / 0",
+                       "pos / словосъч. / 1",      "relation / antonym / 1",
+                       "relation / narrower term / 0", "relation / synonym / 3"};
+}
+
+void TestImporter::importedRows() {
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, thesaurus);
+    QFETCH(QString, query);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(fileName), thesaurus);
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    ImportThesaurus(dir.filePath(fileName), path);
+    Database db(path);
+    QCOMPARE(db.rows(query), expected);
 }
 
 void TestImporter::failedWriteLeavesNothing_data() {

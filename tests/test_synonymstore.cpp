@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -126,6 +127,9 @@ class TestSynonymStore : public QObject {
     void unknownMeaningIsNamed();
     void wordRecords_data();
     void wordRecords();
+    void filterValues_data();
+    void filterValues();
+    void vocabularyValueKeepsNothing();
 
   private:
     QTemporaryDir dir_;
@@ -372,6 +376,78 @@ void TestSynonymStore::wordRecords() {
         }
     }
     QCOMPARE(got, records);
+}
+
+void TestSynonymStore::filterValues_data() {
+    QTest::addColumn<QByteArray>("thesaurus"); // empty: the fixture, from lookup.dat
+    QTest::addColumn<bool>("olderFile");       // without the list of values
+    QTest::addColumn<QStringList>("pos");
+    QTest::addColumn<QStringList>("relations");
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("a part of speech of the vocabulary this database lacks")
+        << QByteArray() << false << QStringList{"adv", "prep"} << QStringList() << QString();
+    QTest::newRow("a relation of the vocabulary it lacks")
+        << QByteArray() << false << QStringList() << QStringList{"narrower term"} << QString();
+    QTest::newRow("a value outside the vocabulary")
+        << QByteArray() << false << QStringList() << QStringList{"opposite"}
+        << "--relation: this database holds no relation 'opposite'; it holds: synonym, similar "
+           "term, related term, antonym, generic term";
+    QTest::newRow("a label is no value")
+        << QByteArray() << false << QStringList{"adjective"} << QStringList()
+        << "--pos: this database holds no part of speech 'adjective'; it holds: noun, adj, verb";
+    QTest::newRow("a label kept as written is a value where it is held")
+        << QByteArray("UTF-8\nw|2\n(словосъч.)|a\n(прил.)|b\n") << false
+        << QStringList{"словосъч."} << QStringList() << QString();
+    QTest::newRow("an older file: only the values it holds")
+        << QByteArray() << true << QStringList{"adv"} << QStringList()
+        << "--pos: this database holds no part of speech 'adv'; it holds: noun, adj, verb";
+}
+
+void TestSynonymStore::filterValues() {
+    QFETCH(QByteArray, thesaurus);
+    QFETCH(bool, olderFile);
+    QFETCH(QStringList, pos);
+    QFETCH(QStringList, relations);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString database = dir.filePath("words.mdb");
+    if (thesaurus.isEmpty()) {
+        QVERIFY(QFile::copy(path_, database));
+    } else {
+        writeFile(dir.filePath("th_bg_BG.dat"), thesaurus);
+        ImportThesaurus(dir.filePath("th_bg_BG.dat"), database);
+    }
+    if (olderFile) {
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(database.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "drop table kinds", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    SynonymStore store;
+    store.open(database);
+    QString refused;
+    try {
+        const MeaningFilter filter(store, pos, relations, "qryRelations");
+        QVERIFY(filter.active());
+    } catch (const UnknownKind& unknown) {
+        refused = unknown.text;
+    }
+    QCOMPARE(refused, refusal);
+}
+
+// Through the program: one script may ask every language for antonyms.
+void TestSynonymStore::vocabularyValueKeepsNothing() {
+    QProcess lookup;
+    lookup.start(QStringLiteral(LEXIGROVE_BIN_DIR "/lexigrove"),
+                 {"--lookup", "--database", path_, "--relation", "narrower term,antonym", "-"});
+    lookup.write("look\nbare\n");
+    lookup.closeWriteChannel();
+    QVERIFY(lookup.waitForFinished(60000));
+    QCOMPARE(lookup.readAllStandardError(), QByteArray());
+    QCOMPARE(lookup.exitCode(), 0);
+    QCOMPARE(lookup.readAllStandardOutput(),
+             QByteArray("LOOK - this word not found in the database.\nBARE - nude\n"));
 }
 
 void TestSynonymStore::presence() {

@@ -3,6 +3,7 @@
 #include "ExportFile.h"
 #include "FileSystem.h"
 #include "Thesaurus.h"
+#include "ThesaurusLabels.h"
 
 #include <QHash>
 #include <algorithm>
@@ -31,7 +32,15 @@ constexpr quint32 kComparisonsPerCheck = 1u << 16;
 // A key filed under several headwords (a form with two roots) answers each headword in turn,
 // in thesaurus order (their ids), and qrySynonyms skips a text an earlier one already gave;
 // `later` marks those form rows, so that the common key of one headword skips the search.
+//
+// kinds holds the values --pos and --relation accept, so that a filter costs a read of a few
+// rows rather than of every row of a view: each value of the label table's shared vocabulary,
+// and any other value the synonyms hold (a label kept as written), with pairs the number of
+// synonym rows that hold it (0: a value of the vocabulary this language does not use). A part
+// of speech of several words ("adj noun") counts for each word.
 const char* const kSchema = R"sql(
+CREATE TABLE kinds (field TEXT NOT NULL, value TEXT NOT NULL, pairs INTEGER NOT NULL,
+  PRIMARY KEY (field, value)) WITHOUT ROWID;
 CREATE TABLE headword (id INTEGER PRIMARY KEY, word TEXT NOT NULL);
 CREATE TABLE synonym (headword_id INTEGER NOT NULL REFERENCES headword(id), seq INTEGER NOT NULL,
   synonym TEXT NOT NULL, pos TEXT NOT NULL, relation TEXT NOT NULL, sense INTEGER NOT NULL,
@@ -153,6 +162,8 @@ class Writer {
         const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
         const qint64 total = qint64(entries.size() + rows.size());
         total_ = total;
+        // Keyed by the interned strings: a handful of distinct texts.
+        QHash<QString, qint64> pairsPerPos;
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
@@ -177,9 +188,11 @@ class Writer {
                 bindId(synonymInsert_, 8, synonym.listed);
                 step(synonymInsert_);
                 ++report.pairsPerRelation[synonym.relation];
+                ++pairsPerPos[synonym.partOfSpeech];
             }
         }
         report.headwords = id;
+        writeKinds(pairsPerPos, report.pairsPerRelation);
         formInsert_ = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
         qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
@@ -233,6 +246,35 @@ class Writer {
             std::rethrow_exception(stopped_);
         throw ThesaurusError(outPath_, 0, problem);
     }
+
+    void writeKinds(const QHash<QString, qint64>& pairsPerPos,
+                    const std::map<QString, qint64>& pairsPerRelation) {
+        std::map<QString, qint64> posWords;
+        for (auto at = pairsPerPos.constBegin(); at != pairsPerPos.constEnd(); ++at)
+            for (const QString& word : at.key().split(u' ', Qt::SkipEmptyParts))
+                posWords[word] += at.value();
+        const ThesaurusLabels& vocabulary = ThesaurusLabels::builtIn(QString());
+        for (const QString& value : vocabulary.values(LabelMeaning::PartOfSpeech))
+            posWords.try_emplace(value, 0);
+        std::map<QString, qint64> relations = pairsPerRelation;
+        for (const QString& value : vocabulary.values(LabelMeaning::Relation))
+            relations.try_emplace(value, 0);
+
+        sqlite3_stmt* insert =
+            prepare("INSERT INTO kinds (field, value, pairs) VALUES (?1, ?2, ?3)");
+        kindsInsert_ = insert;
+        const auto writeAll = [&](const QString& field, const std::map<QString, qint64>& counts) {
+            for (const auto& [value, pairs] : counts) {
+                bindText(insert, 1, field);
+                bindText(insert, 2, value);
+                bindId(insert, 3, pairs);
+                step(insert);
+            }
+        };
+        writeAll(QStringLiteral("pos"), posWords);
+        writeAll(QStringLiteral("relation"), relations);
+    }
+
 
     // SQLite's words, with the system's reason when a system call failed: "disk I/O error"
     // alone does not say that the file grew past a limit or the disk failed. The file's own
@@ -295,6 +337,8 @@ class Writer {
         sqlite3_finalize(headwordInsert_);
         sqlite3_finalize(synonymInsert_);
         sqlite3_finalize(formInsert_);
+        sqlite3_finalize(kindsInsert_);
+        kindsInsert_ = nullptr;
         headwordInsert_ = nullptr;
         synonymInsert_ = nullptr;
         formInsert_ = nullptr;
@@ -309,6 +353,7 @@ class Writer {
     sqlite3_stmt* headwordInsert_ = nullptr;
     sqlite3_stmt* synonymInsert_ = nullptr;
     sqlite3_stmt* formInsert_ = nullptr;
+    sqlite3_stmt* kindsInsert_ = nullptr;
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 ThesaurusError::ThesaurusError(const QString& sourceName, int line, const QString& problem)
     : std::runtime_error((line > 0
@@ -149,6 +150,7 @@ class Parser {
         for (const ThesaurusSynonym& synonym : entry.synonyms)
             if (synonym.listed)
                 seen_.insert(synonym.text);
+        recallMeanings(entry);
 
         for (qint64 i = 0; i < count; ++i) {
             QByteArrayView bytes;
@@ -184,8 +186,8 @@ class Parser {
         if (firstBar < 0)
             splitBarless(labels, terms);
         const SenseLabels& sense = senseLabels(labels);
-        ++entry.senses;
         seenInSense_.clear();
+        meaning_.clear();
 
         qsizetype start = 0;
         while (start <= terms.size() && !(firstBar < 0 && terms.isEmpty())) {
@@ -195,6 +197,7 @@ class Parser {
             addTerm(terms.sliced(start, end - start).trimmed(), sense, entry);
             start = end + 1;
         }
+        keepMeaning(entry);
     }
 
     // Debian's Nepali, Romanian and Guarani files hold a few meaning lines without a bar:
@@ -274,8 +277,12 @@ class Parser {
             const qsizetype close = term.indexOf(u')', open);
             if (close < 0)
                 return false;
-            const bool apart = (open == 0 || term[open - 1].isSpace()) &&
-                               (close + 1 == term.size() || term[close + 1].isSpace());
+            // A space just inside the bracket stands for one outside it, as in Ukrainian
+            // "(перен. )(див.) базікати": the labels are read trimmed.
+            const bool apart =
+                (open == 0 || term[open - 1].isSpace() || term[open + 1].isSpace()) &&
+                (close + 1 == term.size() || term[close + 1].isSpace() ||
+                 term[close - 1].isSpace());
             if (!apart)
                 continue;
             const QStringView before = QStringView(term).first(open).trimmed();
@@ -312,19 +319,75 @@ class Parser {
         }
         if (text.isEmpty() || text.compare(entry.headword, Qt::CaseInsensitive) == 0)
             return;
-        // Once per meaning as a synonym, and once per other relation: "cough up" is both a
-        // generic term and a related term of one meaning of "cough".
-        const bool synonymKind = IsSynonymKind(relation);
-        const std::pair<QString, QString> inSense{text, synonymKind ? QString() : relation};
+        // Once per meaning and relation: "ample" is both a similar term and a related term of
+        // one meaning of "abundant", "cough up" a generic and a related term of "cough".
+        std::pair<QString, QString> inSense{text, relation};
         if (seenInSense_.contains(inSense))
             return;
-        seenInSense_.insert(inSense);
-        const bool listed = synonymKind && !seen_.contains(text);
-        if (listed)
-            seen_.insert(text);
-        entry.synonyms.push_back(
-            ThesaurusSynonym{std::move(text), intern(partOfSpeech), intern(relation),
-                             intern(notes.join(QStringLiteral(", "))), entry.senses, listed});
+        seenInSense_.insert(std::move(inSense));
+        meaning_.push_back(ThesaurusSynonym{std::move(text), intern(partOfSpeech),
+                                            intern(relation),
+                                            intern(notes.join(QStringLiteral(", "))), 0, false});
+    }
+
+    // Entries repeated byte for byte (German "schön" three times) would repeat every record:
+    // a meaning equal to one the headword already has is dropped, and does not count.
+    void keepMeaning(ThesaurusEntry& entry) {
+        // An empty meaning gives no record; dropping it would only renumber the rest.
+        if (!meaning_.empty()) {
+            const size_t hash = meaningHash(meaning_.begin(), meaning_.end());
+            for (auto [at, end] = meaningsSeen_.equal_range(hash); at != end; ++at) {
+                const auto first = entry.synonyms.begin() + qsizetype(at->second);
+                if (sameMeaning(first, entry.synonyms.end()))
+                    return;
+            }
+            meaningsSeen_.emplace(hash, entry.synonyms.size());
+        }
+        ++entry.senses;
+        for (ThesaurusSynonym& synonym : meaning_) {
+            synonym.sense = entry.senses;
+            synonym.listed = IsSynonymKind(synonym.relation) && !seen_.contains(synonym.text);
+            if (synonym.listed)
+                seen_.insert(synonym.text);
+            entry.synonyms.push_back(std::move(synonym));
+        }
+    }
+
+    using Synonyms = std::vector<ThesaurusSynonym>;
+    static size_t meaningHash(Synonyms::const_iterator first, Synonyms::const_iterator last) {
+        size_t hash = 0;
+        for (; first != last; ++first)
+            hash = qHashMulti(hash, first->text, first->partOfSpeech, first->relation,
+                              first->note);
+        return hash;
+    }
+
+    // Whether the kept meaning starting at first holds exactly the terms of meaning_.
+    bool sameMeaning(Synonyms::const_iterator first, Synonyms::const_iterator end) const {
+        const int sense = first->sense;
+        for (const ThesaurusSynonym& term : meaning_) {
+            if (first == end || first->sense != sense || first->text != term.text ||
+                first->partOfSpeech != term.partOfSpeech || first->relation != term.relation ||
+                first->note != term.note)
+                return false;
+            ++first;
+        }
+        return first == end || first->sense != sense;
+    }
+
+    // The meanings an entry read earlier under the same headword already holds.
+    void recallMeanings(const ThesaurusEntry& entry) {
+        meaningsSeen_.clear();
+        for (size_t start = 0; start < entry.synonyms.size();) {
+            size_t end = start;
+            while (end < entry.synonyms.size() &&
+                   entry.synonyms[end].sense == entry.synonyms[start].sense)
+                ++end;
+            meaningsSeen_.emplace(meaningHash(entry.synonyms.begin() + qsizetype(start),
+                                              entry.synonyms.begin() + qsizetype(end)),
+                                  start);
+            start = end;
+        }
     }
 
     // Labels repeat on thousands of terms; one shared copy of each keeps the parsed file small.
@@ -345,6 +408,10 @@ class Parser {
     const ThesaurusLabels& labels_;
     QSet<QString> seen_;
     QSet<std::pair<QString, QString>> seenInSense_;
+    // The terms of the meaning being read, and where each meaning of the current headword
+    // starts in its synonyms, by hash.
+    Synonyms meaning_;
+    std::unordered_multimap<size_t, size_t> meaningsSeen_;
     QHash<QString, SenseLabels> senseLabels_;
     QSet<QString> strings_;
 };

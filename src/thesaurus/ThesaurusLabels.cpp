@@ -63,6 +63,9 @@ ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceN
                 unlistedAreNotes_ = *kind == LabelMeaning::Note;
             continue;
         }
+        const QString value = fields.value(3);
+        if (!value.isEmpty() && !values_[*kind].contains(value))
+            values_[*kind] << value;
         const QString key = fields[0].toCaseFolded();
         if (!labels_.contains(key))
             labels_.insert(key, LabelMeaning{*kind, fields.value(3), fields.value(4)});

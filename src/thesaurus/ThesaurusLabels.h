@@ -32,6 +32,10 @@ class ThesaurusLabels {
     // Throws ThesaurusError naming sourceName and the line of a row it cannot use.
     ThesaurusLabels(const QByteArray& table, const QString& sourceName, const QString& language);
 
+    // The values the table files as kind (PartOfSpeech or Relation), in its order, each once:
+    // with builtIn(QString()), the vocabulary every language shares.
+    QStringList values(LabelMeaning::Kind kind) const { return values_[kind]; }
+
     // Letter case ignored; null when the table does not list the label.
     const LabelMeaning* find(QStringView label) const;
     // The label as a whole, else each part between commas, slashes or semicolons as a whole,
@@ -44,6 +48,7 @@ class ThesaurusLabels {
 
   private:
     QHash<QString, LabelMeaning> labels_;
+    QStringList values_[LabelMeaning::Note + 1];
     bool unlistedAreNotes_ = false;
 };
 

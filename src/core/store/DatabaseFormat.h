@@ -7,10 +7,13 @@
 constexpr int kApplicationId = 0x4C584756;
 // `pragma user_version`: from version 2 every word is filed under its folded key, and the
 // program compares words ignoring all letter case; from version 3 the keys are composed (NFC)
-// as well, compared composed, and every meaning of every term is kept (qryRelations).
+// as well, compared composed, and every meaning of every term is kept (qryRelations); from
+// version 4 every relation of a term within one meaning is kept, a meaning repeated under one
+// headword is kept once, and the table kinds lists the values --pos and --relation accept.
 constexpr int kFoldedKeysVersion = 2;
 constexpr int kComposedKeysVersion = 3;
-constexpr int kSchemaVersion = kComposedKeysVersion;
+constexpr int kKindsVersion = 4;
+constexpr int kSchemaVersion = kKindsVersion;
 
 #include <QByteArrayView>
 #include <QLatin1StringView>

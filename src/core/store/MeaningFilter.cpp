@@ -18,8 +18,10 @@ bool hasWord(QByteArrayView words, QByteArrayView word) {
     return false;
 }
 
-QList<QByteArray> chosen(const QStringList& given, QStringList known, const char* option,
-                         const char* kind) {
+// accepted: the values a filter may name; known: those the database holds, listed when a
+// value is none of the accepted.
+QList<QByteArray> chosen(const QStringList& given, const QStringList& accepted, QStringList known,
+                         const char* option, const char* kind) {
     known.removeDuplicates();
     // The common vocabulary first, in its own order, then the labels kept as written.
     static const QStringList common = {
@@ -39,7 +41,7 @@ QList<QByteArray> chosen(const QStringList& given, QStringList known, const char
         listed += QStringLiteral(" and %1 more").arg(known.size() - kListedValues);
     QList<QByteArray> values;
     for (const QString& value : given) {
-        if (!known.contains(value))
+        if (!accepted.contains(value))
             throw UnknownKind{QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
                                   .arg(QLatin1StringView(option), QLatin1StringView(kind), value,
                                        listed)};
@@ -47,23 +49,41 @@ QList<QByteArray> chosen(const QStringList& given, QStringList known, const char
     }
     return values;
 }
+
+QString fromUtf8(QByteArrayView text) {
+    return text.data() ? QString::fromUtf8(text) : QString();
+}
 } // namespace
 
 MeaningFilter::MeaningFilter(SynonymStore& store, const QStringList& partsOfSpeech,
                              const QStringList& relations, const QString& view) {
     if (partsOfSpeech.isEmpty() && relations.isEmpty())
         return;
-    QStringList knownPos, knownRelations;
+    QStringList knownPos, knownRelations, acceptedPos, acceptedRelations;
     SynonymStore::Rows rows;
-    store.run(rows, (QStringLiteral("select distinct pos, relation from ") + view).toUtf8());
-    for (; !rows.atEnd(); rows.next()) {
-        const QByteArrayView pos = rows.text(0), relation = rows.text(1);
-        knownPos << (pos.data() ? QString::fromUtf8(pos) : QString())
-                        .split(u' ', Qt::SkipEmptyParts);
-        knownRelations << (relation.data() ? QString::fromUtf8(relation) : QString());
+    if (store.holdsKinds()) {
+        // The importer's list: the shared vocabulary, held or not, and every value held.
+        store.run(rows, "select field, value, pairs from kinds");
+        for (; !rows.atEnd(); rows.next()) {
+            const bool pos = rows.text(0) == "pos";
+            const QString value = fromUtf8(rows.text(1));
+            (pos ? acceptedPos : acceptedRelations) << value;
+            if (rows.text(2) != "0")
+                (pos ? knownPos : knownRelations) << value;
+        }
+    } else {
+        // Another program's file, or one from before the list: what the view holds, read
+        // whole.
+        store.run(rows, (QStringLiteral("select distinct pos, relation from ") + view).toUtf8());
+        for (; !rows.atEnd(); rows.next()) {
+            knownPos << fromUtf8(rows.text(0)).split(u' ', Qt::SkipEmptyParts);
+            knownRelations << fromUtf8(rows.text(1));
+        }
+        acceptedPos = knownPos;
+        acceptedRelations = knownRelations;
     }
-    pos_ = chosen(partsOfSpeech, knownPos, "--pos", "part of speech");
-    relations_ = chosen(relations, knownRelations, "--relation", "relation");
+    pos_ = chosen(partsOfSpeech, acceptedPos, knownPos, "--pos", "part of speech");
+    relations_ = chosen(relations, acceptedRelations, knownRelations, "--relation", "relation");
 }
 
 bool MeaningFilter::keeps(QByteArrayView pos, QByteArrayView relation) const {

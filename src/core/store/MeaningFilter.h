@@ -13,14 +13,16 @@ struct UnknownKind {
     QString text;
 };
 
-// Which (synonym, meaning) pairs --pos and --relation keep. The values are the database's own,
-// so each given value is checked against those it holds. A combined part of speech ("adj
+// Which (synonym, meaning) pairs --pos and --relation keep. The values are the database's own:
+// in the importer's files, its table kinds names the vocabulary every language shares, where
+// a value this database does not hold keeps nothing, and any other value it holds (a label kept
+// as written); in other files, the values the view holds. A combined part of speech ("adj
 // noun", from French "Adjectif Nom") is kept for each of its words. Without --relation only
 // the synonym kinds are kept: an antonym is shown only when asked for.
 class MeaningFilter {
   public:
     // view: the view whose rows are filtered (qrySynonyms or qryRelations). Throws
-    // UnknownKind for a value the database does not hold, AppError when it cannot be read.
+    // UnknownKind for a value the database does not accept, AppError when it cannot be read.
     MeaningFilter(SynonymStore& store, const QStringList& partsOfSpeech,
                   const QStringList& relations, const QString& view);
 

@@ -258,6 +258,12 @@ bool SynonymStore::holdsRelations() {
     return rows.text(0) != "0";
 }
 
+bool SynonymStore::holdsKinds() {
+    Rows rows;
+    run(rows, "select count(*) as n from sqlite_master where name = 'kinds' and type = 'table'");
+    return rows.text(0) != "0";
+}
+
 void SynonymStore::Rows::next() {
     if (!stmt_ || atEnd_)
         return;

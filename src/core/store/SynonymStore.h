@@ -109,6 +109,8 @@ class SynonymStore {
     void requireSynonymView();
     // Files made before meanings were kept have no qryRelations; their one view still answers.
     bool holdsRelations();
+    // Whether the file lists the values --pos and --relation accept (table kinds).
+    bool holdsKinds();
 
   private:
     struct FileStamp {
