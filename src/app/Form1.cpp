@@ -287,7 +287,7 @@ void Form1::loadWordFiles(const QStringList& paths) {
     QStringList absolute;
     for (const QString& path : paths)
         absolute << QFileInfo(path).absoluteFilePath();
-    handle([&] { wordList_->ListView1_OLEDragDrop(absolute); });
+    handle([&] { wordList_->loadGivenFiles(absolute); });
 }
 
 void Form1::PushButton2_Click() {
