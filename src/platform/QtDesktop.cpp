@@ -21,8 +21,6 @@ int QtDesktop::messageBox(const QString& text, int style, const QString& title) 
     // "<i>x</i>.txt") for a page, drops the tags and the line breaks.
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(text));
-    // A message may name files and reasons a user wants to copy; Linux's box has no copy key.
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     switch (style & 0x70) {
     case Critical:
         box.setIcon(QMessageBox::Critical);
