@@ -734,7 +734,7 @@ void TestForm1::unreadableWordFilesGivenAtStart() {
     QFETCH(QString, reason);
     QVERIFY(QDir(folder_->path()).mkdir("folder"));
     QCOMPARE(::mkfifo(QFile::encodeName(folder_->filePath("fifo")).constData(), 0600), 0);
-    writeFile(folder_->filePath("good.txt"), "look\n");
+    writeFile(folder_->filePath("good.txt"), "look");
     load();
     const QString bad = folder_->filePath(name);
     form_->loadWordFiles({bad, folder_->filePath("good.txt")});

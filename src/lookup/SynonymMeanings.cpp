@@ -66,8 +66,10 @@ void SynonymMeanings::load(QByteArrayView wordUtf8) {
         forget();
         return;
     }
-    std::stable_sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
-        return synonymOf(a) < synonymOf(b);
+    // Thesaurus order within one synonym: the later record lies further on in text_.
+    std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+        const QByteArrayView left = synonymOf(a), right = synonymOf(b);
+        return left != right ? left < right : a.lineAt < b.lineAt;
     });
 }
 

@@ -40,6 +40,6 @@ class SynonymMeanings {
 
     std::optional<WordRecords> records_;
     QByteArray text_;
-    std::vector<Entry> entries_; // sorted by synonym, thesaurus order within one
+    std::vector<Entry> entries_; // sorted by synonym, in thesaurus order within one
     QByteArray joined_;
 };
