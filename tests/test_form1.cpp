@@ -694,14 +694,14 @@ void TestForm1::meaningsOfTheResults() {
     click("PushButton17");
     auto* results = child<ListView>("ListView2");
     QTRY_COMPARE(results->model()->rowCount(), 3);
-    const QString tip = QStringLiteral("Move | line to right and out of window to reveal full names.");
+    const QString tip =
+        QStringLiteral("Move | line to right and out of window to reveal full names.");
     const QStringList meanings = {"adj · meaning 1 · similar term",
                                   "adj · meaning 1 · similar term",
                                   "This word is not in the database."};
     for (int position = 1; position <= 3; ++position) {
         QCOMPARE(results->model()
-                     ->data(results->model()->index(position - 1, 0),
-                           Qt::AccessibleDescriptionRole)
+                     ->data(results->model()->index(position - 1, 0), Qt::AccessibleDescriptionRole)
                      .toString(),
                  meanings[position - 1]);
         const QPoint at = results->visualRect(results->model()->index(position - 1, 0)).center();
@@ -723,10 +723,13 @@ void TestForm1::meaningsOfTheResults() {
 void TestForm1::unreadableWordFilesGivenAtStart_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "missing.txt" << "No such file or directory";
-    QTest::newRow("folder") << "folder" << "Is a directory";
+    QTest::newRow("missing") << "missing.txt"
+                             << "No such file or directory";
+    QTest::newRow("folder") << "folder"
+                            << "Is a directory";
     QTest::newRow("pipe, which must not hang the window")
-        << "fifo" << "not a text file but a pipe or a device; nothing was loaded";
+        << "fifo"
+        << "not a text file but a pipe or a device; nothing was loaded";
 }
 
 void TestForm1::unreadableWordFilesGivenAtStart() {

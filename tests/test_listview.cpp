@@ -713,14 +713,14 @@ void TestListView::descriptions_data() {
     QTest::newRow("none") << QStringList{"a", "b"} << QStringList{"", ""};
     QTest::newRow("each its own") << QStringList{"a|one", "b|two\nlines"}
                                   << QStringList{"one", "two\nlines"};
-    QTest::newRow("shared, then none") << QStringList{"a|x", "b|x", "c", "d|y", "e|x"}
-                                       << QStringList{"x", "x", "", "y", "x"};
-    QTest::newRow("only a later row") << QStringList{"a", "b", "c|late"}
-                                      << QStringList{"", "", "late"};
+    QTest::newRow("shared, then none")
+        << QStringList{"a|x", "b|x", "c", "d|y", "e|x"} << QStringList{"x", "x", "", "y", "x"};
+    QTest::newRow("only a later row")
+        << QStringList{"a", "b", "c|late"} << QStringList{"", "", "late"};
     QTest::newRow("removal keeps rows and descriptions together")
         << QStringList{"a|one", "b|two", "c", "-1", "d|four", "-2"} << QStringList{"two", "four"};
-    QTest::newRow("clear forgets them") << QStringList{"a|one", "clear", "b", "c|three"}
-                                        << QStringList{"", "three"};
+    QTest::newRow("clear forgets them")
+        << QStringList{"a|one", "clear", "b", "c|three"} << QStringList{"", "three"};
     QTest::newRow("not UTF-8 safe text, described")
         << QStringList{QString(QChar(0xD800)) + "|lone"} << QStringList{"lone"};
 }
@@ -767,7 +767,8 @@ void TestListView::descriptions() {
 void TestListView::descriptionShownOverItsRow() {
     ListView view(true);
     view.addColumn(QStringLiteral("Results"));
-    const QString tip = QStringLiteral("Move | line to right and out of window to reveal full names.");
+    const QString tip =
+        QStringLiteral("Move | line to right and out of window to reveal full names.");
     view.setToolTip(tip);
     view.appendValidUtf8("HAPPY - glad", "adj \xC2\xB7 meaning 1 \xC2\xB7 similar term");
     view.appendValidUtf8("HAPPY - felicitous", {});

@@ -54,7 +54,7 @@ class FakeHost : public LookupHost {
 
     QStringList words;
     QStringList results;
-    QStringList meanings; // one per row of results, as appended
+    QStringList meanings;    // one per row of results, as appended
     QByteArrayList utf8Rows; // those of results that came as UTF-8
     QList<double> values;
     QStringList texts;

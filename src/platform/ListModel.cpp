@@ -145,8 +145,8 @@ void ListModel::describeLast(QByteArrayView descriptionUtf8) {
             id = lastDescription_;
         } else {
             // Looked up without a copy; copied only when it is new.
-            const QByteArray key = QByteArray::fromRawData(descriptionUtf8.data(),
-                                                           descriptionUtf8.size());
+            const QByteArray key =
+                QByteArray::fromRawData(descriptionUtf8.data(), descriptionUtf8.size());
             const auto known = descriptionIds_.constFind(key);
             if (known != descriptionIds_.cend()) {
                 id = known.value();

@@ -4,8 +4,8 @@
 #include "ListModel.h"
 #include "Twips.h"
 
-#include <QHelpEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>

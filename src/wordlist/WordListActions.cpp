@@ -212,7 +212,8 @@ void WordListActions::loadGivenFiles(const QStringList& paths) {
         }
     }
     if (unreadable > kNamed)
-        problems << QStringLiteral("and %1 more files that cannot be read").arg(unreadable - kNamed);
+        problems
+            << QStringLiteral("and %1 more files that cannot be read").arg(unreadable - kNamed);
     if (!problems.isEmpty())
         desktop_.message(problems.join(QStringLiteral("\r\n")));
     if (!readable.isEmpty())
