@@ -12,7 +12,7 @@ packages=(
   libxlsxwriter-dev python3-openpyxl
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
   mythes-de mythes-es mythes-fr mythes-is mythes-it mythes-ru
-  xvfb xauth libx11-dev fonts-liberation
+  xvfb xauth libx11-dev fonts-liberation xdotool xsel
   dpkg-dev desktop-file-utils
   python3 time
   # Every thesaurus Debian ships, each imported by test_importrun, and the dictionaries

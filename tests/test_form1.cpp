@@ -5,16 +5,20 @@
 #include "ProgressBar.h"
 #include "ScriptedDesktop.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
+#include <sys/stat.h>
 
 namespace {
 const QString kResources = QStringLiteral(LEXIGROVE_RESOURCES);
@@ -80,6 +84,9 @@ class TestForm1 : public QObject {
     void languageGivenAtStart();
     void wordFilesGivenAtStartAreLoaded();
     void closeDuringBuildEndsAtOnce();
+    void meaningsOfTheResults();
+    void unreadableWordFilesGivenAtStart_data();
+    void unreadableWordFilesGivenAtStart();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -681,6 +688,69 @@ void TestForm1::wordFilesGivenAtStartAreLoaded() {
     QDir::setCurrent(folder_->path());
     form_->loadWordFiles({"one.txt", folder_->filePath("two.txt")});
     QCOMPARE(Rows(child<ListView>("ListView1")), QStringList({"look", "café", "random"}));
+}
+
+void TestForm1::meaningsOfTheResults() {
+    load();
+    child<ListView>("ListView1")->append("random");
+    child<ListView>("ListView1")->append("zzyzx");
+    click("PushButton17");
+    auto* results = child<ListView>("ListView2");
+    QTRY_COMPARE(results->model()->rowCount(), 3);
+    const QString tip =
+        QStringLiteral("Move | line to right and out of window to reveal full names.");
+    const QStringList meanings = {"adj · meaning 1 · similar term",
+                                  "adj · meaning 1 · similar term",
+                                  "This word is not in the database."};
+    for (int position = 1; position <= 3; ++position) {
+        QCOMPARE(results->model()
+                     ->data(results->model()->index(position - 1, 0), Qt::AccessibleDescriptionRole)
+                     .toString(),
+                 meanings[position - 1]);
+        const QPoint at = results->visualRect(results->model()->index(position - 1, 0)).center();
+        QHelpEvent event(QEvent::ToolTip, at, results->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(results->viewport(), &event);
+        QTRY_COMPARE(QToolTip::text(), tip + u'\n' + meanings[position - 1]);
+        QToolTip::hideText();
+    }
+    // The rows and what leaves the window keep their texts alone.
+    QCOMPARE(Rows(results), QStringList({"RANDOM - ergodic", "RANDOM - haphazard",
+                                         "ZZYZX - this word not found in the database."}));
+    results->setAllChecked(true);
+    click("PushButton5");
+    QVERIFY(desktop_->clipboard.contains("RANDOM - haphazard"));
+    QVERIFY(!desktop_->clipboard.contains("meaning"));
+    QVERIFY(!desktop_->clipboard.contains("is not in"));
+}
+
+void TestForm1::unreadableWordFilesGivenAtStart_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing.txt"
+                             << "No such file or directory";
+    QTest::newRow("folder") << "folder"
+                            << "Is a directory";
+    QTest::newRow("pipe, which must not hang the window")
+        << "fifo"
+        << "not a text file but a pipe or a device; nothing was loaded";
+}
+
+void TestForm1::unreadableWordFilesGivenAtStart() {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    QVERIFY(QDir(folder_->path()).mkdir("folder"));
+    QCOMPARE(::mkfifo(QFile::encodeName(folder_->filePath("fifo")).constData(), 0600), 0);
+    writeFile(folder_->filePath("good.txt"), "look");
+    load();
+    const QString bad = folder_->filePath(name);
+    form_->loadWordFiles({bad, folder_->filePath("good.txt")});
+
+    QCOMPARE(desktop_->boxes.size(), 1);
+    QCOMPARE(desktop_->boxes[0].text, QStringLiteral("Cannot open %1: %2").arg(bad, reason));
+    QCOMPARE(desktop_->boxes[0].title, "Lexigrove");
+    QCOMPARE(desktop_->boxes[0].style, 0);
+    // The readable file still loads.
+    QCOMPARE(Rows(child<ListView>("ListView1")), QStringList({"look"}));
 }
 
 void TestForm1::choosingAnotherDropsTheBuild() {

@@ -109,6 +109,10 @@ class TestListView : public QObject {
     void doubleClick();
     void mouseMoveWithoutButton();
     void toolTipOverRows();
+    void descriptions_data();
+    void descriptions();
+    void descriptionShownOverItsRow();
+    void descriptionsKeptOnce();
     void headers();
     void columnWidths_data();
     void columnWidths();
@@ -698,6 +702,119 @@ void TestListView::toolTipOverRows() {
     QApplication::sendEvent(view.viewport(), &event);
     QTRY_COMPARE(QToolTip::text(), view.toolTip());
     QToolTip::hideText();
+}
+
+// Each step: "text|description" appends (no bar: no description), "-N" removes position N,
+// "clear" clears. expected: each remaining row's description.
+void TestListView::descriptions_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("none") << QStringList{"a", "b"} << QStringList{"", ""};
+    QTest::newRow("each its own") << QStringList{"a|one", "b|two\nlines"}
+                                  << QStringList{"one", "two\nlines"};
+    QTest::newRow("shared, then none")
+        << QStringList{"a|x", "b|x", "c", "d|y", "e|x"} << QStringList{"x", "x", "", "y", "x"};
+    QTest::newRow("only a later row")
+        << QStringList{"a", "b", "c|late"} << QStringList{"", "", "late"};
+    QTest::newRow("removal keeps rows and descriptions together")
+        << QStringList{"a|one", "b|two", "c", "-1", "d|four", "-2"} << QStringList{"two", "four"};
+    QTest::newRow("clear forgets them")
+        << QStringList{"a|one", "clear", "b", "c|three"} << QStringList{"", "three"};
+    QTest::newRow("not UTF-8 safe text, described")
+        << QStringList{QString(QChar(0xD800)) + "|lone"} << QStringList{"lone"};
+}
+
+void TestListView::descriptions() {
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, expected);
+    ListView view(true);
+    view.addColumn(QStringLiteral("Results"));
+    auto tester = testerFor(view);
+    QStringList texts;
+    for (const QString& step : steps) {
+        if (step == "clear") {
+            view.clear();
+            texts.clear();
+        } else if (step.startsWith(u'-') && step.size() > 1) {
+            view.remove(step.mid(1).toInt());
+            texts.removeAt(step.mid(1).toInt() - 1);
+        } else {
+            const qsizetype bar = step.indexOf(u'|');
+            const QString text = bar < 0 ? step : step.left(bar);
+            const QByteArray description = bar < 0 ? QByteArray() : step.mid(bar + 1).toUtf8();
+            if (text.isValidUtf16())
+                view.appendValidUtf8(text.toUtf8(), description);
+            else
+                view.append(text, description);
+            texts << text;
+        }
+    }
+    announceAll(view);
+    QCOMPARE(allTexts(view), texts); // the texts never take the descriptions in
+    QStringList descriptions, accessible;
+    for (int position = 1; position <= view.count(); ++position) {
+        descriptions << view.description(position);
+        accessible << view.listModel()
+                          .data(view.listModel().index(position - 1, 0),
+                                Qt::AccessibleDescriptionRole)
+                          .toString();
+    }
+    QCOMPARE(descriptions, expected);
+    QCOMPARE(accessible, expected);
+}
+
+void TestListView::descriptionShownOverItsRow() {
+    ListView view(true);
+    view.addColumn(QStringLiteral("Results"));
+    const QString tip =
+        QStringLiteral("Move | line to right and out of window to reveal full names.");
+    view.setToolTip(tip);
+    view.appendValidUtf8("HAPPY - glad", "adj \xC2\xB7 meaning 1 \xC2\xB7 similar term");
+    view.appendValidUtf8("HAPPY - felicitous", {});
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    announceAll(view);
+
+    QCOMPARE(view.toolTipOver(1), tip + QStringLiteral("\nadj · meaning 1 · similar term"));
+    QCOMPARE(view.toolTipOver(2), tip);
+    QCOMPARE(view.toolTipOver(0), tip);
+    // What the user sees: the tip of the row under the pointer, then the list's own below rows.
+    const QStringList shown = {tip + QStringLiteral("\nadj · meaning 1 · similar term"), tip};
+    for (int position : {1, 2}) {
+        const QPoint at = rowCentre(view, position);
+        QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+        QTRY_COMPARE(QToolTip::text(), shown.at(position - 1));
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
+    const QPoint below(10, view.viewport()->height() - 2);
+    QHelpEvent event(QEvent::ToolTip, below, view.viewport()->mapToGlobal(below));
+    QApplication::sendEvent(view.viewport(), &event);
+    QTRY_COMPARE(QToolTip::text(), tip);
+    QToolTip::hideText();
+}
+
+void TestListView::descriptionsKeptOnce() {
+    // A run's rows share few meanings: each text is kept once, a row refers to it in 4 bytes.
+    const int rows = 200000;
+    ListView plain(true), described(true);
+    const QByteArray meanings[] = {"adj \xC2\xB7 meaning 1 \xC2\xB7 similar term",
+                                   "noun \xC2\xB7 meaning 2 \xC2\xB7 synonym",
+                                   "verb \xC2\xB7 meaning 3 \xC2\xB7 related term"};
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray text = "WORD - synonym " + QByteArray::number(i);
+        plain.appendValidUtf8(text);
+        described.appendValidUtf8(text, meanings[i % 3]);
+    }
+    const std::size_t extra =
+        described.listModel().storageBytes() - plain.listModel().storageBytes();
+    qInfo("%zu bytes more for the descriptions of %d rows", extra, rows);
+    QVERIFY2(extra <= std::size_t(rows) * 4 * 3 / 2 + 1024,
+             qPrintable(QStringLiteral("%1 bytes").arg(extra)));
+    QCOMPARE(described.description(rows), QString::fromUtf8(meanings[(rows - 1) % 3]));
 }
 
 void TestListView::headers() {

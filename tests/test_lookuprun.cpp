@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "PointerMode.h"
 #include "ScriptedDesktop.h"
+#include "SynonymMeanings.h"
 #include "SynonymQuery.h"
 
 #include <QTemporaryDir>
@@ -24,15 +25,19 @@ class FakeHost : public LookupHost {
             throw AppError(QStringLiteral("Index out of bounds"));
         return words[position - 1];
     }
-    void clearResults() override { results.clear(); }
-    void appendResult(const QString& text) override {
+    void clearResults() override {
+        results.clear();
+        meanings.clear();
+    }
+    void appendResult(const QString& text, QByteArrayView meaning) override {
         if (onAppend)
             onAppend(text);
         results << text;
+        meanings << QString::fromUtf8(meaning);
     }
-    void appendResultUtf8(QByteArrayView row) override {
+    void appendResultUtf8(QByteArrayView row, QByteArrayView meaning) override {
         utf8Rows << row.toByteArray();
-        LookupHost::appendResultUtf8(row);
+        LookupHost::appendResultUtf8(row, meaning);
     }
     void setProgressValue(double percent) override { values << percent; }
     void setProgressText(const QString& text) override { texts << text; }
@@ -49,6 +54,7 @@ class FakeHost : public LookupHost {
 
     QStringList words;
     QStringList results;
+    QStringList meanings;    // one per row of results, as appended
     QByteArrayList utf8Rows; // those of results that came as UTF-8
     QList<double> values;
     QStringList texts;
@@ -98,6 +104,10 @@ class TestLookupRun : public QObject {
     void runningUntilTheCaptionIsBack();
     void synonymTextsAsStored_data();
     void synonymTextsAsStored();
+    void meaningsBesideRows_data();
+    void meaningsBesideRows();
+    void meaningLine_data();
+    void meaningLine();
 
   private:
     void run() { lookup_->PushButton17_Click(); }
@@ -398,6 +408,73 @@ void TestLookupRun::synonymTextsAsStored() {
     QCOMPARE(host_->results, QStringList({row, seem}));
     QCOMPARE(host_->utf8Rows.contains(row.toUtf8()), asUtf8);
     QVERIFY(host_->utf8Rows.contains(seem.toUtf8()));
+    // A database without meanings still answers, and tells none.
+    QCOMPARE(host_->meanings, QStringList({"", ""}));
+}
+
+void TestLookupRun::meaningsBesideRows_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("meanings");
+    const QString notIn = QString::fromLatin1(kNotInDatabase);
+
+    QTest::newRow("one meaning each")
+        << "random" << QStringList{"RANDOM - ergodic", "RANDOM - haphazard"}
+        << QStringList{"adj · meaning 1 · similar term", "adj · meaning 1 · similar term"};
+    QTest::newRow("a synonym of several meanings tells each; an antonym is no row")
+        << "Bright"
+        << QStringList{"BRIGHT - smart", "BRIGHT - clever", "BRIGHT - shining",
+                       "BRIGHT - brilliant", "BRIGHT - cheerful"}
+        << QStringList{"adj · meaning 1 · synonym\nadj · meaning 3 · related term",
+                       "adj · meaning 1 · similar term", "adj · meaning 2 · synonym",
+                       "adj · meaning 2 · similar term", "adj · meaning 3 · synonym"};
+    QTest::newRow("not found") << "zzyzx"
+                               << QStringList{"ZZYZX - this word not found in the database."}
+                               << QStringList{notIn};
+    const QString withNul = QStringLiteral("bright") + QChar(0);
+    QTest::newRow("a word with a NUL is not found")
+        << withNul << QStringList{withNul.toUpper() + " - this word not found in the database."}
+        << QStringList{notIn};
+}
+
+void TestLookupRun::meaningsBesideRows() {
+    QFETCH(QString, word);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, meanings);
+    QTemporaryDir other;
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(BuildFixtureDatabase(other.path(), "meanings.dat")));
+    LookupRun lookup(*host_, *desktop_, db);
+    host_->words = {word, word}; // the second word reads its meanings anew
+    lookup.PushButton17_Click();
+    QCOMPARE(host_->results, rows + rows); // the rows are as they always were
+    QCOMPARE(host_->meanings, meanings + meanings);
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
+void TestLookupRun::meaningLine_data() {
+    QTest::addColumn<QByteArrayList>("record"); // pos, sense, relation, note
+    QTest::addColumn<QString>("line");
+    QTest::newRow("all parts") << QByteArrayList{"noun", "2", "synonym", "informal"}
+                               << "noun · meaning 2 · synonym · informal";
+    QTest::newRow("no part of speech")
+        << QByteArrayList{"", "1", "related term", ""} << "meaning 1 · related term";
+    QTest::newRow("no sense (a database without meanings' places)")
+        << QByteArrayList{"adj", "", "similar term", ""} << "adj · similar term";
+}
+
+void TestLookupRun::meaningLine() {
+    QFETCH(QByteArrayList, record);
+    QFETCH(QString, line);
+    SynonymRecord meaning;
+    meaning.synonym = "x";
+    meaning.pos = record[0];
+    meaning.sense = record[1];
+    meaning.relation = record[2];
+    meaning.note = record[3];
+    QByteArray out = "kept ";
+    SynonymMeanings::AppendLine(out, meaning);
+    QCOMPARE(QString::fromUtf8(out), "kept " + line);
 }
 
 QTEST_GUILESS_MAIN(TestLookupRun)

@@ -287,7 +287,7 @@ void Form1::loadWordFiles(const QStringList& paths) {
     QStringList absolute;
     for (const QString& path : paths)
         absolute << QFileInfo(path).absoluteFilePath();
-    handle([&] { wordList_->ListView1_OLEDragDrop(absolute); });
+    handle([&] { wordList_->loadGivenFiles(absolute); });
 }
 
 void Form1::PushButton2_Click() {
@@ -315,12 +315,12 @@ void Form1::clearResults() {
     ListView2->clear();
 }
 
-void Form1::appendResult(const QString& text) {
-    ListView2->append(text);
+void Form1::appendResult(const QString& text, QByteArrayView meaning) {
+    ListView2->append(text, meaning);
 }
 
-void Form1::appendResultUtf8(QByteArrayView row) {
-    ListView2->appendValidUtf8(row);
+void Form1::appendResultUtf8(QByteArrayView row, QByteArrayView meaning) {
+    ListView2->appendValidUtf8(row, meaning);
 }
 
 void Form1::setProgressValue(double percent) {

@@ -67,8 +67,8 @@ class Form1 : public QWidget, private LookupHost {
     int wordCount() const override;
     QString wordText(int position) const override;
     void clearResults() override;
-    void appendResult(const QString& text) override;
-    void appendResultUtf8(QByteArrayView row) override;
+    void appendResult(const QString& text, QByteArrayView meaning) override;
+    void appendResultUtf8(QByteArrayView row, QByteArrayView meaning) override;
     void setProgressValue(double percent) override;
     void setProgressText(const QString& text) override;
     QString startCaption() const override;

@@ -8,6 +8,7 @@
 #include "PointerMode.h"
 #include "RecordSet.h"
 #include "RowFormats.h"
+#include "SynonymMeanings.h"
 #include "SynonymQuery.h"
 #include "Utf8Text.h"
 
@@ -21,8 +22,8 @@ const QString kIdleProgressText = QStringLiteral("Progress Bar");
 const QString kSynonymField = QStringLiteral("synonym");
 } // namespace
 
-void LookupHost::appendResultUtf8(QByteArrayView row) {
-    appendResult(WordFromUtf8(row));
+void LookupHost::appendResultUtf8(QByteArrayView row, QByteArrayView meaning) {
+    appendResult(WordFromUtf8(row), meaning);
 }
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
@@ -57,6 +58,8 @@ void LookupRun::PushButton17_Click() {
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
     const SynonymStore::Reading reading(connection_.store());
+    // Beside the query's rows, what each synonym means, from the same read lock.
+    SynonymMeanings meanings(connection_.store());
     // A word's UTF-8, its query and its current row, rebuilt in place for each word: none
     // holds more than the longest word and row need (three bytes a UTF-16 unit), and all
     // go at the end of the click.
@@ -120,7 +123,9 @@ void LookupRun::PushButton17_Click() {
         // once, and the word gets none.
         if (!opened) {
             if (holdsNul)
-                trap.line(146, [&] { host_.appendResult(NotFoundRow(word)); });
+                trap.line(146, [&] {
+                    host_.appendResult(NotFoundRow(word), QByteArrayView(kNotInDatabase));
+                });
             continue;
         }
 
@@ -132,15 +137,15 @@ void LookupRun::PushButton17_Click() {
             // takes each synonym in turn, so that a row costs no allocation. A synonym that
             // is not UTF-8 as Qt reads it (invalid bytes) is decoded into a row of text.
             qsizetype prefix = 0;
-            const auto appendRow = [&](QByteArrayView rest) {
+            const auto appendRow = [&](QByteArrayView rest, QByteArrayView meaning) {
                 if (inUtf8 && IsUtf8AsQtReadsIt(rest)) {
                     // In place: appending to a QByteArray goes the long way of an insertion.
                     row.resize(prefix + rest.size());
                     if (!rest.isEmpty())
                         std::memcpy(row.data() + prefix, rest.data(), size_t(rest.size()));
-                    host_.appendResultUtf8(row);
+                    host_.appendResultUtf8(row, meaning);
                 } else {
-                    host_.appendResult(SynonymRowPrefix(word) + WordFromUtf8(rest));
+                    host_.appendResult(SynonymRowPrefix(word) + WordFromUtf8(rest), meaning);
                 }
             };
             if (inUtf8) {
@@ -149,16 +154,23 @@ void LookupRun::PushButton17_Click() {
                 prefix = row.size();
             }
             if (!atEnd) {
+                // A word that UTF-8 cannot carry is in no database, and has no meanings.
+                if (inUtf8)
+                    meanings.load(wordUtf8);
+                else
+                    meanings.forget();
                 while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
                     QByteArrayView synonym; // valid until MoveNext
                     if (!trap.line(142, [&] { synonym = rs.value().FieldUtf8(kSynonymField); }))
                         break;
-                    trap.line(142, [&] { appendRow(synonym); });
+                    trap.line(142, [&] { appendRow(synonym, meanings.of(synonym)); });
                     if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                         break;
                 }
             } else {
-                trap.line(146, [&] { appendRow(QByteArrayView(kNotFoundText)); });
+                trap.line(146, [&] {
+                    appendRow(QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
+                });
             }
         }
         trap.line(148, [&] {

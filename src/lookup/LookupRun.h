@@ -5,6 +5,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+// What a not-found row means, told beside it.
+inline constexpr char kNotInDatabase[] = "This word is not in the database.";
+
 class Desktop;
 class DbConnection;
 
@@ -17,10 +20,13 @@ class LookupHost : public ProgressDisplay, public PointerControl {
     virtual QString wordText(int position) const = 0;
 
     virtual void clearResults() = 0;
-    virtual void appendResult(const QString& text) = 0;
+    // A row and what it means: the lines of its synonym's meanings, or that the word is not
+    // in the database, in UTF-8 (empty: nothing to tell). The meaning is never part of the
+    // row's text.
+    virtual void appendResult(const QString& text, QByteArrayView meaning) = 0;
     // A row already in UTF-8 that Qt reads without a replacement character: a list that keeps
     // its rows in UTF-8 stores it as it is. Shown exactly as appendResult(WordFromUtf8(row)).
-    virtual void appendResultUtf8(QByteArrayView row);
+    virtual void appendResultUtf8(QByteArrayView row, QByteArrayView meaning);
 
     virtual QString startCaption() const = 0;
     virtual void setStartCaption(const QString& caption) = 0;
@@ -34,7 +40,6 @@ class LookupRun {
 
     // Throws ClosingSignal when the window closes during one of its yields.
     void PushButton17_Click();
-
 
     // From the moment the button shows "Stop" until the run puts its caption back, at its
     // end or on a stop click: while it is true, a click on the button is a stop request.

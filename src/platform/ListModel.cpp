@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -134,6 +135,45 @@ void ListModel::appended(std::uint8_t rowFlags) {
     scheduleFlush();
 }
 
+void ListModel::describeLast(QByteArrayView descriptionUtf8) {
+    if (size() == 0)
+        return;
+    const std::size_t row = std::size_t(size()) - 1;
+    std::uint32_t id = 0;
+    if (!descriptionUtf8.isEmpty()) {
+        if (lastDescription_ != 0 && descriptions_.at(lastDescription_ - 1) == descriptionUtf8) {
+            id = lastDescription_;
+        } else {
+            // Looked up without a copy; copied only when it is new.
+            const QByteArray key =
+                QByteArray::fromRawData(descriptionUtf8.data(), descriptionUtf8.size());
+            const auto known = descriptionIds_.constFind(key);
+            if (known != descriptionIds_.cend()) {
+                id = known.value();
+            } else {
+                descriptions_.append(descriptionUtf8.toByteArray());
+                id = std::uint32_t(descriptions_.size());
+                descriptionIds_.insert(descriptions_.constLast(), id);
+            }
+        }
+        lastDescription_ = id;
+    }
+    if (id == 0 && descriptionOf_.size() <= row)
+        return; // the rows past the end of descriptionOf_ have none already
+    const std::size_t had = descriptionOf_.size();
+    if (had <= row) {
+        descriptionOf_.resize(row + 1);
+        std::fill(descriptionOf_.data() + had, descriptionOf_.data() + row, 0u);
+    }
+    descriptionOf_[row] = id;
+}
+
+QString ListModel::descriptionAt(int row) const {
+    if (std::size_t(row) >= descriptionOf_.size() || descriptionOf_[std::size_t(row)] == 0)
+        return QString();
+    return QString::fromUtf8(descriptions_.at(descriptionOf_[std::size_t(row)] - 1));
+}
+
 void ListModel::removeAt(int row) {
     // Views must know a row before they can be told it is gone.
     flush();
@@ -143,6 +183,8 @@ void ListModel::removeAt(int row) {
     bytes_.erase(begin, length);
     ends_.erase(std::size_t(row), length);
     flags_.erase(std::size_t(row), 1);
+    if (std::size_t(row) < descriptionOf_.size())
+        descriptionOf_.erase(std::size_t(row), 1);
     --announced_;
     endRemoveRows();
 }
@@ -156,6 +198,10 @@ void ListModel::clear() {
     bytes_.release();
     ends_.release();
     flags_.release();
+    descriptionOf_.release();
+    descriptions_ = QByteArrayList();
+    descriptionIds_ = QHash<QByteArray, std::uint32_t>();
+    lastDescription_ = 0;
     announced_ = 0;
     endResetModel();
 }
@@ -212,7 +258,11 @@ void ListModel::scheduleFlush() {
 }
 
 std::size_t ListModel::storageBytes() const {
-    return bytes_.capacity() + ends_.capacityBytes() + flags_.capacity() * sizeof(std::uint8_t);
+    std::size_t descriptions = descriptionOf_.capacity() * sizeof(std::uint32_t);
+    for (const QByteArray& text : descriptions_)
+        descriptions += std::size_t(text.capacity());
+    return bytes_.capacity() + ends_.capacityBytes() + flags_.capacity() * sizeof(std::uint8_t) +
+           descriptions;
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {
@@ -231,6 +281,10 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return displayTextAt(index.row());
+    case Qt::AccessibleDescriptionRole: {
+        const QString description = descriptionAt(index.row());
+        return description.isEmpty() ? QVariant() : QVariant(description);
+    }
     case Qt::CheckStateRole:
         if (checkBoxes_)
             return int(checkedAt(index.row()) ? Qt::Checked : Qt::Unchecked);

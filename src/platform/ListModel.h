@@ -4,7 +4,9 @@
 #include "RowEnds.h"
 
 #include <QAbstractTableModel>
+#include <QByteArrayList>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +47,15 @@ class ListModel : public QAbstractTableModel {
     // Room for that many more bytes of text, so that a file's worth of rows
     // fills one block instead of growing it step by step.
     void reserveText(std::size_t bytes);
+
+    // A row may carry a description (what it means), which its tool-tip and screen readers
+    // tell. Each distinct text is kept once, however many rows share it, and a row refers to
+    // it in 4 bytes; a list whose rows carry none spends nothing on them.
+    // The last row appended gets the description given in UTF-8 (empty: none).
+    void describeLast(QByteArrayView descriptionUtf8);
+    // Empty when the row carries none.
+    QString descriptionAt(int row) const;
+
     void removeAt(int row);
     void clear();
     // False on a list without check boxes, which never shows a mark.
@@ -84,6 +95,13 @@ class ListModel : public QAbstractTableModel {
     GrowArray<char> bytes_;
     RowEnds<> ends_; // end of each row's text in bytes_
     GrowArray<std::uint8_t> flags_;
+    // Per row, 1 + its text's index in descriptions_, or 0; only as long as the last row that
+    // has one, so the rows after it have none.
+    GrowArray<std::uint32_t> descriptionOf_;
+    QByteArrayList descriptions_;
+    QHash<QByteArray, std::uint32_t> descriptionIds_;
+    // Runs of rows share a description: the last one is found without hashing.
+    std::uint32_t lastDescription_ = 0;
     int announced_ = 0;
     bool flushQueued_ = false;
     QElapsedTimer sinceFlush_;

@@ -5,9 +5,11 @@
 #include "Twips.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace {
 // A new column is an inch wide until the program gives it a width.
@@ -172,6 +174,46 @@ void ListView::appendValidUtf8(QByteArrayView text) {
 
 void ListView::reserveText(std::size_t bytes) {
     model_->reserveText(bytes);
+}
+
+void ListView::append(const QString& text, QByteArrayView description) {
+    model_->append(text);
+    model_->describeLast(description);
+}
+
+void ListView::appendValidUtf8(QByteArrayView text, QByteArrayView description) {
+    model_->appendValidUtf8(text);
+    model_->describeLast(description);
+}
+
+QString ListView::description(int position) const {
+    requireInRange(position, count());
+    return model_->descriptionAt(position - 1);
+}
+
+QString ListView::toolTipOver(int position) const {
+    const QString own = toolTip();
+    const QString rows = position > 0 ? description(position) : QString();
+    if (rows.isEmpty())
+        return own;
+    return own.isEmpty() ? rows : own + u'\n' + rows;
+}
+
+bool ListView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QTreeView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString tip = toolTipOver(index.isValid() ? index.row() + 1 : 0);
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        // Tied to the row's place, so that moving to another row shows that row's tip.
+        QToolTip::showText(help->globalPos(), tip, viewport(),
+                           index.isValid() ? visualRect(index) : QRect());
+    }
+    return true;
 }
 
 void ListView::remove(int position) {

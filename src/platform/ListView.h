@@ -35,6 +35,16 @@ class ListView : public QTreeView {
     // Text already known to be well-formed UTF-8, stored without decoding.
     void appendValidUtf8(QByteArrayView text);
     void reserveText(std::size_t bytes);
+    // The same, with the row's description in UTF-8 (empty: none): what the row means, told
+    // below the list's own tool-tip when the pointer rests on the row, and to screen readers
+    // as the row's accessible description.
+    void append(const QString& text, QByteArrayView description);
+    void appendValidUtf8(QByteArrayView text, QByteArrayView description);
+    // Empty when the row carries none.
+    QString description(int position) const;
+    // What the tool-tip shows over the row at position (0: over no row): the list's own
+    // tool-tip, then the row's description on a line of its own.
+    QString toolTipOver(int position) const;
     void remove(int position);
     void clear();
     // 0 when nothing is selected.
@@ -54,6 +64,7 @@ class ListView : public QTreeView {
     void mouseMove();
 
   protected:
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

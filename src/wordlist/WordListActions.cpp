@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 const QString kForm1 = QStringLiteral("Form1");
@@ -193,6 +194,30 @@ void WordListActions::ListView1_OLEDragDrop(const QStringList& paths) {
     }
     for (const QString& path : paths)
         loadChosenFiles(trap, {path});
+}
+
+void WordListActions::loadGivenFiles(const QStringList& paths) {
+    // A shell's glob may name thousands: the message names the first few.
+    constexpr qsizetype kNamed = 20;
+    QStringList readable, problems;
+    qsizetype unreadable = 0;
+    for (const QString& path : paths) {
+        QString problem;
+        const int fd = OpenWordFile(path, problem);
+        if (fd >= 0) {
+            ::close(fd);
+            readable << path;
+        } else if (++unreadable <= kNamed) {
+            problems << problem;
+        }
+    }
+    if (unreadable > kNamed)
+        problems
+            << QStringLiteral("and %1 more files that cannot be read").arg(unreadable - kNamed);
+    if (!problems.isEmpty())
+        desktop_.message(problems.join(QStringLiteral("\r\n")));
+    if (!readable.isEmpty())
+        ListView1_OLEDragDrop(readable);
 }
 
 void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts) {

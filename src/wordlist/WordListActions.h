@@ -51,6 +51,9 @@ class WordListActions : public QObject {
     void ListView1_DblClick();
     // Local paths of files dropped onto the list, in the order of the drop.
     void ListView1_OLEDragDrop(const QStringList& paths);
+    // Word files named when the program was started: those that cannot be read are named in
+    // one plain message with the reason for each, and the others load as dropped files do.
+    void loadGivenFiles(const QStringList& paths);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -15,6 +15,17 @@ AppError fileError(const QString& what, const QString& path, const QFile& file) 
 }
 } // namespace
 
+int OpenWordFile(const QString& path, QString& problem) {
+    bool notRegular = false;
+    const int fd = OpenRegularFileForReading(path, notRegular);
+    if (fd < 0)
+        problem = QStringLiteral("Cannot open %1: %2")
+                      .arg(path, notRegular ? QStringLiteral("not a text file but a pipe or a "
+                                                             "device; nothing was loaded")
+                                            : qt_error_string(errno));
+    return fd;
+}
+
 void LoadListviewFromFile(WordSink& list, const QString& path, Desktop& desktop) {
     if (!FileExists(path)) {
         desktop.message(QStringLiteral("File not found"));
@@ -25,13 +36,10 @@ void LoadListviewFromFile(WordSink& list, const QString& path, Desktop& desktop)
     // on every way out.
     // A pipe, a device or a folder would block the open, never end, or
     // read as nothing: only regular files are read.
-    bool notRegular = false;
-    const int fd = OpenRegularFileForReading(path, notRegular);
+    QString problem;
+    const int fd = OpenWordFile(path, problem);
     if (fd < 0)
-        throw AppError(QStringLiteral("Cannot open %1: %2")
-                           .arg(path, notRegular ? QStringLiteral("not a text file but a pipe or "
-                                                                  "a device; nothing was loaded")
-                                                 : qt_error_string(errno)));
+        throw AppError(problem);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

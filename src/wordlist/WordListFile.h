@@ -12,3 +12,8 @@ class WordSink;
 // cannot be opened or read throws AppError naming the path and the system's
 // reason, for the caller's error trap; entries of earlier files stay.
 void LoadListviewFromFile(WordSink& list, const QString& path, Desktop& desktop);
+
+// Opens the word file at path for reading, without waiting on a pipe: a descriptor, or -1
+// with problem set to "Cannot open PATH: reason" (a missing file, a folder, a pipe or a
+// device, no permission).
+int OpenWordFile(const QString& path, QString& problem);

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Starts the real program with word files it cannot read beside one it can: a missing file, a
+# folder and a FIFO. The window comes up at once (nothing waits on the FIFO), with one plain
+# message naming each file and why it cannot be read, never an "Application Error", and the
+# readable file's words are in the list. The message is read as a user can copy it: selected in
+# the box and copied to the clipboard.
+# Arguments: the lexigrove executable, the xwindow tool.
+set -euo pipefail
+program=$1
+xwindow=$2
+export QT_QPA_PLATFORM=xcb
+
+if [ -z "${DISPLAY:-}" ] || [ -z "${INSIDE_XVFB:-}" ]; then
+  exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
+main_size=536x631
+
+folder=$(mktemp -d)
+pid=
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$folder"' EXIT
+mkdir "$folder/folder"
+mkfifo "$folder/fifo"
+printf 'look\n' > "$folder/good.txt"
+
+"$program" "$folder/missing.txt" "$folder/folder" "$folder/fifo" "$folder/good.txt" & pid=$!
+"$xwindow" wait Lexigrove 30 "$main_size" || fail "the main window did not appear"
+
+# The box: the other window titled Lexigrove.
+box=
+for _ in $(seq 100); do
+  box=$("$xwindow" list | awk -v main="$main_size" '$2 != main && $3 == "Lexigrove" { print $1 }' | head -n 1)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no message about the unreadable files"
+"$xwindow" list | grep -q "Application Error" && fail "an Application Error box appeared"
+
+# As a user copies it: a click in the text, select all, copy.
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool windowfocus --sync "$box"
+text=
+for _ in $(seq 20); do
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 20)) click 1
+  xdotool key --clearmodifiers ctrl+a
+  xdotool key --clearmodifiers ctrl+c
+  text=$(timeout 5 xsel --clipboard --output 2>/dev/null || true)
+  [ -n "$text" ] && break
+  sleep 0.2
+done
+echo "$text"
+for expected in "Cannot open $folder/missing.txt: No such file or directory" \
+                "Cannot open $folder/folder: Is a directory" \
+                "Cannot open $folder/fifo: not a text file but a pipe or a device; nothing was loaded"; do
+  grep -qxF -- "$expected" <<<"$text" || fail "the message lacks: $expected"
+done
+grep -q "good.txt" <<<"$text" && fail "the readable file is named in the message"
+grep -q "ListView1_OLEDragDrop\|Application Error" <<<"$text" && fail "the message is an error report"
+
+# OK closes the box; the window then ends with 0 when closed.
+xdotool key --clearmodifiers Return
+for _ in $(seq 50); do
+  "$xwindow" list | awk -v main="$main_size" '$2 != main && $3 == "Lexigrove"' | grep -q . || break
+  sleep 0.1
+done
+"$xwindow" close Lexigrove || fail "nothing to close"
+timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after closing"
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 0 ] || fail "exit status $status"
+echo "unreadable word files: one plain message, window usable, exit 0"
