@@ -207,11 +207,15 @@ struct Thesaurus {
                     defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
                 const QString meaningRelation = reader->meaningRelation(field);
                 for (int t = 0; t < meanings[m].count; ++t) {
-                    QString relation = meaningRelation;
-                    const QString text =
-                        reader->term(encoding->decode(meanings[m].psyns[t]), relation);
-                    if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
-                        result[text].insert(relation);
+                    // MyThes keeps the rest of the line as one term after an empty one
+                    // ("(pos)||a|b"); the bars still part its terms.
+                    const QString field = encoding->decode(meanings[m].psyns[t]);
+                    for (const QString& part : field.split(u'|')) {
+                        QString relation = meaningRelation;
+                        const QString text = reader->term(part, relation);
+                        if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
+                            result[text].insert(relation);
+                    }
                 }
             }
             mythes->CleanUpAfterLookup(&meanings, count);
