@@ -72,6 +72,7 @@ class TestAffixes : public QObject {
     void realDictionaries();
     void builtFormsAreHunspells_data();
     void builtFormsAreHunspells();
+    void limitGivesUpWholePrefixes();
 };
 
 void TestAffixes::prefixRules_data() {
@@ -213,6 +214,26 @@ void TestAffixes::builtFormsAreHunspells() {
         QVERIFY2(hunspellRoots(*hunspell, form).contains(WordKey(stem)),
                  qPrintable(form + QStringLiteral(" of ") + stem));
     }
+}
+
+// Italian's elisions would give over 6 million forms: the largest prefix flags are given up
+// whole, and the rest is kept.
+void TestAffixes::limitGivesUpWholePrefixes() {
+    const QString dic = kHunspell + QStringLiteral("/it_IT.dic");
+    const QString dat = QStringLiteral("/usr/share/mythes/th_it_IT_v2.dat");
+    if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
+        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh installs them)");
+    const auto entries = ParseThesaurus(ReadInputFile(dat), dat, QStringLiteral("it"));
+    const auto forms = basesByForm(FindInflectedForms(entries, FormSources{dic, {}}));
+    QVERIFY(forms.size() <= 3'000'000);
+    const auto filed = [&](const char* form) {
+        const auto it = forms.find(QString::fromUtf8(form));
+        return it == forms.end() ? QStringList() : it->second;
+    };
+    QCOMPARE(filed("amichevoli"), QStringList{"amichevole"}); // a suffix
+    QCOMPARE(filed("bell'abbadia"), QStringList{"abbadia"});  // a prefix flag kept
+    QCOMPARE(filed("l'amico"), QStringList());                // one given up
+    QCOMPARE(filed("dell'amico"), QStringList());             // the same flag
 }
 
 QTEST_APPLESS_MAIN(TestAffixes)
