@@ -12,6 +12,7 @@ memory), then reads the database it wrote and prints one Markdown table row:
   qryRelations, in no meaning one of the synonym kinds ("n/a" for a database without that view);
 - parts of speech: distinct pos values of the headwords' synonyms;
 - forms: words filed under another headword, as the importer reports them;
+- database MB: the size of the database written;
 - ratio: the import's wall time over the time the sqlite3 shell takes to .import the rows the
   database holds (exported to CSV) into an empty database with the same schema, with the
   importer's own settings (no journal, no sync).
@@ -141,15 +142,15 @@ def main():
     importer = sys.argv[1]
     wanted = set(sys.argv[2:])
     print("| language | thesaurus | pairs per relation | labels left | antonyms in qrySynonyms "
-          "| parts of speech | forms | import s | sqlite3 .import s | ratio | peak MB |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|")
+          "| parts of speech | forms | import s | sqlite3 .import s | ratio | peak MB | database MB |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
     for name, thesaurus, dictionary in LANGUAGES:
         if wanted and name not in wanted:
             continue
         dat = os.path.join(MYTHES, thesaurus)
         dic = os.path.join(HUNSPELL, dictionary + ".dic") if dictionary else None
         if not (os.path.exists(dat) and (dic is None or os.path.exists(dic))):
-            print(f"| {name} | not installed | | | | | | | | | |")
+            print(f"| {name} | not installed | | | | | | | | | | |")
             continue
         with open(dat, "rb") as f:
             encoding = f.readline().lstrip(b"\xef\xbb\xbf").strip().decode("ascii", "replace")
@@ -158,12 +159,13 @@ def main():
             print(f"{name}: importing", file=sys.stderr)
             wall, peak, report = timed_import(importer, dat, dic, out)
             relations, forms = reported(report)
+            size = os.path.getsize(out) / 1e6
             labels, antonyms, parts = contents(out)
             shell = shell_import_time(out, work)
         source = f"{thesaurus} ({encoding})" + (f" + {dictionary}" if dictionary else "")
         print(f"| {name} | {source} | {relations} | {labels:,} "
               f"| {antonyms} | {parts:,} | {forms} | {wall:.2f} | {shell:.2f} "
-              f"| {wall / shell:.2f} | {peak:.0f} |", flush=True)
+              f"| {wall / shell:.2f} | {peak:.0f} | {size:.0f} |", flush=True)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,8 @@ packages=(
   libsqlite3-dev sqlite3
   libxlsxwriter-dev python3-openpyxl
   mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
+  # MyThes itself, for the test that holds the databases against MyThes and Hunspell.
+  libmythes-dev
   mythes-de mythes-es mythes-fr mythes-is mythes-it mythes-ru
   xvfb xauth libx11-dev fonts-liberation xdotool xsel
   dpkg-dev desktop-file-utils

@@ -184,8 +184,8 @@ void TestImportRun::dictionaryForms_data() {
     QTest::newRow("stripped ending") << forms << "casamos" << QStringList{"casar"};
     QTest::newRow("vowel change, capital") << forms << "Häuser" << QStringList{"haus"};
     QTest::newRow("headword keeps its own entry") << forms << "walks" << QStringList();
-    QTest::newRow("prefix") << forms << "unwalk" << QStringList();
-    QTest::newRow("prefix and suffix") << forms << "unwalked" << QStringList();
+    QTest::newRow("prefix") << forms << "unwalk" << QStringList{"walk"};
+    QTest::newRow("prefix and suffix") << forms << "unwalked" << QStringList{"walk"};
     QTest::newRow("form that needs another affix") << forms << "walking" << QStringList();
     QTest::newRow("after the affix it needs") << forms << "walkingly" << QStringList{"walk"};
     QTest::newRow("only inside compounds") << forms << "walks-" << QStringList();
@@ -232,7 +232,8 @@ void TestImportRun::realDictionaryForms_data() {
     QTest::newRow("en past") << "en_US" << english << "looked" << QStringList{"look"};
     QTest::newRow("en comparative") << "en_US" << english << "happier" << QStringList{"happy"};
     QTest::newRow("en plural") << "en_US" << english << "advantages" << QStringList{"advantage"};
-    QTest::newRow("en prefix left out") << "en_US" << english << "unhappier" << QStringList();
+    QTest::newRow("en prefix and suffix")
+        << "en_US" << english << "unhappier" << QStringList{"happy"};
 }
 
 void TestImportRun::realDictionaryForms() {
@@ -407,7 +408,7 @@ void TestImportRun::importerReports_data() {
     QTest::addColumn<QByteArray>("thesaurus"); // empty: forms.dat with its dictionary
     QTest::addColumn<QString>("report");
     QTest::newRow("forms from the dictionary")
-        << QByteArray() << "4 headwords, 2 similar term, 5 synonym, 8 forms";
+        << QByteArray() << "4 headwords, 2 similar term, 5 synonym, 14 forms";
     // Every relation counted, antonyms and generic terms among them, each pair once.
     QTest::newRow("pairs per relation")
         << QByteArray("UTF-8\nw|2\n(noun)|a|b (antonym)|c (generic term)\n(verb)|a|d (antonym)\n"

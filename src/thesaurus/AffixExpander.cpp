@@ -41,8 +41,12 @@ struct Affix {
     std::vector<Flag> continuation;
     // The form stands as a word of its own only without NEEDAFFIX among its continuation flags.
     bool standsAlone = true;
-    // ONLYINCOMPOUND, CIRCUMFIX (needs a prefix) or FORBIDDENWORD: no word of its own at all.
+    // ONLYINCOMPOUND or FORBIDDENWORD: no word of its own at all.
     bool unusable = false;
+    // CIRCUMFIX: a prefix and a suffix that come only together.
+    bool circumfix = false;
+    // The header's cross product flag (Y): a prefix and a suffix may both apply to one word.
+    bool cross = false;
 };
 
 std::vector<ConditionChar> parseCondition(QStringView text) {
@@ -127,11 +131,17 @@ struct AffixExpander::Rules {
     std::optional<LineDecoder> decoder;
     std::vector<std::vector<Flag>> aliases;
     QHash<Flag, std::vector<Affix>> suffixes;
+    QHash<Flag, std::vector<Affix>> prefixes;
+    // Prefix flags that a suffix's continuation names: a suffix may allow a prefix the stem lacks.
+    std::vector<Flag> prefixesAllowedBySuffixes;
     Flag needAffix = 0;
     Flag onlyInCompound = 0;
     Flag circumfix = 0;
     Flag forbidden = 0;
     bool fullStrip = false;
+    // The group of each prefix flag's forms, and the groups no longer built.
+    QHash<Flag, int> prefixGroups;
+    std::vector<bool> dropped;
 
     std::vector<Flag> flags(QByteArrayView raw) const {
         if (!aliases.empty()) {
@@ -205,6 +215,38 @@ struct AffixExpander::Rules {
         }
         return true;
     }
+
+    // The same for a prefix, at the start of the word.
+    bool prefixApplies(const Affix& affix, QStringView word) const {
+        if (word.size() < affix.strip.size() || (!fullStrip && word.size() == affix.strip.size()))
+            return false;
+        if (!word.startsWith(affix.strip))
+            return false;
+        const qsizetype n = qsizetype(affix.condition.size());
+        if (word.size() < n)
+            return false;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (!affix.condition[size_t(i)].matches(word[i]))
+                return false;
+        }
+        return true;
+    }
+
+    // A suffix applied to a stem, and the second suffixes applied after it.
+    struct Suffixed {
+        const Affix* first;
+        QString once;
+        bool stemHasSuffix;
+        std::vector<std::pair<const Affix*, QString>> twice;
+    };
+    void suffixed(const QString& stem, Flag flag, bool stemHasSuffix,
+                  std::vector<Suffixed>& out) const;
+
+    using Sink = std::function<void(const QString&, int group)>;
+    void expandStem(const QString& stem, const std::vector<Flag>& flags, const Sink& form) const;
+    void expandWithPrefix(const QString& stem, const std::vector<Flag>& flags,
+                          const std::vector<Suffixed>& stemSuffixed, Flag prefixFlag,
+                          const Affix& prefix, int group, const Sink& form) const;
 };
 
 AffixExpander::~AffixExpander() = default;
@@ -233,6 +275,9 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
     // Entries are counted by their header line; the counts tell a header ("SFX A Y 3") from an
     // entry whose fields happen to look like one.
     QHash<Flag, int> entriesLeft;
+    QHash<Flag, int> prefixEntriesLeft;
+    QHash<Flag, bool> crossSuffixes;
+    QHash<Flag, bool> crossPrefixes;
     bool aliasHeaderSeen = false;
     ByteLines lines(affPath);
     QByteArrayView bytes;
@@ -261,11 +306,13 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
             rules.forbidden = rules.flag(fields[1]);
         } else if (keyword == "FULLSTRIP") {
             rules.fullStrip = true;
-        } else if (keyword == "SFX" && fields.size() >= 4) {
+        } else if ((keyword == "SFX" || keyword == "PFX") && fields.size() >= 4) {
+            const bool suffix = keyword == "SFX";
             const Flag flag = rules.flag(fields[1]);
-            int& left = entriesLeft[flag];
+            int& left = (suffix ? entriesLeft : prefixEntriesLeft)[flag];
             if (left <= 0) {
                 left = fields[3].toByteArray().toInt();
+                (suffix ? crossSuffixes : crossPrefixes)[flag] = fields[2] == "Y";
                 continue;
             }
             --left;
@@ -280,22 +327,47 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
                 continue;
             affix.continuation = rules.flags(continuation);
             affix.condition = parseCondition(condition);
-            rules.suffixes[flag].push_back(std::move(affix));
+            affix.cross = (suffix ? crossSuffixes : crossPrefixes).value(flag);
+            (suffix ? rules.suffixes : rules.prefixes)[flag].push_back(std::move(affix));
         }
     }
     // The special flags may be declared after the affixes that carry them.
-    for (std::vector<Affix>& affixes : rules.suffixes) {
-        for (Affix& affix : affixes) {
-            affix.standsAlone = !contains(affix.continuation, rules.needAffix);
-            affix.unusable = contains(affix.continuation, rules.onlyInCompound) ||
-                             contains(affix.continuation, rules.circumfix) ||
-                             contains(affix.continuation, rules.forbidden);
+    for (auto* table : {&rules.suffixes, &rules.prefixes}) {
+        for (std::vector<Affix>& affixes : *table) {
+            for (Affix& affix : affixes) {
+                affix.standsAlone = !contains(affix.continuation, rules.needAffix);
+                affix.unusable = contains(affix.continuation, rules.onlyInCompound) ||
+                                 contains(affix.continuation, rules.forbidden);
+                affix.circumfix = contains(affix.continuation, rules.circumfix);
+            }
+        }
+    }
+    std::vector<Flag> prefixFlags(rules.prefixes.keyBegin(), rules.prefixes.keyEnd());
+    std::sort(prefixFlags.begin(), prefixFlags.end());
+    for (Flag flag : prefixFlags)
+        rules.prefixGroups.insert(flag, kFirstPrefix + int(rules.prefixGroups.size()));
+    rules.dropped.assign(size_t(kFirstPrefix + rules.prefixGroups.size()), false);
+    for (const std::vector<Affix>& affixes : std::as_const(rules.suffixes)) {
+        for (const Affix& affix : affixes) {
+            for (Flag flag : affix.continuation) {
+                if (rules.prefixes.contains(flag) &&
+                    !contains(rules.prefixesAllowedBySuffixes, flag))
+                    rules.prefixesAllowedBySuffixes.push_back(flag);
+            }
         }
     }
 }
 
+int AffixExpander::groups() const {
+    return int(rules_->dropped.size());
+}
+
+void AffixExpander::drop(int group) {
+    rules_->dropped.at(size_t(group)) = true;
+}
+
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
-                           const StepProgress& progress, bool oneSuffix) {
+                           const StepProgress& progress) {
     Rules& rules = *rules_;
     ByteLines lines(dicPath_);
     QByteArrayView bytes;
@@ -330,29 +402,124 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
             continue;
-        for (Flag flag : flags) {
-            const auto found = rules.suffixes.constFind(flag);
-            if (found == rules.suffixes.constEnd())
-                continue;
-            for (const Affix& first : *found) {
-                if (first.unusable || !rules.applies(first, stem))
+        rules.expandStem(stem, flags,
+                         [&](const QString& text, int group) { form(text, stem, group); });
+    }
+}
+
+// Every suffix of the flag that applies to the stem (its form whether or not it stands alone),
+// each with the second suffixes its continuation allows that stand alone.
+void AffixExpander::Rules::suffixed(const QString& stem, Flag flag, bool stemHasSuffix,
+                                    std::vector<Suffixed>& out) const {
+    const auto found = suffixes.constFind(flag);
+    if (found == suffixes.constEnd())
+        return;
+    for (const Affix& first : *found) {
+        if (first.unusable || !applies(first, stem))
+            continue;
+        Suffixed built{
+            &first, stem.first(stem.size() - first.strip.size()) + first.append, stemHasSuffix, {}};
+        if (!dropped[kTwoSuffixes] || !prefixes.isEmpty()) {
+            // Hunspell strips at most two suffixes: the second is one the first allows.
+            for (Flag next : first.continuation) {
+                const auto second = suffixes.constFind(next);
+                if (second == suffixes.constEnd())
                     continue;
-                const QString once = stem.first(stem.size() - first.strip.size()) + first.append;
-                if (first.standsAlone)
-                    form(once, stem);
-                if (oneSuffix)
-                    continue;
-                // Hunspell strips at most two suffixes: the second is one the first allows.
-                for (Flag next : first.continuation) {
-                    const auto second = rules.suffixes.constFind(next);
-                    if (second == rules.suffixes.constEnd())
-                        continue;
-                    for (const Affix& outer : *second) {
-                        if (outer.unusable || !outer.standsAlone || !rules.applies(outer, once))
-                            continue;
-                        form(once.first(once.size() - outer.strip.size()) + outer.append, stem);
-                    }
+                for (const Affix& outer : *second) {
+                    if (!outer.unusable && outer.standsAlone && applies(outer, built.once))
+                        built.twice.emplace_back(
+                            &outer, built.once.first(built.once.size() - outer.strip.size()) +
+                                        outer.append);
                 }
+            }
+        }
+        out.push_back(std::move(built));
+    }
+}
+
+void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Flag>& flags,
+                                      const Sink& form) const {
+    std::vector<Suffixed> stemSuffixed;
+    for (Flag flag : flags)
+        suffixed(stem, flag, true, stemSuffixed);
+    for (const Suffixed& built : stemSuffixed) {
+        // A circumfix suffix needs its prefix.
+        if (built.first->circumfix)
+            continue;
+        if (built.first->standsAlone)
+            form(built.once, kOneSuffix);
+        if (dropped[kTwoSuffixes])
+            continue;
+        for (const auto& [outer, text] : built.twice) {
+            if (!outer->circumfix)
+                form(text, kTwoSuffixes);
+        }
+    }
+    if (prefixes.isEmpty())
+        return;
+    // A prefix the stem carries, or one that some suffix allows (checked with that suffix).
+    const auto withPrefix = [&](Flag flag) {
+        const auto found = prefixes.constFind(flag);
+        if (found == prefixes.constEnd())
+            return;
+        const int group = prefixGroups.value(flag);
+        if (dropped[size_t(group)])
+            return;
+        for (const Affix& prefix : *found) {
+            if (!prefix.unusable)
+                expandWithPrefix(stem, flags, stemSuffixed, flag, prefix, group, form);
+        }
+    };
+    for (Flag flag : flags)
+        withPrefix(flag);
+    for (Flag flag : prefixesAllowedBySuffixes) {
+        if (!contains(flags, flag))
+            withPrefix(flag);
+    }
+}
+
+// One prefix on the stem, alone and with the suffixes it may meet, as Hunspell checks them: both
+// affixes cross products (Y), each allowed by the stem or by the other's continuation flags, a
+// circumfix prefix only with a circumfix suffix. Hunspell strips at most one prefix.
+void AffixExpander::Rules::expandWithPrefix(const QString& stem, const std::vector<Flag>& flags,
+                                            const std::vector<Suffixed>& stemSuffixed,
+                                            Flag prefixFlag, const Affix& prefix, int group,
+                                            const Sink& form) const {
+    const auto prefixed = [&](const QString& word) {
+        if (prefixApplies(prefix, word))
+            form(prefix.append + word.sliced(prefix.strip.size()), group);
+    };
+    const bool stemHasPrefix = contains(flags, prefixFlag);
+    if (stemHasPrefix && prefix.standsAlone && !prefix.circumfix)
+        prefixed(stem);
+    if (!prefix.cross)
+        return;
+    // The stem's suffixes, then those only the prefix allows.
+    std::vector<Suffixed> prefixSuffixed;
+    for (Flag flag : prefix.continuation) {
+        if (!contains(flags, flag))
+            suffixed(stem, flag, false, prefixSuffixed);
+    }
+    for (const std::vector<Suffixed>* list : {&stemSuffixed, &std::as_const(prefixSuffixed)}) {
+        for (const Suffixed& built : *list) {
+            const Affix& first = *built.first;
+            if (!first.cross)
+                continue;
+            const bool prefixAllowed = stemHasPrefix || contains(first.continuation, prefixFlag);
+            const bool sameCircumfix = first.circumfix == prefix.circumfix;
+            // Hunspell's spell takes a prefix for the further affix a NEEDAFFIX suffix needs,
+            // but its analysis gives such a word no stem, so it is no form of the stem.
+            if (prefixAllowed && sameCircumfix && first.standsAlone)
+                prefixed(built.once);
+            for (const auto& [outer, text] : built.twice) {
+                if (!outer->cross)
+                    continue;
+                // A second suffix that allows the prefix frees the first from it.
+                const bool inner = contains(outer->continuation, prefixFlag)
+                                       ? built.stemHasSuffix && !first.circumfix
+                                       : prefixAllowed && sameCircumfix;
+                if (inner)
+                    prefixed(text);
             }
         }
     }

@@ -6,14 +6,11 @@
 #include <functional>
 #include <memory>
 
-// The words a Hunspell dictionary builds from its .dic stems and the suffix rules of its .aff:
+// The words a Hunspell dictionary builds from its .dic stems and the affix rules of its .aff:
 // what Hunspell's unmunch lists, read the way Hunspell reads the files (SET, FLAG, AF aliases,
-// conditions, strip and append, continuation classes for a second suffix, NEEDAFFIX,
-// ONLYINCOMPOUND, CIRCUMFIX, FORBIDDENWORD, FULLSTRIP).
-//
-// Prefixes are never applied: in Debian's dictionaries they make other words (English un-, re-,
-// dis-; Spanish anti-, auto-, con-; Czech ne-; Italian ri-), not forms of the same one, and a
-// form must keep its root's synonyms. Forms that exist only inside compounds are left out too.
+// conditions, strip and append, continuation classes for a second suffix, cross products of a
+// prefix and suffixes, NEEDAFFIX, ONLYINCOMPOUND, CIRCUMFIX, FORBIDDENWORD, FULLSTRIP): every
+// word Hunspell's spell accepts and stems to that stem, compounds left out.
 class AffixExpander {
   public:
     // Reads the .aff beside dicPath (same base name). Throws ThesaurusError naming the file and
@@ -23,14 +20,23 @@ class AffixExpander {
     AffixExpander(const AffixExpander&) = delete;
     AffixExpander& operator=(const AffixExpander&) = delete;
 
+    // How a form is built, so that a kind of form can be given up: kOneSuffix, kTwoSuffixes
+    // (without a prefix), or kFirstPrefix + n for the forms of the nth prefix flag of the .aff
+    // (alone or with suffixes). groups() is one more than the last.
+    static constexpr int kOneSuffix = 0;
+    static constexpr int kTwoSuffixes = 1;
+    static constexpr int kFirstPrefix = 2;
+    int groups() const;
+
     // Goes through the .dic in file order. For each stem that wantStem accepts, calls
-    // form(text, stem) for every word its suffixes build (the stem itself is not one of them;
+    // form(text, stem) for every word its affixes build (the stem itself is not one of them;
     // the same text may come more than once). progress gets the bytes of the .dic read so far.
-    // With oneSuffix, a second suffix is never added.
     using StemFilter = std::function<bool(const QString& stem)>;
-    using FormSink = std::function<void(const QString& form, const QString& stem)>;
-    void expand(const StemFilter& wantStem, const FormSink& form, const StepProgress& progress = {},
-                bool oneSuffix = false);
+    using FormSink = std::function<void(const QString& form, const QString& stem, int group)>;
+    void expand(const StemFilter& wantStem, const FormSink& form,
+                const StepProgress& progress = {});
+    // From now on, even during expand, builds no form of the group.
+    void drop(int group);
 
   private:
     struct Rules;

@@ -26,7 +26,7 @@ class Dictionary {
         for (const QString& path : {affPath, dicPath})
             CheckInputLines(path);
         hunspell_ = std::make_unique<Hunspell>(NativeName(affPath).constData(),
-                                                NativeName(dicPath).constData());
+                                               NativeName(dicPath).constData());
         const QString encoding = QString::fromStdString(hunspell_->get_dict_encoding());
         utf8_ = encoding.compare(QLatin1StringView("UTF-8"), Qt::CaseInsensitive) == 0;
         if (!utf8_)
@@ -142,50 +142,111 @@ void wordListForms(const QSet<QString>& headwordKeys, const FormSources& sources
     }
 }
 
-// Every form the dictionary's suffix rules build from a stem that is a headword. Only those
+// Whether Hunspell, given the headword as written, would find it as this dictionary stem: as
+// written, in capitals, or capitalised from a stem in small letters. In a thesaurus that keeps
+// letter case (Czech "Pětka" and "pětka"), a proper name or an acronym of the dictionary is no
+// spelling of a headword in small letters ("Šachta" of "šachta"), so its forms ("šachtův") are
+// not that headword's.
+bool SpelledAs(const QString& headword, const QString& stem) {
+    if (headword == stem || headword == stem.toUpper())
+        return true;
+    return stem == stem.toLower() && !stem.isEmpty() &&
+           headword == stem.first(1).toUpper() + stem.sliced(1);
+}
+
+// A thesaurus in small letters only (English, German) says nothing of case: a stem counts when
+// its forms can be written in small letters or capitalised, as Hunspell then accepts them
+// ("Häuser", "Toulouse's"); an acronym's or a name's with inner capitals cannot ("vips").
+bool WrittenPlainly(const QString& stem) {
+    const QString rest = stem.sliced(std::min<qsizetype>(1, stem.size()));
+    return rest == rest.toLower();
+}
+
+// Every form the dictionary's affix rules build from a stem that is a headword. Only those
 // stems are expanded, so what is kept grows with the headwords' forms, not with the dictionary.
-// Second suffixes can multiply the forms beyond any use (Hungarian: tens of thousands per noun,
-// Galician: a thousand per verb), so when they would give more than kMaxForms, the dictionary's
-// forms of one suffix are taken instead; more than that even then is refused.
+// Prefixes and second suffixes can multiply the forms beyond any use (Italian elisions: l'-,
+// dell'-, un'- before every vowel; Hungarian: tens of thousands per noun; Galician: a thousand
+// per verb), so at most kMaxForms are kept: past that, the forms of the prefix flag that gave
+// the most so far are dropped and no longer built, then those of second suffixes, until what is
+// left fits; when even forms of one suffix do not, the dictionary is refused.
 constexpr size_t kMaxForms = 3'000'000;
 
-struct TooManyForms {};
-
-void dictionaryForms(const QSet<QString>& headwordKeys, const FormSources& sources,
-                     const StepProgress& progress, std::vector<InflectedForm>& forms) {
+void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
+                     const FormSources& sources, const StepProgress& progress,
+                     std::vector<InflectedForm>& forms) {
+    QHash<QString, QStringList> spellings;
+    bool keepsCase = false;
+    for (const ThesaurusEntry& entry : entries) {
+        keepsCase = keepsCase || entry.headword != entry.headword.toLower();
+        QStringList& known = spellings[WordKey(entry.headword)];
+        if (!known.contains(entry.headword))
+            known << entry.headword;
+    }
     AffixExpander expander(sources.dictionary, progress);
-    QString stemKey;
-    const auto expand = [&](bool oneSuffix) {
-        expander.expand(
-            [&](const QString& stem) {
-                stemKey = WordKey(stem);
-                return headwordKeys.contains(stemKey);
-            },
-            [&](const QString& form, const QString&) {
-                QString key = WordKey(form);
-                // A headword keeps its own synonyms, whatever else it may be a form of.
-                if (key == stemKey || headwordKeys.contains(key))
-                    return;
-                if (forms.size() == kMaxForms)
-                    throw TooManyForms();
-                forms.push_back(InflectedForm{std::move(key), stemKey});
-            },
-            progress, oneSuffix);
+    std::vector<quint16> groupOf; // of each form
+    std::vector<size_t> counts(size_t(expander.groups()), 0);
+    std::vector<bool> dropped(counts.size(), false);
+    // The group to give up next: the prefix flag with the most forms, then second suffixes.
+    const auto victim = [&]() {
+        int chosen = -1;
+        for (int group = AffixExpander::kFirstPrefix; group < int(counts.size()); ++group) {
+            if (!dropped[size_t(group)] &&
+                (chosen < 0 || counts[size_t(group)] > counts[size_t(chosen)]))
+                chosen = group;
+        }
+        if (chosen < 0 && !dropped[AffixExpander::kTwoSuffixes])
+            chosen = AffixExpander::kTwoSuffixes;
+        return chosen;
     };
-    try {
-        expand(false);
-        return;
-    } catch (const TooManyForms&) {
-        std::vector<InflectedForm>().swap(forms);
-    }
-    try {
-        expand(true);
-    } catch (const TooManyForms&) {
-        throw ThesaurusError(sources.dictionary, 0,
-                             QStringLiteral("its headwords have more than %1 forms; choose the "
-                                            "words with --word-list")
-                                 .arg(kMaxForms));
-    }
+    QString stemKey;
+    // A stem's rules give many forms more than once (a prefix with and without a suffix that
+    // adds nothing); they are kept once per stem line.
+    QSet<QString> stemForms;
+    expander.expand(
+        [&](const QString& stem) {
+            stemKey = WordKey(stem);
+            stemForms.clear();
+            const auto found = spellings.constFind(stemKey);
+            if (found == spellings.constEnd())
+                return false;
+            if (!keepsCase)
+                return WrittenPlainly(stem);
+            return std::any_of(found->begin(), found->end(),
+                               [&](const QString& headword) { return SpelledAs(headword, stem); });
+        },
+        [&](const QString& form, const QString&, int group) {
+            QString key = WordKey(form);
+            // A headword keeps its own synonyms, whatever else it may be a form of.
+            if (dropped[size_t(group)] || key == stemKey || headwordKeys.contains(key) ||
+                stemForms.contains(key))
+                return;
+            while (forms.size() == kMaxForms) {
+                const int given = victim();
+                if (given < 0)
+                    throw ThesaurusError(sources.dictionary, 0,
+                                         QStringLiteral("its headwords have more than %1 forms; "
+                                                        "choose the words with --word-list")
+                                             .arg(kMaxForms));
+                dropped[size_t(given)] = true;
+                expander.drop(given);
+                size_t kept = 0;
+                for (size_t i = 0; i < forms.size(); ++i) {
+                    if (groupOf[i] != given) {
+                        forms[kept] = std::move(forms[i]);
+                        groupOf[kept++] = groupOf[i];
+                    }
+                }
+                forms.resize(kept);
+                groupOf.resize(kept);
+                if (group == given)
+                    return;
+            }
+            stemForms.insert(key);
+            forms.push_back(InflectedForm{std::move(key), stemKey});
+            groupOf.push_back(quint16(group));
+            ++counts[size_t(group)];
+        },
+        progress);
 }
 
 } // namespace
@@ -204,7 +265,7 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
     for (const ThesaurusEntry& entry : entries)
         headwordKeys.insert(WordKey(entry.headword));
     if (sources.wordList.isEmpty())
-        dictionaryForms(headwordKeys, sources, progress, forms);
+        dictionaryForms(entries, headwordKeys, sources, progress, forms);
     else
         wordListForms(headwordKeys, sources, progress, forms);
 

@@ -75,7 +75,7 @@ inline QString WordKey(const QString& word) {
 
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
 // same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
-// gives every form its suffix rules build; with a word list, the words of the list that
+// gives every form its affix rules build; with a word list, the words of the list that
 // Hunspell traces back to a headword. Both empty: no forms.
 struct FormSources {
     QString dictionary;
@@ -90,7 +90,7 @@ struct InflectedForm {
 };
 
 // The forms that are not headwords themselves, each under every headword it is a form of (casas:
-// casa and casar), sorted and without repeats. From the dictionary alone: each form the suffix
+// casa and casar), sorted and without repeats. From the dictionary alone: each form the affix
 // rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
 // whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
 // ThesaurusError naming the file (and line) that cannot be used.

@@ -1,0 +1,556 @@
+// The synonym databases held against MyThes and Hunspell themselves.
+//
+// For every installed thesaurus it builds the database the program builds on first use, then
+// takes a seeded sample of headwords and of inflected forms and compares, word by word, what
+// the database answers with what MyThes and Hunspell give, read by the README's rules:
+//
+// - a headword's synonyms are the terms of all its meanings (every spelling of its folded key),
+//   the labels the table knows taken off, a term that is the headword dropped; each term's
+//   relation is its own label's, else its meaning's, else "synonym"; qrySynonyms gives the
+//   synonym kinds (synonym, similar term, related term), qryRelations every relation;
+// - a form (a word that is no headword) is filed under every headword Hunspell stems it to,
+//   spelt in that headword's letter case, compounds left out; it answers with their synonyms.
+//
+// Forms are sampled half from what the database files and half from the words of the sampled
+// headwords' synonyms that Hunspell traces to a headword, so both what the program files
+// wrongly and what it misses show. Prints a table and the first disagreements of each
+// language; exits 1 when, in any language, fewer than 99.5 % of headwords or 99 % of forms
+// agree, or a term's relations differ.
+
+#include "Thesaurus.h"
+#include "ThesaurusCatalog.h"
+#include "ThesaurusLabels.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <hunspell.hxx>
+#include <iconv.h>
+#include <map>
+#include <memory>
+#include <mythes.hxx>
+#include <random>
+#include <set>
+#include <sqlite3.h>
+
+namespace {
+
+// Text in a dictionary's or thesaurus's byte encoding, both ways, through iconv.
+class Encoding {
+  public:
+    explicit Encoding(const QByteArray& name) : utf8_(name.toUpper().replace('-', "") == "UTF8") {
+        if (!utf8_) {
+            toUtf8_ = iconv_open("UTF-8", name.constData());
+            fromUtf8_ = iconv_open(name.constData(), "UTF-8");
+        }
+    }
+    ~Encoding() {
+        if (!utf8_) {
+            iconv_close(toUtf8_);
+            iconv_close(fromUtf8_);
+        }
+    }
+    Encoding(const Encoding&) = delete;
+    Encoding& operator=(const Encoding&) = delete;
+
+    QString decode(const QByteArray& bytes) const {
+        return QString::fromUtf8(utf8_ ? bytes : convert(toUtf8_, bytes));
+    }
+    // Empty when the encoding cannot write the text.
+    std::string encode(const QString& text) const {
+        const QByteArray utf8 = text.toUtf8();
+        return (utf8_ ? utf8 : convert(fromUtf8_, utf8)).toStdString();
+    }
+
+  private:
+    static QByteArray convert(iconv_t cd, const QByteArray& in) {
+        if (cd == iconv_t(-1))
+            return QByteArray();
+        QByteArray out(in.size() * 4 + 4, '\0');
+        char* inPtr = const_cast<char*>(in.constData());
+        size_t inLeft = size_t(in.size());
+        char* outPtr = out.data();
+        size_t outLeft = size_t(out.size());
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == size_t(-1))
+            return QByteArray();
+        out.truncate(out.size() - qsizetype(outLeft));
+        return out;
+    }
+    bool utf8_;
+    iconv_t toUtf8_ = iconv_t(-1);
+    iconv_t fromUtf8_ = iconv_t(-1);
+};
+
+using Relations = std::map<QString, std::set<QString>>; // term -> its relations
+
+bool IsSynonymKind(const QString& relation) {
+    return relation == u"synonym" || relation == u"similar term" || relation == u"related term";
+}
+
+QSet<QString> SynonymKinds(const Relations& relations) {
+    QSet<QString> terms;
+    for (const auto& [term, kinds] : relations) {
+        if (std::any_of(kinds.begin(), kinds.end(), IsSynonymKind))
+            terms.insert(term);
+    }
+    return terms;
+}
+
+// A MyThes meaning read by the README's label rules.
+class Reader {
+  public:
+    explicit Reader(const QString& language) : labels_(ThesaurusLabels::builtIn(language)) {}
+
+    // The relation a meaning's first field gives its terms.
+    QString meaningRelation(QString field) const {
+        field = field.trimmed();
+        if (field.startsWith(u'(') || field.startsWith(u'[')) {
+            const qsizetype close = field.indexOf(field.front() == u'(' ? u')' : u']');
+            field = close < 0 ? field.sliced(1) : field.sliced(1, close - 1);
+        }
+        const LabelReading reading = labels_.read(field.trimmed());
+        return reading.anyKnown && !reading.relation.isEmpty() ? reading.relation
+                                                               : QStringLiteral("synonym");
+    }
+
+    // The term without the brackets whose every part the table knows; relation is replaced by
+    // a relation label's.
+    QString term(QString text, QString& relation) const {
+        text = text.trimmed();
+        bool changed = true;
+        while (changed) {
+            changed = false;
+            for (qsizetype open = text.indexOf(u'('); open >= 0 && !changed;
+                 open = text.indexOf(u'(', open + 1)) {
+                const qsizetype close = text.indexOf(u')', open);
+                if (close < 0)
+                    break;
+                const bool apart = (open == 0 || text[open - 1].isSpace()) &&
+                                   (close + 1 == text.size() || text[close + 1].isSpace());
+                const QString before = text.first(open).trimmed();
+                const QString after = text.sliced(close + 1).trimmed();
+                if (!apart || (before.isEmpty() && after.isEmpty()))
+                    continue;
+                const LabelReading reading =
+                    labels_.read(text.sliced(open + 1, close - open - 1).trimmed());
+                const bool inside = !before.isEmpty() && !after.isEmpty();
+                if (!reading.anyKnown || !reading.rest.isEmpty() ||
+                    (inside && (!reading.relation.isEmpty() || !reading.partsOfSpeech.isEmpty())))
+                    continue;
+                if (!reading.relation.isEmpty())
+                    relation = reading.relation;
+                text = inside ? before + u' ' + after : before + after;
+                changed = true;
+            }
+        }
+        return text;
+    }
+
+  private:
+    const ThesaurusLabels& labels_;
+};
+
+struct Thesaurus {
+    std::unique_ptr<MyThes> mythes;
+    std::unique_ptr<Encoding> encoding;
+    QHash<QString, QStringList> spellings; // headword key -> spellings in the index
+    QSet<QString> repeated;                // spellings the index lists more than once
+    bool keepsCase = false;                // some headword is written with capitals
+    std::unique_ptr<Reader> reader;
+
+    Thesaurus(const QString& dat, const QString& language) {
+        QString idx = dat;
+        idx.replace(QStringLiteral(".dat"), QStringLiteral(".idx"));
+        mythes = std::make_unique<MyThes>(QFile::encodeName(idx).constData(),
+                                          QFile::encodeName(dat).constData());
+        encoding = std::make_unique<Encoding>(QByteArray(mythes->get_th_encoding()));
+        reader = std::make_unique<Reader>(language);
+        QFile file(idx);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (qsizetype i = 2; i < lines.size(); ++i) {
+            const qsizetype bar = lines[i].lastIndexOf('|');
+            if (bar <= 0)
+                continue;
+            const QString word = encoding->decode(lines[i].first(bar));
+            QStringList& known = spellings[WordKey(word)];
+            keepsCase = keepsCase || word != word.toLower();
+            if (known.contains(word))
+                repeated.insert(WordKey(word));
+            else
+                known << word;
+        }
+    }
+
+    // Every term of every meaning MyThes gives the key's spellings, with its relations.
+    Relations relations(const QString& key) const {
+        Relations result;
+        for (const QString& spelling : spellings.value(key)) {
+            const std::string bytes = encoding->encode(spelling);
+            mentry* meanings = nullptr;
+            const int count = mythes->Lookup(bytes.c_str(), int(bytes.size()), &meanings);
+            for (int m = 0; m < count; ++m) {
+                // defn is the meaning's first field, a space and its first term.
+                const QString defn = encoding->decode(meanings[m].defn);
+                const QString first =
+                    meanings[m].count > 0 ? encoding->decode(meanings[m].psyns[0]) : QString();
+                const QString field =
+                    defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
+                const QString meaningRelation = reader->meaningRelation(field);
+                for (int t = 0; t < meanings[m].count; ++t) {
+                    // MyThes keeps the rest of the line as one term after an empty one
+                    // ("(pos)||a|b"); the bars still part its terms.
+                    const QString field = encoding->decode(meanings[m].psyns[t]);
+                    for (const QString& part : field.split(u'|')) {
+                        QString relation = meaningRelation;
+                        const QString text = reader->term(part, relation);
+                        if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
+                            result[text].insert(relation);
+                    }
+                }
+            }
+            mythes->CleanUpAfterLookup(&meanings, count);
+        }
+        return result;
+    }
+};
+
+class Database {
+  public:
+    explicit Database(const QString& path) {
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    }
+    ~Database() { sqlite3_close(db_); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    QList<QStringList> rows(const char* sql, const QString& word = QString()) const {
+        QList<QStringList> result;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK)
+            return result;
+        const QByteArray bytes = word.toUtf8();
+        if (!word.isNull())
+            sqlite3_bind_text(statement, 1, bytes.constData(), int(bytes.size()), SQLITE_STATIC);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c)
+                row << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, c)));
+            result << row;
+        }
+        sqlite3_finalize(statement);
+        return result;
+    }
+
+    Relations relations(const QString& key) const {
+        Relations result;
+        for (const QStringList& row :
+             rows("SELECT synonym, relation FROM qryRelations WHERE word = ?", key))
+            result[row[0]].insert(row[1]);
+        return result;
+    }
+    QSet<QString> synonyms(const QString& key) const {
+        QSet<QString> result;
+        for (const QStringList& row : rows("SELECT synonym FROM qrySynonyms WHERE word = ?", key))
+            result.insert(row[0]);
+        return result;
+    }
+    QSet<QString> roots(const QString& key) const {
+        QSet<QString> result;
+        for (const QStringList& row :
+             rows("SELECT h.word FROM form f JOIN headword h ON h.id = f.headword_id "
+                  "WHERE f.key = ?",
+                  key))
+            result.insert(WordKey(row[0]));
+        return result;
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+// The form key spelt in the headword's letter case: small, capitals, or each letter as the
+// headword has it ("häuser" for "Haus": "Häuser"; "mcdonalds" for "McDonald": "McDonalds").
+QString SpeltLike(const QString& key, const QString& headword) {
+    if (headword == headword.toUpper() && headword != headword.toLower())
+        return key.toUpper();
+    QString word = key;
+    for (qsizetype i = 0; i < std::min(word.size(), headword.size()); ++i) {
+        if (headword[i].isUpper())
+            word[i] = word[i].toUpper();
+    }
+    return word;
+}
+
+class Dictionary {
+  public:
+    explicit Dictionary(const QString& dic) {
+        QString aff = dic;
+        aff.replace(QStringLiteral(".dic"), QStringLiteral(".aff"));
+        hunspell_ = std::make_unique<Hunspell>(QFile::encodeName(aff).constData(),
+                                               QFile::encodeName(dic).constData());
+        encoding_ =
+            std::make_unique<Encoding>(QByteArray::fromStdString(hunspell_->get_dict_encoding()));
+    }
+
+    // The keys of the stems Hunspell gives the word as written, leaving out compounds (an
+    // analysis of several stems).
+    QSet<QString> stems(const QString& word) {
+        QSet<QString> result;
+        const std::string bytes = encoding_->encode(word);
+        if (bytes.empty() || !hunspell_->spell(bytes))
+            return result;
+        std::vector<std::string> simple;
+        for (const std::string& analysis : hunspell_->analyze(bytes)) {
+            const QByteArray text = QByteArray::fromStdString(analysis);
+            if (text.count("st:") == 1 && !text.contains("pa:"))
+                simple.push_back(analysis);
+        }
+        for (const std::string& stem : hunspell_->stem(simple))
+            result.insert(WordKey(encoding_->decode(QByteArray::fromStdString(stem))));
+        return result;
+    }
+
+    // The headwords a form key is filed under by the README's rule. A thesaurus in small letters
+    // only says nothing of case: the form as written in small letters or capitalised counts.
+    // One that keeps case: the form spelt as the headword is.
+    QSet<QString> roots(const QString& key, const QHash<QString, QStringList>& spellings,
+                        bool keepsCase) {
+        QSet<QString> result;
+        const QString capitalised = key.first(std::min<qsizetype>(1, key.size())).toUpper() +
+                                    key.sliced(std::min<qsizetype>(1, key.size()));
+        QHash<QString, QSet<QString>> stemsOf;
+        for (const QString& variant : {key, capitalised, key.toUpper()}) {
+            if (!keepsCase && variant != key && variant != capitalised)
+                continue;
+            for (const QString& stem : stems(variant)) {
+                if (stem == key || result.contains(stem) || !spellings.contains(stem))
+                    continue;
+                if (!keepsCase) {
+                    result.insert(stem);
+                    continue;
+                }
+                for (const QString& headword : spellings.value(stem)) {
+                    const QString spelt = SpeltLike(key, headword);
+                    if (!stemsOf.contains(spelt))
+                        stemsOf.insert(spelt, stems(spelt));
+                    if (stemsOf[spelt].contains(stem))
+                        result.insert(stem);
+                }
+            }
+        }
+        return result;
+    }
+
+  private:
+    std::unique_ptr<Hunspell> hunspell_;
+    std::unique_ptr<Encoding> encoding_;
+};
+
+QString Show(QSet<QString> set) {
+    QStringList list(set.begin(), set.end());
+    list.sort();
+    if (list.size() > 12)
+        list = list.mid(0, 12) << QStringLiteral("...");
+    return u'{' + list.join(QStringLiteral(", ")) + u'}';
+}
+
+struct Tally {
+    int headwords = 0, headwordsAgree = 0, forms = 0, formsAgree = 0, relationMistakes = 0;
+};
+
+Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, quint32 seed,
+              int headwordSample, int formSample, QTextStream& out) {
+    Tally tally;
+    const Thesaurus thesaurus(installed.thesaurusFile, ThesaurusLanguage(installed.thesaurusFile));
+    const Database database(databasePath);
+    std::mt19937 random(seed ^ qHash(installed.code));
+    int shown = 0;
+    const auto report = [&](const QString& what) {
+        if (shown++ < 6)
+            out << "  " << installed.code << ": " << what << "\n";
+    };
+
+    QStringList keys(thesaurus.spellings.keyBegin(), thesaurus.spellings.keyEnd());
+    keys.sort();
+    std::shuffle(keys.begin(), keys.end(), random);
+    keys = keys.mid(0, headwordSample);
+    QHash<QString, Relations> expectedOf;
+    QSet<QString> tokens;
+    for (const QString& key : std::as_const(keys)) {
+        const Relations expected = thesaurus.relations(key);
+        const Relations found = database.relations(key);
+        expectedOf.insert(key, expected);
+        ++tally.headwords;
+        int mistakes = 0;
+        for (const auto& [term, kinds] : expected) {
+            const auto other = found.find(term);
+            if (other != found.end() && other->second != kinds) {
+                ++mistakes;
+                QStringList a(kinds.begin(), kinds.end()),
+                    b(other->second.begin(), other->second.end());
+                report(QStringLiteral("\"%1\": \"%2\" is %3 in MyThes, %4 in the database")
+                           .arg(key, term, a.join(u'+'), b.join(u'+')));
+            }
+            // The words of the term, without the punctuation around them.
+            for (QString word : term.split(u' ', Qt::SkipEmptyParts)) {
+                while (!word.isEmpty() && !word.front().isLetterOrNumber())
+                    word.remove(0, 1);
+                while (!word.isEmpty() && !word.back().isLetterOrNumber())
+                    word.chop(1);
+                if (!word.isEmpty())
+                    tokens.insert(WordKey(word));
+            }
+        }
+        tally.relationMistakes += mistakes;
+        const QSet<QString> wanted = SynonymKinds(expected);
+        const QSet<QString> got = database.synonyms(key);
+        // Where the index lists a spelling twice, MyThes answers one of its entries only.
+        const bool agree = thesaurus.repeated.contains(key)
+                               ? wanted - got == QSet<QString>() && mistakes == 0
+                               : wanted == got && mistakes == 0 && expected.size() == found.size();
+        if (agree)
+            ++tally.headwordsAgree;
+        else if (mistakes == 0)
+            report(QStringLiteral("\"%1\": MyThes only %2, database only %3")
+                       .arg(key, Show(wanted - got), Show(got - wanted)));
+    }
+
+    if (installed.dictionary.isEmpty())
+        return tally;
+    Dictionary dictionary(installed.dictionary);
+    // Half from the database's forms, half from the synonyms' words that Hunspell traces to a
+    // headword.
+    QStringList filed;
+    for (const QStringList& row : database.rows("SELECT DISTINCT key FROM form")) {
+        if (!thesaurus.spellings.contains(row[0]))
+            filed << row[0];
+    }
+    std::shuffle(filed.begin(), filed.end(), random);
+    QStringList words(tokens.begin(), tokens.end());
+    words.sort();
+    std::shuffle(words.begin(), words.end(), random);
+    QStringList sample = filed.mid(0, formSample / 2);
+    for (const QString& word : std::as_const(words)) {
+        if (sample.size() >= formSample)
+            break;
+        if (!thesaurus.spellings.contains(word) && !sample.contains(word) &&
+            !dictionary.roots(word, thesaurus.spellings, thesaurus.keepsCase).isEmpty())
+            sample << word;
+    }
+    for (const QString& word : filed.mid(formSample / 2)) {
+        if (sample.size() >= formSample)
+            break;
+        sample << word;
+    }
+    for (const QString& key : std::as_const(sample)) {
+        ++tally.forms;
+        const QSet<QString> wanted =
+            dictionary.roots(key, thesaurus.spellings, thesaurus.keepsCase);
+        const QSet<QString> got = database.roots(key);
+        QSet<QString> synonyms;
+        for (const QString& root : wanted) {
+            if (!expectedOf.contains(root))
+                expectedOf.insert(root, thesaurus.relations(root));
+            synonyms += SynonymKinds(expectedOf[root]);
+        }
+        if (wanted != got)
+            report(QStringLiteral("form \"%1\": Hunspell's roots %2, the database's %3")
+                       .arg(key, Show(wanted), Show(got)));
+        else if (const QSet<QString> found = database.synonyms(key); synonyms != found)
+            report(QStringLiteral("form \"%1\": MyThes only %2, database only %3")
+                       .arg(key, Show(synonyms - found), Show(found - synonyms)));
+        else
+            ++tally.formsAgree;
+    }
+    return tally;
+}
+
+QString Percent(int part, int whole) {
+    return whole == 0 ? QStringLiteral("-") : QString::number(100.0 * part / whole, 'f', 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    quint32 seed = 25;
+    int headwordSample = 500;
+    int formSample = 200;
+    QStringList only;
+    for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == u"--seed")
+            seed = arguments[i + 1].toUInt();
+        else if (arguments[i] == u"--headwords")
+            headwordSample = arguments[i + 1].toInt();
+        else if (arguments[i] == u"--forms")
+            formSample = arguments[i + 1].toInt();
+        else if (arguments[i] == u"--languages")
+            only = arguments[i + 1].split(u',');
+    }
+    QTextStream out(stdout);
+    QTemporaryDir folder;
+    out << "seed " << seed << "; per language " << headwordSample << " headwords, " << formSample
+        << " forms\n";
+    QStringList table{QStringLiteral(
+        "| language | headwords | agree % | forms | agree % | relation mistakes | build s | MB |")};
+    Tally all;
+    bool pass = true;
+    for (const InstalledThesaurus& installed : FindThesauri(CatalogPlaces::standard())) {
+        if (installed.imported() || (!only.isEmpty() && !only.contains(installed.code)))
+            continue;
+        const QString path = folder.filePath(installed.code + QStringLiteral(".mdb"));
+        QElapsedTimer timer;
+        timer.start();
+        InstalledThesaurus used = installed;
+        try {
+            ImportThesaurus(installed.thesaurusFile, path, FormSources{installed.dictionary, {}});
+        } catch (const ThesaurusError& error) {
+            // A dictionary with more forms than the importer keeps: the headwords alone.
+            out << "  " << installed.code << ": " << error.what() << "\n";
+            used.dictionary.clear();
+            ImportThesaurus(installed.thesaurusFile, path);
+        }
+        const double seconds = timer.elapsed() / 1000.0;
+        const Tally tally = Compare(used, path, seed, headwordSample, formSample, out);
+        table << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 |")
+                     .arg(installed.code)
+                     .arg(tally.headwords)
+                     .arg(Percent(tally.headwordsAgree, tally.headwords))
+                     .arg(tally.forms)
+                     .arg(Percent(tally.formsAgree, tally.forms))
+                     .arg(tally.relationMistakes)
+                     .arg(seconds, 0, 'f', 1)
+                     .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1);
+        QFile::remove(path);
+        out.flush();
+        pass = pass && tally.headwordsAgree * 1000 >= tally.headwords * 995 &&
+               tally.formsAgree * 100 >= tally.forms * 99 && tally.relationMistakes == 0;
+        all.headwords += tally.headwords;
+        all.headwordsAgree += tally.headwordsAgree;
+        all.forms += tally.forms;
+        all.formsAgree += tally.formsAgree;
+        all.relationMistakes += tally.relationMistakes;
+    }
+    table << QStringLiteral("| all | %1 | %2 | %3 | %4 | %5 | | |")
+                 .arg(all.headwords)
+                 .arg(Percent(all.headwordsAgree, all.headwords))
+                 .arg(all.forms)
+                 .arg(Percent(all.formsAgree, all.forms))
+                 .arg(all.relationMistakes);
+    out << table.join(u'\n') << "\n";
+    pass = pass && all.headwords > 0;
+    out << (pass ? "PASS" : "FAIL") << "\n";
+    return pass ? 0 : 1;
+}
