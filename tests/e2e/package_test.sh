@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build folder, installs it, and checks it as
-# a user gets it: exactly the expected files, a valid menu entry, and the
+# a user gets it and as Debian's tools judge it (lintian, appstreamcli,
+# desktop-file-validate): exactly the expected files, a valid menu entry,
+# metainfo, icons, changelog, manual pages and shell completion, and the
 # `lexigrove` command on the PATH finding its database through the link and
 # ending cleanly, for root and for an ordinary user. Removing the package must
 # leave none of its files behind.
@@ -73,6 +75,12 @@ for elf in /usr/lib/lexigrove/lexigrove /usr/lib/lexigrove/lexigrove-import; do
   [[ $elf_type == DYN* ]] || fail "$elf is not a position-independent executable"
   [ -n "$elf_relro" ] || fail "$elf has no RELRO segment"
   grep -qw BIND_NOW <<<"$elf_flags" || fail "$elf has only partial RELRO (no BIND_NOW)"
+  # Built with _FORTIFY_SOURCE, the calls whose buffer sizes the compiler knows go
+  # through glibc's checked variants (lintian's hardening-no-fortify-functions).
+  elf_checked=$(readelf --dyn-syms -W "$elf" |
+    awk '{ sub(/@.*/, "", $8) } $8 ~ /^__.*_chk$/ { print $8 }' | sort -u | paste -sd ' ')
+  echo "readelf $elf: checked calls: ${elf_checked:-none}"
+  [ -n "$elf_checked" ] || fail "$elf calls no fortified function: built without _FORTIFY_SOURCE?"
 done
 
 [ "$(command -v lexigrove)" = /usr/bin/lexigrove ] || fail "lexigrove is not the command on the PATH"
