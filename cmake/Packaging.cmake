@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs Lexigrove and describes its Debian package (`cpack -G DEB` in the
 # build folder).
 #
@@ -30,6 +31,14 @@ foreach(program lexigrove lexigrove-import)
 endforeach()
 
 install(TARGETS lexigrove lexigrove-import RUNTIME DESTINATION ${LEXIGROVE_INSTALL_DIR})
+# Stripped as Debian strips its programs (dh_strip): the compiler's version
+# notes in .comment and .note go with the symbols.
+foreach(program lexigrove lexigrove-import)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${LEXIGROVE_INSTALL_DIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
+endforeach()
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
               ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR
               ${PROJECT_SOURCE_DIR}/resources/help.html
@@ -44,13 +53,41 @@ foreach(command lexigrove lexigrove-import)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${command} DESTINATION bin)
 endforeach()
 
-install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.desktop DESTINATION share/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/lexigrove.png
-        DESTINATION share/icons/hicolor/64x64/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright DESTINATION share/doc/lexigrove)
+# The menu entry and the metainfo by which software centres list the program,
+# both named by its reverse-DNS id.
+set(LEXIGROVE_APP_ID org.lexigrove.Lexigrove)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/${LEXIGROVE_APP_ID}.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/${LEXIGROVE_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 
-# Manual pages are shipped compressed, without a time stamp, so that two
-# builds give the same package.
+# One drawing, the SVG; every PNG size the desktops ask for is rendered from it.
+find_program(LEXIGROVE_RSVG_CONVERT rsvg-convert REQUIRED)
+set(icon_source ${PROJECT_SOURCE_DIR}/resources/icons/${LEXIGROVE_APP_ID}.svg)
+install(FILES ${icon_source} DESTINATION share/icons/hicolor/scalable/apps)
+foreach(size 16 22 24 32 48 64 128 256)
+  set(icon ${CMAKE_CURRENT_BINARY_DIR}/packaging/icons/${size}x${size}/${LEXIGROVE_APP_ID}.png)
+  add_custom_command(
+    OUTPUT ${icon}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging/icons/${size}x${size}
+    COMMAND ${LEXIGROVE_RSVG_CONVERT} --width ${size} --height ${size} --output ${icon} ${icon_source}
+    DEPENDS ${icon_source}
+    VERBATIM)
+  list(APPEND lexigrove_icons ${icon})
+  install(FILES ${icon} DESTINATION share/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+# Completion where each shell looks for it by the command's name.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/completion/lexigrove.bash
+        DESTINATION share/bash-completion/completions RENAME lexigrove)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/completion/_lexigrove
+        DESTINATION share/zsh/vendor-completions)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/completion/lexigrove.fish
+        DESTINATION share/fish/vendor_completions.d)
+
+install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright DESTINATION share/doc/lexigrove)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/lintian/lexigrove DESTINATION share/lintian/overrides)
+
+# Manual pages and the changelog (NEWS, in Debian's format) are shipped
+# compressed, without a time stamp, so that two builds give the same package.
 find_program(LEXIGROVE_GZIP gzip REQUIRED)
 foreach(page lexigrove lexigrove-import)
   set(manual ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page}.1.gz)
@@ -61,8 +98,15 @@ foreach(page lexigrove lexigrove-import)
     VERBATIM)
   list(APPEND lexigrove_manuals ${manual})
 endforeach()
-add_custom_target(lexigrove_manual ALL DEPENDS ${lexigrove_manuals})
+set(changelog ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(
+  OUTPUT ${changelog}
+  COMMAND ${LEXIGROVE_GZIP} -9nc ${PROJECT_SOURCE_DIR}/NEWS > ${changelog}
+  DEPENDS ${PROJECT_SOURCE_DIR}/NEWS
+  VERBATIM)
+add_custom_target(lexigrove_manual ALL DEPENDS ${lexigrove_manuals} ${changelog} ${lexigrove_icons})
 install(FILES ${lexigrove_manuals} DESTINATION share/man/man1)
+install(FILES ${changelog} DESTINATION share/doc/lexigrove)
 
 set(LEXIGROVE_PACKAGE_MAINTAINER "Lexigrove maintainers <maintainers@lexigrove.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
@@ -77,6 +121,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LEXIGROVE_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://lexigrove.org/)
 # dpkg-shlibdeps derives the library packages (Qt, SQLite, libxlsxwriter, the
 # C++ runtime) from the executable; the architecture comes from dpkg.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

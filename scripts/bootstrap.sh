@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, testing, packaging and running
 # Lexigrove need, and only those that are missing. Root runs apt-get itself;
 # anyone else goes through sudo.
@@ -16,6 +17,10 @@ packages=(
   mythes-de mythes-es mythes-fr mythes-is mythes-it mythes-ru
   xvfb xauth libx11-dev fonts-liberation xdotool xsel
   dpkg-dev desktop-file-utils
+  # The package's icons are rendered from the SVG; the package test lints the package,
+  # validates its metainfo and loads its completion in each shell; the manual pages are
+  # checked with man and groff.
+  librsvg2-bin lintian appstream bash-completion zsh fish man-db groff-base
   python3 time
   # Every thesaurus Debian ships, each imported by test_importrun, and the dictionaries
   # whose forms the tests and the per-language import benchmark use.

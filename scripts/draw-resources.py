@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the program's hand pointer (HAND-M.CUR) and icon (lexigrove.png).
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Draws the program's hand pointer (HAND-M.CUR) and renders the window's icon
+(lexigrove.png) from the one drawing of the icon,
+resources/icons/org.lexigrove.Lexigrove.svg, as the package's icons are.
 
-Both are our own pixel drawings; the files are committed, and this script
-says how they were made. Run it from the repository root to redraw them.
+The pointer is our own pixel drawing; the files are committed, and this
+script says how they were made. Run it from the repository root to redraw them.
 """
 import struct
-import zlib
+import subprocess
 
 HAND = """
 .....XX.........................
@@ -72,41 +75,9 @@ def hand_cursor():
     return directory + entry + image
 
 
-def png(width, height, rgba_rows):
-    raw = b"".join(b"\x00" + bytes(r) for r in rgba_rows)
-
-    def chunk(kind, data):
-        c = struct.pack(">I", len(data)) + kind + data
-        return c + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-    return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
-def icon():
-    size = 64
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            # A green rounded tile with three white lines: a list turning into words.
-            dx = max(0, abs(x - 31.5) - 22)
-            dy = max(0, abs(y - 31.5) - 22)
-            inside = dx * dx + dy * dy <= 100
-            line = any(abs(y - ly) <= 2 and 16 <= x <= 48 - (i * 8) for i, ly in enumerate((20, 32, 44)))
-            if not inside:
-                row += [0, 0, 0, 0]
-            elif line:
-                row += [255, 255, 255, 255]
-            else:
-                row += [46, 125, 50, 255]
-        rows.append(row)
-    return png(size, size, rows)
-
-
 if __name__ == "__main__":
     with open("resources/HAND-M.CUR", "wb") as f:
         f.write(hand_cursor())
-    with open("resources/lexigrove.png", "wb") as f:
-        f.write(icon())
+    subprocess.run(["rsvg-convert", "--width", "64", "--height", "64", "--output",
+                    "resources/lexigrove.png", "resources/icons/org.lexigrove.Lexigrove.svg"],
+                   check=True)

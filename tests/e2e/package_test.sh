@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build folder, installs it, and checks it as
-# a user gets it: exactly the expected files, a valid menu entry, and the
+# a user gets it and as Debian's tools judge it (lintian, appstreamcli,
+# desktop-file-validate): exactly the expected files, a valid menu entry,
+# metainfo, icons, changelog, manual pages and shell completion, and the
 # `lexigrove` command on the PATH finding its database through the link and
 # ending cleanly, for root and for an ordinary user. Removing the package must
 # leave none of its files behind.
@@ -34,7 +37,9 @@ dpkg-deb --field "$deb" Package Version Architecture Depends Suggests
 installed=$(dpkg -L lexigrove | while read -r f; do
   if [ -L "$f" ] || [ ! -d "$f" ]; then echo "$f"; fi
 done | sort)
-expected="/usr/bin/lexigrove
+icon_sizes="16 22 24 32 48 64 128 256"
+expected=$(sort <<EOF
+/usr/bin/lexigrove
 /usr/bin/lexigrove-import
 /usr/lib/lexigrove/HAND-M.CUR
 /usr/lib/lexigrove/help.html
@@ -42,11 +47,20 @@ expected="/usr/bin/lexigrove
 /usr/lib/lexigrove/lexigrove-import
 /usr/lib/lexigrove/skins/classic/o.cjs
 /usr/lib/lexigrove/words.mdb
-/usr/share/applications/lexigrove.desktop
+/usr/share/applications/org.lexigrove.Lexigrove.desktop
+/usr/share/bash-completion/completions/lexigrove
+/usr/share/doc/lexigrove/changelog.gz
 /usr/share/doc/lexigrove/copyright
-/usr/share/icons/hicolor/64x64/apps/lexigrove.png
+/usr/share/fish/vendor_completions.d/lexigrove.fish
+$(for s in $icon_sizes; do echo "/usr/share/icons/hicolor/${s}x$s/apps/org.lexigrove.Lexigrove.png"; done)
+/usr/share/icons/hicolor/scalable/apps/org.lexigrove.Lexigrove.svg
+/usr/share/lintian/overrides/lexigrove
 /usr/share/man/man1/lexigrove-import.1.gz
-/usr/share/man/man1/lexigrove.1.gz"
+/usr/share/man/man1/lexigrove.1.gz
+/usr/share/metainfo/org.lexigrove.Lexigrove.metainfo.xml
+/usr/share/zsh/vendor-completions/_lexigrove
+EOF
+)
 [ "$installed" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$installed"))"
 echo "dpkg -L: the $(echo "$installed" | wc -l) expected files"
@@ -61,19 +75,78 @@ for elf in /usr/lib/lexigrove/lexigrove /usr/lib/lexigrove/lexigrove-import; do
   [[ $elf_type == DYN* ]] || fail "$elf is not a position-independent executable"
   [ -n "$elf_relro" ] || fail "$elf has no RELRO segment"
   grep -qw BIND_NOW <<<"$elf_flags" || fail "$elf has only partial RELRO (no BIND_NOW)"
+  # Built with _FORTIFY_SOURCE, the calls whose buffer sizes the compiler knows go
+  # through glibc's checked variants (lintian's hardening-no-fortify-functions).
+  elf_checked=$(readelf --dyn-syms -W "$elf" |
+    awk '{ sub(/@.*/, "", $8) } $8 ~ /^__.*_chk$/ { print $8 }' | sort -u | paste -sd ' ')
+  echo "readelf $elf: checked calls: ${elf_checked:-none}"
+  [ -n "$elf_checked" ] || fail "$elf calls no fortified function: built without _FORTIFY_SOURCE?"
 done
 
 [ "$(command -v lexigrove)" = /usr/bin/lexigrove ] || fail "lexigrove is not the command on the PATH"
 [ -L /usr/bin/lexigrove ] && [ "$(readlink -f /usr/bin/lexigrove)" = /usr/lib/lexigrove/lexigrove ] ||
   fail "/usr/bin/lexigrove is not a link to /usr/lib/lexigrove/lexigrove"
 cmp -s "$build/bin/words.mdb" /usr/lib/lexigrove/words.mdb || fail "the installed words.mdb is not the built one"
-desktop-file-validate /usr/share/applications/lexigrove.desktop || fail "invalid desktop entry"
-grep -qx 'Exec=lexigrove %F' /usr/share/applications/lexigrove.desktop || fail "the menu entry starts something else"
-grep -qx 'MimeType=text/plain;' /usr/share/applications/lexigrove.desktop || fail "the menu entry opens no word files"
-# A PNG's header holds its width and height; the icon folder has to name them.
-size=$(od -An -tu1 -j16 -N8 /usr/share/icons/hicolor/64x64/apps/lexigrove.png |
-  awk '{ printf "%dx%d", $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }')
-[ "$size" = 64x64 ] || fail "the icon is $size, not 64x64"
+desktop=/usr/share/applications/org.lexigrove.Lexigrove.desktop
+desktop-file-validate "$desktop" || fail "invalid desktop entry"
+grep -qx 'Exec=lexigrove %F' "$desktop" || fail "the menu entry starts something else"
+grep -qx 'MimeType=text/plain;' "$desktop" || fail "the menu entry opens no word files"
+grep -qx 'Icon=org.lexigrove.Lexigrove' "$desktop" || fail "the menu entry names another icon"
+# A PNG's header holds its width and height.
+pngsize() { od -An -tu4 --endian=big -j16 -N8 "$1" | awk '{ print $1 "x" $2 }'; }
+for s in $icon_sizes; do
+  size=$(pngsize "/usr/share/icons/hicolor/${s}x$s/apps/org.lexigrove.Lexigrove.png")
+  [ "$size" = "${s}x$s" ] || fail "the ${s}x$s icon is $size"
+done
+echo "desktop entry valid; icons: scalable and $icon_sizes"
+
+# Software centres list the program from its metainfo, offline as online.
+metainfo=/usr/share/metainfo/org.lexigrove.Lexigrove.metainfo.xml
+appstreamcli validate --strict --no-net "$metainfo" || fail "the metainfo does not validate"
+grep -qF '<launchable type="desktop-id">org.lexigrove.Lexigrove.desktop</launchable>' "$metainfo" ||
+  fail "the metainfo launches no org.lexigrove.Lexigrove.desktop"
+# Each screenshot it shows is one kept in the repository, of the size it says.
+shots=0
+while read -r width height name; do
+  [ -f "resources/screenshots/$name" ] || fail "no resources/screenshots/$name"
+  [ "$(pngsize "resources/screenshots/$name")" = "${width}x$height" ] ||
+    fail "resources/screenshots/$name is $(pngsize "resources/screenshots/$name"), the metainfo says ${width}x$height"
+  shots=$((shots + 1))
+done < <(sed -n 's|.*<image type="source" width="\([0-9]*\)" height="\([0-9]*\)">https://lexigrove.org/screenshots/\([^<]*\)</image>.*|\1 \2 \3|p' "$metainfo")
+[ "$shots" -gt 0 ] || fail "the metainfo shows no screenshot of the home page's"
+[ "$(dpkg-deb --field "$deb" Homepage)" = https://lexigrove.org/ ] || fail "the package names no home page"
+echo "metainfo valid, $shots screenshots as kept in resources/screenshots"
+
+# The changelog is NEWS, and its newest entry is this version.
+changelog_version=$(zcat /usr/share/doc/lexigrove/changelog.gz | dpkg-parsechangelog -l - -S Version)
+[ "$changelog_version" = "$(dpkg-deb --field "$deb" Version)" ] ||
+  fail "the changelog's newest version is $changelog_version, the package's $(dpkg-deb --field "$deb" Version)"
+zcat /usr/share/doc/lexigrove/changelog.gz | cmp -s - NEWS || fail "the package's changelog is not NEWS"
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  /usr/share/doc/lexigrove/copyright || fail "the copyright file is not in Debian's format"
+for page in lexigrove lexigrove-import; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man --warnings on $page.1: $warnings"
+done
+echo "changelog $changelog_version; copyright in Debian's format; manual pages without warnings"
+
+# Each shell finds its completion where the package put it, by the command's name.
+shell_home=$(mktemp -d)
+bash_completion=$(HOME=$shell_home bash -c '. /usr/share/bash-completion/bash_completion &&
+  __load_completion lexigrove && complete -p lexigrove')
+[ "$bash_completion" = "complete -F _lexigrove lexigrove" ] || fail "bash loads no completion for lexigrove"
+zsh_completion=$(HOME=$shell_home zsh -fc 'autoload -U compinit && compinit -u -d "$HOME/zcompdump" &&
+  print -r -- $_comps[lexigrove]')
+[ "$zsh_completion" = _lexigrove ] || fail "zsh loads no completion for lexigrove ($zsh_completion)"
+fish_formats=$(HOME=$shell_home fish -c 'complete -C"lexigrove --format "' | cut -f1 | sort | paste -sd ' ')
+[ "$fish_formats" = "aligned csv jsonl rows table xlsx" ] || fail "fish completes --format with: $fish_formats"
+rm -rf "$shell_home"
+echo "completion found by bash, zsh and fish"
+
+# Debian's own checks, every tag shown; errors, warnings and pedantic tags fail.
+lintian_output=$(lintian --pedantic --display-info --fail-on error,warning,pedantic "$deb" 2>&1) ||
+  fail "lintian: $lintian_output"
+echo "lintian --pedantic --display-info: ${lintian_output:-no tags}"
 
 # The installed command, as the user who runs this. Root reads any file, so
 # an ordinary account also runs it: that is how the package is really used.
