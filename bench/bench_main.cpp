@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lexigrove's benchmark harness: drives the real window (offscreen) through
 // its buttons and sets each workload against a reference tool run on the
 // same data in the same session. Prints medians, ratios and targets.

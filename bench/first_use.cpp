@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long choosing a language takes the first time: the build of its database from the
 // installed thesaurus, per thesaurus on this machine, into a fresh cache each time.
 #include "CachedDatabase.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Imports Debian's thesauri with their Hunspell dictionaries and measures each database.
 
 Usage: import_languages.py LEXIGROVE-IMPORT [LANGUAGE...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference for start-up time: the least a Qt Widgets program does to
 // show a window of the same size.
 #include <QApplication>

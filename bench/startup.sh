@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time of the real program, from launch until its window is mapped,
 # observed from outside under Xvfb, against a minimal Qt window program.
 # Arguments: lexigrove, minimal_window, xwindow, runs.

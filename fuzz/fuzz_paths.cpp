@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any text as a path, under both separator conventions: the helpers never
 // fail, and their results follow their documented rules.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any text as a word of the list, quoted and queried on a small synonym
 // database: exactly the rows of the headwords equal to it ignoring letter
 // case (ASCII or not) and composition, each row filed under the word's key, and a

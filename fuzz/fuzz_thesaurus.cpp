@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a MyThes file: either a ThesaurusError that names a line of
 // the file, or entries that keep the importer's rules and that the database
 // writer stores completely.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a word-list file: the entries, each followed by the line end
 // that closed it, make up exactly the text the whole file decodes to.
 #include "FuzzSupport.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up what is missing, builds, and runs the benchmarks: each workload
 # against its reference in the same run, medians, ratios and targets.
 # Pass --quick for one run of each, or `imports` for the per-language import

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up what is missing, builds, and runs the whole test suite headless:
 # once as developers build (build/), once as distributions build (the Release
 # type with Debian's hardening flags, build-release/), then as the Debian

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the file publication tests that need mounts, in a private mount
 # namespace that nothing outside this script sees: a read-only tmpfs holding
 # a file, a file bind-mounted over another one's name, and (as root, where

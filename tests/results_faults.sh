@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the export fault tests against a full and a read-only file system:
 # two small tmpfs mounts in a private mount namespace (unshare -rm) that
 # nothing outside this script sees. Where no such namespace can be made, the

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the export test that saves as another user: as root it prepares a
 # folder the user nobody may not write to, holding a file nobody may write,
 # and a sticky folder holding root's file, then runs the test binary (a copy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line as users run it: the real executable, on a database built
 // from the fixture thesaurus, against the window's own exports.
 #include "FixtureDatabase.h"

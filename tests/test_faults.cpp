@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window against a broken synonym database, and closed in the middle of
 // each long operation while the real event loop runs, as the program runs it.
 #include "FixtureDatabase.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real file dialog, answered as a user types into it.
 #include "QtDesktop.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DatabaseBuild.h"
 #include "FixtureDatabase.h"
 #include "Form1.h"

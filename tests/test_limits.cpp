@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Very large inputs through the window: a word list of a million entries, a
 // 50 MB file of one line, and a word of a megabyte looked up. None may crash,
 // and the memory each needs must stay proportional to its size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A seeded random sequence of clicks, key presses and closes fired at the
 // window, most of them in the middle of lookup runs, exports and copies (at
 // their event yields, where a user's clicks would be handled). The seed comes

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real program on a virtual display: its window titled "Lexigrove"
 # appears and it exits 0 when the window is closed; without words.mdb only the
 # missing-database message appears and no main window ever does.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real program with word files it cannot read beside one it can: a missing file, a
 # folder and a FIFO. The window comes up at once (nothing waits on the FIFO), with one plain
 # message naming each file and why it cannot be read, never an "Application Error", and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looks at and closes the top-level windows of an X display, as a window
 // manager would: the end-to-end test needs to see the real program's window
 // and close it the way a user does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synonym databases held against MyThes and Hunspell themselves.
 //
 // For every installed thesaurus it builds the database the program builds on first use, then

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads a workbook written by `lexigrove --format xlsx` with openpyxl and
 # compares every cell with the records that `--format table` wrote for the
 # same words: the sense a number cell, every other field a text cell.
