@@ -224,7 +224,7 @@ void TestAffixes::limitGivesUpWholePrefixes() {
     const QString dat = QStringLiteral("/usr/share/mythes/th_it_IT_v2.dat");
     if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
         QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh installs them)");
-    const auto entries = ParseThesaurus(ReadInputFile(dat), dat, QStringLiteral("it"));
+    const auto entries = ReadThesaurus(dat, QStringLiteral("it"));
     const auto forms = basesByForm(FindInflectedForms(entries, FormSources{dic, {}}));
     QVERIFY(forms.size() <= 3'000'000);
     const auto filed = [&](const char* form) {
