@@ -25,24 +25,9 @@ class TestPaths : public QObject {
 };
 
 namespace {
-// Sets or, for "-", unsets a variable for the life of the object.
-class Variable {
-  public:
-    Variable(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)) {
-        had_ = qEnvironmentVariableIsSet(name);
-        value == "-" ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~Variable() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
-
-  private:
-    const char* name_;
-    QByteArray old_;
-    bool had_ = false;
-};
-
-QString PasswdHome() {
-    const passwd* entry = getpwuid(getuid());
-    return entry ? QString::fromLocal8Bit(entry->pw_dir) : QString();
+// Sets or, for "-", unsets a variable; every row sets each one the function under test reads.
+void Set(const char* name, const QString& value) {
+    value == "-" ? qunsetenv(name) : qputenv(name, value.toUtf8());
 }
 } // namespace
 
@@ -162,47 +147,37 @@ void TestPaths::fileNameFromPath() {
 }
 
 void TestPaths::xdgFolder_data() {
-    QTest::addColumn<QByteArray>("home"); // "-": unset
-    QTest::addColumn<QByteArray>("cache");
-    QTest::addColumn<QString>("expected"); // "~": the password database's home
-    QTest::newRow("home, no XDG value") << QByteArray("/h") << QByteArray("-") << "/h/.cache";
-    QTest::newRow("absolute XDG value") << QByteArray("/h") << QByteArray("/x/c") << "/x/c";
-    QTest::newRow("relative XDG value ignored")
-        << QByteArray("/h") << QByteArray("x/c") << "/h/.cache";
-    QTest::newRow("empty XDG value ignored") << QByteArray("/h/") << QByteArray("") << "/h/.cache";
-    QTest::newRow("HOME unset") << QByteArray("-") << QByteArray("-") << "~/.cache";
-    QTest::newRow("HOME empty") << QByteArray("") << QByteArray("x") << "~/.cache";
-    QTest::newRow("HOME relative") << QByteArray("h") << QByteArray("-") << "~/.cache";
+    QTest::addColumn<QStringList>("variables"); // HOME and XDG_CACHE_HOME; "-": unset
+    QTest::addColumn<QString>("expected");      // "~/": the password database's home
+    QTest::newRow("home, no XDG value") << QStringList{"/h", "-"} << "/h/.cache";
+    QTest::newRow("absolute XDG value") << QStringList{"/h", "/x/c"} << "/x/c";
+    QTest::newRow("relative XDG value ignored") << QStringList{"/h/", "x/c"} << "/h/.cache";
+    QTest::newRow("HOME not absolute, XDG value empty") << QStringList{"h", ""} << "~/.cache";
 }
 
 void TestPaths::xdgFolder() {
-    QFETCH(QByteArray, home);
-    QFETCH(QByteArray, cache);
+    QFETCH(QStringList, variables);
     QFETCH(QString, expected);
-    const Variable homeVariable("HOME", home);
-    const Variable cacheVariable("XDG_CACHE_HOME", cache);
-    QString passwd = PasswdHome();
-    if (!passwd.endsWith('/'))
-        passwd += '/';
-    expected.replace("~/", passwd);
+    Set("HOME", variables[0]);
+    Set("XDG_CACHE_HOME", variables[1]);
+    const passwd* entry = getpwuid(getuid());
+    QVERIFY(entry);
+    const QString passwd = QString::fromLocal8Bit(entry->pw_dir);
+    expected.replace("~/", passwd.endsWith('/') ? passwd : passwd + '/');
     QCOMPARE(XdgFolder("XDG_CACHE_HOME", ".cache"), expected);
 }
 
 void TestPaths::xdgDataFolders_data() {
-    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("expected");
-    const QStringList standard{"/usr/local/share", "/usr/share"};
-    QTest::newRow("unset") << QByteArray("-") << standard;
-    QTest::newRow("absolute ones in order, once")
-        << QByteArray("/b:/a::/b") << QStringList{"/b", "/a"};
-    QTest::newRow("relative ones ignored") << QByteArray("rel:/a:./x") << QStringList{"/a"};
-    QTest::newRow("only relative ones") << QByteArray("rel") << standard;
+    QTest::newRow("absolute ones in order, once") << "/b:rel:/a::/b:./x" << QStringList{"/b", "/a"};
+    QTest::newRow("no absolute one") << "rel" << QStringList{"/usr/local/share", "/usr/share"};
 }
 
 void TestPaths::xdgDataFolders() {
-    QFETCH(QByteArray, value);
+    QFETCH(QString, value);
     QFETCH(QStringList, expected);
-    const Variable dirs("XDG_DATA_DIRS", value);
+    Set("XDG_DATA_DIRS", value);
     QCOMPARE(XdgDataFolders(), expected);
 }
 
