@@ -16,7 +16,8 @@
 // headwords' synonyms that Hunspell traces to a headword, so both what the program files
 // wrongly and what it misses show. Prints a table and the first disagreements of each
 // language; exits 1 when, in any language, fewer than 99.5 % of headwords or 99 % of forms
-// agree, or a term's relations differ.
+// agree, or a term's relations differ. A language named in the file given with --shortfalls
+// may agree on fewer forms, never on fewer than the figure written there with its reason.
 
 #include "Thesaurus.h"
 #include "ThesaurusCatalog.h"
@@ -490,6 +491,7 @@ int main(int argc, char** argv) {
     int headwordSample = 500;
     int formSample = 200;
     QStringList only;
+    QHash<QString, double> lowestForms; // per language, from --shortfalls
     for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == u"--seed")
             seed = arguments[i + 1].toUInt();
@@ -499,6 +501,18 @@ int main(int argc, char** argv) {
             formSample = arguments[i + 1].toInt();
         else if (arguments[i] == u"--languages")
             only = arguments[i + 1].split(u',');
+        else if (arguments[i] == u"--shortfalls") {
+            QFile file(arguments[i + 1]);
+            if (!file.open(QIODevice::ReadOnly)) {
+                QTextStream(stderr) << "cannot read " << arguments[i + 1] << "\n";
+                return 2;
+            }
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                const QList<QByteArray> fields = line.split('\t');
+                if (!line.startsWith('#') && fields.size() == 3)
+                    lowestForms.insert(QString::fromUtf8(fields[0]), fields[1].toDouble());
+            }
+        }
     }
     QTextStream out(stdout);
     QTemporaryDir folder;
@@ -536,8 +550,12 @@ int main(int argc, char** argv) {
                      .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1);
         QFile::remove(path);
         out.flush();
+        const double lowest = lowestForms.value(installed.code, 99.0);
+        if (lowestForms.contains(installed.code))
+            out << "  " << installed.code << ": a known shortfall, forms may agree down to "
+                << lowest << " %\n";
         pass = pass && tally.headwordsAgree * 1000 >= tally.headwords * 995 &&
-               tally.formsAgree * 100 >= tally.forms * 99 && tally.relationMistakes == 0;
+               tally.formsAgree * 100.0 >= tally.forms * lowest && tally.relationMistakes == 0;
         all.headwords += tally.headwords;
         all.headwordsAgree += tally.headwordsAgree;
         all.forms += tally.forms;
