@@ -22,7 +22,11 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
-void writeFile(const QString& path, const QByteArray& bytes);
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
 
 struct Run {
     int status = -1;
@@ -41,16 +45,6 @@ Run lookUpInto(const QString& output, const QString& folder) {
     if (err.startsWith("lexigrove: "))
         err.remove(0, 11);
     return {process.exitCode(), err};
-}
-
-QString mounted(const char* variable) {
-    return qEnvironmentVariable(variable);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 QStringList listing(const QString& folder) {
@@ -114,8 +108,8 @@ class TestExportFile : public QObject {
     void killedWhileWrittenInPlace();
     void symbolicLinks_data();
     void symbolicLinks();
-    void existingFileThatCannotBeWritten();
-    void bindMountedFile();
+    void mountedFiles_data();
+    void mountedFiles();
     void noRoomMidCopy();
 
   private:
@@ -176,10 +170,11 @@ void TestExportFile::killedWhileWrittenInPlace() {
              qPrintable(listing(dir_->path()).join(' ')));
     const Run again = lookUpInto(file, dir_->path());
     QCOMPARE(again.status, 1);
-    QCOMPARE(again.err, "Cannot save " + file.toUtf8() +
-                            ": an earlier save of it was cut short, and its old content is kept in " +
-                            backup.toUtf8() + ". Once " + file.toUtf8() +
-                            " is as it should be, remove " + backup.toUtf8() + " and save again.");
+    QCOMPARE(again.err, QStringLiteral("Cannot save %1: an earlier save of it was cut short, and "
+                                       "its old content is kept in %2. Once %1 is as it should "
+                                       "be, remove %2 and save again.")
+                            .arg(file, backup)
+                            .toUtf8());
 }
 
 // A link to nothing yet is written through, creating what it points at, as
@@ -208,42 +203,41 @@ void TestExportFile::symbolicLinks() {
     const Run run = lookUpInto("out.txt", dir_->path());
     QCOMPARE(run.err, error);
     QCOMPARE(run.status, error.isEmpty() ? 0 : 1);
-    for (const QString& link : links)
-        QVERIFY(QFileInfo(path(link.section("->", 0, 0))).isSymLink());
+    QVERIFY(QFileInfo(path("out.txt")).isSymLink());
     if (!created.isEmpty())
         QVERIFY(readAll(path(created)).startsWith("LOOK - "));
     QCOMPARE(RemoveAbandonedTemporaries(dir_->path()), 0);
 }
 
-// "Cannot create" is for a file that is not there yet.
-void TestExportFile::existingFileThatCannotBeWritten() {
-    const QString folder = mounted("LEXIGROVE_READONLY_DIR");
-    if (folder.isEmpty())
-        QSKIP(qPrintable("needs tests/exportfile_mounts.sh: " + mounted("LEXIGROVE_MOUNTS_SKIP")));
-    const QString file = folder + "/r.txt";
-    const Run run = lookUpInto(file, dir_->path());
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, "Cannot write " + file.toUtf8() + ": Read-only file system");
-    QCOMPARE(readAll(file), "old\r\n");
+// A file on a read-only file system cannot be written ("Cannot create" is for a file that is not
+// there yet); a file mounted over its name cannot be renamed over, so it is written in place, as
+// sort -o does. Neither leaves a temporary beside it.
+void TestExportFile::mountedFiles_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("error");
+    const QString readOnly = qEnvironmentVariable("LEXIGROVE_READONLY_DIR");
+    QTest::newRow("read-only") << (readOnly.isEmpty() ? QString() : readOnly + "/r.txt")
+                               << QByteArray("Cannot write %1: Read-only file system");
+    QTest::newRow("bind-mounted") << qEnvironmentVariable("LEXIGROVE_BOUND_FILE") << QByteArray();
 }
 
-// A file mounted over its name cannot be renamed over: it is written in place, as sort -o does.
-void TestExportFile::bindMountedFile() {
-    const QString file = mounted("LEXIGROVE_BOUND_FILE");
+void TestExportFile::mountedFiles() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, error);
     if (file.isEmpty())
-        QSKIP(qPrintable("needs tests/exportfile_mounts.sh: " + mounted("LEXIGROVE_MOUNTS_SKIP")));
+        QSKIP(qPrintable("needs tests/exportfile_mounts.sh: " +
+                         qEnvironmentVariable("LEXIGROVE_MOUNTS_SKIP")));
     const Run run = lookUpInto(file, dir_->path());
-    QCOMPARE(run.err, QByteArray());
-    QCOMPARE(run.status, 0);
-    QVERIFY(readAll(file).startsWith("LOOK - "));
-    QCOMPARE(readAll(QFileInfo(file).dir().filePath("../source/real.txt")), readAll(file));
-    QCOMPARE(listing(QFileInfo(file).path()), QStringList{"b.txt"});
+    QCOMPARE(run.err, error.replace("%1", file.toUtf8()));
+    QCOMPARE(run.status, error.isEmpty() ? 0 : 1);
+    QVERIFY(error.isEmpty() ? readAll(file).startsWith("LOOK - ") : readAll(file) == "old\r\n");
+    QCOMPARE(listing(QFileInfo(file).path()), QStringList{QFileInfo(file).fileName()});
 }
 
 // On a file system that sets no room aside, the save goes ahead; when the
 // room runs out in the middle, the message says so and where the old content is.
 void TestExportFile::noRoomMidCopy() {
-    const QString folder = mounted("LEXIGROVE_EXT2_DIR");
+    const QString folder = qEnvironmentVariable("LEXIGROVE_EXT2_DIR");
     if (folder.isEmpty())
         QSKIP("needs tests/exportfile_mounts.sh run as root with loop devices");
     Child child({"copy", folder + "/a", QString::number(400000)});
