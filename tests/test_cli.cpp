@@ -95,17 +95,8 @@ class TestCli : public QObject {
     void workbookCellLimit_data();
     void workbookCellLimit();
     void workbookContinuesOnNewSheets();
-    void messages_data();
-    void messages() { runs(); }
     void checkedBeforeAnyBuild_data();
     void checkedBeforeAnyBuild() { runs(); }
-    void manyWordFiles_data();
-    void manyWordFiles() { runs(); }
-    void workbookCells_data();
-    void workbookCells() { runs(); }
-    void interruptedWorkbookLeavesNoFolder_data();
-    void interruptedWorkbookLeavesNoFolder() { runs(); }
-    void helpFitsEightyColumns();
 
   private:
     QTemporaryDir dir_;
@@ -197,12 +188,20 @@ void TestCli::oldContentStays_data() {
     QTest::newRow("a failure keeps both")
         << setUp + kLook + "--output kept.txt look.txt long.txt" + after << 1
         << QByteArray("old\nold\n") << QByteArray("line 2 is longer than 1048576 bytes");
-    for (const char* signal : {"INT", "TERM", "HUP"})
+    for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}}) {
         QTest::addRow("SIG%s before the end keeps both", signal)
             << "set -m; exec 2>/dev/null; " + setUp + "(echo look; sleep 5) | " + kLook +
                    "--output kept.txt - & sleep 1; kill -" + signal +
                    " $!; wait $!; s=$?; cat kept.txt other.txt; exit $((s > 128))"
             << 1 << QByteArray("old\nold\n") << QByteArray();
+        // A workbook's temporary folder is there while it is made, and gone after the signal.
+        QTest::addRow("SIG%s leaves no workbook folder", signal)
+            << "set -m; exec 2>/dev/null; mkdir -p wtmp; (echo look; sleep 5) | TMPDIR=$PWD/wtmp " +
+                   kLook + "--format xlsx --output int.xlsx - & sleep 1; ls wtmp | wc -l; kill -" +
+                   signal + " $!; wait $!; echo $?; ls -A wtmp"
+            << 0 << "1\n" + QByteArray::number(status) + '\n'
+            << QByteArray();
+    }
     QTest::newRow("a file with one name: no copy left behind")
         << "set -m; exec 2>/dev/null; echo old > one.txt; (echo look; sleep 5) | " + kLook +
                "--output one.txt - & sleep 1; kill -INT $!; wait $!; cat one.txt; ls -A | grep "
@@ -467,6 +466,11 @@ void TestCli::runs_data() {
     QTest::newRow("pos without lookup")
         << "$LEXIGROVE --pos noun" << 2 << QByteArray() << QByteArray("--pos goes with");
     QTest::newRow("help") << "$LEXIGROVE --help" << 0 << QByteArray("*--lookup") << QByteArray();
+    QTest::newRow("help in 80 columns, with its footer")
+        << "$LEXIGROVE --help > help.txt && [ $(LC_ALL=C.UTF-8 wc -L < help.txt) -le 80 ] && "
+           "tail -c " +
+               QString::number(sizeof program_info::kHelpFooter - 1) + " help.txt"
+        << 0 << QByteArray(program_info::kHelpFooter) << QByteArray();
     QTest::newRow("version") << "$LEXIGROVE -v" << 0 << kVersionText << QByteArray();
     QTest::newRow("missing word file")
         << "$LEXIGROVE --lookup --database words.mdb nosuch.txt" << 1 << QByteArray()
@@ -537,6 +541,66 @@ void TestCli::runs_data() {
     QTest::newRow("language and database")
         << "$LEXIGROVE --language fr --database words.mdb" << 2 << QByteArray()
         << QByteArray("--language and --database cannot go");
+    // Usage mistakes end with the way to the help.
+    const QByteArray tryHelp = "\nTry 'lexigrove --help' for more information.\n";
+    const QByteArray xqz = "XQZ - this word not found in the database.\n";
+    QTest::newRow("a list to a full disk")
+        << "$LEXIGROVE --languages > /dev/full" << 1 << QByteArray()
+        << QByteArray("lexigrove: Cannot write standard output: No space left on device\n");
+    QTest::newRow("--quiet silences the first-use build")
+        << "export XDG_CACHE_HOME=$PWD/quiet; script -qec '$LEXIGROVE --language is --quiet "
+           "--lookup - < /dev/null' /dev/null"
+        << 0 << QByteArray() << QByteArray();
+    QTest::newRow("an unknown option named whole, with the way to a file")
+        << kLook + "-dash.txt" << 2 << QByteArray()
+        << "lexigrove: unknown option '-dash.txt'; a file whose name starts with a dash goes after "
+           "--, as in: -- -dash.txt" +
+               tryHelp;
+    QTest::newRow("unknown options, each as given")
+        << kLook + "--nosuch=1 -xyz look.txt" << 2 << QByteArray()
+        << "lexigrove: unknown options '--nosuch', '-xyz'" + tryHelp;
+    QTest::newRow("--lookup=FILE takes a dash, in its place among the files")
+        << "cp look.txt ./-dash.txt; echo xqz > x.txt; $LEXIGROVE --database words.mdb x.txt "
+           "--lookup=-dash.txt x.txt"
+        << 0 << xqz + kLookRows + xqz << QByteArray();
+    QTest::newRow("a dash after --") << kLook + "-- -dash.txt" << 0 << kLookRows << QByteArray();
+    QTest::newRow("--languages with --lookup")
+        << "$LEXIGROVE --languages --lookup look.txt" << 2 << QByteArray()
+        << "lexigrove: --languages cannot go with --lookup" + tryHelp;
+    QTest::newRow("--languages with a file")
+        << "$LEXIGROVE --languages look.txt" << 2 << QByteArray()
+        << "lexigrove: --languages takes no file" + tryHelp;
+    QTest::newRow("a language not installed, with the hint")
+        << "$LEXIGROVE --language qq --lookup look.txt" << 2 << QByteArray() << tryHelp.mid(1);
+    QTest::newRow("xlsx refused on a terminal named by --output")
+        << "script -qec '$LEXIGROVE --lookup --format xlsx --database words.mdb --output "
+           "/dev/tty look.txt; echo \" $?\"' /dev/null | tr -d '\\r'"
+        << 0
+        << QByteArray("lexigrove: --format xlsx writes a workbook, not text for a terminal: give "
+                      "--output FILE or redirect standard output\n 2\n")
+        << QByteArray();
+    // The library's own "[ERROR][packager.c:...]" lines, on a temporary folder with no room.
+    QTest::newRow("the workbook library's messages folded into one")
+        << "seq -f w%.0f 20000 > rows.txt; unshare -rm sh -c 'mkdir -p small && mount -t tmpfs "
+           "-o size=64k none small && TMPDIR=$PWD/small $LEXIGROVE --lookup --database words.mdb "
+           "--format xlsx --output full.xlsx rows.txt 2> err.txt; s=$?; ls -A small; grep -c "
+           "\"^lexigrove: Cannot write the workbook in .*: No space left on device "
+           "(libxlsxwriter: \" err.txt; wc -l < err.txt; exit $s'"
+        << 1 << QByteArray("1\n1\n") << QByteArray();
+    QTest::newRow("more word files than open files, as find -exec + gives them")
+        << "mkdir -p many && for i in $(seq 1100); do echo xqz > many/$i.txt; done; ulimit -n 64; "
+           "find many -name '*.txt' -exec $LEXIGROVE --lookup --database words.mdb {} + | uniq -c"
+        << 0 << "   1100 " + xqz << QByteArray();
+    QTest::newRow("the soft open-file limit raised to the hard one")
+        << "ulimit -Sn 64; hard=$(ulimit -Hn); sleep 2 | $LEXIGROVE --lookup --database "
+           "words.mdb - & sleep 1; awk '/Max open files/ { print $4 }' /proc/$!/limits | "
+           "grep -qx \"$hard\" && echo raised; wait"
+        << 0 << QByteArray("raised\n") << QByteArray();
+    QTest::newRow("a NUL in a workbook spelled as other control characters are")
+        << "printf 'nul\\0x\\n' | $LEXIGROVE --lookup --database words.mdb --format xlsx - > "
+           "nul.xlsx && unzip -p nul.xlsx xl/worksheets/sheet1.xml | grep -o '<c "
+           "r=\"A2\"[^<]*<is><t>[^<]*'"
+        << 0 << QByteArray("<c r=\"A2\" t=\"inlineStr\"><is><t>nul_x0000_x\n") << QByteArray();
 }
 
 void TestCli::runs() {
@@ -818,86 +882,28 @@ print('ok')
     QCOMPARE(run.out, QByteArray("ok\n"));
 }
 
-void TestCli::messages_data() {
-    addRunColumns();
-    const QByteArray tryHelp = "\nTry 'lexigrove --help' for more information.\n";
-    QTest::newRow("a list to a full disk")
-        << "$LEXIGROVE --languages > /dev/full" << 1 << QByteArray()
-        << QByteArray("lexigrove: Cannot write standard output: No space left on device\n");
-    QTest::newRow("--quiet silences the first-use build")
-        << "export XDG_CACHE_HOME=$PWD/quiet; script -qec '$LEXIGROVE --language is --quiet "
-           "--lookup - < /dev/null' /dev/null"
-        << 0 << QByteArray() << QByteArray();
-    QTest::newRow("an unknown option named whole, with the way to a file")
-        << "$LEXIGROVE --lookup --database words.mdb -dash.txt" << 2 << QByteArray()
-        << "lexigrove: unknown option '-dash.txt'; a file whose name starts with a dash goes "
-           "after --, as in: -- -dash.txt" +
-               tryHelp;
-    QTest::newRow("unknown options, each as given")
-        << "$LEXIGROVE --lookup --nosuch=1 -xyz look.txt" << 2 << QByteArray()
-        << "lexigrove: unknown options '--nosuch', '-xyz'" + tryHelp;
-    QTest::newRow("--lookup=FILE takes a dash")
-        << "cp look.txt ./-dash.txt; $LEXIGROVE --database words.mdb --lookup=-dash.txt" << 0
-        << kLookRows << QByteArray();
-    QTest::newRow("--lookup=FILE keeps its place among the files")
-        << "echo xqz > x.txt; $LEXIGROVE --database words.mdb x.txt --lookup=-dash.txt x.txt" << 0
-        << "XQZ - this word not found in the database.\n" + kLookRows +
-               "XQZ - this word not found in the database.\n"
-        << QByteArray();
-    QTest::newRow("a dash after --") << "$LEXIGROVE --database words.mdb --lookup -- -dash.txt" << 0
-                                     << kLookRows << QByteArray();
-    QTest::newRow("--languages with --lookup")
-        << "$LEXIGROVE --languages --lookup look.txt" << 2 << QByteArray()
-        << "lexigrove: --languages cannot go with --lookup" + tryHelp;
-    QTest::newRow("--languages with a file")
-        << "$LEXIGROVE --languages look.txt" << 2 << QByteArray()
-        << "lexigrove: --languages takes no file" + tryHelp;
-    QTest::newRow("a kind no database holds, with the hint")
-        << "$LEXIGROVE --lookup --database words.mdb --pos bogus look.txt" << 2 << QByteArray()
-        << tryHelp.mid(1);
-    QTest::newRow("a language not installed, with the hint")
-        << "$LEXIGROVE --language qq --lookup look.txt" << 2 << QByteArray() << tryHelp.mid(1);
-    QTest::newRow("xlsx refused on a terminal named by --output")
-        << "script -qec '$LEXIGROVE --lookup --format xlsx --database words.mdb --output "
-           "/dev/tty look.txt; echo \" $?\"' /dev/null | tr -d '\\r'"
-        << 0
-        << QByteArray("lexigrove: --format xlsx writes a workbook, not text for a terminal: give "
-                      "--output FILE or redirect standard output\n 2\n")
-        << QByteArray();
-    // The library's own "[ERROR][packager.c:...]" lines, on a temporary folder with no room.
-    QTest::newRow("the workbook library's messages folded into one")
-        << "seq -f w%.0f 20000 > rows.txt; unshare -rm sh -c 'mkdir -p small && mount -t tmpfs "
-           "-o size=64k none small && TMPDIR=$PWD/small $LEXIGROVE --lookup --database words.mdb "
-           "--format xlsx --output full.xlsx rows.txt 2> err.txt; s=$?; ls -A small; grep -c "
-           "\"^lexigrove: Cannot write the workbook in .*: No space left on device (libxlsxwriter: "
-           "\" "
-           "err.txt; wc -l < err.txt; "
-           "exit $s'"
-        << 1 << QByteArray("1\n1\n") << QByteArray();
-}
-
 // A private language whose thesaurus and dictionary a test may try to overwrite.
 void TestCli::checkedBeforeAnyBuild_data() {
     addRunColumns();
-    const QString order = "export XDG_CACHE_HOME=$PWD/order; ";
-    const QString noBuild = "; s=$?; ls -A order/lexigrove 2>/dev/null; exit $s";
-    QTest::newRow("a missing word file")
-        << order + "$LEXIGROVE --language is --lookup missing.txt" + noBuild << 1 << QByteArray()
-        << QByteArray("lexigrove: Cannot read missing.txt: No such file or directory\n");
-    QTest::newRow("an output that is a word file")
-        << order + "$LEXIGROVE --language is --lookup --output look.txt look.txt" + noBuild << 1
-        << QByteArray() << QByteArray("it is the word file look.txt itself");
-    QTest::newRow("an output that cannot be written")
-        << order + "$LEXIGROVE --language is --lookup --output nodir/out.txt look.txt" + noBuild
-        << 1 << QByteArray() << QByteArray("nodir/out.txt: No such file or directory\n");
+    const auto early = [](const char* name, const QString& arguments, const char* err) {
+        QTest::newRow(name) << QString("export XDG_CACHE_HOME=$PWD/order; $LEXIGROVE --language is "
+                                       "--lookup %1; s=$?; ls -A order/lexigrove; exit $s")
+                                   .arg(arguments)
+                            << 1 << QByteArray() << QByteArray(err);
+    };
+    early("a missing word file", "missing.txt",
+          "lexigrove: Cannot read missing.txt: No such file or directory\n");
+    early("an output that is a word file", "--output look.txt look.txt",
+          "it is the word file look.txt itself");
+    early("an output that cannot be written", "--output nodir/out.txt look.txt",
+          "nodir/out.txt: No such file or directory\n");
     const QString language =
         "mkdir -p data/mythes data/hunspell eo; printf 'UTF-8\\nlook|1\\n(noun)|face\\n' > "
         "data/mythes/th_eo_v2.dat; echo index > data/mythes/th_eo_v2.idx; echo 1 > "
-        "data/hunspell/eo.dic; echo 'SET UTF-8' > data/hunspell/eo.aff; cd data; "
-        "md5sum mythes/* hunspell/* > ../sums; cd ..; ";
+        "data/hunspell/eo.dic; echo 'SET UTF-8' > data/hunspell/eo.aff; md5sum data/*/* > sums; ";
     const QString run = "XDG_DATA_HOME=$PWD/data XDG_CACHE_HOME=$PWD/eo $LEXIGROVE --language "
                         "eo --lookup look.txt --output ";
-    const QString unchanged = "; s=$?; (cd data && md5sum --quiet -c ../sums) && ls -A eo; exit $s";
+    const QString unchanged = "; s=$?; md5sum --quiet -c sums && ls -A eo; exit $s";
     const QString folder = dir_.path() + "/data/";
     const auto row = [&](const char* name, const QString& target, const QString& kind) {
         QTest::newRow(name) << language + "ln -sf " + folder + target + " link; " + run + "link" +
@@ -911,66 +917,6 @@ void TestCli::checkedBeforeAnyBuild_data() {
     row("its index", "mythes/th_eo_v2.idx", "thesaurus");
     row("the dictionary", "hunspell/eo.dic", "dictionary");
     row("its affixes", "hunspell/eo.aff", "dictionary");
-}
-
-void TestCli::manyWordFiles_data() {
-    addRunColumns();
-    QTest::newRow("more word files than open files, as find -exec + gives them")
-        << "mkdir -p many && for i in $(seq 1100); do echo xqz > many/$i.txt; done; ulimit -n 64; "
-           "find many -name '*.txt' -exec $LEXIGROVE --lookup --database words.mdb {} + | uniq -c"
-        << 0 << QByteArray("   1100 XQZ - this word not found in the database.\n") << QByteArray();
-    QTest::newRow("the soft open-file limit raised to the hard one")
-        << "ulimit -Sn 64; hard=$(ulimit -Hn); sleep 2 | $LEXIGROVE --lookup --database "
-           "words.mdb - & sleep 1; awk '/Max open files/ { print $4 }' /proc/$!/limits | "
-           "grep -qx \"$hard\" && echo raised; wait"
-        << 0 << QByteArray("raised\n") << QByteArray();
-}
-
-void TestCli::workbookCells_data() {
-    addRunColumns();
-    // Each cell of the first record: column, type, and the text of its XML.
-    writeBytes(dir_.filePath("cells.py"),
-               "import re, sys, zipfile\n"
-               "xml = zipfile.ZipFile(sys.argv[1]).read('xl/worksheets/sheet1.xml').decode()\n"
-               "row = re.search(r'<row r=\"2\"[^>]*>(.*?)</row>', xml).group(1)\n"
-               "for ref, attributes, inner in re.findall(r'<c r=\"([A-Z]+)2\"([^>]*)>(.*?)</c>', "
-               "row):\n"
-               "    kind = re.search(r't=\"(\\w+)\"', attributes)\n"
-               "    print(ref, kind.group(1) if kind else 'number', re.sub(r'<[^>]+>', '', "
-               "inner))\n");
-    const QString book = " | $LEXIGROVE --lookup --database words.mdb --format xlsx - > "
-                         "cells.xlsx && python3 cells.py cells.xlsx";
-    QTest::newRow("a NUL spelled as other control characters are")
-        << "printf 'nul\\0x\\n'" + book << 0 << QByteArray("A inlineStr nul_x0000_x\n")
-        << QByteArray();
-    QTest::newRow("the sense a number, every other field text")
-        << "printf 'look\\n'" + book << 0
-        << QByteArray("A inlineStr look\nB inlineStr expression\nC inlineStr noun\n"
-                      "D inlineStr synonym\nE number 1\n")
-        << QByteArray();
-    QTest::newRow("a word like a number stays text")
-        << "printf '007\\n'" + book << 0 << QByteArray("A inlineStr 007\n") << QByteArray();
-}
-
-void TestCli::interruptedWorkbookLeavesNoFolder_data() {
-    addRunColumns();
-    // The folder is there while the workbook is made, and gone after the signal.
-    for (const auto& [name, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}})
-        QTest::addRow("SIG%s", name)
-            << "set -m; exec 2>/dev/null; rm -rf wtmp; mkdir wtmp; (echo look; sleep 5) | "
-               "TMPDIR=$PWD/wtmp $LEXIGROVE --lookup --database words.mdb --format xlsx "
-               "--output int.xlsx - & sleep 1; ls wtmp | wc -l; kill -" +
-                   QString(name) + " $!; wait $!; echo $?; ls -A wtmp"
-            << 0 << "1\n" + QByteArray::number(status) + '\n'
-            << QByteArray();
-}
-
-void TestCli::helpFitsEightyColumns() {
-    const Run run = shell("$LEXIGROVE --help", dir_.path());
-    QCOMPARE(run.status, 0);
-    for (const QByteArray& line : run.out.split('\n'))
-        QVERIFY2(QString::fromUtf8(line).size() <= 80, line.constData());
-    QVERIFY2(run.out.endsWith(program_info::kHelpFooter), run.out.constData());
 }
 
 QTEST_MAIN(TestCli)
