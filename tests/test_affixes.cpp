@@ -1,42 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AffixExpander.h"
+#include "FormFixtures.h"
 #include "Thesaurus.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
 #include <hunspell.hxx>
-#include <map>
 
 // The forms the importer files through prefixes, held against Hunspell itself.
 namespace {
 
 const QString kData = QStringLiteral(LEXIGROVE_TEST_DATA);
 const QString kHunspell = QStringLiteral("/usr/share/hunspell");
-
-std::vector<ThesaurusEntry> entriesFor(const QStringList& headwords) {
-    std::vector<ThesaurusEntry> entries;
-    for (const QString& headword : headwords) {
-        entries.push_back(
-            ThesaurusEntry{headword,
-                           {ThesaurusSynonym{QStringLiteral("x"), QStringLiteral("noun"),
-                                             QStringLiteral("synonym"), QString(), 1, true}}});
-    }
-    return entries;
-}
-
-std::map<QString, QStringList> basesByForm(const std::vector<InflectedForm>& forms) {
-    std::map<QString, QStringList> bases;
-    for (const InflectedForm& form : forms)
-        bases[form.key] << form.baseKey;
-    return bases;
-}
-
-QStringList filedUnder(const QString& dic, const QStringList& headwords, const QString& form) {
-    const auto found = basesByForm(FindInflectedForms(entriesFor(headwords), FormSources{dic, {}}));
-    const auto it = found.find(WordKey(form));
-    return it == found.end() ? QStringList() : it->second;
-}
 
 // The keys of the roots Hunspell gives the word as written; none when it rejects the word.
 // The dictionaries read here are UTF-8.
@@ -67,116 +43,90 @@ class TestAffixes : public QObject {
     Q_OBJECT
 
   private slots:
-    void prefixRules_data();
-    void prefixRules();
-    void realDictionaries_data();
-    void realDictionaries();
+    void formsAsHunspell_data();
+    void formsAsHunspell();
     void builtFormsAreHunspells_data();
     void builtFormsAreHunspells();
     void limitGivesUpWholePrefixes();
 };
 
-void TestAffixes::prefixRules_data() {
+// Each form is filed under the headwords Hunspell stems it to: rows on prefixes.dic, then on
+// installed dictionaries, where only the roots among the row's headwords count.
+void TestAffixes::formsAsHunspell_data() {
+    QTest::addColumn<QString>("dic");
+    QTest::addColumn<QStringList>("headwords");
     QTest::addColumn<QString>("form");
     QTest::addColumn<QStringList>("bases");
     QTest::addColumn<bool>("asHunspell");
 
     const QStringList none;
-    QTest::newRow("prefix") << "rematch" << QStringList{"match"} << true;
-    QTest::newRow("prefix and suffix, both cross products")
-        << "rematchs" << QStringList{"match"} << true;
-    QTest::newRow("suffix without cross product") << "rematchment" << none << true;
-    QTest::newRow("prefix without cross product, alone")
-        << "exmatch" << QStringList{"match"} << true;
-    QTest::newRow("prefix without cross product, with a suffix") << "exmatchs" << none << true;
-    QTest::newRow("prefix that needs a suffix, alone") << "verbind" << none << true;
-    QTest::newRow("prefix that needs a suffix, with one")
-        << "verbinded" << QStringList{"bind"} << true;
-    QTest::newRow("prefix and a suffix that needs another") << "rebinding" << none << true;
-    QTest::newRow("prefix and the suffix after it") << "rebindingly" << QStringList{"bind"} << true;
-    QTest::newRow("circumfix pair") << "gemacht" << QStringList{"mach"} << true;
-    QTest::newRow("circumfix suffix alone") << "macht" << none << true;
+    const QStringList stems{"match", "bind",   "mach", "pot",   "tent", "quick", "form",
+                            "work",  "šachta", "vip",  "Apple", "Rome", "ende"};
+    const auto row = [&](const char* name, const char* form, const QStringList& bases,
+                         bool asHunspell = true) {
+        QTest::newRow(name) << QString(kData + QStringLiteral("/prefixes.dic")) << stems
+                            << QString::fromUtf8(form) << bases << asHunspell;
+    };
+    row("prefix", "rematch", {"match"});
+    row("prefix and suffix, both cross products", "rematchs", {"match"});
+    row("suffix without cross product", "rematchment", none);
+    row("prefix without cross product, alone", "exmatch", {"match"});
+    row("prefix without cross product, with a suffix", "exmatchs", none);
+    row("prefix that needs a suffix, alone", "verbind", none);
+    row("prefix that needs a suffix, with one", "verbinded", {"bind"});
+    row("prefix and a suffix that needs another", "rebinding", none);
+    row("prefix and the suffix after it", "rebindingly", {"bind"});
+    row("circumfix pair", "gemacht", {"mach"});
+    row("circumfix suffix alone", "macht", none);
     // Hunspell 1.7.1 accepts a circumfix prefix alone, against its manual ("may be on a word
     // when this word also has a prefix with CIRCUMFIX flag and vice versa"); later versions
     // refuse it.
-    QTest::newRow("circumfix prefix alone") << "gemach" << none << false;
-    QTest::newRow("prefix condition") << "impot" << QStringList{"pot"} << true;
-    QTest::newRow("prefix condition excludes") << "inpot" << none << true;
-    QTest::newRow("other condition of the prefix") << "intent" << QStringList{"tent"} << true;
-    QTest::newRow("suffix the prefix allows") << "prequickly" << QStringList{"quick"} << true;
-    QTest::newRow("that suffix without the prefix") << "quickly" << none << true;
-    QTest::newRow("prefix the suffix allows") << "postformal" << QStringList{"form"} << true;
-    QTest::newRow("that prefix without the suffix") << "postform" << none << true;
-    QTest::newRow("prefix only in compounds") << "cowork" << none << true;
-    QTest::newRow("prefix and two suffixes") << "reworkers" << QStringList{"work"} << true;
-    QTest::newRow("prefix stripping a letter") << "öndes" << QStringList{"ende"} << true;
-    QTest::newRow("proper name's form, in small letters") << "šachtas" << none << true;
-    QTest::newRow("acronym's form, in small letters") << "vips" << none << true;
-    QTest::newRow("capitalised headword of a stem in small letters")
-        << "Apples" << QStringList{"apple"} << true;
-    QTest::newRow("proper name of a capitalised headword")
-        << "Romes" << QStringList{"rome"} << true;
-}
+    row("circumfix prefix alone", "gemach", none, false);
+    row("prefix condition", "impot", {"pot"});
+    row("prefix condition excludes", "inpot", none);
+    row("other condition of the prefix", "intent", {"tent"});
+    row("suffix the prefix allows", "prequickly", {"quick"});
+    row("that suffix without the prefix", "quickly", none);
+    row("prefix the suffix allows", "postformal", {"form"});
+    row("that prefix without the suffix", "postform", none);
+    row("prefix only in compounds", "cowork", none);
+    row("prefix and two suffixes", "reworkers", {"work"});
+    row("prefix stripping a letter", "öndes", {"ende"});
+    row("proper name's form, in small letters", "šachtas", none);
+    row("acronym's form, in small letters", "vips", none);
+    row("capitalised headword of a stem in small letters", "Apples", {"apple"});
+    row("proper name of a capitalised headword", "Romes", {"rome"});
 
-void TestAffixes::prefixRules() {
-    QFETCH(QString, form);
-    QFETCH(QStringList, bases);
-    QFETCH(bool, asHunspell);
-    const QString dic = kData + QStringLiteral("/prefixes.dic");
-    const QStringList headwords{"match", "bind",   "mach", "pot",   "tent", "quick", "form",
-                                "work",  "šachta", "vip",  "Apple", "Rome", "ende"};
-    QCOMPARE(filedUnder(dic, headwords, form), bases);
-    if (asHunspell) {
-        const auto hunspell = openHunspell(dic);
-        QCOMPARE(hunspellRoots(*hunspell, form), bases);
-    }
-}
-
-void TestAffixes::realDictionaries_data() {
-    QTest::addColumn<QString>("dictionary");
-    QTest::addColumn<QStringList>("headwords");
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QStringList>("bases");
-
-    QTest::newRow("en prefix and suffix")
-        << "en_US" << QStringList{"match"} << "rematching" << QStringList{"match"};
-    QTest::newRow("en prefix and comparative")
-        << "en_US" << QStringList{"happy"} << "unhappier" << QStringList{"happy"};
-    QTest::newRow("en acronym") << "en_US" << QStringList{"vip"} << "vips" << QStringList();
-    QTest::newRow("es prefix and plural")
-        << "es_ES" << QStringList{"fiel"} << "infieles" << QStringList{"fiel"};
-    QTest::newRow("de two roots, one through a prefix")
-        << "de_DE" << QStringList{"binden", "verbinden"} << "verbindende"
-        << QStringList{"binden", "verbinden"};
+    const auto real = [](const char* name, const char* dictionary, const QStringList& headwords,
+                         const char* form, const QStringList& bases) {
+        QTest::newRow(name) << QString(kHunspell + u'/' + QLatin1String(dictionary) + ".dic")
+                            << headwords << QString::fromUtf8(form) << bases << true;
+    };
+    real("en prefix and suffix", "en_US", {"match"}, "rematching", {"match"});
+    real("es prefix and plural", "es_ES", {"fiel"}, "infieles", {"fiel"});
+    real("de two roots, one through a prefix", "de_DE", {"binden", "verbinden"}, "verbindende",
+         {"binden", "verbinden"});
     // The Czech thesaurus keeps letter case ("Pětka", "pětka"); English and German write every
     // headword in small letters.
-    QTest::newRow("cs surname, thesaurus keeping case")
-        << "cs_CZ" << QStringList{"šachta", "Pětka"} << "šachtův" << QStringList();
-    QTest::newRow("en name, thesaurus in small letters")
-        << "en_US" << QStringList{"toulouse"} << "Toulouse's" << QStringList{"toulouse"};
-    QTest::newRow("de noun, thesaurus in small letters")
-        << "de_DE" << QStringList{"haus"} << "Häuser" << QStringList{"haus"};
-    QTest::newRow("it elision") << "it_IT" << QStringList{"amico"} << "l'amico"
-                                << QStringList{"amico"};
+    real("cs surname, thesaurus keeping case", "cs_CZ", {"šachta", "Pětka"}, "šachtův", none);
+    real("en name, thesaurus in small letters", "en_US", {"toulouse"}, "Toulouse's", {"toulouse"});
+    real("it elision", "it_IT", {"amico"}, "l'amico", {"amico"});
 }
 
-void TestAffixes::realDictionaries() {
-    QFETCH(QString, dictionary);
+void TestAffixes::formsAsHunspell() {
+    QFETCH(QString, dic);
     QFETCH(QStringList, headwords);
     QFETCH(QString, form);
     QFETCH(QStringList, bases);
-    const QString dic = kHunspell + u'/' + dictionary + QStringLiteral(".dic");
+    QFETCH(bool, asHunspell);
     if (!QFileInfo::exists(dic))
         QSKIP("dictionary not installed (scripts/bootstrap.sh installs it)");
     QStringList filed = filedUnder(dic, headwords, form);
     filed.sort();
     QCOMPARE(filed, bases);
-    const auto hunspell = openHunspell(dic);
-    QStringList roots;
-    for (const QString& root : hunspellRoots(*hunspell, form)) {
-        if (bases.contains(root) || headwords.contains(root))
-            roots << root;
-    }
+    QStringList roots = asHunspell ? hunspellRoots(*openHunspell(dic), form) : bases;
+    roots.removeIf(
+        [&](const QString& root) { return !bases.contains(root) && !headwords.contains(root); });
     QCOMPARE(roots, bases);
 }
 

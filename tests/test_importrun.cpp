@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "FormFixtures.h"
 #include "Thesaurus.h"
-#include "WordStream.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <future>
-#include <map>
 #include <sqlite3.h>
 
 namespace {
@@ -19,26 +18,6 @@ const QString kData = QStringLiteral(LEXIGROVE_TEST_DATA);
 const QString kImporter = QStringLiteral(LEXIGROVE_BIN_DIR "/lexigrove-import");
 const QString kMythes = QStringLiteral("/usr/share/mythes");
 const QString kHunspell = QStringLiteral("/usr/share/hunspell");
-
-// Headwords with one synonym each, enough for the forms to be filed under them.
-std::vector<ThesaurusEntry> entriesFor(const QStringList& headwords) {
-    std::vector<ThesaurusEntry> entries;
-    for (const QString& headword : headwords) {
-        entries.push_back(
-            ThesaurusEntry{headword,
-                           {ThesaurusSynonym{QStringLiteral("x"), QStringLiteral("noun"),
-                                             QStringLiteral("synonym"), QString(), 1, true}}});
-    }
-    return entries;
-}
-
-// The headword keys each form key is filed under.
-std::map<QString, QStringList> basesByForm(const std::vector<InflectedForm>& forms) {
-    std::map<QString, QStringList> bases;
-    for (const InflectedForm& form : forms)
-        bases[form.key] << form.baseKey;
-    return bases;
-}
 
 qint64 count(const QString& path, const char* sql) {
     sqlite3* db = nullptr;
@@ -137,8 +116,6 @@ class TestImportRun : public QObject {
     void commandLine();
     void outputsAndInputs_data();
     void outputsAndInputs();
-    void lineLimit_data();
-    void lineLimit();
 };
 
 void TestImportRun::dictionaryForms_data() {
@@ -180,12 +157,9 @@ void TestImportRun::dictionaryForms() {
     QFETCH(QString, dictionary);
     QFETCH(QString, form);
     QFETCH(QStringList, bases);
-    const auto entries = entriesFor({"city", "bake", "walk", "walks", "casa", "casar", "Haus",
-                                     "walker", "walk/run", "kot", "łoś"});
-    const auto forms = FindInflectedForms(entries, FormSources{kData + u'/' + dictionary, {}});
-    const auto found = basesByForm(forms);
-    const auto it = found.find(WordKey(form));
-    QCOMPARE(it == found.end() ? QStringList() : it->second, bases);
+    const QStringList headwords{"city", "bake",   "walk",     "walks", "casa", "casar",
+                                "Haus", "walker", "walk/run", "kot",   "łoś"};
+    QCOMPARE(filedUnder(kData + u'/' + dictionary, headwords, form), bases);
 }
 
 void TestImportRun::realDictionaryForms_data() {
@@ -219,9 +193,7 @@ void TestImportRun::realDictionaryForms() {
     const QString dic = kHunspell + u'/' + dictionary + QStringLiteral(".dic");
     if (!QFileInfo::exists(dic))
         QSKIP("dictionary not installed (scripts/bootstrap.sh installs it)");
-    const auto found = basesByForm(FindInflectedForms(entriesFor(headwords), FormSources{dic, {}}));
-    const auto it = found.find(WordKey(form));
-    QCOMPARE(it == found.end() ? QStringList() : it->second, bases);
+    QCOMPARE(filedUnder(dic, headwords, form), bases);
 }
 
 // Second suffixes can give millions of forms per language; the importer bounds what it keeps.
@@ -481,9 +453,6 @@ void TestImportRun::outputsAndInputs_data() {
         same.arg("out.mdb", "the thesaurus t.dat"));
     row("the thesaurus through a hard link", "ln t.dat out.mdb", plain,
         same.arg("out.mdb", "the thesaurus t.dat"));
-    row("the thesaurus through /proc/self/root", "",
-        "lexigrove-import t.dat /proc/self/root%D/t.dat",
-        same.arg("/proc/self/root%D/t.dat", "the thesaurus t.dat"));
     row("the thesaurus's index", "printf 'UTF-8\\n' > t.idx", "lexigrove-import t.dat t.idx",
         same.arg("t.idx", "the thesaurus's index t.idx"));
     row("the dictionary", "", "lexigrove-import --hunspell f.dic t.dat f.dic",
@@ -503,15 +472,11 @@ void TestImportRun::outputsAndInputs_data() {
 
     const QString foreign("Cannot replace out.mdb: it is neither empty nor an SQLite database");
     row("a text file", "echo notes > out.mdb", plain, foreign);
-    row("a text file through a symbolic link", "echo notes > n.txt && ln -s n.txt out.mdb", plain,
-        foreign);
     row("shorter than a database header", "printf 'SQLite' > out.mdb", plain, foreign);
 
     const QString tooLong("line longer than 1048576 bytes, the longest line the importer reads");
     row("a device as the thesaurus", "", "lexigrove-import /dev/zero out.mdb",
         "/dev/zero:1: " + tooLong);
-    row("a sparse 1 GB thesaurus", "truncate -s 1G sparse.dat",
-        "lexigrove-import sparse.dat out.mdb", "sparse.dat:1: " + tooLong);
     row("an endless pipe", "", "yes | lexigrove-import /dev/stdin out.mdb",
         "/dev/stdin:1: unknown encoding y");
     row("an endless line in a pipe", "",
@@ -525,6 +490,20 @@ void TestImportRun::outputsAndInputs_data() {
         "lexigrove-import --hunspell f.dic --word-list /dev/zero t.dat out.mdb",
         "/dev/zero:1: " + tooLong);
 
+    // The longest line counts its bytes without the line end.
+    const auto longLine = [](int extra, const char* end) {
+        return QStringLiteral(
+                   "{ printf 'UTF-8\\nw|1\\n(noun)|'; head -c %1 /dev/zero | tr '\\0' a; "
+                   "printf '%2'; } > t.dat")
+            .arg(1048576 - 7 + extra)
+            .arg(QLatin1StringView(end));
+    };
+    row("a line at the limit", longLine(0, "\\n"), plain, "wrote out.mdb: 1 headword");
+    row("a line at the limit, CR LF", longLine(0, "\\r\\n"), plain, "wrote out.mdb: 1 headword");
+    row("a last line at the limit", longLine(0, ""), plain, "wrote out.mdb: 1 headword");
+    row("a line one byte over", longLine(1, "\\n"), plain, "t.dat:3: " + tooLong);
+    row("a last line one byte over", longLine(1, ""), plain, "t.dat:3: " + tooLong);
+
     // A write refused by the system (a file size limit here) is told with the system's reason.
     row("a file size limit",
         "awk 'BEGIN { print \"UTF-8\"; for (i = 0; i < 40000; ++i) "
@@ -535,7 +514,6 @@ void TestImportRun::outputsAndInputs_data() {
     // Written, even through a link to a database, and within the cap.
     const QString wrote("wrote out.mdb: 6 headwords");
     row("an empty file", ": > out.mdb", plain, wrote);
-    row("a database", "lexigrove-import lookup.dat out.mdb 2>/dev/null", plain, wrote);
     row("a symbolic link to a database",
         "lexigrove-import lookup.dat db.mdb 2>/dev/null && ln -s db.mdb out.mdb", plain, wrote);
     row("a thesaurus within the cap", "", "lexigrove-import --hunspell f.dic t.dat out.mdb", wrote);
@@ -559,54 +537,17 @@ void TestImportRun::outputsAndInputs() {
         QSKIP("mknod needs root with CAP_MKNOD (the suite runs as root in CI)");
     QCOMPARE(prepared.status, 0);
     const QString before = snapshot(dir.path());
-    const Run run = shell(kMemoryCap + command.replace("%D", dir.path()), dir.path());
+    const Run run = shell(kMemoryCap + command, dir.path());
     const bool wrote = message.startsWith(QLatin1String("wrote"));
     QCOMPARE(run.status, wrote ? 0 : 1);
-    message = "lexigrove-import: " + message.replace("%D", dir.path());
+    message = "lexigrove-import: " + message;
     QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
     if (!wrote) {
         QCOMPARE(snapshot(dir.path()), before);
     } else {
-        QCOMPARE(count(dir.filePath("out.mdb"), "SELECT count(*) FROM headword"), 6);
+        QCOMPARE(count(dir.filePath("out.mdb"), "SELECT count(*) FROM headword"),
+                 message.section(u' ', 3, 3).toInt());
         QCOMPARE(QFileInfo(dir.filePath("out.mdb")).isSymLink(), setup.contains("ln -s"));
-    }
-}
-
-// The longest line counts its bytes without the line end.
-void TestImportRun::lineLimit_data() {
-    QTest::addColumn<int>("extra");
-    QTest::addColumn<QByteArray>("end");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("at the limit") << 0 << QByteArray("\n") << true;
-    QTest::newRow("at the limit, CR LF") << 0 << QByteArray("\r\n") << true;
-    QTest::newRow("at the limit, last line") << 0 << QByteArray() << true;
-    QTest::newRow("one byte over") << 1 << QByteArray("\n") << false;
-    QTest::newRow("one byte over, last line") << 1 << QByteArray() << false;
-}
-
-void TestImportRun::lineLimit() {
-    QFETCH(int, extra);
-    QFETCH(QByteArray, end);
-    QFETCH(bool, accepted);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray meaning("(noun)|");
-    const QByteArray text = "UTF-8\nw|1\n" + meaning +
-                            QByteArray(WordStream::kLongestLine - meaning.size() + extra, 'a') +
-                            end;
-    const QString path = dir.filePath(QStringLiteral("long.dat"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-    file.close();
-    try {
-        const auto entries = ReadThesaurus(path);
-        QVERIFY(accepted);
-        QCOMPARE(entries.size(), size_t(1));
-        QCOMPARE(entries[0].synonyms.at(0).text.size(), WordStream::kLongestLine - meaning.size());
-    } catch (const ThesaurusError& error) {
-        QVERIFY2(!accepted, error.what());
-        QCOMPARE(error.line(), 3);
-        QCOMPARE(error.sourceName(), path);
     }
 }
 
