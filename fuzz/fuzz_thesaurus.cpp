@@ -15,9 +15,16 @@
 namespace {
 const QString kSource = QStringLiteral("fuzz.dat");
 
+// Lines end with LF, CR LF or a CR alone, as the importer reads them.
 int lineCount(const QByteArray& bytes) {
-    int lines = int(bytes.count('\n'));
-    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+    int lines = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        const bool crAlone =
+            bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n');
+        if (bytes[at] == '\n' || crAlone)
+            ++lines;
+    }
+    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
         ++lines;
     return lines;
 }
