@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "ExportFile.h"
+#include "ThesaurusLabels.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -38,13 +39,11 @@ QString LockPath(const InstalledThesaurus& thesaurus) {
 // the program itself. Any change to one of them rebuilds every cached database.
 const QString& ImporterFormat() {
     static const QString format = [] {
-        QFile labels(QStringLiteral(":/lexigrove/labels.tsv"));
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (labels.open(QIODevice::ReadOnly))
-            hash.addData(&labels);
+        const QByteArray hash =
+            QCryptographicHash::hash(ThesaurusLabels::builtInTable(), QCryptographicHash::Sha256);
         return QStringLiteral("format\tschema %1\tlabels %2\tlexigrove %3\n")
             .arg(kSchemaVersion)
-            .arg(QString::fromLatin1(hash.result().toHex().left(16)))
+            .arg(QString::fromLatin1(hash.toHex().left(16)))
             .arg(QStringLiteral(LEXIGROVE_VERSION));
     }();
     return format;

@@ -73,19 +73,28 @@ ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceN
     }
 }
 
+namespace {
+const QString kBuiltInPath = QStringLiteral(":/lexigrove/labels.tsv");
+} // namespace
+
 const ThesaurusLabels& ThesaurusLabels::builtIn(const QString& language) {
     static QMutex mutex;
     static std::map<QString, ThesaurusLabels> byLanguage;
     const QMutexLocker lock(&mutex);
     auto found = byLanguage.find(language);
     if (found == byLanguage.end()) {
-        const QString path = QStringLiteral(":/lexigrove/labels.tsv");
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw ThesaurusError(path, 0, QStringLiteral("the label table is missing"));
-        found = byLanguage.emplace(language, ThesaurusLabels(file.readAll(), path, language)).first;
+        found = byLanguage
+                    .emplace(language, ThesaurusLabels(builtInTable(), kBuiltInPath, language))
+                    .first;
     }
     return found->second;
+}
+
+QByteArray ThesaurusLabels::builtInTable() {
+    QFile file(kBuiltInPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ThesaurusError(kBuiltInPath, 0, QStringLiteral("the label table is missing"));
+    return file.readAll();
 }
 
 const LabelMeaning* ThesaurusLabels::find(QStringView label) const {

@@ -30,6 +30,9 @@ class ThesaurusLabels {
     // The built-in table's rows for language and for every language ("*"); an empty language
     // takes every row, the first row of a label winning.
     static const ThesaurusLabels& builtIn(const QString& language);
+    // The built-in table's bytes, as compiled into the program. Throws ThesaurusError when it
+    // is missing.
+    static QByteArray builtInTable();
     // Throws ThesaurusError naming sourceName and the line of a row it cannot use.
     ThesaurusLabels(const QByteArray& table, const QString& sourceName, const QString& language);
 
