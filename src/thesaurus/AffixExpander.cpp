@@ -198,39 +198,27 @@ struct AffixExpander::Rules {
         return all.empty() ? 0 : all.front();
     }
 
-    // Whether the affix builds a word from `word`, as Hunspell decides it for a suffix: the
-    // stripped text ends the word, something is left of it (unless FULLSTRIP), and the
-    // condition matches the word's last letters.
-    bool applies(const Affix& affix, QStringView word) const {
+    // Whether the affix builds a word from `word`, as Hunspell decides it: the stripped text
+    // ends the word (starts it, for a prefix), something is left of it (unless FULLSTRIP), and
+    // the condition matches the word's letters at that end.
+    bool fits(const Affix& affix, QStringView word, bool atStart) const {
         if (word.size() < affix.strip.size() || (!fullStrip && word.size() == affix.strip.size()))
             return false;
-        if (!word.endsWith(affix.strip))
+        if (atStart ? !word.startsWith(affix.strip) : !word.endsWith(affix.strip))
             return false;
         const qsizetype n = qsizetype(affix.condition.size());
         if (word.size() < n)
             return false;
-        const QStringView end = word.last(n);
+        const QStringView letters = atStart ? word.first(n) : word.last(n);
         for (qsizetype i = 0; i < n; ++i) {
-            if (!affix.condition[size_t(i)].matches(end[i]))
+            if (!affix.condition[size_t(i)].matches(letters[i]))
                 return false;
         }
         return true;
     }
-
-    // The same for a prefix, at the start of the word.
+    bool applies(const Affix& affix, QStringView word) const { return fits(affix, word, false); }
     bool prefixApplies(const Affix& affix, QStringView word) const {
-        if (word.size() < affix.strip.size() || (!fullStrip && word.size() == affix.strip.size()))
-            return false;
-        if (!word.startsWith(affix.strip))
-            return false;
-        const qsizetype n = qsizetype(affix.condition.size());
-        if (word.size() < n)
-            return false;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (!affix.condition[size_t(i)].matches(word[i]))
-                return false;
-        }
-        return true;
+        return fits(affix, word, true);
     }
 
     // A suffix applied to a stem, and the second suffixes applied after it.
