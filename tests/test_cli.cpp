@@ -2,6 +2,7 @@
 // The command line as users run it: the real executable, on a database built
 // from the fixture thesaurus, against the window's own exports.
 #include "FixtureDatabase.h"
+#include "FormFixtures.h"
 #include "Form1.h"
 #include "ListView.h"
 #include "ProgramInfo.h"
@@ -88,6 +89,7 @@ class TestCli : public QObject {
     void closedPipeEndsQuietly();
     void labelledThesaurus_data();
     void labelledThesaurus();
+    void formThroughAMarkedPrefix();
     void failureKeepsTheOldFile_data();
     void failureKeepsTheOldFile();
     void workbookHoldsTheTableRecords_data();
@@ -740,6 +742,15 @@ void TestCli::labelledThesaurus() {
     QCOMPARE(run.status, status);
     QCOMPARE(run.out, out);
     QVERIFY2(run.err.endsWith(err), run.err.constData());
+}
+
+void TestCli::formThroughAMarkedPrefix() {
+    BuildElisionDatabase(dir_.path());
+    const Run run = shell("printf \"l'Amici\\nl'casa\\n\" | $LEXIGROVE --lookup --database xx.mdb -",
+                          dir_.path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QByteArray("L'AMICI - compagno\nL'AMICI - socio\n"
+                                 "L'CASA - this word not found in the database.\n"));
 }
 
 void TestCli::closedPipeEndsQuietly() {

@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "DbConnection.h"
 #include "FixtureDatabase.h"
+#include "FormFixtures.h"
 #include "LookupRun.h"
 #include "Paths.h"
 #include "PointerMode.h"
@@ -107,6 +108,7 @@ class TestLookupRun : public QObject {
     void synonymTextsAsStored();
     void meaningsBesideRows_data();
     void meaningsBesideRows();
+    void formThroughAMarkedPrefix();
     void meaningLine_data();
     void meaningLine();
 
@@ -451,6 +453,19 @@ void TestLookupRun::meaningsBesideRows() {
     QCOMPARE(host_->results, rows + rows); // the rows are as they always were
     QCOMPARE(host_->meanings, meanings + meanings);
     QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
+void TestLookupRun::formThroughAMarkedPrefix() {
+    QTemporaryDir other;
+    DbConnection db;
+    db.Open(DbConnection::ConnectionString(BuildElisionDatabase(other.path())));
+    LookupRun lookup(*host_, *desktop_, db);
+    host_->words = {"Dell'Amici", "l'casa"};
+    lookup.PushButton17_Click();
+    QCOMPARE(host_->results, QStringList({"DELL'AMICI - compagno", "DELL'AMICI - socio",
+                                          "L'CASA - this word not found in the database."}));
+    const QString noun = QStringLiteral("noun · meaning 1 · synonym");
+    QCOMPARE(host_->meanings, QStringList({noun, noun, QString::fromLatin1(kNotInDatabase)}));
 }
 
 void TestLookupRun::meaningLine_data() {

@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "CaseFold.h"
 #include "FixtureDatabase.h"
+#include "FormFixtures.h"
 #include "MeaningFilter.h"
 #include "ReadLock.h"
 #include "StatementCache.h"
@@ -18,6 +19,20 @@
 
 namespace {
 using Row = QList<QByteArray>;
+
+// Each record of the word as "synonym pos relation sense", the fields it leaves empty out.
+QStringList recordsOf(WordRecords& lookup, QByteArrayView word) {
+    QStringList got;
+    lookup.start(word);
+    for (SynonymRecord record; lookup.next(record);) {
+        QByteArrayList fields{record.synonym.toByteArray()};
+        for (const QByteArrayView field : {record.pos, record.relation, record.sense})
+            if (!field.isEmpty())
+                fields << field.toByteArray();
+        got << QString::fromUtf8(fields.join(' '));
+    }
+    return got;
+}
 
 // Every row, each field as the database's own UTF-8.
 QList<Row> drain(SynonymStore::Rows& rows) {
@@ -128,6 +143,8 @@ class TestSynonymStore : public QObject {
     void unknownMeaningIsNamed();
     void wordRecords_data();
     void wordRecords();
+    void formsThroughMarkedPrefixes_data();
+    void formsThroughMarkedPrefixes();
     void filterValues_data();
     void filterValues();
     void vocabularyValueKeepsNothing();
@@ -365,18 +382,43 @@ void TestSynonymStore::wordRecords() {
     WordRecords lookup(store, meanings, pos, relations);
     QStringList got;
     // Twice: nothing of one lookup stays for the next.
-    for (int round = 0; round < 2; ++round) {
-        got.clear();
-        lookup.start("W");
-        for (SynonymRecord record; lookup.next(record);) {
-            QByteArrayList fields{record.synonym.toByteArray()};
-            for (const QByteArrayView field : {record.pos, record.relation, record.sense})
-                if (!field.isEmpty())
-                    fields << field.toByteArray();
-            got << QString::fromUtf8(fields.join(' '));
-        }
-    }
+    for (int round = 0; round < 2; ++round)
+        got = recordsOf(lookup, "W");
     QCOMPARE(got, records);
+}
+
+void TestSynonymStore::formsThroughMarkedPrefixes_data() {
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<bool>("meanings");
+    QTest::addColumn<QStringList>("records");
+    const QStringList friend_{"compagno", "socio"};
+    QTest::newRow("lead before a marked plural") << QByteArray("dell'amici") << false << friend_;
+    QTest::newRow("letter case ignored") << QByteArray("L'AMICO") << false << friend_;
+    QTest::newRow("every meaning")
+        << QByteArray("l'amici") << true
+        << QStringList{"compagno noun synonym 1", "socio noun synonym 1"};
+    QTest::newRow("a headword keeps its own")
+        << QByteArray("dell'uomo") << false << QStringList{"umanità"};
+    QTest::newRow("the other lead of that word") << QByteArray("l'uomo") << false
+                                                 << QStringList{"persona", "compagno"};
+    QTest::newRow("condition unmet: no vowel") << QByteArray("l'casa") << false << QStringList();
+    QTest::newRow("a lead alone") << QByteArray("dell'") << false << QStringList();
+    QTest::newRow("no such word after the lead")
+        << QByteArray("l'amicone") << false << QStringList();
+    QTest::newRow("a prefix filed form by form") << QByteArray("ridire") << false
+                                                 << QStringList{"parlare"};
+}
+
+void TestSynonymStore::formsThroughMarkedPrefixes() {
+    QFETCH(QByteArray, word);
+    QFETCH(bool, meanings);
+    QFETCH(QStringList, records);
+    QTemporaryDir dir;
+    SynonymStore store;
+    store.open(BuildElisionDatabase(dir.path()));
+    QVERIFY(store.keepsPrefixes()); // the elisions did not fit the limit
+    WordRecords lookup(store, meanings, {}, {});
+    QCOMPARE(recordsOf(lookup, word), records);
 }
 
 void TestSynonymStore::filterValues_data() {

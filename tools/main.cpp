@@ -20,7 +20,7 @@ const char* const kHelp =
     "Build the Lexigrove synonym database DATABASE.mdb from a MyThes thesaurus (any\n"
     "language, in the encoding named on its first line), for 'lexigrove --database'.\n"
     "\n"
-    "  --hunspell=DICTIONARY.dic  also answer every form the dictionary's suffix\n"
+    "  --hunspell=DICTIONARY.dic  also answer every form the dictionary's affix\n"
     "                             rules build from a headword under that headword\n"
     "                             (the .aff beside the .dic)\n"
     "  --word-list=WORDS.txt      with --hunspell: only the words of this list, one a\n"

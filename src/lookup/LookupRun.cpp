@@ -16,6 +16,7 @@
 #include <QStringEncoder>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 const QString kStop = QStringLiteral("Stop");
@@ -169,9 +170,22 @@ void LookupRun::PushButton17_Click() {
                         break;
                 }
             } else {
-                trap.line(146, [&] {
-                    appendRow(QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
-                });
+                // No row of its own: it may still be a form through a prefix the database
+                // keeps as marks (Italian "dell'uomo").
+                std::vector<SynonymStore::Record> prefixed;
+                if (inUtf8 && connection_.store().keepsPrefixes())
+                    trap.line(136, [&] {
+                        prefixed = connection_.store().prefixedRecords(
+                            wordUtf8, SynonymStore::View::SynonymsAlone);
+                    });
+                if (!prefixed.empty())
+                    meanings.load(wordUtf8);
+                for (const SynonymStore::Record& record : prefixed)
+                    trap.line(142, [&] { appendRow(record.synonym, meanings.of(record.synonym)); });
+                if (prefixed.empty())
+                    trap.line(146, [&] {
+                        appendRow(QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
+                    });
             }
         }
         trap.line(148, [&] {

@@ -48,6 +48,8 @@ struct Affix {
     bool circumfix = false;
     // The header's cross product flag (Y): a prefix and a suffix may both apply to one word.
     bool cross = false;
+    // A prefix's lead (AffixExpander::leadText), or -1.
+    int lead = -1;
 };
 
 std::vector<ConditionChar> parseCondition(QStringView text) {
@@ -143,6 +145,8 @@ struct AffixExpander::Rules {
     // The group of each prefix flag's forms, and the groups no longer built.
     QHash<Flag, int> prefixGroups;
     std::vector<bool> dropped;
+    std::vector<bool> marked;
+    std::vector<QString> leadTexts;
 
     std::vector<Flag> flags(QByteArrayView raw) const {
         if (!aliases.empty()) {
@@ -231,11 +235,14 @@ struct AffixExpander::Rules {
     void suffixed(const QString& stem, Flag flag, bool stemHasSuffix,
                   std::vector<Suffixed>& out) const;
 
-    using Sink = std::function<void(const QString&, int group)>;
-    void expandStem(const QString& stem, const std::vector<Flag>& flags, const Sink& form) const;
+    using Sink = std::function<void(const QString&, int group, int lead)>;
+    using Marker = std::function<void(int lead, const QString& base)>;
+    void expandStem(const QString& stem, const std::vector<Flag>& flags, const Sink& form,
+                    const Marker& mark) const;
     void expandWithPrefix(const QString& stem, const std::vector<Flag>& flags,
                           const std::vector<Suffixed>& stemSuffixed, Flag prefixFlag,
-                          const Affix& prefix, int group, const Sink& form) const;
+                          const Affix& prefix, int group, const Sink& form,
+                          const Marker& mark) const;
 };
 
 AffixExpander::~AffixExpander() = default;
@@ -336,6 +343,24 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
     for (Flag flag : prefixFlags)
         rules.prefixGroups.insert(flag, kFirstPrefix + int(rules.prefixGroups.size()));
     rules.dropped.assign(size_t(kFirstPrefix + rules.prefixGroups.size()), false);
+    rules.marked = rules.dropped;
+    QHash<std::pair<int, QString>, int> leadIds;
+    for (Flag flag : prefixFlags) {
+        const int group = rules.prefixGroups.value(flag);
+        for (Affix& affix : rules.prefixes[flag]) {
+            const QString append = WordKey(affix.append);
+            const QString strip = WordKey(affix.strip);
+            if (append.size() <= strip.size() || !append.endsWith(strip))
+                continue;
+            const std::pair<int, QString> lead(group, append.chopped(strip.size()));
+            auto known = leadIds.constFind(lead);
+            if (known == leadIds.constEnd()) {
+                known = leadIds.insert(lead, int(rules.leadTexts.size()));
+                rules.leadTexts.push_back(lead.second);
+            }
+            affix.lead = *known;
+        }
+    }
     for (const std::vector<Affix>& affixes : std::as_const(rules.suffixes)) {
         for (const Affix& affix : affixes) {
             for (Flag flag : affix.continuation) {
@@ -355,7 +380,19 @@ void AffixExpander::drop(int group) {
     rules_->dropped.at(size_t(group)) = true;
 }
 
-void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
+void AffixExpander::markInstead(int group) {
+    rules_->marked.at(size_t(group)) = true;
+}
+
+int AffixExpander::leads() const {
+    return int(rules_->leadTexts.size());
+}
+
+const QString& AffixExpander::leadText(int lead) const {
+    return rules_->leadTexts.at(size_t(lead));
+}
+
+void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark,
                            const StepProgress& progress) {
     Rules& rules = *rules_;
     ByteLines lines(dicPath_);
@@ -391,8 +428,10 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form,
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
             continue;
-        rules.expandStem(stem, flags,
-                         [&](const QString& text, int group) { form(text, stem, group); });
+        rules.expandStem(
+            stem, flags,
+            [&](const QString& text, int group, int lead) { form(text, stem, group, lead); },
+            [&](int lead, const QString& base) { mark(lead, base, stem); });
     }
 }
 
@@ -427,7 +466,7 @@ void AffixExpander::Rules::suffixed(const QString& stem, Flag flag, bool stemHas
 }
 
 void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Flag>& flags,
-                                      const Sink& form) const {
+                                      const Sink& form, const Marker& mark) const {
     std::vector<Suffixed> stemSuffixed;
     for (Flag flag : flags)
         suffixed(stem, flag, true, stemSuffixed);
@@ -436,12 +475,12 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
         if (built.first->circumfix)
             continue;
         if (built.first->standsAlone)
-            form(built.once, kOneSuffix);
+            form(built.once, kOneSuffix, -1);
         if (dropped[kTwoSuffixes])
             continue;
         for (const auto& [outer, text] : built.twice) {
             if (!outer->circumfix)
-                form(text, kTwoSuffixes);
+                form(text, kTwoSuffixes, -1);
         }
     }
     if (prefixes.isEmpty())
@@ -456,7 +495,7 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
             return;
         for (const Affix& prefix : *found) {
             if (!prefix.unusable)
-                expandWithPrefix(stem, flags, stemSuffixed, flag, prefix, group, form);
+                expandWithPrefix(stem, flags, stemSuffixed, flag, prefix, group, form, mark);
         }
     };
     for (Flag flag : flags)
@@ -473,10 +512,17 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
 void AffixExpander::Rules::expandWithPrefix(const QString& stem, const std::vector<Flag>& flags,
                                             const std::vector<Suffixed>& stemSuffixed,
                                             Flag prefixFlag, const Affix& prefix, int group,
-                                            const Sink& form) const {
+                                            const Sink& form, const Marker& mark) const {
+    if (marked[size_t(group)] && prefix.lead < 0)
+        return;
     const auto prefixed = [&](const QString& word) {
-        if (prefixApplies(prefix, word))
-            form(prefix.append + word.sliced(prefix.strip.size()), group);
+        if (!prefixApplies(prefix, word))
+            return;
+        // The mark says what the form would: its key is the lead and the word's key.
+        if (!marked[size_t(group)])
+            form(prefix.append + word.sliced(prefix.strip.size()), group, prefix.lead);
+        else if (prefix.lead >= 0)
+            mark(prefix.lead, word);
     };
     const bool stemHasPrefix = contains(flags, prefixFlag);
     if (stemHasPrefix && prefix.standsAlone && !prefix.circumfix)

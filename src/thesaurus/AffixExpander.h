@@ -30,14 +30,30 @@ class AffixExpander {
     int groups() const;
 
     // Goes through the .dic in file order. For each stem that wantStem accepts, calls
-    // form(text, stem) for every word its affixes build (the stem itself is not one of them;
-    // the same text may come more than once). progress gets the bytes of the .dic read so far.
+    // form(text, stem, group, lead) for every word its affixes build (the stem itself is not
+    // one of them; the same text may come more than once); lead is the prefix's lead, or -1.
+    // For a group marked instead, calls mark(lead, base, stem) for each word (the stem or one
+    // of its suffixed forms) a prefix with a lead is put on. progress gets the bytes of the
+    // .dic read so far.
     using StemFilter = std::function<bool(const QString& stem)>;
-    using FormSink = std::function<void(const QString& form, const QString& stem, int group)>;
-    void expand(const StemFilter& wantStem, const FormSink& form,
+    using FormSink =
+        std::function<void(const QString& form, const QString& stem, int group, int lead)>;
+    using MarkSink = std::function<void(int lead, const QString& base, const QString& stem)>;
+    void expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark = {},
                 const StepProgress& progress = {});
     // From now on, even during expand, builds no form of the group.
     void drop(int group);
+    // From now on, even during expand, marks the words a prefix of the group is put on
+    // instead of building its forms; the forms of its prefixes without a lead are given up.
+    void markInstead(int group);
+
+    // A prefix's lead: the folded text it puts before the folded word it is put on, so that a
+    // form's key is its lead followed by that word's key (Italian "dell'" and "l'", from
+    // "l'A" on a word whose "a" it strips, too). Numbered per group; a prefix that changes the
+    // word's own letters beyond letter case (un-, re- do not; a stripped "e" made "i" does)
+    // has none.
+    int leads() const;
+    const QString& leadText(int lead) const;
 
   private:
     struct Rules;

@@ -167,14 +167,68 @@ bool WrittenPlainly(const QString& stem) {
 // stems are expanded, so what is kept grows with the headwords' forms, not with the dictionary.
 // Prefixes and second suffixes can multiply the forms beyond any use (Italian elisions: l'-,
 // dell'-, un'- before every vowel; Hungarian: tens of thousands per noun; Galician: a thousand
-// per verb), so at most kMaxForms are kept: past that, the forms of the prefix flag that gave
-// the most so far are dropped and no longer built, then those of second suffixes, until what is
-// left fits; when even forms of one suffix do not, the dictionary is refused.
-constexpr size_t kMaxForms = 3'000'000;
+// per verb), so at most maxForms rows are kept. Past that, the prefix flag that gave the most
+// so far is kept as marks: each of its forms that is a lead put before a filed word of the
+// same stem ("dell'" + "uomo") becomes a bit on that word's row, and its other forms are given
+// up. Then second suffixes are given up, until what is left fits; when even forms of one suffix
+// do not, the dictionary is refused. The marks are at most one per filed row or headword.
+// One bit per (prefix flag, lead) in a signed 64-bit SQLite integer; any further lead of a flag
+// kept as marks is given up.
+constexpr int kLeadBits = 63;
+constexpr quint16 kNoLead = 0xFFFF;
 
-void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
-                     const FormSources& sources, const StepProgress& progress,
-                     std::vector<InflectedForm>& forms) {
+// The marks of several stems, sorted, with the bits of one (word, stem) together.
+void mergeMarks(std::vector<InflectedForm>& marks) {
+    std::sort(marks.begin(), marks.end(), [](const InflectedForm& a, const InflectedForm& b) {
+        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
+    });
+    size_t kept = 0;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (kept > 0 && marks[kept - 1].key == marks[i].key &&
+            marks[kept - 1].baseKey == marks[i].baseKey)
+            marks[kept - 1].prefixes |= marks[i].prefixes;
+        else
+            marks[kept++] = std::move(marks[i]);
+    }
+    marks.resize(kept);
+}
+
+// Puts each mark on its word's row: a filed form of the same stem, or the stem's own key (a
+// row of its own here, which the database merges with the headword's). A mark on a word that is
+// not filed under that stem (a form only the prefix allows, one of two suffixes given up, one
+// that is another headword) is given up with its forms.
+void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& marks) {
+    mergeMarks(marks);
+    const auto order = [](const InflectedForm& a, const InflectedForm& b) {
+        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
+    };
+    const size_t filed = forms.size();
+    for (InflectedForm& mark : marks) {
+        if (mark.key == mark.baseKey) {
+            forms.push_back(std::move(mark));
+            continue;
+        }
+        const auto end = forms.begin() + qsizetype(filed);
+        const auto at = std::lower_bound(forms.begin(), end, mark, order);
+        if (at != end && at->key == mark.key && at->baseKey == mark.baseKey)
+            at->prefixes |= mark.prefixes;
+    }
+    marks.clear();
+    marks.shrink_to_fit();
+    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(), order);
+}
+
+struct DictionaryForms {
+    std::vector<InflectedForm> forms;
+    std::vector<InflectedForm> marks;
+    std::vector<FormLead> leads;
+};
+
+DictionaryForms dictionaryForms(const std::vector<ThesaurusEntry>& entries,
+                                const QSet<QString>& headwordKeys, const FormSources& sources,
+                                const StepProgress& progress, size_t maxForms) {
+    DictionaryForms found;
+    std::vector<InflectedForm>& forms = found.forms;
     QHash<QString, QStringList> spellings;
     bool keepsCase = false;
     for (const ThesaurusEntry& entry : entries) {
@@ -185,13 +239,24 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
     }
     AffixExpander expander(sources.dictionary, progress);
     std::vector<quint16> groupOf; // of each form
+    std::vector<quint16> leadOf;  // of each form: its prefix's lead, or kNoLead
     std::vector<size_t> counts(size_t(expander.groups()), 0);
     std::vector<bool> dropped(counts.size(), false);
+    std::vector<bool> compact(counts.size(), false);
+    // The bit of each lead (AffixExpander::leadText) of a group marked instead, or -1.
+    std::vector<int> bitOfLead(size_t(expander.leads()), -1);
+    int bits = 0;
+    const auto bitOf = [&](int lead) {
+        int& bit = bitOfLead[size_t(lead)];
+        if (bit < 0 && bits < kLeadBits)
+            bit = bits++;
+        return bit;
+    };
     // The group to give up next: the prefix flag with the most forms, then second suffixes.
     const auto victim = [&]() {
         int chosen = -1;
         for (int group = AffixExpander::kFirstPrefix; group < int(counts.size()); ++group) {
-            if (!dropped[size_t(group)] &&
+            if (!dropped[size_t(group)] && !compact[size_t(group)] &&
                 (chosen < 0 || counts[size_t(group)] > counts[size_t(chosen)]))
                 chosen = group;
         }
@@ -199,65 +264,136 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
             chosen = AffixExpander::kTwoSuffixes;
         return chosen;
     };
+    // The forms gathered of a group now marked instead become marks on the words their
+    // prefixes stand before, those of one stem gathered together: its forms lie side by side.
+    const auto compactGroup = [&](int given) {
+        QHash<QString, quint64> marksOfStem;
+        QString markedStem;
+        const auto endOfStem = [&] {
+            for (auto it = marksOfStem.cbegin(); it != marksOfStem.cend(); ++it)
+                found.marks.push_back(InflectedForm{it.key(), markedStem, it.value()});
+            marksOfStem.clear();
+        };
+        size_t kept = 0;
+        for (size_t i = 0; i < forms.size(); ++i) {
+            if (groupOf[i] != given) {
+                forms[kept] = std::move(forms[i]);
+                groupOf[kept] = groupOf[i];
+                leadOf[kept++] = leadOf[i];
+                continue;
+            }
+            const QString& lead =
+                leadOf[i] == kNoLead ? QString() : expander.leadText(leadOf[i]);
+            const int bit = lead.isEmpty() ? -1 : bitOf(leadOf[i]);
+            if (bit >= 0 && forms[i].key.size() > lead.size() && forms[i].key.startsWith(lead)) {
+                if (forms[i].baseKey != markedStem) {
+                    endOfStem();
+                    markedStem = forms[i].baseKey;
+                }
+                marksOfStem[forms[i].key.sliced(lead.size())] |= quint64(1) << bit;
+            }
+            forms[i] = InflectedForm();
+        }
+        endOfStem();
+        forms.resize(kept);
+        groupOf.resize(kept);
+        leadOf.resize(kept);
+    };
     QString stemKey;
     // A stem's rules give many forms more than once (a prefix with and without a suffix that
-    // adds nothing); they are kept once per stem line.
+    // adds nothing); they are kept once per stem line, and so are its marks.
     QSet<QString> stemForms;
+    QHash<QString, quint64> stemMarks;
+    QHash<QString, QString> baseKeys;
+    const auto markBase = [&](int lead, const QString& baseKey) {
+        if (const int bit = bitOf(lead); bit >= 0)
+            stemMarks[baseKey] |= quint64(1) << bit;
+    };
+    const auto endStem = [&] {
+        for (auto it = stemMarks.cbegin(); it != stemMarks.cend(); ++it)
+            found.marks.push_back(InflectedForm{it.key(), stemKey, it.value()});
+        stemMarks.clear();
+        stemForms.clear();
+        baseKeys.clear();
+    };
     expander.expand(
         [&](const QString& stem) {
+            endStem();
             stemKey = WordKey(stem);
-            stemForms.clear();
-            const auto found = spellings.constFind(stemKey);
-            if (found == spellings.constEnd())
+            const auto spelt = spellings.constFind(stemKey);
+            if (spelt == spellings.constEnd())
                 return false;
             if (!keepsCase)
                 return WrittenPlainly(stem);
-            return std::any_of(found->begin(), found->end(),
+            return std::any_of(spelt->begin(), spelt->end(),
                                [&](const QString& headword) { return SpelledAs(headword, stem); });
         },
-        [&](const QString& form, const QString&, int group) {
+        [&](const QString& form, const QString&, int group, int lead) {
             QString key = WordKey(form);
             // A headword keeps its own synonyms, whatever else it may be a form of.
             if (dropped[size_t(group)] || key == stemKey || headwordKeys.contains(key) ||
                 stemForms.contains(key))
                 return;
-            while (forms.size() == kMaxForms) {
+            while (forms.size() >= maxForms) {
                 const int given = victim();
                 if (given < 0)
                     throw ThesaurusError(sources.dictionary, 0,
                                          QStringLiteral("its headwords have more than %1 forms; "
                                                         "choose the words with --word-list")
-                                             .arg(kMaxForms));
-                dropped[size_t(given)] = true;
-                expander.drop(given);
-                size_t kept = 0;
-                for (size_t i = 0; i < forms.size(); ++i) {
-                    if (groupOf[i] != given) {
-                        forms[kept] = std::move(forms[i]);
-                        groupOf[kept++] = groupOf[i];
-                    }
+                                             .arg(maxForms));
+                if (given >= AffixExpander::kFirstPrefix) {
+                    compact[size_t(given)] = true;
+                    expander.markInstead(given);
+                } else {
+                    dropped[size_t(given)] = true;
+                    expander.drop(given);
                 }
-                forms.resize(kept);
-                groupOf.resize(kept);
-                if (group == given)
+                compactGroup(given);
+                if (group == given) {
+                    const QString& text = lead >= 0 ? expander.leadText(lead) : QString();
+                    if (!text.isEmpty() && key.size() > text.size() && key.startsWith(text))
+                        markBase(lead, key.sliced(text.size()));
                     return;
+                }
             }
             stemForms.insert(key);
             forms.push_back(InflectedForm{std::move(key), stemKey});
             groupOf.push_back(quint16(group));
+            leadOf.push_back(lead >= 0 && lead < kNoLead ? quint16(lead) : kNoLead);
             ++counts[size_t(group)];
         },
+        [&](int lead, const QString& base, const QString&) {
+            auto known = baseKeys.find(base);
+            if (known == baseKeys.end())
+                known = baseKeys.insert(base, WordKey(base));
+            // A word that starts with a combining mark might compose with the lead.
+            if (!known->isEmpty() && !known->front().isMark())
+                markBase(lead, *known);
+        },
         progress);
+    endStem();
+    // The leads of every flag filed compactly, each text with the bits of all its flags.
+    QHash<QString, quint64> bitsOfText;
+    for (size_t lead = 0; lead < bitOfLead.size(); ++lead) {
+        if (bitOfLead[lead] >= 0)
+            bitsOfText[expander.leadText(int(lead))] |= quint64(1) << bitOfLead[lead];
+    }
+    for (auto it = bitsOfText.cbegin(); it != bitsOfText.cend(); ++it)
+        found.leads.push_back(FormLead{it.key(), it.value()});
+    std::sort(found.leads.begin(), found.leads.end(),
+              [](const FormLead& a, const FormLead& b) { return a.text < b.text; });
+    return found;
 }
 
 } // namespace
 
-std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
-                                              const FormSources& sources,
-                                              const StepProgress& progress) {
-    std::vector<InflectedForm> forms;
+InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
+                                  const FormSources& sources, const StepProgress& progress,
+                                  size_t maxForms) {
+    InflectedForms found;
+    std::vector<InflectedForm>& forms = found.forms;
     if (sources.dictionary.isEmpty() && sources.wordList.isEmpty())
-        return forms;
+        return found;
     if (sources.dictionary.isEmpty())
         throw ThesaurusError(sources.wordList, 0,
                              QStringLiteral("a word list needs a Hunspell dictionary to find "
@@ -265,10 +401,15 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
     QSet<QString> headwordKeys;
     for (const ThesaurusEntry& entry : entries)
         headwordKeys.insert(WordKey(entry.headword));
-    if (sources.wordList.isEmpty())
-        dictionaryForms(entries, headwordKeys, sources, progress, forms);
-    else
+    std::vector<InflectedForm> marks;
+    if (sources.wordList.isEmpty()) {
+        DictionaryForms built = dictionaryForms(entries, headwordKeys, sources, progress, maxForms);
+        forms = std::move(built.forms);
+        marks = std::move(built.marks);
+        found.leads = std::move(built.leads);
+    } else {
         wordListForms(headwordKeys, sources, progress, forms);
+    }
 
     // The same form may come from several spellings in the list ("Polish", "polish") or from
     // several rules of the dictionary.
@@ -284,5 +425,7 @@ std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>&
     };
     std::sort(forms.begin(), forms.end(), order);
     forms.erase(std::unique(forms.begin(), forms.end(), same), forms.end());
-    return forms;
+    if (!marks.empty())
+        applyMarks(forms, marks);
+    return found;
 }

@@ -33,6 +33,9 @@ constexpr quint32 kComparisonsPerCheck = 1u << 16;
 // A key filed under several headwords (a form with two roots) answers each headword in turn,
 // in thesaurus order (their ids), and qrySynonyms skips a text an earlier one already gave;
 // `later` marks those form rows, so that the common key of one headword skips the search.
+// A prefix flag too prolific to file form by form is filed as marks: `prefixes` holds the bits
+// of the texts of table prefix that, put before the row's key, make a form of its headword
+// ("dell'" + "uomo"); a word with no row of its own is looked for that way.
 //
 // kinds holds the values --pos and --relation accept, so that a filter costs a read of a few
 // rows rather than of every row of a view: each value of the label table's shared vocabulary,
@@ -49,7 +52,8 @@ CREATE TABLE synonym (headword_id INTEGER NOT NULL REFERENCES headword(id), seq 
   PRIMARY KEY (headword_id, seq)) WITHOUT ROWID;
 CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
   headword_id INTEGER NOT NULL REFERENCES headword(id), later INTEGER NOT NULL,
-  PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
+  prefixes INTEGER NOT NULL, PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
+CREATE TABLE prefix (text TEXT NOT NULL PRIMARY KEY, bits INTEGER NOT NULL) WITHOUT ROWID;
 CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed
   WHERE NOT f.later OR NOT EXISTS (SELECT 1 FROM form g JOIN synonym t
@@ -65,6 +69,7 @@ struct FormRow {
     QByteArray key;
     sqlite3_int64 headwordId;
     bool later = false;
+    quint64 prefixes = 0;
     bool operator<(const FormRow& other) const {
         return key != other.key ? key < other.key : headwordId < other.headwordId;
     }
@@ -91,7 +96,7 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     for (const InflectedForm& form : forms) {
         const QByteArray key = WordKey(form.key).toUtf8();
         for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
-            rows.push_back(FormRow{key, baseId});
+            rows.push_back(FormRow{key, baseId, false, form.prefixes});
     }
     quint32 compared = 0;
     std::sort(rows.begin(), rows.end(), [&](const FormRow& a, const FormRow& b) {
@@ -99,7 +104,15 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
             stillWanted();
         return a < b;
     });
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // A headword's own row and its marks (InflectedForm) are one row.
+    size_t kept = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (kept > 0 && rows[kept - 1] == rows[i])
+            rows[kept - 1].prefixes |= rows[i].prefixes;
+        else
+            rows[kept++] = std::move(rows[i]);
+    }
+    rows.resize(kept);
     for (size_t i = 1; i < rows.size(); ++i)
         rows[i].later = rows[i].key == rows[i - 1].key;
     return rows;
@@ -136,7 +149,8 @@ class Writer {
     Writer& operator=(const Writer&) = delete;
 
     ImportReport write(const std::vector<ThesaurusEntry>& entries,
-                       const std::vector<InflectedForm>& forms, const StepProgress& progress) {
+                       const InflectedForms& inflected, const StepProgress& progress) {
+        const std::vector<InflectedForm>& forms = inflected.forms;
         ImportReport report;
         if (progress) {
             progress_ = &progress;
@@ -194,7 +208,8 @@ class Writer {
         }
         report.headwords = id;
         writeKinds(pairsPerPos, report.pairsPerRelation);
-        formInsert_ = prepare("INSERT INTO form (key, headword_id, later) VALUES (?1, ?2, ?3)");
+        formInsert_ = prepare(
+            "INSERT INTO form (key, headword_id, later, prefixes) VALUES (?1, ?2, ?3, ?4)");
         qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
@@ -204,11 +219,18 @@ class Writer {
                 fail(errorMessage());
             bindId(formInsert_, 2, row.headwordId);
             bindId(formInsert_, 3, row.later);
+            bindId(formInsert_, 4, sqlite3_int64(row.prefixes));
             step(formInsert_);
         }
-        // A form with two roots is one word the database answers.
-        for (size_t i = 0; i < forms.size(); ++i)
-            report.forms += i == 0 || forms[i].key != forms[i - 1].key;
+        writePrefixes(inflected.leads);
+        // A form with two roots is one word the database answers; a headword's marks are none.
+        const QString* counted = nullptr;
+        for (const InflectedForm& form : forms) {
+            if (form.key != form.baseKey && (!counted || *counted != form.key)) {
+                ++report.forms;
+                counted = &form.key;
+            }
+        }
         finalize();
         exec("COMMIT");
         // In-order inserts leave B-tree pages partly empty; repacking them trims about a tenth
@@ -276,6 +298,15 @@ class Writer {
         writeAll(QStringLiteral("relation"), relations);
     }
 
+    void writePrefixes(const std::vector<FormLead>& leads) {
+        prefixInsert_ = prepare("INSERT INTO prefix (text, bits) VALUES (?1, ?2)");
+        for (const FormLead& lead : leads) {
+            bindText(prefixInsert_, 1, lead.text);
+            bindId(prefixInsert_, 2, sqlite3_int64(lead.bits));
+            step(prefixInsert_);
+        }
+    }
+
 
     // SQLite's words, with the system's reason when a system call failed: "disk I/O error"
     // alone does not say that the file grew past a limit or the disk failed. The file's own
@@ -339,7 +370,9 @@ class Writer {
         sqlite3_finalize(synonymInsert_);
         sqlite3_finalize(formInsert_);
         sqlite3_finalize(kindsInsert_);
+        sqlite3_finalize(prefixInsert_);
         kindsInsert_ = nullptr;
+        prefixInsert_ = nullptr;
         headwordInsert_ = nullptr;
         synonymInsert_ = nullptr;
         formInsert_ = nullptr;
@@ -355,12 +388,13 @@ class Writer {
     sqlite3_stmt* synonymInsert_ = nullptr;
     sqlite3_stmt* formInsert_ = nullptr;
     sqlite3_stmt* kindsInsert_ = nullptr;
+    sqlite3_stmt* prefixInsert_ = nullptr;
 };
 
 } // namespace
 
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
-                                  const QString& outPath, const std::vector<InflectedForm>& forms,
+                                  const QString& outPath, const InflectedForms& forms,
                                   const StepProgress& progress) {
     // Published as every file the program writes: SQLite fills a file of its own, which takes
     // the target's place only once complete, and is gone after a failure. Each build has its

@@ -84,20 +84,39 @@ struct FormSources {
 };
 
 // A word of the list that is not a headword, filed under key and answered with the synonyms of
-// every headword whose key is baseKey.
+// every headword whose key is baseKey. prefixes holds the bits of the leads (FormLead) that,
+// put before key, make further forms of those headwords; a row whose key is baseKey (the
+// headword's own) carries nothing else.
 struct InflectedForm {
     QString key;
     QString baseKey;
+    quint64 prefixes = 0;
+};
+
+// Folded text that makes a form of a filed word when put before it (Italian "dell'" before
+// "uomo"), and its bits in InflectedForm::prefixes. A prefix flag whose forms would not fit the
+// limit on forms is filed this way: a mark on each word it stands before instead of a row for
+// each form it makes.
+struct FormLead {
+    QString text;
+    quint64 bits = 0;
+};
+
+struct InflectedForms {
+    std::vector<InflectedForm> forms;
+    std::vector<FormLead> leads;
 };
 
 // The forms that are not headwords themselves, each under every headword it is a form of (casas:
 // casa and casar), sorted and without repeats. From the dictionary alone: each form the affix
 // rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
 // whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
-// ThesaurusError naming the file (and line) that cannot be used.
-std::vector<InflectedForm> FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
-                                              const FormSources& sources,
-                                              const StepProgress& progress = {});
+// ThesaurusError naming the file (and line) that cannot be used. At most maxForms rows of
+// forms are kept, however many the dictionary builds (see InflectedForms.cpp).
+constexpr size_t kMaxForms = 3'000'000;
+InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
+                                  const FormSources& sources, const StepProgress& progress = {},
+                                  size_t maxForms = kMaxForms);
 
 // What an import wrote: headwords, (term, meaning) pairs per relation, and words filed under
 // the key of another headword (inflected forms).
@@ -112,7 +131,7 @@ struct ImportReport {
 // ThesaurusError is thrown (sourceName = outPath, line 0).
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath,
-                                  const std::vector<InflectedForm>& forms = {},
+                                  const InflectedForms& forms = {},
                                   const StepProgress& progress = {});
 
 // Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not

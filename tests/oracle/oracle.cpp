@@ -19,6 +19,7 @@
 // agree, or a term's relations differ. A language named in the file given with --shortfalls
 // may agree on fewer forms, never on fewer than the figure written there with its reason.
 
+#include "SynonymStore.h"
 #include "Thesaurus.h"
 #include "ThesaurusCatalog.h"
 #include "ThesaurusLabels.h"
@@ -230,6 +231,7 @@ class Database {
   public:
     explicit Database(const QString& path) {
         sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY, nullptr);
+        store_.open(path);
     }
     ~Database() { sqlite3_close(db_); }
     Database(const Database&) = delete;
@@ -261,12 +263,21 @@ class Database {
             result[row[0]].insert(row[1]);
         return result;
     }
+    // As the program answers: qrySynonyms, or for a word without rows of its own the forms
+    // that a prefix kept as marks makes.
     QSet<QString> synonyms(const QString& key) const {
         QSet<QString> result;
         for (const QStringList& row : rows("SELECT synonym FROM qrySynonyms WHERE word = ?", key))
             result.insert(row[0]);
+        if (result.isEmpty()) {
+            for (const SynonymStore::Record& record : store_.prefixedRecords(
+                     key.toUtf8(), SynonymStore::View::SynonymsAlone))
+                result.insert(QString::fromUtf8(record.synonym));
+        }
         return result;
     }
+    // The headwords a word is filed under, by its own rows, else by the README's rule for
+    // prefixes kept as marks: a text of table prefix before a row's key, one of its bits set.
     QSet<QString> roots(const QString& key) const {
         QSet<QString> result;
         for (const QStringList& row :
@@ -274,11 +285,24 @@ class Database {
                   "WHERE f.key = ?",
                   key))
             result.insert(WordKey(row[0]));
+        if (!result.isEmpty())
+            return result;
+        for (const QStringList& lead : rows("SELECT text, bits FROM prefix")) {
+            if (!key.startsWith(lead[0]) || key.size() == lead[0].size())
+                continue;
+            const QString sql = QStringLiteral("SELECT h.word FROM form f JOIN headword h ON "
+                                               "h.id = f.headword_id WHERE f.key = ? AND "
+                                               "f.prefixes & %1")
+                                    .arg(lead[1]);
+            for (const QStringList& row : rows(sql.toUtf8().constData(), key.mid(lead[0].size())))
+                result.insert(WordKey(row[0]));
+        }
         return result;
     }
 
   private:
     sqlite3* db_ = nullptr;
+    mutable SynonymStore store_;
 };
 
 // The form key spelt in the headword's letter case: small, capitals, or each letter as the

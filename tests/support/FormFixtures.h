@@ -3,6 +3,8 @@
 
 #include "Thesaurus.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <map>
 #include <vector>
@@ -19,11 +21,13 @@ inline std::vector<ThesaurusEntry> entriesFor(const QStringList& headwords) {
     return entries;
 }
 
-// The headword keys each form key is filed under.
-inline std::map<QString, QStringList> basesByForm(const std::vector<InflectedForm>& forms) {
+// The headword keys each form key is filed under (a headword's marks are no form).
+inline std::map<QString, QStringList> basesByForm(const InflectedForms& found) {
     std::map<QString, QStringList> bases;
-    for (const InflectedForm& form : forms)
-        bases[form.key] << form.baseKey;
+    for (const InflectedForm& form : found.forms) {
+        if (form.key != form.baseKey)
+            bases[form.key] << form.baseKey;
+    }
     return bases;
 }
 
@@ -33,4 +37,28 @@ inline QStringList filedUnder(const QString& dic, const QStringList& headwords,
     const auto found = basesByForm(FindInflectedForms(entriesFor(headwords), FormSources{dic, {}}));
     const auto it = found.find(WordKey(form));
     return it == found.end() ? QStringList() : it->second;
+}
+
+// A database whose elisions ("l'", "dell'" before a vowel, crossed with a plural) pass a limit
+// of three forms, so that they are kept as marks on the words they stand before: "amico" and
+// its plural "amici", "uomo"; not "casa". "dell'uomo" is a headword of its own, and "ridire"
+// is filed form by form.
+inline QString BuildElisionDatabase(const QString& folder) {
+    const QDir dir(folder);
+    const auto write = [&](const char* name, const QByteArray& text) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    write("xx.aff", "SET UTF-8\nPFX E Y 2\nPFX E 0 l' [aeiou]\nPFX E 0 dell' [aeiou]\n"
+                    "PFX R Y 1\nPFX R 0 ri .\nSFX S Y 1\nSFX S o i o\n");
+    write("xx.dic", "4\namico/ES\nuomo/E\ncasa/E\ndire/R\n");
+    write("th_xx.dat", "UTF-8\namico|1\n(noun)|compagno|socio\ncasa|1\n(noun)|dimora\n"
+                       "dell'uomo|1\n(noun)|umanità\ndire|1\n(verb)|parlare\n"
+                       "uomo|1\n(noun)|persona|compagno\n");
+    const auto entries = ReadThesaurus(dir.filePath(QStringLiteral("th_xx.dat")), QString());
+    const QString target = dir.filePath(QStringLiteral("xx.mdb"));
+    WriteSynonymDatabase(
+        entries, target,
+        FindInflectedForms(entries, FormSources{dir.filePath(QStringLiteral("xx.dic")), {}}, {}, 3));
+    return target;
 }

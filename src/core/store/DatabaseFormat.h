@@ -10,11 +10,14 @@ constexpr int kApplicationId = 0x4C584756;
 // program compares words ignoring all letter case; from version 3 the keys are composed (NFC)
 // as well, compared composed, and every meaning of every term is kept (qryRelations); from
 // version 4 every relation of a term within one meaning is kept, a meaning repeated under one
-// headword is kept once, and the table kinds lists the values --pos and --relation accept.
+// headword is kept once, and the table kinds lists the values --pos and --relation accept;
+// from version 5 the forms of a prefix too prolific to file one by one are found through the
+// table prefix and the bits of form.prefixes.
 constexpr int kFoldedKeysVersion = 2;
 constexpr int kComposedKeysVersion = 3;
 constexpr int kKindsVersion = 4;
-constexpr int kSchemaVersion = kKindsVersion;
+constexpr int kPrefixesVersion = 5;
+constexpr int kSchemaVersion = kPrefixesVersion;
 
 #include <QByteArrayView>
 #include <QLatin1StringView>

@@ -246,7 +246,7 @@ void StatementCache::giveBack(int slot, sqlite3_stmt* stmt) {
     if (!stmt)
         return;
     sqlite3_reset(stmt);
-    // A slot's only parameter is bound again by every lookup.
+    // A slot's parameters are bound again by every lookup.
     if (!db_ || slots_[size_t(slot)]) {
         sqlite3_finalize(stmt);
         return;

@@ -78,7 +78,7 @@ class StatementCache {
     // text: a word's lookup then finds its statement without hashing any text. The slot's
     // idle statement, or sql compiled anew (null when it does not compile; the connection
     // tells why). Given back with giveBack(slot, stmt).
-    static constexpr int kSlots = 3;
+    static constexpr int kSlots = 4;
     sqlite3_stmt* take(int slot, const char* sql);
     void giveBack(int slot, sqlite3_stmt* stmt);
 

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +152,18 @@ void SynonymStore::endStretch() {
 void SynonymStore::adopt(sqlite3* db) {
     db_ = db;
     statements_ = std::make_shared<StatementCache>(db);
+    // A handful of rows, read once: a word is held against them only when it is not found.
+    prefixes_.clear();
+    sqlite3_stmt* stmt = nullptr;
+    if (pragmaNumber(db, "pragma user_version") >= kPrefixesVersion &&
+        sqlite3_prepare_v2(db, "select text, bits from prefix", -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            prefixes_.emplace_back(QByteArray(text, sqlite3_column_bytes(stmt, 0)),
+                                   sqlite3_column_int64(stmt, 1));
+        }
+    }
+    sqlite3_finalize(stmt);
 }
 
 void SynonymStore::close() {
@@ -240,6 +253,65 @@ void SynonymStore::lookUp(Rows& rows, QByteArrayView word, View view) {
         throw AppError(reason);
     }
     start(rows, stmt, statements_, slot);
+}
+
+std::vector<SynonymStore::Record> SynonymStore::prefixedRecords(QByteArrayView word, View view) {
+    constexpr int kSlot = 3;
+    std::vector<Record> records;
+    if (prefixes_.empty())
+        return records;
+    // Keys are folded and composed, and so are the texts before them.
+    const QByteArray key = QString::fromUtf8(word)
+                               .toCaseFolded()
+                               .normalized(QString::NormalizationForm_C)
+                               .toUtf8();
+    std::vector<std::pair<QByteArray, qint64>> leads;
+    for (const auto& lead : prefixes_) {
+        if (key.size() > lead.first.size() && key.startsWith(lead.first))
+            leads.push_back(lead);
+    }
+    if (leads.empty())
+        return records;
+    // May open a file put in place of the old one, and read its prefixes instead.
+    sqlite3* db = handleForQuery();
+    if (!db)
+        throw AppError(QStringLiteral("The synonym database is not open."));
+    QSet<QByteArray> given;
+    for (const auto& [text, bits] : leads) {
+        sqlite3_stmt* stmt = statements_->take(
+            kSlot, "select s.synonym, s.pos, s.relation, s.sense, s.note, s.listed "
+                   "from form f join synonym s on s.headword_id = f.headword_id "
+                   "where f.key = ?1 and f.prefixes & ?2 "
+                   "and not exists (select 1 from form g where g.key = ?3) "
+                   "order by f.headword_id, s.seq");
+        if (!stmt)
+            throw AppError(QString::fromUtf8(sqlite3_errmsg(db)));
+        const QByteArrayView rest = QByteArrayView(key).sliced(text.size());
+        sqlite3_bind_text(stmt, 1, rest.data(), int(rest.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(stmt, 2, bits);
+        sqlite3_bind_text(stmt, 3, word.data() ? word.data() : "", int(word.size()),
+                          SQLITE_STATIC);
+        const auto column = [stmt](int at) {
+            return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, at)),
+                              sqlite3_column_bytes(stmt, at));
+        };
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (view != View::Relations) {
+                // As qrySynonyms: the synonym kinds only, a text an earlier headword gave once.
+                if (!sqlite3_column_int(stmt, 5) || given.contains(column(Synonym)))
+                    continue;
+                given.insert(column(Synonym));
+            }
+            records.push_back(Record{column(Synonym), column(Pos), column(Relation),
+                                     column(Sense), column(Note)});
+        }
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
+        statements_->giveBack(kSlot, stmt);
+        if (rc != SQLITE_DONE)
+            throw AppError(reason);
+    }
+    return records;
 }
 
 void SynonymStore::requireSynonymView() {

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
+#include <utility>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -105,6 +107,17 @@ class SynonymStore {
     enum Column { Synonym = 0, Pos = 1, Relation = 2, Sense = 3, Note = 4 };
     void lookUp(Rows& rows, QByteArrayView word, View view);
 
+    // A word with no row of its own can still be a form through a prefix the file keeps as
+    // marks on the words it stands before (Italian "dell'uomo": "dell'" before "uomo"): its
+    // records as lookUp would give them for view, the headwords in thesaurus order, each
+    // synonym once unless view is Relations. Empty when the word has rows of its own or is
+    // no such form. Throws AppError with the database's reason.
+    struct Record {
+        QByteArray synonym, pos, relation, sense, note;
+    };
+    bool keepsPrefixes() const { return !prefixes_.empty(); }
+    std::vector<Record> prefixedRecords(QByteArrayView word, View view);
+
     // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
     // pos and relation.
     void requireSynonymView();
@@ -137,6 +150,8 @@ class SynonymStore {
     QString path_;
     FileStamp stamp_;
     std::shared_ptr<StatementCache> statements_;
+    // Table prefix: each folded text and the bits of form.prefixes that take it.
+    std::vector<std::pair<QByteArray, qint64>> prefixes_;
     // Queries taken apart for statements_; only their text counts, whatever the connection.
     std::unique_ptr<QueryShaper> shaper_;
     int readings_ = 0;

@@ -18,21 +18,37 @@ WordRecords::WordRecords(SynonymStore& store, bool meanings, const QStringList& 
 
 void WordRecords::start(QByteArrayView word) {
     store_.lookUp(rows_, word, view_);
+    prefixed_.clear();
+    at_ = 0;
+    if (rows_.atEnd() && store_.keepsPrefixes())
+        prefixed_ = store_.prefixedRecords(word, view_);
     shown_.clear();
     handedOut_ = false;
 }
 
 bool WordRecords::next(SynonymRecord& record) {
     const bool withMeaning = filtered_ || meanings_;
+    const bool senses = relations_ && meanings_;
+    const bool prefixed = !prefixed_.empty();
     // The row given last is left only now: its texts live until the next step.
     if (std::exchange(handedOut_, false))
-        rows_.next();
-    for (; !rows_.atEnd(); rows_.next()) {
-        record.pos = withMeaning ? rows_.text(SynonymStore::Pos) : QByteArrayView();
-        record.relation = withMeaning ? rows_.text(SynonymStore::Relation) : QByteArrayView();
+        prefixed ? void(++at_) : rows_.next();
+    for (;; prefixed ? void(++at_) : rows_.next()) {
+        if (prefixed ? at_ == prefixed_.size() : rows_.atEnd())
+            break;
+        const auto field = [&](SynonymStore::Column column) -> QByteArrayView {
+            if (!prefixed)
+                return rows_.text(column);
+            const SynonymStore::Record& row = prefixed_[at_];
+            const QByteArray* fields[] = {&row.synonym, &row.pos, &row.relation, &row.sense,
+                                          &row.note};
+            return *fields[column];
+        };
+        record.pos = withMeaning ? field(SynonymStore::Pos) : QByteArrayView();
+        record.relation = withMeaning ? field(SynonymStore::Relation) : QByteArrayView();
         if (withMeaning && !filter_.keeps(record.pos, record.relation))
             continue;
-        record.synonym = rows_.text(SynonymStore::Synonym);
+        record.synonym = field(SynonymStore::Synonym);
         // The meanings view lists a synonym once per meaning; the row layouts give it once,
         // as qrySynonyms does.
         if (relations_ && !meanings_) {
@@ -41,12 +57,12 @@ bool WordRecords::next(SynonymRecord& record) {
                 continue;
             shown_.insert(text);
         }
-        const bool senses = relations_ && meanings_;
-        record.sense = senses ? rows_.text(SynonymStore::Sense) : QByteArrayView();
-        record.note = senses ? rows_.text(SynonymStore::Note) : QByteArrayView();
+        record.sense = senses ? field(SynonymStore::Sense) : QByteArrayView();
+        record.note = senses ? field(SynonymStore::Note) : QByteArrayView();
         handedOut_ = true;
         return true;
     }
     rows_.close();
+    prefixed_.clear();
     return false;
 }

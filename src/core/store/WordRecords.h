@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QSet>
 #include <QStringList>
+#include <vector>
 
 // One (synonym, meaning) record of a word; sense and note are empty where the layout asks for
 // no meanings, pos and relation too where it asks for neither meanings nor a filter.
@@ -39,6 +40,9 @@ class WordRecords {
     const bool filtered_;
     const SynonymStore::View view_;
     SynonymStore::Rows rows_;
+    // The records of a word found only through a prefix kept as marks, read whole: few words.
+    std::vector<SynonymStore::Record> prefixed_;
+    size_t at_ = 0;
     QSet<QByteArray> shown_;
     bool handedOut_ = false; // the current row was given by next()
 };
