@@ -154,7 +154,7 @@ echo "lintian --pedantic --display-info: ${lintian_output:-no tags}"
 if [ "$(id -u)" -eq 0 ]; then
   tools=$(mktemp -d)
   trap 'rm -rf "$tools"' EXIT
-  cp "$start_test" "$build/bin/xwindow" "$tools/"
+  cp "$start_test" "$(dirname "$start_test")/on_display.sh" "$build/bin/xwindow" "$tools/"
   mkdir -m 700 "$tools/home" "$tools/runtime"
   chown nobody "$tools/home" "$tools/runtime"
   chmod 755 "$tools"

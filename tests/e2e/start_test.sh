@@ -5,16 +5,7 @@
 # missing-database message appears and no main window ever does.
 # Arguments: the lexigrove executable, the xwindow tool. LEXIGROVE_SCREENSHOT=file.xwd keeps a picture.
 set -euo pipefail
-program=$1
-xwindow=$2
-export QT_QPA_PLATFORM=xcb
-
-if [ -z "${DISPLAY:-}" ] || [ -z "${INSIDE_XVFB:-}" ]; then
-  exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
-main_size=536x631
+source "$(dirname "$0")/on_display.sh"
 
 # Closes the window titled Lexigrove and expects the program to end with 0.
 close_and_expect_exit_0() { # pid, what was on screen

@@ -7,16 +7,7 @@
 # the box and copied to the clipboard.
 # Arguments: the lexigrove executable, the xwindow tool.
 set -euo pipefail
-program=$1
-xwindow=$2
-export QT_QPA_PLATFORM=xcb
-
-if [ -z "${DISPLAY:-}" ] || [ -z "${INSIDE_XVFB:-}" ]; then
-  exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*"; "$xwindow" list || true; exit 1; }
-main_size=536x631
+source "$(dirname "$0")/on_display.sh"
 
 folder=$(mktemp -d)
 pid=
