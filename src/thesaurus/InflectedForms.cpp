@@ -177,15 +177,20 @@ bool WrittenPlainly(const QString& stem) {
 constexpr int kLeadBits = 63;
 constexpr quint16 kNoLead = 0xFFFF;
 
+// The order of forms, and of marks: by key, then by the key of the headword it is filed under.
+bool byKeyAndBase(const InflectedForm& a, const InflectedForm& b) {
+    return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
+}
+bool sameKeyAndBase(const InflectedForm& a, const InflectedForm& b) {
+    return a.key == b.key && a.baseKey == b.baseKey;
+}
+
 // The marks of several stems, sorted, with the bits of one (word, stem) together.
 void mergeMarks(std::vector<InflectedForm>& marks) {
-    std::sort(marks.begin(), marks.end(), [](const InflectedForm& a, const InflectedForm& b) {
-        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
-    });
+    std::sort(marks.begin(), marks.end(), byKeyAndBase);
     size_t kept = 0;
     for (size_t i = 0; i < marks.size(); ++i) {
-        if (kept > 0 && marks[kept - 1].key == marks[i].key &&
-            marks[kept - 1].baseKey == marks[i].baseKey)
+        if (kept > 0 && sameKeyAndBase(marks[kept - 1], marks[i]))
             marks[kept - 1].prefixes |= marks[i].prefixes;
         else
             marks[kept++] = std::move(marks[i]);
@@ -199,9 +204,6 @@ void mergeMarks(std::vector<InflectedForm>& marks) {
 // that is another headword) is given up with its forms.
 void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& marks) {
     mergeMarks(marks);
-    const auto order = [](const InflectedForm& a, const InflectedForm& b) {
-        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
-    };
     const size_t filed = forms.size();
     for (InflectedForm& mark : marks) {
         if (mark.key == mark.baseKey) {
@@ -209,25 +211,20 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
             continue;
         }
         const auto end = forms.begin() + qsizetype(filed);
-        const auto at = std::lower_bound(forms.begin(), end, mark, order);
-        if (at != end && at->key == mark.key && at->baseKey == mark.baseKey)
+        const auto at = std::lower_bound(forms.begin(), end, mark, byKeyAndBase);
+        if (at != end && sameKeyAndBase(*at, mark))
             at->prefixes |= mark.prefixes;
     }
     marks.clear();
     marks.shrink_to_fit();
-    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(), order);
+    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(),
+                       byKeyAndBase);
 }
 
-struct DictionaryForms {
-    std::vector<InflectedForm> forms;
-    std::vector<InflectedForm> marks;
-    std::vector<FormLead> leads;
-};
-
-DictionaryForms dictionaryForms(const std::vector<ThesaurusEntry>& entries,
-                                const QSet<QString>& headwordKeys, const FormSources& sources,
-                                const StepProgress& progress, size_t maxForms) {
-    DictionaryForms found;
+// Fills found and gives the marks, which applyMarks puts on the forms once they are sorted.
+void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
+                     const FormSources& sources, const StepProgress& progress, size_t maxForms,
+                     InflectedForms& found, std::vector<InflectedForm>& marks) {
     std::vector<InflectedForm>& forms = found.forms;
     QHash<QString, QStringList> spellings;
     bool keepsCase = false;
@@ -271,7 +268,7 @@ DictionaryForms dictionaryForms(const std::vector<ThesaurusEntry>& entries,
         QString markedStem;
         const auto endOfStem = [&] {
             for (auto it = marksOfStem.cbegin(); it != marksOfStem.cend(); ++it)
-                found.marks.push_back(InflectedForm{it.key(), markedStem, it.value()});
+                marks.push_back(InflectedForm{it.key(), markedStem, it.value()});
             marksOfStem.clear();
         };
         size_t kept = 0;
@@ -311,7 +308,7 @@ DictionaryForms dictionaryForms(const std::vector<ThesaurusEntry>& entries,
     };
     const auto endStem = [&] {
         for (auto it = stemMarks.cbegin(); it != stemMarks.cend(); ++it)
-            found.marks.push_back(InflectedForm{it.key(), stemKey, it.value()});
+            marks.push_back(InflectedForm{it.key(), stemKey, it.value()});
         stemMarks.clear();
         stemForms.clear();
         baseKeys.clear();
@@ -382,7 +379,6 @@ DictionaryForms dictionaryForms(const std::vector<ThesaurusEntry>& entries,
         found.leads.push_back(FormLead{it.key(), it.value()});
     std::sort(found.leads.begin(), found.leads.end(),
               [](const FormLead& a, const FormLead& b) { return a.text < b.text; });
-    return found;
 }
 
 } // namespace
@@ -402,14 +398,10 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     for (const ThesaurusEntry& entry : entries)
         headwordKeys.insert(WordKey(entry.headword));
     std::vector<InflectedForm> marks;
-    if (sources.wordList.isEmpty()) {
-        DictionaryForms built = dictionaryForms(entries, headwordKeys, sources, progress, maxForms);
-        forms = std::move(built.forms);
-        marks = std::move(built.marks);
-        found.leads = std::move(built.leads);
-    } else {
+    if (sources.wordList.isEmpty())
+        dictionaryForms(entries, headwordKeys, sources, progress, maxForms, found, marks);
+    else
         wordListForms(headwordKeys, sources, progress, forms);
-    }
 
     // The same form may come from several spellings in the list ("Polish", "polish") or from
     // several rules of the dictionary.
@@ -418,13 +410,10 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     const auto order = [&](const InflectedForm& a, const InflectedForm& b) {
         if (progress && ++compared % (1u << 16) == 0)
             progress(1, 1);
-        return std::tie(a.key, a.baseKey) < std::tie(b.key, b.baseKey);
-    };
-    const auto same = [](const InflectedForm& a, const InflectedForm& b) {
-        return a.key == b.key && a.baseKey == b.baseKey;
+        return byKeyAndBase(a, b);
     };
     std::sort(forms.begin(), forms.end(), order);
-    forms.erase(std::unique(forms.begin(), forms.end(), same), forms.end());
+    forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
     if (!marks.empty())
         applyMarks(forms, marks);
     return found;
