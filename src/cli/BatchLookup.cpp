@@ -8,6 +8,7 @@
 #include "ReadLock.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
+#include "Paths.h"
 #include "SynonymStore.h"
 #include "WordRecords.h"
 #include "WordStream.h"
@@ -282,7 +283,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
         sources.database = sources.thesaurus->database;
         sources.thesaurusFiles = SourceFiles(*sources.thesaurus);
     } else {
-        sources.database = command.database.isEmpty() ? SynonymStore::PathBeside(applicationFolder)
+        sources.database = command.database.isEmpty() ? DatabaseBesideApplication(applicationFolder)
                                                       : command.database;
     }
     WordFiles files(command.files);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Paths.h"
 #include "SynonymStore.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ class DbConnection {
 
     // The folder of the executable joined with "words.mdb".
     static QString DatabasePath(const QString& applicationFolder) {
-        return SynonymStore::PathBeside(applicationFolder);
+        return DatabaseBesideApplication(applicationFolder);
     }
     static QString ConnectionString(const QString& databasePath);
     static bool DatabasePresent(const QString& databasePath) {

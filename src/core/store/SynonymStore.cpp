@@ -4,7 +4,6 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "FileSystem.h"
-#include "Paths.h"
 #include "StatementCache.h"
 
 #include <QFile>
@@ -81,10 +80,6 @@ SynonymStore::SynonymStore() : shaper_(std::make_unique<QueryShaper>()) {}
 
 SynonymStore::~SynonymStore() {
     close();
-}
-
-QString SynonymStore::PathBeside(const QString& applicationFolder) {
-    return BesideApplication(applicationFolder, QStringLiteral("words.mdb"));
 }
 
 bool SynonymStore::Present(const QString& path) {

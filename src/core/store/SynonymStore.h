@@ -23,8 +23,6 @@ class SynonymStore {
     SynonymStore& operator=(const SynonymStore&) = delete;
     ~SynonymStore();
 
-    // The folder of the executable joined with "words.mdb".
-    static QString PathBeside(const QString& applicationFolder);
     // The database file is present when it is a regular file (folders and
     // dangling links do not count).
     static bool Present(const QString& path);

@@ -49,6 +49,10 @@ QString FileNameFromPath(const QString& path, QChar separator) {
     return path.mid(path.lastIndexOf(separator) + 1);
 }
 
+QString DatabaseBesideApplication(const QString& applicationFolder) {
+    return BesideApplication(applicationFolder, QStringLiteral("words.mdb"));
+}
+
 QString BesideApplication(const QString& applicationFolder, const QString& name) {
     return applicationFolder + kPathSeparator + name;
 }

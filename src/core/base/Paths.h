@@ -33,6 +33,9 @@ QString FileNameFromPath(const QString& path, QChar separator = kPathSeparator);
 // the files that lie beside it.
 QString BesideApplication(const QString& applicationFolder, const QString& name);
 
+// The database both programs use when none is chosen: "words.mdb" beside the executable.
+QString DatabaseBesideApplication(const QString& applicationFolder);
+
 // The user's home folder: $HOME when it names an absolute path, else the one the password
 // database gives the user, as login shells do; "/" only when neither is known.
 QString HomeFolder();
