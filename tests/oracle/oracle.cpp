@@ -3,7 +3,7 @@
 //
 // For every installed thesaurus it builds the database the program builds on first use, then
 // takes a seeded sample of headwords and of inflected forms and compares, word by word, what
-// the database answers with what MyThes and Hunspell give, read by the README's rules:
+// the database answers with what MyThes and Hunspell give, read by the rules of docs/languages.md:
 //
 // - a headword's synonyms are the terms of all its meanings (every spelling of its folded key),
 //   the labels the table knows taken off, a term that is the headword dropped; each term's
@@ -107,7 +107,7 @@ QSet<QString> SynonymKinds(const Relations& relations) {
     return terms;
 }
 
-// A MyThes meaning read by the README's label rules.
+// A MyThes meaning read by the label rules of docs/languages.md.
 class Reader {
   public:
     explicit Reader(const QString& language) : labels_(ThesaurusLabels::builtIn(language)) {}
@@ -276,7 +276,7 @@ class Database {
         }
         return result;
     }
-    // The headwords a word is filed under, by its own rows, else by the README's rule for
+    // The headwords a word is filed under, by its own rows, else by the rule for
     // prefixes kept as marks: a text of table prefix before a row's key, one of its bits set.
     QSet<QString> roots(const QString& key) const {
         QSet<QString> result;
@@ -347,9 +347,9 @@ class Dictionary {
         return result;
     }
 
-    // The headwords a form key is filed under by the README's rule. A thesaurus in small letters
-    // only says nothing of case: the form as written in small letters or capitalised counts.
-    // One that keeps case: the form spelt as the headword is.
+    // The headwords a form key is filed under by the rule of docs/languages.md. A thesaurus
+    // in small letters only says nothing of case: the form as written in small letters or
+    // capitalised counts. One that keeps case: the form spelt as the headword is.
     QSet<QString> roots(const QString& key, const QHash<QString, QStringList>& spellings,
                         bool keepsCase) {
         QSet<QString> result;
