@@ -30,7 +30,8 @@ DATA = TESTS / "data"
 # Words that reach every rule the two front ends share: quoting, upper case,
 # not-found rows, commas and quotes in the comma-delimited file, non-ASCII
 # padding, an empty entry. CR LF at the end, where both read the same entries.
-WORDS = "random\r\nlook\r\ndon't\r\n\r\nsay \"hi\"\r\nx,y\r\ncafé\r\nкот\r\n100%\r\nLoOk\r\nxqz\r\n".encode()
+WORDS = ("random\r\nlook\r\ndon't\r\n\r\nsay \"hi\"\r\nx,y\r\ncafé\r\nкот\r\n"
+         "100%\r\nLoOk\r\nxqz\r\n").encode()
 LOOK_ROWS = b"LOOK - expression\nLOOK - aspect\nLOOK - face\nLOOK - appear\nLOOK - seem\n"
 XQZ = b"XQZ - this word not found in the database.\n"
 TRY_HELP = b"\nTry 'lexigrove --help' for more information.\n"
@@ -47,7 +48,8 @@ def program_info(name):
     """A string constant of ProgramInfo.h, which both programs print."""
     header = (TESTS.parent / "src/core/base/ProgramInfo.h").read_text()
     value = re.search(r"\b%s\[\] =(.*?);" % name, header, re.S).group(1)
-    return "".join(ast.literal_eval(part) for part in re.findall(r'"(?:[^"\\]|\\.)*"', value)).encode()
+    parts = re.findall(r'"(?:[^"\\]|\\.)*"', value)
+    return "".join(ast.literal_eval(part) for part in parts).encode()
 
 
 COPYRIGHT, HELP_FOOTER = program_info("kCopyrightLines"), program_info("kHelpFooter")
@@ -384,8 +386,9 @@ class Rows(unittest.TestCase):
                 temporary = folder / "wtmp"
                 temporary.mkdir(exist_ok=True)
                 made = lambda: len(os.listdir(temporary)) == 1
-                self.assertEqual(self.interrupted(number, ["--format", "xlsx", "--output", "int.xlsx"],
-                                                  made, TMPDIR=str(temporary)), 128 + number)
+                options = ["--format", "xlsx", "--output", "int.xlsx"]
+                self.assertEqual(self.interrupted(number, options, made, TMPDIR=str(temporary)),
+                                 128 + number)
                 self.assertEqual(os.listdir(temporary), [])
         with self.subTest("a file with one name: no copy left behind"):
             write("one.txt", b"old\n")
@@ -594,8 +597,8 @@ class Rows(unittest.TestCase):
         ]:
             with self.subTest(name), tempfile.TemporaryDirectory() as out:
                 Path(out, "old.txt").write_bytes(b"old content\n")
-                run = shell("$LEXIGROVE --lookup --output '%s/old.txt' %s; "
-                            "$LEXIGROVE --lookup --output '%s/new.txt' %s" % (out, arguments, out, arguments))
+                run = shell("$LEXIGROVE --lookup --output '%s/old.txt' %s; $LEXIGROVE --lookup "
+                            "--output '%s/new.txt' %s" % (out, arguments, out, arguments))
                 self.assertEqual((run.returncode, run.stdout), (1, b""))
                 self.assertEqual(Path(out, "old.txt").read_bytes(), b"old content\n")
                 self.assertEqual(os.listdir(out), ["old.txt"])
@@ -605,14 +608,16 @@ class Records(unittest.TestCase):
     def test_read_back_by_standard_readers(self):
         csv_reader = ("import csv, json, sys\n"
                       "records = list(csv.reader(open(0, encoding='utf-8', newline='')))\n"
-                      "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation', 'sense', 'note']\n"
+                      "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation', "
+                      "'sense', 'note']\n"
                       "print(json.dumps(records))\n")
         json_reader = ("import json, sys\n"
                        "records = []\n"
                        "for line in open(0, encoding='utf-8', newline=''):\n"
                        "    assert line.endswith('}\\n')\n"
                        "    o = json.loads(line)\n"
-                       "    assert list(o) == ['word', 'synonym', 'pos', 'relation', 'sense', 'note']\n"
+                       "    assert list(o) == ['word', 'synonym', 'pos', 'relation', "
+                       "'sense', 'note']\n"
                        "    records.append(['' if v is None else str(v) for v in o.values()])\n"
                        "print(json.dumps(records))\n")
         # Besides the shared words: control characters, which JSON must escape.
@@ -637,8 +642,9 @@ class Records(unittest.TestCase):
                         "word = ?1 and (?2 = '' or instr(',' || ?2 || ',', ',' || pos || ',')) and "
                         "(?3 = '' and relation in ('synonym', 'similar term', 'related term') or "
                         "relation = ?3)", (word, pos, relation)).fetchall()
-                    expected += [[word] + ["" if v is None else str(v) for v in record] for record in found] or \
-                        [[word, "", "", "", "", ""]]
+                    records = [[word] + ["" if v is None else str(v) for v in record]
+                               for record in found]
+                    expected += records or [[word, "", "", "", "", ""]]
                 write("reader.py", reader.encode())
                 run = shell("$LEXIGROVE --lookup --database words.mdb " + options +
                             " readback.txt | python3 reader.py")
@@ -663,7 +669,8 @@ class Records(unittest.TestCase):
              b"labbh and 12 more" + TRY_HELP),
         ]:
             with self.subTest(name):
-                run = shell("printf 'mot\\n' | $LEXIGROVE --lookup --database fr.mdb " + options + " -")
+                run = shell("printf 'mot\\n' | $LEXIGROVE --lookup --database fr.mdb " + options +
+                            " -")
                 self.assertEqual((run.returncode, run.stdout), (code, out))
                 self.assertTrue(run.stderr.endswith(err), run.stderr)
 
@@ -689,9 +696,10 @@ class Workbooks(unittest.TestCase):
         ]:
             with self.subTest(name):
                 lookup = "$LEXIGROVE --lookup " + database + " " + options
-                run = shell(lookup + " --format table sheetwords.txt > table.csv && rm -f book.xlsx && " +
-                            lookup + " --format xlsx sheetwords.txt " + target + " && /usr/bin/python3 " +
-                            str(TESTS / "support/workbook_vs_table.py") + " table.csv book.xlsx")
+                run = shell(lookup + " --format table sheetwords.txt > table.csv && rm -f book.xlsx"
+                            " && " + lookup + " --format xlsx sheetwords.txt " + target +
+                            " && /usr/bin/python3 " + str(TESTS / "support/workbook_vs_table.py") +
+                            " table.csv book.xlsx")
                 self.assertEqual(run.returncode, 0, run.stderr)
                 self.assertTrue(run.stdout.endswith(b" records\n"), run.stdout)
                 self.assertGreaterEqual(int(run.stdout.split(b" ")[0]), 20, run.stdout)
