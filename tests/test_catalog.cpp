@@ -80,6 +80,15 @@ void StartProgram(QProcess& process, const QProcessEnvironment& environment,
     process.closeWriteChannel();
 }
 
+// Whether the process holds the file open.
+bool HasOpen(const QProcess& process, const QString& path) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
+        if (fd.symLinkTarget() == path)
+            return true;
+    return false;
+}
+
 QByteArray Output(QProcess& process) {
     process.waitForFinished(120000);
     return process.readAllStandardOutput();
@@ -359,7 +368,8 @@ void TestCatalog::processesShareOneBuild() {
                              }));
     QProcess second;
     StartProgram(second, UserEnvironment(dir_->path()));
-    QTest::qWait(1500);
+    // Holding the build's lock file, it can only wait for the lock.
+    QTRY_VERIFY_WITH_TIMEOUT(HasOpen(second, eo.database + ".lock"), 60000);
     const bool waited = second.state() == QProcess::Running;
     go.release();
     first.join();

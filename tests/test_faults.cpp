@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <sqlite3.h>
 
@@ -201,9 +200,7 @@ void TestFaults::brokenDatabase() {
             QSKIP("the sqlite3 shell is not installed");
         locker.write("begin exclusive;\n");
         locker.waitForBytesWritten();
-        for (int tries = 0; tries < 1000 && !lockedAgainstReaders(database); ++tries)
-            QThread::msleep(10);
-        QVERIFY(lockedAgainstReaders(database));
+        QTRY_VERIFY_WITH_TIMEOUT(lockedAgainstReaders(database), 10000);
         break;
     }
 

@@ -79,6 +79,7 @@ class TestLimits : public QObject {
     void click(const char* name) { child<QPushButton>(name)->click(); }
     QString writeFile(const QString& name, QByteArray bytes);
     void loadThroughTheDialog(const QString& path);
+    void draw();
     void checkMemory(const PeakMeter& meter, qint64 input, const char* what);
 
     QTemporaryDir folder_;
@@ -117,7 +118,13 @@ void TestLimits::loadThroughTheDialog(const QString& path) {
     desktop_->openAnswers << QStringList{path};
     click("PushButton3");
     // The view learns of the new rows and draws them.
-    QTest::qWait(150);
+    draw();
+}
+
+// What is pending, handled and drawn now, as a screen would show it.
+void TestLimits::draw() {
+    QCoreApplication::processEvents();
+    form_->repaint();
 }
 
 void TestLimits::checkMemory(const PeakMeter& meter, qint64 input, const char* what) {
@@ -173,7 +180,7 @@ void TestLimits::fiftyMegabyteLine() {
     const PeakMeter lookup;
     QString shown;
     desktop_->onYield[2] = [&] {
-        QTest::qWait(100);
+        draw();
         shown = child<ProgressBar>("ProgressBar1")->text();
     };
     click("PushButton17");
@@ -184,7 +191,7 @@ void TestLimits::fiftyMegabyteLine() {
     auto* results = child<ListView>("ListView2");
     QCOMPARE(results->count(), 1);
     QVERIFY(results->text(1).endsWith(QStringLiteral("ABCDEFGH") + kNotFound));
-    QTest::qWait(100);
+    draw();
     checkMemory(lookup, size, "a 50 MB word looked up");
 }
 
@@ -200,7 +207,7 @@ void TestLimits::megabyteWord() {
 
     const PeakMeter meter;
     // The window draws the progress text while the word is looked up.
-    desktop_->onYield[2] = [] { QTest::qWait(100); };
+    desktop_->onYield[2] = [this] { draw(); };
     click("PushButton17");
     auto* results = child<ListView>("ListView2");
     QCOMPARE(desktop_->boxTexts(), QStringList{"Done."});
@@ -217,7 +224,7 @@ void TestLimits::megabyteWord() {
     desktop_->saveAnswers << csv;
     click("PushButton9");
     QCOMPARE(QFileInfo(csv).size(), size + 42);
-    QTest::qWait(100);
+    draw();
     checkMemory(meter, size, "a word of 1 MB looked up, copied and saved");
 }
 

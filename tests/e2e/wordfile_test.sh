@@ -20,13 +20,7 @@ printf 'look\n' > "$folder/good.txt"
 "$xwindow" wait Lexigrove 30 "$main_size" || fail "the main window did not appear"
 
 # The box: the other window titled Lexigrove.
-box=
-for _ in $(seq 100); do
-  box=$("$xwindow" list | awk -v main="$main_size" '$2 != main && $3 == "Lexigrove" { print $1 }' | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no message about the unreadable files"
+box=$("$xwindow" wait Lexigrove 10 "!$main_size" | cut -d' ' -f1) || fail "no message about the unreadable files"
 "$xwindow" list | grep -q "Application Error" && fail "an Application Error box appeared"
 
 # As a user copies it: a click in the text, select all, copy.
@@ -39,6 +33,7 @@ for _ in $(seq 20); do
   xdotool key --clearmodifiers ctrl+c
   text=$(timeout 5 xsel --clipboard --output 2>/dev/null || true)
   [ -n "$text" ] && break
+  # A click before Qt has laid the box out is lost, and nothing tells when it has: try again.
   sleep 0.2
 done
 echo "$text"
@@ -52,10 +47,7 @@ grep -q "ListView1_OLEDragDrop\|Application Error" <<<"$text" && fail "the messa
 
 # OK closes the box; the window then ends with 0 when closed.
 xdotool key --clearmodifiers Return
-for _ in $(seq 50); do
-  "$xwindow" list | awk -v main="$main_size" '$2 != main && $3 == "Lexigrove"' | grep -q . || break
-  sleep 0.1
-done
+"$xwindow" gone Lexigrove 5 "!$main_size" || fail "OK left the box open"
 "$xwindow" close Lexigrove || fail "nothing to close"
 timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end after closing"
 status=0

@@ -4,18 +4,19 @@
 // and close it the way a user does.
 //
 //   xwindow list                      id, size and title of every mapped window
-//   xwindow wait TITLE SECONDS [WxH]  exit 0 once such a window is mapped
+//   xwindow wait TITLE SECONDS [WxH]  exit 0 once such a window is mapped (!WxH: of another size)
+//   xwindow gone TITLE SECONDS [WxH]  exit 0 once no such window is mapped
 //   xwindow close TITLE               ask every mapped window titled TITLE to close
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <chrono>
+#include <poll.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -48,13 +49,16 @@ std::string titleOf(Display* display, Window window) {
     return title;
 }
 
+// Every window mapped, and each title set or changed, reaches the display's connection as an event.
 std::vector<Window_> mappedWindows(Display* display) {
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     std::vector<Window_> found;
     Window root, parent, *children = nullptr;
     unsigned int count = 0;
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
         return found;
     for (unsigned int i = 0; i < count; ++i) {
+        XSelectInput(display, children[i], PropertyChangeMask);
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, children[i], &attributes) ||
             attributes.map_state != IsViewable)
@@ -76,6 +80,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xwindow: cannot open display\n");
         return 2;
     }
+    // A window may go between listing it and asking about it; it is simply not there.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     // Every way out of main closes the connection, so a leak checker sees none.
     const std::unique_ptr<Display, decltype(&XCloseDisplay)> connection(display, XCloseDisplay);
     const std::string command = argv[1];
@@ -84,22 +90,35 @@ int main(int argc, char** argv) {
             std::printf("0x%lx %dx%d %s\n", w.id, w.width, w.height, w.title.c_str());
         return 0;
     }
-    if (command == "wait" && argc >= 4) {
+    if ((command == "wait" || command == "gone") && argc >= 4) {
         const std::string title = argv[2];
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[3]));
+        const bool otherSize = argc >= 5 && argv[4][0] == '!';
         int width = 0, height = 0;
         if (argc >= 5)
-            std::sscanf(argv[4], "%dx%d", &width, &height);
-        while (std::chrono::steady_clock::now() < deadline) {
-            for (const auto& w : mappedWindows(display))
-                if (w.title == title && (!width || (w.width == width && w.height == height))) {
-                    std::printf("0x%lx %dx%d %s\n", w.id, w.width, w.height, w.title.c_str());
-                    return 0;
-                }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::sscanf(argv[4] + otherSize, "%dx%d", &width, &height);
+        for (;;) {
+            const Window_* found = nullptr;
+            const auto windows = mappedWindows(display);
+            for (const auto& w : windows)
+                if (w.title == title &&
+                    (!width || (w.width == width && w.height == height) != otherSize))
+                    found = &w;
+            if (found && command == "wait")
+                std::printf("0x%lx %dx%d %s\n", found->id, found->width, found->height,
+                            found->title.c_str());
+            if (!found == (command == "gone"))
+                return 0;
+            // Nothing to do until the display tells of a change, or the time is up.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd connectionFd{ConnectionNumber(display), POLLIN, 0};
+            if (XPending(display) == 0 && (left.count() <= 0 || poll(&connectionFd, 1, int(left.count())) <= 0))
+                return 1;
+            for (XEvent event; XPending(display);)
+                XNextEvent(display, &event);
         }
-        return 1;
     }
     if (command == "close" && argc >= 3) {
         const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);

@@ -276,4 +276,4 @@ void TestDatabase::queryWithoutView() {
 
 
 QTEST_GUILESS_MAIN(TestDatabase)
-#include "test_database.moc"
+#include "test_dbconnection.moc"

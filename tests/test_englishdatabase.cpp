@@ -150,4 +150,4 @@ void TestRealDatabase::frenchThesaurus() {
 }
 
 QTEST_GUILESS_MAIN(TestRealDatabase)
-#include "test_realdatabase.moc"
+#include "test_englishdatabase.moc"

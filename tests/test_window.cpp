@@ -589,7 +589,7 @@ void TestForm1::resultsClearedDuringAlignedExport() {
 }
 
 QTEST_MAIN(TestForm1)
-#include "test_form1.moc"
+#include "test_window.moc"
 
 void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     load();
