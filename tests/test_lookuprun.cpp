@@ -4,7 +4,6 @@
 #include "FixtureDatabase.h"
 #include "FormFixtures.h"
 #include "LookupRun.h"
-#include "Paths.h"
 #include "PointerMode.h"
 #include "ScriptedDesktop.h"
 #include "SynonymMeanings.h"
@@ -176,7 +175,7 @@ void TestLookupRun::sampleWords() {
 }
 
 void TestLookupRun::rowTexts() {
-    const QString pathLike = "and" + QString(kPathSeparator) + "or";
+    const QString pathLike = QStringLiteral("and/or");
     const QString withNul = QStringLiteral("look") + QChar(0) + "x";
     host_->words = {"don't",    "zzyzx",           "",      "café", pathLike, "response",
                     "response", "look' or '1'='1", " look", withNul};

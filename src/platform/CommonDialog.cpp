@@ -3,7 +3,6 @@
 
 #include "Desktop.h"
 
-#include <QDir>
 #include <QStringList>
 #include <algorithm>
 
@@ -42,9 +41,7 @@ bool holds(const QString& folder, const QString& path) {
 // each name, NUL-separated. A dialog lists one folder, so the names are
 // normally bare; should the paths ever differ in folder, the names keep the
 // part below the folder they share.
-QString folderAndNames(QStringList paths) {
-    for (QString& path : paths)
-        path = QDir::fromNativeSeparators(path);
+QString folderAndNames(const QStringList& paths) {
     QString folder = folderOf(paths.first());
     while (!std::all_of(paths.cbegin(), paths.cend(),
                         [&](const QString& path) { return holds(folder, path); })) {
@@ -56,9 +53,9 @@ QString folderAndNames(QStringList paths) {
         folder = parent;
     }
     const qsizetype skip = folder.isEmpty() ? 0 : folder.size() + (folder.endsWith(u'/') ? 0 : 1);
-    QString result = QDir::toNativeSeparators(folder);
+    QString result = folder;
     for (const QString& path : paths)
-        result += QChar(0) + QDir::toNativeSeparators(path.mid(skip));
+        result += QChar(0) + path.mid(skip);
     return result;
 }
 
@@ -132,13 +129,12 @@ void CommonDialog::ShowOpen() {
     const QStringList chosen = desktop_.openFileDialog(request);
     if (chosen.isEmpty())
         return;
-    FileName =
-        chosen.size() == 1 ? QDir::toNativeSeparators(chosen.first()) : folderAndNames(chosen);
+    FileName = chosen.size() == 1 ? chosen.first() : folderAndNames(chosen);
 }
 
 void CommonDialog::ShowSave() {
     const FileDialogRequest request{DialogTitle, QtNameFilters(Filter), false};
     const QString chosen = desktop_.saveFileDialog(request);
     if (!chosen.isEmpty())
-        FileName = QDir::toNativeSeparators(chosen);
+        FileName = chosen;
 }
