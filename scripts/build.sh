@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds into build/ (words.mdb included), warnings as
 # errors. A first argument that is not an option names another build folder,
 # such as build-asan; the other arguments go to the configure step.
