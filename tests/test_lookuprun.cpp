@@ -7,7 +7,6 @@
 #include "PointerMode.h"
 #include "ScriptedDesktop.h"
 #include "SynonymMeanings.h"
-#include "SynonymQuery.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -395,7 +394,7 @@ void TestLookupRun::synonymTextsAsStored() {
     const QString path = other.filePath("words.mdb");
     sqlite3* raw = nullptr;
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-    const QByteArray quoted = "'" + QuoteSqlText(word).toUtf8() + "'";
+    const QByteArray quoted = "'" + QString(word).replace("'", "''").toUtf8() + "'";
     const QByteArray view = "create view qrySynonyms as select " + quoted + " as word, " + synonym +
                             " as synonym union all select " + quoted + ", 'seem'";
     QCOMPARE(sqlite3_exec(raw, view.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
