@@ -100,15 +100,6 @@ void TestCommonDialog::openSeveralFiles_data() {
                                                   << "/w" << QStringList{"ab/a.txt", "abc/b.txt"};
     QTest::newRow("only the root in common")
         << QStringList{"/x/a.txt", "/y/b.txt"} << "/" << QStringList{"x/a.txt", "y/b.txt"};
-    QTest::newRow("drive folder") << QStringList{"C:/Words/a.txt", "C:/Words/b.txt"} << "C:/Words"
-                                  << QStringList{"a.txt", "b.txt"};
-    QTest::newRow("drive root") << QStringList{"C:/a.txt", "C:/b.txt"} << "C:/"
-                                << QStringList{"a.txt", "b.txt"};
-    QTest::newRow("network share") << QStringList{"//server/share/a.txt", "//server/share/b.txt"}
-                                   << "//server/share" << QStringList{"a.txt", "b.txt"};
-    QTest::newRow("network folder")
-        << QStringList{"//server/share/lists/a.txt", "//server/share/lists/b.txt"}
-        << "//server/share/lists" << QStringList{"a.txt", "b.txt"};
 }
 
 void TestCommonDialog::openSeveralFiles() {

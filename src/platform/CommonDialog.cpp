@@ -7,26 +7,9 @@
 #include <algorithm>
 
 namespace {
-// Dialogs give absolute paths with "/" separators. The root keeps its
-// separator ("/", "C:/"); a network share ("//server/share") is a root
-// without one. Drive and share roots only occur on Windows, but telling
-// them apart everywhere costs nothing and keeps one code path.
-qsizetype rootLength(const QString& path) {
-    if (path.startsWith(QLatin1String("//"))) {
-        const qsizetype server = path.indexOf(u'/', 2);
-        if (server < 0)
-            return path.size();
-        const qsizetype share = path.indexOf(u'/', server + 1);
-        return share < 0 ? path.size() : share;
-    }
-    if (path.size() >= 3 && path[0].isLetter() && path[1] == u':' && path[2] == u'/')
-        return 3;
-    return path.startsWith(u'/') ? 1 : 0;
-}
-
-// The folder holding path; a root is its own folder.
+// The folder holding path; the root, which keeps its "/", is its own folder.
 QString folderOf(const QString& path) {
-    const qsizetype root = rootLength(path);
+    const qsizetype root = path.startsWith(u'/') ? 1 : 0;
     const qsizetype slash = path.lastIndexOf(u'/');
     return path.left(qMax(slash, root));
 }
@@ -47,7 +30,7 @@ QString folderAndNames(const QStringList& paths) {
                         [&](const QString& path) { return holds(folder, path); })) {
         const QString parent = folderOf(folder);
         if (parent == folder) {
-            folder.clear(); // different drives: nothing in common
+            folder.clear(); // relative paths: nothing in common
             break;
         }
         folder = parent;

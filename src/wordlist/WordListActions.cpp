@@ -46,7 +46,7 @@ QStringList localFiles(const QMimeData* data) {
 
 // What the dialog would have answered had these files been chosen in it:
 // one path, or the folder they share followed by their names below it.
-// Empty when they share no folder at all (different drives).
+// Empty when they share no folder at all (relative paths).
 QStringList dialogChoice(const QStringList& paths) {
     if (paths.size() == 1)
         return paths;
