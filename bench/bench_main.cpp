@@ -318,8 +318,10 @@ void lookupRun(int runs) {
         QFile file(sql);
         file.open(QIODevice::WriteOnly);
         QTextStream out(&file);
+        WordQuery query;
         for (const QString& word : words)
-            out << BuildSynonymQuery(word) << ";\n";
+            if (query.build(word))
+                out << QString::fromUtf8(query.text()) << ";\n";
     }
     window.setWords(words);
     PaintCounter counter;

@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
         QElapsedTimer timer;
         timer.start();
         try {
-            BuildDatabase(thesaurus);
+            PreparedDatabase(thesaurus);
         } catch (const std::exception& error) {
             std::printf("%-8s failed: %s\n", qPrintable(thesaurus.code), error.what());
             continue;

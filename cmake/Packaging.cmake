@@ -39,8 +39,11 @@ foreach(program lexigrove lexigrove-import)
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${LEXIGROVE_INSTALL_DIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)
 endif()")
 endforeach()
-install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb
-              ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR
+# words.mdb only when it is built (tools/CMakeLists.txt).
+if(TARGET words_db)
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/words.mdb DESTINATION ${LEXIGROVE_INSTALL_DIR})
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/resources/HAND-M.CUR
               ${PROJECT_SOURCE_DIR}/resources/help.html
         DESTINATION ${LEXIGROVE_INSTALL_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/skins DESTINATION ${LEXIGROVE_INSTALL_DIR})

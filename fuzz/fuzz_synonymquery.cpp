@@ -50,8 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordSet rs;
     qsizetype rows = 0;
     try {
-        rs.Open(BuildSynonymQuery(word), fixture.db, RecordSet::adOpenStatic,
-                RecordSet::adLockReadOnly);
+        // As a lookup run sends it: a word UTF-8 cannot carry goes as it is.
+        WordQuery query;
+        if (query.build(word))
+            rs.OpenUtf8(query.text(), fixture.db, RecordSet::adOpenStatic,
+                        RecordSet::adLockReadOnly);
+        else
+            rs.Open(word, fixture.db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
         for (; !rs.Eof(); rs.MoveNext()) {
             FUZZ_CHECK(rs.Field(QStringLiteral("word")) == WordKey(word),
                        QStringLiteral("a row of another word: ") +

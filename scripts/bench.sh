@@ -6,7 +6,7 @@
 # measurements (bench/import_languages.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/bootstrap.sh
+scripts/bootstrap.sh test
 scripts/build.sh
 bin=build/bin
 # `scripts/bench.sh imports [en de ...]`: the per-language import table instead.

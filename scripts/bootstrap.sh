@@ -1,27 +1,34 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian packages that building, testing, packaging and running
-# Lexigrove need, and only those that are missing. Root runs apt-get itself;
-# anyone else goes through sudo.
+# Installs the Debian packages of one set, and only those that are missing. Root runs
+# apt-get itself; anyone else goes through sudo.
+#   scripts/bootstrap.sh run    what building Lexigrove (words.mdb included) and running it need
+#   scripts/bootstrap.sh test   that and everything the tests, the package and the fuzzers need
 set -euo pipefail
 
-packages=(
+run_packages=(
   g++ cmake ninja-build pkg-config
-  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlite3-dev sqlite3
-  libxlsxwriter-dev python3-openpyxl
-  mythes-en-us libhunspell-dev hunspell-en-us wamerican-large
+  libsqlite3-dev libxlsxwriter-dev libhunspell-dev
+  # The icons, rendered from the SVG, and the manual pages, compressed, are built too.
+  librsvg2-bin gzip
+  # words.mdb is built from the English thesaurus, its forms from the dictionary and word list.
+  mythes-en-us hunspell-en-us wamerican-large
+  # Arial is drawn with its metric twin.
+  fonts-liberation
+)
+
+test_packages=(
+  "${run_packages[@]}"
+  clang-14 libclang-rt-14-dev
+  sqlite3 python3 python3-openpyxl time
   # MyThes itself, for the test that holds the databases against MyThes and Hunspell.
   libmythes-dev
-  mythes-de mythes-es mythes-fr mythes-is mythes-it mythes-ru
-  xvfb xauth libx11-dev fonts-liberation xdotool xsel
+  xvfb xauth libx11-dev xdotool xsel
   dpkg-dev desktop-file-utils
-  # The package's icons are rendered from the SVG; the package test lints the package,
-  # validates its metainfo and loads its completion in each shell; the manual pages are
-  # checked with man and groff.
-  librsvg2-bin lintian appstream bash-completion zsh fish man-db groff-base
-  python3 time
+  # The package test lints the package, validates its metainfo and loads its completion in
+  # each shell; the manual pages are checked with man and groff.
+  lintian appstream bash-completion zsh fish man-db groff-base
   # Every thesaurus Debian ships, each imported by test_importrun, and the dictionaries
   # whose forms the tests and the per-language import benchmark use.
   mythes-ar mythes-bg mythes-ca mythes-cs mythes-da mythes-de mythes-de-ch mythes-en-au
@@ -31,6 +38,15 @@ packages=(
   hunspell-de-de hunspell-es hunspell-fr hunspell-it hunspell-pl hunspell-pt-br hunspell-pt-pt
   hunspell-ru hunspell-cs
 )
+
+case ${1-} in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

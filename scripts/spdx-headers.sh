@@ -6,7 +6,7 @@
 # its first lines is left alone, so running it again changes nothing.
 #   scripts/spdx-headers.sh [FOLDER]          add the missing headers (default: the project)
 #   scripts/spdx-headers.sh --check [FOLDER]  list the files without one; exit 1 if any
-# Build folders, test data and fuzz seeds are not sources.
+# Build folders, test data and fuzz seeds are not sources; a file named build* is.
 set -euo pipefail
 check=false
 if [ "${1-}" = --check ]; then
@@ -45,7 +45,7 @@ while IFS= read -r -d '' file; do
   chmod --reference="$file" "$new"
   mv "$new" "$file"
   echo "${file#./}: header added"
-done < <(find . \( -name .git -o -name 'build*' -o -path ./tests/data -o -path ./fuzz/corpus \) -prune -o \
+done < <(find . \( -name .git -o -type d -name 'build*' -o -path ./tests/data -o -path ./fuzz/corpus \) -prune -o \
   -type f \( -name '*.cpp' -o -name '*.cc' -o -name '*.c' -o -name '*.h' -o -name '*.hpp' \
   -o -name CMakeLists.txt -o -name '*.cmake' -o -name '*.sh' -o -name '*.py' \) -print0 | sort -z)
 

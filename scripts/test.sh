@@ -8,7 +8,7 @@
 # fuzz target also runs for a short, fixed time first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/bootstrap.sh
+scripts/bootstrap.sh test
 jobs=$(nproc)
 
 scripts/build.sh

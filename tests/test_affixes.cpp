@@ -120,7 +120,7 @@ void TestAffixes::formsAsHunspell() {
     QFETCH(QStringList, bases);
     QFETCH(bool, asHunspell);
     if (!QFileInfo::exists(dic))
-        QSKIP("dictionary not installed (scripts/bootstrap.sh installs it)");
+        QSKIP("dictionary not installed (scripts/bootstrap.sh test installs it)");
     QStringList filed = filedUnder(dic, headwords, form);
     filed.sort();
     QCOMPARE(filed, bases);
@@ -142,7 +142,7 @@ void TestAffixes::builtFormsAreHunspells() {
     QFETCH(QString, dictionary);
     const QString dic = kHunspell + u'/' + dictionary + QStringLiteral(".dic");
     if (!QFileInfo::exists(dic))
-        QSKIP("dictionary not installed (scripts/bootstrap.sh installs it)");
+        QSKIP("dictionary not installed (scripts/bootstrap.sh test installs it)");
     QFile file(dic);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -175,7 +175,7 @@ void TestAffixes::limitKeepsProlificPrefixesAsMarks() {
     const QString dic = kHunspell + QStringLiteral("/it_IT.dic");
     const QString dat = QStringLiteral("/usr/share/mythes/th_it_IT_v2.dat");
     if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
-        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh installs them)");
+        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh test installs them)");
     const auto entries = ReadThesaurus(dat, QStringLiteral("it"));
     const InflectedForms found = FindInflectedForms(entries, FormSources{dic, {}});
     QVERIFY(found.forms.size() <= kMaxForms);

@@ -249,8 +249,8 @@ void TestCatalog::cancelledBuildLeavesNothing() {
     lay(dir_->filePath("mythes"), {"th_is_IS_v2.dat=" + QString::fromUtf8(kThesaurus)});
     const InstalledThesaurus thesaurus = FindThesauri(places()).value(0);
     // Every stage of the import is the importer's own test; here the stamp is what matters.
-    QVERIFY_THROWS_EXCEPTION(ImportCancelled,
-                             BuildDatabase(thesaurus, [&](int percent) { return percent < 40; }));
+    QVERIFY_THROWS_EXCEPTION(
+        ImportCancelled, PreparedDatabase(thesaurus, [&](int percent) { return percent < 40; }));
     QVERIFY(!DatabaseReady(thesaurus));
     QCOMPARE(QDir(dir_->filePath("cache/lexigrove")).entryList(QDir::Files), QStringList());
 }
@@ -263,7 +263,7 @@ void TestCatalog::stampThatCannotBeWritten() {
     const QString stamp = thesaurus.database + ".source";
     QVERIFY(QDir().mkpath(stamp)); // a folder where the stamp goes
     try {
-        BuildDatabase(thesaurus);
+        PreparedDatabase(thesaurus);
         QFAIL("built");
     } catch (const ThesaurusError& error) {
         QCOMPARE(error.sourceName(), stamp);

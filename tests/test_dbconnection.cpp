@@ -13,11 +13,18 @@
 #include <sqlite3.h>
 
 namespace {
+// The query a lookup run sends for a word.
+QString queryFor(const QString& word) {
+    WordQuery query;
+    query.build(word);
+    return QString::fromUtf8(query.text());
+}
+
 // Every row the query gives for a word: (word, synonym).
 QList<QPair<QString, QString>> rowsFor(DbConnection& db, const QString& word) {
     QList<QPair<QString, QString>> rows;
     RecordSet rs;
-    rs.Open(BuildSynonymQuery(word), db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+    rs.Open(queryFor(word), db, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
     for (; !rs.Eof(); rs.MoveNext())
         rows.append({rs.Field("word"), rs.Field("synonym")});
     rs.Close();
@@ -116,13 +123,10 @@ void TestDatabase::quoting_data() {
 void TestDatabase::quoting() {
     QFETCH(QString, word);
     QFETCH(QString, quoted);
-    QCOMPARE(QuoteSqlText(word), quoted);
-    QCOMPARE(BuildSynonymQuery(word), "select * from qrySynonyms where word='" + quoted + "'");
-    QCOMPARE(SynonymQueryText(quoted), BuildSynonymQuery(word));
-    // The run's own text, built over whatever the buffer held.
+    // Built over whatever the buffer held.
     QByteArray utf8 = "a longer query left from the word before";
     BuildSynonymQueryUtf8(utf8, word.toUtf8());
-    QCOMPARE(utf8, BuildSynonymQuery(word).toUtf8());
+    QCOMPARE(utf8, ("select * from qrySynonyms where word='" + quoted + "'").toUtf8());
 }
 
 void TestDatabase::recordSetReadsInThesaurusOrder() {
@@ -133,7 +137,7 @@ void TestDatabase::recordSetReadsInThesaurusOrder() {
     QCOMPARE(synonyms, QStringList({"expression", "aspect", "face", "appear", "seem"}));
 
     RecordSet rs;
-    rs.Open(BuildSynonymQuery("LOOK"), db_, 3, 1);
+    rs.Open(queryFor("LOOK"), db_, 3, 1);
     QCOMPARE(rs.State(), 1);
     QCOMPARE(rs.Field("SYNONYM"), "expression"); // field names ignore case
     QCOMPARE(rs.Field("pos"), "noun");
@@ -141,7 +145,7 @@ void TestDatabase::recordSetReadsInThesaurusOrder() {
     rs.Close();
     QCOMPARE(rs.State(), 0);
     // The same object serves the next word.
-    rs.Open(BuildSynonymQuery("bare"), db_, 3, 1);
+    rs.Open(queryFor("bare"), db_, 3, 1);
     QVERIFY(rs.Eof());
 }
 
@@ -149,11 +153,9 @@ void TestDatabase::recordSetMisuseFails() {
     RecordSet rs;
     QVERIFY(failureOf([&] { rs.Eof(); }).contains("object is closed"));
     QVERIFY(failureOf([&] { rs.MoveNext(); }).contains("object is closed"));
-    rs.Open(BuildSynonymQuery("response"), db_, 3, 1);
+    rs.Open(queryFor("response"), db_, 3, 1);
     QVERIFY(failureOf([&] { rs.Field("meaning"); }).contains("cannot be found"));
-    QVERIFY(failureOf([&] {
-                rs.Open(BuildSynonymQuery("look"), db_, 3, 1);
-            }).contains("object is open"));
+    QVERIFY(failureOf([&] { rs.Open(queryFor("look"), db_, 3, 1); }).contains("object is open"));
     rs.MoveNext();
     rs.MoveNext();
     QVERIFY(rs.Eof());
@@ -162,8 +164,7 @@ void TestDatabase::recordSetMisuseFails() {
 
     DbConnection closed;
     RecordSet other;
-    QVERIFY(
-        failureOf([&] { other.Open(BuildSynonymQuery("look"), closed, 3, 1); }).contains("closed"));
+    QVERIFY(failureOf([&] { other.Open(queryFor("look"), closed, 3, 1); }).contains("closed"));
     QCOMPARE(other.State(), 0);
 }
 
@@ -207,7 +208,7 @@ void TestDatabase::hostileWords() {
     QCOMPARE(found.size(), rows);
     // The statement kept from an earlier word answers as the query compiled anew would.
     QCOMPARE(rowsFor(db_, word), found);
-    QCOMPARE(plainRowsFor(db_.handle(), BuildSynonymQuery(word)), found);
+    QCOMPARE(plainRowsFor(db_.handle(), queryFor(word)), found);
     for (const auto& row : found)
         QVERIFY2(EqualIgnoringCase(row.first, word), qPrintable(row.first));
 }
@@ -217,10 +218,10 @@ void TestDatabase::unstorableWords() {
     // short into another word's query.
     RecordSet rs;
     QVERIFY(failureOf([&] {
-                rs.Open(BuildSynonymQuery(QString("look") + QChar(0) + "x"), db_, 3, 1);
+                rs.Open(queryFor(QString("look") + QChar(0) + "x"), db_, 3, 1);
             }).contains("NUL"));
     QVERIFY(failureOf([&] {
-                rs.Open(BuildSynonymQuery(QString(QChar(0xD800)) + "ook"), db_, 3, 1);
+                rs.Open(QString(QChar(0xD800)) + "ook", db_, 3, 1);
             }).contains("surrogate"));
     QCOMPARE(rs.State(), 0);
 }
@@ -244,7 +245,7 @@ void TestDatabase::fieldsFoundAgainInAFileOpenedAnew() {
     db.Open(DbConnection::ConnectionString(path));
     RecordSet rs;
     const auto synonymOfLook = [&] {
-        rs.Open(BuildSynonymQuery("look"), db, 3, 1);
+        rs.Open(queryFor("look"), db, 3, 1);
         const QString synonym = rs.Field("synonym");
         rs.Close();
         return synonym;
@@ -266,7 +267,7 @@ void TestDatabase::queryWithoutView() {
     DbConnection db;
     db.Open(DbConnection::ConnectionString(path));
     RecordSet rs;
-    const QString why = failureOf([&] { rs.Open(BuildSynonymQuery("look"), db, 3, 1); });
+    const QString why = failureOf([&] { rs.Open(queryFor("look"), db, 3, 1); });
     QVERIFY2(why.contains("no such table: qrySynonyms"), qPrintable(why));
     QCOMPARE(rs.State(), 0);
 }

@@ -192,7 +192,7 @@ void TestImportRun::realDictionaryForms() {
     QFETCH(QStringList, bases);
     const QString dic = kHunspell + u'/' + dictionary + QStringLiteral(".dic");
     if (!QFileInfo::exists(dic))
-        QSKIP("dictionary not installed (scripts/bootstrap.sh installs it)");
+        QSKIP("dictionary not installed (scripts/bootstrap.sh test installs it)");
     QCOMPARE(filedUnder(dic, headwords, form), bases);
 }
 
@@ -221,7 +221,7 @@ void TestImportRun::formLimit() {
     const QString dic = kHunspell + u'/' + language + QStringLiteral(".dic");
     const QString dat = kMythes + u'/' + thesaurus;
     if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
-        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh installs them)");
+        QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh test installs them)");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString out = dir.filePath(QStringLiteral("words.mdb"));
@@ -255,7 +255,7 @@ void TestImportRun::everyDebianThesaurus_data() {
             files << target;
     }
     if (files.isEmpty())
-        QSKIP("no mythes-* thesaurus installed (scripts/bootstrap.sh installs them)");
+        QSKIP("no mythes-* thesaurus installed (scripts/bootstrap.sh test installs them)");
     for (const QString& file : files)
         QTest::newRow(qPrintable(QFileInfo(file).fileName())) << file;
 }

@@ -4,11 +4,9 @@
 #include "FixtureDatabase.h"
 #include "FormFixtures.h"
 #include "LookupRun.h"
-#include "Paths.h"
 #include "PointerMode.h"
 #include "ScriptedDesktop.h"
 #include "SynonymMeanings.h"
-#include "SynonymQuery.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,7 +174,7 @@ void TestLookupRun::sampleWords() {
 }
 
 void TestLookupRun::rowTexts() {
-    const QString pathLike = "and" + QString(kPathSeparator) + "or";
+    const QString pathLike = QStringLiteral("and/or");
     const QString withNul = QStringLiteral("look") + QChar(0) + "x";
     host_->words = {"don't",    "zzyzx",           "",      "café", pathLike, "response",
                     "response", "look' or '1'='1", " look", withNul};
@@ -396,7 +394,7 @@ void TestLookupRun::synonymTextsAsStored() {
     const QString path = other.filePath("words.mdb");
     sqlite3* raw = nullptr;
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-    const QByteArray quoted = "'" + QuoteSqlText(word).toUtf8() + "'";
+    const QByteArray quoted = "'" + QString(word).replace("'", "''").toUtf8() + "'";
     const QByteArray view = "create view qrySynonyms as select " + quoted + " as word, " + synonym +
                             " as synonym union all select " + quoted + ", 'seem'";
     QCOMPARE(sqlite3_exec(raw, view.constData(), nullptr, nullptr, nullptr), SQLITE_OK);

@@ -12,10 +12,8 @@ class TestPaths : public QObject {
     Q_OBJECT
   private slots:
     void fileExists();
-    void collapseWindows_data();
-    void collapseWindows();
-    void collapseLinux_data();
-    void collapseLinux();
+    void collapseSlashes_data();
+    void collapseSlashes();
     void fileNameFromPath_data();
     void fileNameFromPath();
     void xdgFolder_data();
@@ -61,40 +59,7 @@ void TestPaths::fileExists() {
     }
 }
 
-void TestPaths::collapseWindows_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("doubled after drive") << R"(C:\\words.txt)"
-                                         << R"(C:\words.txt)";
-    QTest::newRow("plain path unchanged") << R"(C:\lists\words.txt)"
-                                          << R"(C:\lists\words.txt)";
-    QTest::newRow("run of three") << R"(C:\\\a)"
-                                  << R"(C:\\a)";
-    QTest::newRow("network path") << R"(\\server\share\\a.txt)"
-                                  << R"(\\server\share\a.txt)";
-    QTest::newRow("three leading") << R"(\\\server\share)"
-                                   << R"(\\server\share)";
-    QTest::newRow("one leading") << R"(\x\\y)"
-                                 << R"(\\x\y)";
-    QTest::newRow("lone separator") << R"(\)"
-                                    << R"(\\)";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("run of five inside") << R"(a\\\\\b)"
-                                        << R"(a\\\b)";
-    QTest::newRow("separators only") << R"(\\\\)"
-                                     << R"(\\)";
-    QTest::newRow("slash is ordinary") << "a//b"
-                                       << "a//b";
-}
-
-void TestPaths::collapseWindows() {
-    QFETCH(QString, path);
-    QFETCH(QString, expected);
-    QCOMPARE(CollapseBackslashes(path, u'\\', true), expected);
-}
-
-void TestPaths::collapseLinux_data() {
+void TestPaths::collapseSlashes_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
     QTest::newRow("doubled inside") << "/home//words.txt"
@@ -119,31 +84,31 @@ void TestPaths::collapseLinux_data() {
                                            << R"(/a\\b)";
 }
 
-void TestPaths::collapseLinux() {
+void TestPaths::collapseSlashes() {
     QFETCH(QString, path);
     QFETCH(QString, expected);
-    QCOMPARE(CollapseBackslashes(path, u'/', false), expected);
+    QCOMPARE(CollapseSlashes(path), expected);
 }
 
 void TestPaths::fileNameFromPath_data() {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QChar>("separator");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("windows path") << R"(C:\lists\words.txt)" << QChar(u'\\') << "words.txt";
-    QTest::newRow("no separator") << "words.txt" << QChar(u'\\') << "words.txt";
-    QTest::newRow("trailing separator") << R"(C:\lists\)" << QChar(u'\\') << "";
-    QTest::newRow("slash ordinary on windows") << "a/b" << QChar(u'\\') << "a/b";
-    QTest::newRow("linux path") << "/home/me/words.txt" << QChar(u'/') << "words.txt";
-    QTest::newRow("linux trailing") << "/home/" << QChar(u'/') << "";
-    QTest::newRow("empty") << "" << QChar(u'/') << "";
-    QTest::newRow("word with backslash") << R"(and\or)" << QChar(u'\\') << "or";
+    QTest::newRow("path") << "/home/me/words.txt"
+                          << "words.txt";
+    QTest::newRow("no separator") << "words.txt"
+                                  << "words.txt";
+    QTest::newRow("trailing separator") << "/home/"
+                                        << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("backslash is ordinary") << R"(and\or)"
+                                           << R"(and\or)";
 }
 
 void TestPaths::fileNameFromPath() {
     QFETCH(QString, path);
-    QFETCH(QChar, separator);
     QFETCH(QString, expected);
-    QCOMPARE(FileNameFromPath(path, separator), expected);
+    QCOMPARE(FileNameFromPath(path), expected);
 }
 
 void TestPaths::xdgFolder_data() {

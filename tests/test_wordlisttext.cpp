@@ -373,16 +373,15 @@ void TestWordListText::utf8Validation() {
 }
 
 void TestWordListText::lookedUp_data() {
-    QTest::addColumn<QString>("word");
+    QTest::addColumn<QByteArray>("word");
     QTest::addColumn<bool>("lookedUp");
-    QTest::newRow("word") << "cat" << true;
-    QTest::newRow("astral") << text(u"\U0001F600") << true;
-    QTest::newRow("NUL inside") << QString("a") + QChar(0) + "b" << false;
-    QTest::newRow("unpaired surrogate") << QString(QChar(0xD800)) << false;
+    QTest::newRow("word") << QByteArray("cat") << true;
+    QTest::newRow("astral") << text(u"\U0001F600").toUtf8() << true;
+    QTest::newRow("NUL inside") << QByteArray("a\0b", 3) << false;
 }
 
 void TestWordListText::lookedUp() {
-    QFETCH(QString, word);
+    QFETCH(QByteArray, word);
     QFETCH(bool, lookedUp);
     QCOMPARE(CanBeLookedUp(word), lookedUp);
 }

@@ -7,7 +7,6 @@
 #include "WindowState.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QSettings>
 
 namespace {
@@ -53,7 +52,7 @@ void ThesaurusChooser::fill() {
     choices_.clear();
     choices_.push_back({QStringLiteral("words.mdb (beside the program)"), besideProgram_});
     if (!given_.isEmpty())
-        choices_.push_back({QDir::toNativeSeparators(given_), given_});
+        choices_.push_back({given_, given_});
     for (const InstalledThesaurus& thesaurus : std::as_const(thesauri_))
         choices_.push_back({thesaurus.name, thesaurus.database, &thesaurus});
     filling_ = true;

@@ -15,7 +15,6 @@
 #include "Workbook.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +39,7 @@ void tell(const QString& text) {
 }
 
 QString shownName(const QString& file) {
-    return file == u'-' ? QStringLiteral("standard input") : QDir::toNativeSeparators(file);
+    return file == u'-' ? QStringLiteral("standard input") : file;
 }
 
 [[noreturn]] void cannotRead(const QString& name, int error) {
@@ -145,15 +144,14 @@ void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const Sourc
         if (file.identity == output)
             refuse(QStringLiteral("the word file ") + shownName(file.name));
     if (IdentityOf(sources.database) == output)
-        refuse(QStringLiteral("the synonym database ") +
-               QDir::toNativeSeparators(sources.database));
+        refuse(QStringLiteral("the synonym database ") + sources.database);
     for (const QString& source : sources.thesaurusFiles)
         if (IdentityOf(source) == output)
             refuse(QStringLiteral("%1 %2").arg(source.endsWith(QStringLiteral(".dic")) ||
                                                        source.endsWith(QStringLiteral(".aff"))
                                                    ? QStringLiteral("the dictionary")
                                                    : QStringLiteral("the thesaurus"),
-                                               QDir::toNativeSeparators(source)));
+                                               source));
 }
 
 // Whether the results would land on a terminal: standard output, or a name for one.
@@ -172,8 +170,7 @@ bool outputIsTerminal(const QString& output) {
 }
 
 AppError databaseProblem(const QString& database, const QString& problem) {
-    return AppError(QStringLiteral("Cannot look up words in %1: %2")
-                        .arg(QDir::toNativeSeparators(database), problem));
+    return AppError(QStringLiteral("Cannot look up words in %1: %2").arg(database, problem));
 }
 
 // Words done, and how fast, rewritten in place on a terminal.
@@ -298,7 +295,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     if (!SynonymStore::Present(database))
         throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
                                       "not a regular file.")
-                           .arg(QDir::toNativeSeparators(database)));
+                           .arg(database));
     SynonymStore store;
     store.open(database);
     // Told at the start, before any output, rather than at the first word.

@@ -14,13 +14,11 @@
 
 void ListLanguages(TextOutput& out) {
     for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
-        out.write(
-            QStringLiteral("%1\t%2\t%3\t%4\n")
-                .arg(thesaurus.code, thesaurus.name,
-                     DatabaseReady(thesaurus) ? QStringLiteral("built")
-                                              : QStringLiteral("not built"),
-                     QDir::toNativeSeparators(thesaurus.imported() ? thesaurus.database
-                                                                   : thesaurus.thesaurusFile)));
+        out.write(QStringLiteral("%1\t%2\t%3\t%4\n")
+                      .arg(thesaurus.code, thesaurus.name,
+                           DatabaseReady(thesaurus) ? QStringLiteral("built")
+                                                    : QStringLiteral("not built"),
+                           thesaurus.imported() ? thesaurus.database : thesaurus.thesaurusFile));
 }
 
 InstalledThesaurus ChosenThesaurus(const QString& code) {

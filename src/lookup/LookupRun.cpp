@@ -13,7 +13,6 @@
 #include "SynonymQuery.h"
 #include "Utf8Text.h"
 
-#include <QStringEncoder>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -41,32 +40,15 @@ void LookupRun::PushButton17_Click() {
         return;
     }
     if (trap.test(104, [&] { return host_.startCaption() == kStop; })) {
-        trap.line(162, [&] { desktop_.letEventsRun(); });
-        trap.line(164, [&] {
-            host_.setStartCaption(savedCaption_);
-            running_ = false;
-        });
+        stopClick(trap);
         return;
     }
-    trap.line(106, [&] { savedCaption_ = host_.startCaption(); });
-    trap.line(108, [&] {
-        host_.setStartCaption(kStop);
-        running_ = true;
-    });
-    trap.line(110, [&] { desktop_.letEventsRun(); });
-    trap.line(112, [&] { host_.setPointerMode(PointerMode::Busy); });
-    trap.line(114, [&] { host_.clearResults(); });
+    start(trap);
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
     const SynonymStore::Reading reading(connection_.store());
-    // Beside the query's rows, what each synonym means, from the same read lock.
-    SynonymMeanings meanings(connection_.store());
-    // A word's UTF-8, its query and its current row, rebuilt in place for each word: none
-    // holds more than the longest word and row need (three bytes a UTF-16 unit), and all
-    // go at the end of the click.
-    QByteArray wordUtf8, query, row;
-    QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    WordRows rows(connection_.store());
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
@@ -77,52 +59,19 @@ void LookupRun::PushButton17_Click() {
             reportedGoneEntry = true;
             continue;
         }
-        trap.line(120, [&] { host_.setProgressValue(double(i) / host_.wordCount() * 100.0); });
-        trap.line(122, [&] {
-            host_.setProgressText(QStringLiteral("Processing: ") + FileNameFromPath(word));
-        });
-        trap.line(124, [&] { desktop_.letEventsRun(); });
-        trap.line(126, [&] { host_.setPointerMode(PointerMode::Busy); });
-        // No word in the database holds a NUL, and the query's text would
-        // end at it: such a word (a binary file loaded by mistake gives many)
-        // is simply not found, without a report for each.
+        showProgress(trap, i, word);
+        // No word in the database holds a NUL, and the query's text would end at it: such a
+        // word (a binary file loaded by mistake gives many) is simply not found, without a
+        // report for each.
         const bool holdsNul = word.contains(QChar(0));
-        // A word that UTF-8 carries (all but those with a lone surrogate) has its query and
-        // rows built as UTF-8, each in a buffer kept from word to word; any other goes as
-        // text, to fail as it always did.
-        bool inUtf8 = !holdsNul && word.isValidUtf16();
-        QString quoted;
-        // After a failure here the word goes as text, quoted or not, as it always did.
-        const bool quotedOk = trap.line(128, [&] {
-            if (inUtf8) {
-                wordUtf8.resize(word.size() * 3); // the most UTF-8 a UTF-16 unit takes
-                wordUtf8.truncate(toUtf8.appendToBuffer(wordUtf8.data(), word) -
-                                  wordUtf8.constData());
-                BuildSynonymQueryUtf8(query, wordUtf8);
-            } else {
-                quoted = QuoteSqlText(word);
-            }
-        });
-        inUtf8 = inUtf8 && quotedOk;
-        const bool opened = !holdsNul && trap.line(130, [&] {
-            if (inUtf8)
-                rs.value().OpenUtf8(query, connection_, RecordSet::adOpenStatic,
-                                    RecordSet::adLockReadOnly);
-            else
-                rs.value().Open(SynonymQueryText(quoted), connection_, RecordSet::adOpenStatic,
-                                RecordSet::adLockReadOnly);
-        });
+        const bool opened = !holdsNul && open(trap, rs, rows.query, word);
         // The stop click puts the caption back and ends running_ together.
         if (trap.test(132, [&] { return !running_; })) {
-            trap.line(132, [&] { host_.setPointerMode(PointerMode::Plain); });
-            trap.line(134, [&] {
-                host_.setProgressValue(0);
-                host_.setProgressText(kIdleProgressText);
-            });
+            stopRun(trap);
             break;
         }
-        // A query that cannot be opened has no rows to read: it was reported
-        // once, and the word gets none.
+        // A query that cannot be opened has no rows to read: it was reported once, and the
+        // word gets none.
         if (!opened) {
             if (holdsNul)
                 trap.line(146, [&] {
@@ -130,70 +79,127 @@ void LookupRun::PushButton17_Click() {
                 });
             continue;
         }
-
-        // Each read that fails is reported once and ends the word, since every
-        // further read of the same query would fail the same way.
-        bool atEnd = true;
-        if (trap.line(136, [&] { atEnd = rs.value().Eof(); })) {
-            // Each row is the same prefix and another synonym: one row, its prefix kept,
-            // takes each synonym in turn, so that a row costs no allocation. A synonym that
-            // is not UTF-8 as Qt reads it (invalid bytes) is decoded into a row of text.
-            qsizetype prefix = 0;
-            const auto appendRow = [&](QByteArrayView rest, QByteArrayView meaning) {
-                if (inUtf8 && IsUtf8AsQtReadsIt(rest)) {
-                    // In place: appending to a QByteArray goes the long way of an insertion.
-                    row.resize(prefix + rest.size());
-                    if (!rest.isEmpty())
-                        std::memcpy(row.data() + prefix, rest.data(), size_t(rest.size()));
-                    host_.appendResultUtf8(row, meaning);
-                } else {
-                    host_.appendResult(SynonymRowPrefix(word) + WordFromUtf8(rest), meaning);
-                }
-            };
-            if (inUtf8) {
-                row.truncate(0);
-                AppendSynonymRowPrefix(row, wordUtf8);
-                prefix = row.size();
-            }
-            if (!atEnd) {
-                // A word that UTF-8 cannot carry is in no database, and has no meanings.
-                if (inUtf8)
-                    meanings.load(wordUtf8);
-                else
-                    meanings.forget();
-                while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
-                    QByteArrayView synonym; // valid until MoveNext
-                    if (!trap.line(142, [&] { synonym = rs.value().FieldUtf8(kSynonymField); }))
-                        break;
-                    trap.line(142, [&] { appendRow(synonym, meanings.of(synonym)); });
-                    if (!trap.line(144, [&] { rs.value().MoveNext(); }))
-                        break;
-                }
-            } else {
-                // No row of its own: it may still be a form through a prefix the database
-                // keeps as marks (Italian "dell'uomo").
-                std::vector<SynonymStore::Record> prefixed;
-                if (inUtf8 && connection_.store().keepsPrefixes())
-                    trap.line(136, [&] {
-                        prefixed = connection_.store().prefixedRecords(
-                            wordUtf8, SynonymStore::View::SynonymsAlone);
-                    });
-                if (!prefixed.empty())
-                    meanings.load(wordUtf8);
-                for (const SynonymStore::Record& record : prefixed)
-                    trap.line(142, [&] { appendRow(record.synonym, meanings.of(record.synonym)); });
-                if (prefixed.empty())
-                    trap.line(146, [&] {
-                        appendRow(QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
-                    });
-            }
-        }
+        appendRows(trap, rs, rows);
         trap.line(148, [&] {
             if (rs.value().State() != 0)
                 rs.value().Close();
         });
     }
+    finish(trap);
+}
 
+void LookupRun::stopClick(ErrorTrap& trap) {
+    trap.line(162, [&] { desktop_.letEventsRun(); });
+    trap.line(164, [&] {
+        host_.setStartCaption(savedCaption_);
+        running_ = false;
+    });
+}
+
+void LookupRun::start(ErrorTrap& trap) {
+    trap.line(106, [&] { savedCaption_ = host_.startCaption(); });
+    trap.line(108, [&] {
+        host_.setStartCaption(kStop);
+        running_ = true;
+    });
+    trap.line(110, [&] { desktop_.letEventsRun(); });
+    trap.line(112, [&] { host_.setPointerMode(PointerMode::Busy); });
+    trap.line(114, [&] { host_.clearResults(); });
+}
+
+void LookupRun::showProgress(ErrorTrap& trap, int position, const QString& word) {
+    trap.line(120, [&] { host_.setProgressValue(double(position) / host_.wordCount() * 100.0); });
+    trap.line(122, [&] {
+        host_.setProgressText(QStringLiteral("Processing: ") + FileNameFromPath(word));
+    });
+    trap.line(124, [&] { desktop_.letEventsRun(); });
+    trap.line(126, [&] { host_.setPointerMode(PointerMode::Busy); });
+}
+
+bool LookupRun::open(ErrorTrap& trap, std::optional<RecordSet>& rs, WordQuery& query,
+                     const QString& word) {
+    bool carried = false;
+    if (!trap.line(128, [&] { carried = query.build(word); }))
+        return false;
+    return trap.line(130, [&] {
+        // A word UTF-8 cannot carry goes as it is, and is refused with the reason.
+        if (carried)
+            rs.value().OpenUtf8(query.text(), connection_, RecordSet::adOpenStatic,
+                                RecordSet::adLockReadOnly);
+        else
+            rs.value().Open(word, connection_, RecordSet::adOpenStatic, RecordSet::adLockReadOnly);
+    });
+}
+
+void LookupRun::stopRun(ErrorTrap& trap) {
+    trap.line(132, [&] { host_.setPointerMode(PointerMode::Plain); });
+    trap.line(134, [&] {
+        host_.setProgressValue(0);
+        host_.setProgressText(kIdleProgressText);
+    });
+}
+
+LookupRun::WordRows::WordRows(SynonymStore& store) : meanings(store) {}
+
+void LookupRun::WordRows::startWord() {
+    row.truncate(0);
+    AppendSynonymRowPrefix(row, query.word());
+    prefix = row.size();
+}
+
+void LookupRun::WordRows::append(LookupHost& host, QByteArrayView synonym, QByteArrayView meaning) {
+    // In place: appending to a QByteArray goes the long way of an insertion.
+    row.resize(prefix + synonym.size());
+    if (!synonym.isEmpty())
+        std::memcpy(row.data() + prefix, synonym.data(), size_t(synonym.size()));
+    // A synonym that is not UTF-8 as Qt reads it (invalid bytes) is decoded into a row of
+    // text; the prefix, whole characters, decodes the same either way.
+    if (IsUtf8AsQtReadsIt(synonym))
+        host.appendResultUtf8(row, meaning);
+    else
+        host.appendResult(WordFromUtf8(row), meaning);
+}
+
+void LookupRun::appendRows(ErrorTrap& trap, std::optional<RecordSet>& rs, WordRows& rows) {
+    // Each read that fails is reported once and ends the word, since every further read of
+    // the same query would fail the same way.
+    bool atEnd = true;
+    if (!trap.line(136, [&] { atEnd = rs.value().Eof(); }))
+        return;
+    rows.startWord();
+    const QByteArrayView word = rows.query.word();
+    if (!atEnd) {
+        rows.meanings.load(word);
+        while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
+            QByteArrayView synonym; // valid until MoveNext
+            if (!trap.line(142, [&] { synonym = rs.value().FieldUtf8(kSynonymField); }))
+                break;
+            trap.line(142, [&] { rows.append(host_, synonym, rows.meanings.of(synonym)); });
+            if (!trap.line(144, [&] { rs.value().MoveNext(); }))
+                break;
+        }
+        return;
+    }
+    // No row of its own: it may still be a form through a prefix the database keeps as marks
+    // (Italian "dell'uomo").
+    std::vector<SynonymStore::Record> prefixed;
+    if (connection_.store().keepsPrefixes())
+        trap.line(136, [&] {
+            prefixed = connection_.store().prefixedRecords(word, SynonymStore::View::SynonymsAlone);
+        });
+    if (prefixed.empty()) {
+        trap.line(146, [&] {
+            rows.append(host_, QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
+        });
+        return;
+    }
+    rows.meanings.load(word);
+    for (const SynonymStore::Record& record : prefixed)
+        trap.line(142,
+                  [&] { rows.append(host_, record.synonym, rows.meanings.of(record.synonym)); });
+}
+
+void LookupRun::finish(ErrorTrap& trap) {
     trap.line(152, [&] {
         host_.setStartCaption(savedCaption_);
         running_ = false;

@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RecordSet.h"
+#include "SynonymMeanings.h"
+#include "SynonymQuery.h"
 #include "WindowState.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 // What a not-found row means, told beside it.
 inline constexpr char kNotInDatabase[] = "This word is not in the database.";
 
 class Desktop;
 class DbConnection;
+class ErrorTrap;
+class SynonymStore;
 
 // What the lookup run needs of the window: the word list, the results list,
 // the progress bar, the start button's caption and the pointer mode.
@@ -47,6 +54,30 @@ class LookupRun {
     bool running() const { return running_; }
 
   private:
+    // A word's query and rows, in buffers kept from word to word for the whole click.
+    struct WordRows {
+        explicit WordRows(SynonymStore& store);
+        // The row prefix of query's word, kept for each of its rows.
+        void startWord();
+        // The word's row with this synonym.
+        void append(LookupHost& host, QByteArrayView synonym, QByteArrayView meaning);
+
+        WordQuery query;
+        // Beside the query's rows, what each synonym means, from the same read lock.
+        SynonymMeanings meanings;
+        QByteArray row;
+        qsizetype prefix = 0;
+    };
+
+    // The click's steps, each numbered line through the click's trap.
+    void stopClick(ErrorTrap& trap);
+    void start(ErrorTrap& trap);
+    void showProgress(ErrorTrap& trap, int position, const QString& word);
+    bool open(ErrorTrap& trap, std::optional<RecordSet>& rs, WordQuery& query, const QString& word);
+    void stopRun(ErrorTrap& trap);
+    void appendRows(ErrorTrap& trap, std::optional<RecordSet>& rs, WordRows& rows);
+    void finish(ErrorTrap& trap);
+
     LookupHost& host_;
     Desktop& desktop_;
     DbConnection& connection_;

@@ -7,19 +7,6 @@ namespace {
 constexpr char kSynonymQueryHead[] = "select * from qrySynonyms where word='";
 } // namespace
 
-QString QuoteSqlText(const QString& text) {
-    QString quoted = text;
-    return quoted.replace(u'\'', QStringLiteral("''"));
-}
-
-QString SynonymQueryText(const QString& quotedWord) {
-    return QLatin1StringView(kSynonymQueryHead) + quotedWord + u'\'';
-}
-
-QString BuildSynonymQuery(const QString& word) {
-    return SynonymQueryText(QuoteSqlText(word));
-}
-
 void BuildSynonymQueryUtf8(QByteArray& out, QByteArrayView word) {
     // Written in place, room made for every byte being an apostrophe: appending to a
     // QByteArray goes the long way of an insertion.
@@ -36,4 +23,13 @@ void BuildSynonymQueryUtf8(QByteArray& out, QByteArrayView word) {
     }
     *to++ = '\'';
     out.truncate(to - out.constData());
+}
+
+bool WordQuery::build(QStringView word) {
+    if (!word.isValidUtf16())
+        return false;
+    word_.resize(word.size() * 3);
+    word_.truncate(toUtf8_.appendToBuffer(word_.data(), word) - word_.constData());
+    BuildSynonymQueryUtf8(text_, word_);
+    return true;
 }

@@ -3,31 +3,13 @@
 
 #include "Desktop.h"
 
-#include <QDir>
 #include <QStringList>
 #include <algorithm>
 
 namespace {
-// Dialogs give absolute paths with "/" separators. The root keeps its
-// separator ("/", "C:/"); a network share ("//server/share") is a root
-// without one. Drive and share roots only occur on Windows, but telling
-// them apart everywhere costs nothing and keeps one code path.
-qsizetype rootLength(const QString& path) {
-    if (path.startsWith(QLatin1String("//"))) {
-        const qsizetype server = path.indexOf(u'/', 2);
-        if (server < 0)
-            return path.size();
-        const qsizetype share = path.indexOf(u'/', server + 1);
-        return share < 0 ? path.size() : share;
-    }
-    if (path.size() >= 3 && path[0].isLetter() && path[1] == u':' && path[2] == u'/')
-        return 3;
-    return path.startsWith(u'/') ? 1 : 0;
-}
-
-// The folder holding path; a root is its own folder.
+// The folder holding path; the root, which keeps its "/", is its own folder.
 QString folderOf(const QString& path) {
-    const qsizetype root = rootLength(path);
+    const qsizetype root = path.startsWith(u'/') ? 1 : 0;
     const qsizetype slash = path.lastIndexOf(u'/');
     return path.left(qMax(slash, root));
 }
@@ -42,23 +24,21 @@ bool holds(const QString& folder, const QString& path) {
 // each name, NUL-separated. A dialog lists one folder, so the names are
 // normally bare; should the paths ever differ in folder, the names keep the
 // part below the folder they share.
-QString folderAndNames(QStringList paths) {
-    for (QString& path : paths)
-        path = QDir::fromNativeSeparators(path);
+QString folderAndNames(const QStringList& paths) {
     QString folder = folderOf(paths.first());
     while (!std::all_of(paths.cbegin(), paths.cend(),
                         [&](const QString& path) { return holds(folder, path); })) {
         const QString parent = folderOf(folder);
         if (parent == folder) {
-            folder.clear(); // different drives: nothing in common
+            folder.clear(); // relative paths: nothing in common
             break;
         }
         folder = parent;
     }
     const qsizetype skip = folder.isEmpty() ? 0 : folder.size() + (folder.endsWith(u'/') ? 0 : 1);
-    QString result = QDir::toNativeSeparators(folder);
+    QString result = folder;
     for (const QString& path : paths)
-        result += QChar(0) + QDir::toNativeSeparators(path.mid(skip));
+        result += QChar(0) + path.mid(skip);
     return result;
 }
 
@@ -132,13 +112,12 @@ void CommonDialog::ShowOpen() {
     const QStringList chosen = desktop_.openFileDialog(request);
     if (chosen.isEmpty())
         return;
-    FileName =
-        chosen.size() == 1 ? QDir::toNativeSeparators(chosen.first()) : folderAndNames(chosen);
+    FileName = chosen.size() == 1 ? chosen.first() : folderAndNames(chosen);
 }
 
 void CommonDialog::ShowSave() {
     const FileDialogRequest request{DialogTitle, QtNameFilters(Filter), false};
     const QString chosen = desktop_.saveFileDialog(request);
     if (!chosen.isEmpty())
-        FileName = QDir::toNativeSeparators(chosen);
+        FileName = chosen;
 }

@@ -12,7 +12,6 @@
 #include "WordListFile.h"
 #include "WordListText.h"
 
-#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
@@ -41,34 +40,31 @@ QStringList localFiles(const QMimeData* data) {
         return paths;
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
-            paths << QDir::toNativeSeparators(url.toLocalFile());
+            paths << url.toLocalFile();
     return paths;
 }
 
 // What the dialog would have answered had these files been chosen in it:
 // one path, or the folder they share followed by their names below it.
-// Empty when they share no folder at all (different drives).
+// Empty when they share no folder at all (relative paths).
 QStringList dialogChoice(const QStringList& paths) {
     if (paths.size() == 1)
         return paths;
-    QStringList slashed;
-    for (const QString& path : paths)
-        slashed << QDir::fromNativeSeparators(path);
     const auto below = [](const QString& folder) {
         return folder.endsWith(u'/') ? folder : folder + u'/';
     };
-    QString folder = QFileInfo(slashed.first()).path();
-    while (!std::all_of(slashed.cbegin(), slashed.cend(),
+    QString folder = QFileInfo(paths.first()).path();
+    while (!std::all_of(paths.cbegin(), paths.cend(),
                         [&](const QString& path) { return path.startsWith(below(folder)); })) {
         const QString parent = QFileInfo(folder).path();
         if (parent == folder)
             return {};
         folder = parent;
     }
-    QStringList parts = {QDir::toNativeSeparators(folder)};
+    QStringList parts = {folder};
     const qsizetype skip = below(folder).size();
-    for (const QString& path : slashed)
-        parts << QDir::toNativeSeparators(path.mid(skip));
+    for (const QString& path : paths)
+        parts << path.mid(skip);
     return parts;
 }
 } // namespace
@@ -238,8 +234,8 @@ void WordListActions::loadChosenFiles(ErrorTrap& trap, const QStringList& parts)
             // A window closed during a "File not found" box reads no further file.
             desktop_.unwindIfClosing();
             QString path;
-            trap.line(130, [&] { path = parts.at(0) + kPathSeparator + parts.at(i); });
-            trap.line(132, [&] { path = CollapseBackslashes(path); });
+            trap.line(130, [&] { path = parts.at(0) + u'/' + parts.at(i); });
+            trap.line(132, [&] { path = CollapseSlashes(path); });
             trap.line(134, [&] { LoadListviewFromFile(words_, path, desktop_); });
         }
     }

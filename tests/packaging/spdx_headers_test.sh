@@ -29,6 +29,7 @@ rows=(
   "src/empty.h||// $L\n"
   "src/last.cpp|int last;|// $L\nint last;\n"
   "README.md|# Title\n|# Title\n"
+  "scripts/build.sh|#!/bin/sh\n|#!/bin/sh\n# $L\n"
   "build/gen.cpp|int g;\n|int g;\n"
   "tests/data/x.py|x = 1\n|x = 1\n"
 )

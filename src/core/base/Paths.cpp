@@ -23,30 +23,29 @@ bool FileExists(const QString& path) {
 }
 
 namespace {
-QString collapsePairs(QStringView text, QChar separator) {
+QString collapsePairs(QStringView text) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         out += text[i];
-        if (text[i] == separator && i + 1 < text.size() && text[i + 1] == separator)
+        if (text[i] == u'/' && i + 1 < text.size() && text[i + 1] == u'/')
             ++i;
     }
     return out;
 }
 } // namespace
 
-QString CollapseBackslashes(const QString& path, QChar separator, bool networkPrefix) {
-    if (!path.startsWith(separator))
-        return collapsePairs(path, separator);
+QString CollapseSlashes(const QString& path) {
+    if (!path.startsWith(u'/'))
+        return collapsePairs(path);
     qsizetype rest = 0;
-    while (rest < path.size() && path[rest] == separator)
+    while (rest < path.size() && path[rest] == u'/')
         ++rest;
-    const QString prefix = networkPrefix ? QString(2, separator) : QString(separator);
-    return prefix + collapsePairs(QStringView(path).mid(rest), separator);
+    return u'/' + collapsePairs(QStringView(path).mid(rest));
 }
 
-QString FileNameFromPath(const QString& path, QChar separator) {
-    return path.mid(path.lastIndexOf(separator) + 1);
+QString FileNameFromPath(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 QString DatabaseBesideApplication(const QString& applicationFolder) {
@@ -54,7 +53,7 @@ QString DatabaseBesideApplication(const QString& applicationFolder) {
 }
 
 QString BesideApplication(const QString& applicationFolder, const QString& name) {
-    return applicationFolder + kPathSeparator + name;
+    return applicationFolder + u'/' + name;
 }
 
 QString HomeFolder() {

@@ -1,33 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QChar>
 #include <QString>
 #include <QStringList>
-
-// The separator of the platform's paths; the helpers below take it as a
-// parameter so both conventions stay testable on either platform.
-#ifdef Q_OS_WIN
-inline constexpr QChar kPathSeparator = u'\\';
-inline constexpr bool kNetworkPrefix = true;
-#else
-inline constexpr QChar kPathSeparator = u'/';
-inline constexpr bool kNetworkPrefix = false;
-#endif
 
 // True when the file system can report on the path (its last-modified time,
 // whatever that time is); never fails, whatever the path.
 bool FileExists(const QString& path);
 
-// Collapses each pair of separators to one, left to right in one pass. A
-// leading run becomes the network prefix (two separators) on Windows and a
-// single separator elsewhere.
-QString CollapseBackslashes(const QString& path, QChar separator = kPathSeparator,
-                            bool networkPrefix = kNetworkPrefix);
+// Collapses each pair of slashes to one, left to right in one pass; a
+// leading run becomes a single slash.
+QString CollapseSlashes(const QString& path);
 
-// The text after the last separator: the whole text when there is none, the
+// The text after the last slash: the whole text when there is none, the
 // empty text when the path ends in one.
-QString FileNameFromPath(const QString& path, QChar separator = kPathSeparator);
+QString FileNameFromPath(const QString& path);
 
 // The application folder joined with a relative name, as the program finds
 // the files that lie beside it.

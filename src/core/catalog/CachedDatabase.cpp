@@ -285,11 +285,6 @@ bool DatabaseReady(const InstalledThesaurus& thesaurus) {
     return false;
 }
 
-void BuildDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
-    const BuildLock lock(thesaurus, progress);
-    BuildLocked(thesaurus, progress);
-}
-
 QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
     if (thesaurus.imported()) {
         if (!DatabaseReady(thesaurus))

@@ -12,12 +12,9 @@
 // `--languages` asks it of every language.
 bool DatabaseReady(const InstalledThesaurus& thesaurus);
 
-// Builds the thesaurus's database with the importer, in this thread, once no other build of
-// it (in any process) is under way; the database and then its stamp appear only complete.
-// Throws ThesaurusError with the reason, or ImportCancelled.
-void BuildDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {});
-
-// The database of the thesaurus, built first when it is not ready. A build another process
+// The database of the thesaurus, built first when it is not ready: with the importer, in this
+// thread, the database and then its stamp appearing only complete. A build another process
 // has under way is waited for, and its database used; progress is asked meanwhile (at 0%),
-// so the wait can be cancelled too. The reason it cannot be built goes out as ThesaurusError.
+// so the wait can be cancelled too. The reason it cannot be built goes out as ThesaurusError;
+// a cancelled build as ImportCancelled.
 QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {});

@@ -144,8 +144,8 @@ QList<InstalledThesaurus> ImportedDatabases(const QString& folder) {
     const auto add = [&](const QString& code, const QString& path) {
         InstalledThesaurus imported;
         imported.code = code;
-        imported.name = QStringLiteral("%1 (%2)").arg(
-            LanguageAndRegionName(code), QDir::toNativeSeparators(dir.relativeFilePath(path)));
+        imported.name =
+            QStringLiteral("%1 (%2)").arg(LanguageAndRegionName(code), dir.relativeFilePath(path));
         imported.database = path;
         imported.locales = {code};
         result.append(imported);

@@ -4,7 +4,6 @@
 #include "AppError.h"
 #include "FileSystem.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -182,13 +181,12 @@ ExportFile::~ExportFile() {
 }
 
 void ExportFile::fail(const QString& what, int error) {
-    const QString file = QDir::toNativeSeparators(path_);
+    const QString file = path_;
     // %3 is where the old content is kept, or would have been.
     const QString text =
         what.contains(QLatin1String("%3"))
             ? what.arg(file, qt_error_string(error),
-                       QDir::toNativeSeparators(
-                           NameFromNative(backup_.isEmpty() ? temporaryFolder() : backup_)))
+                       NameFromNative(backup_.isEmpty() ? temporaryFolder() : backup_))
             : what.arg(file, qt_error_string(error));
     discard();
     throw AppError(text);
@@ -232,8 +230,8 @@ void ExportFile::refuseOverBackup(const FileSystemTarget& target) {
         if (::lstat(backup.constData(), &info) != 0)
             return;
     }
-    const QString file = QDir::toNativeSeparators(path_);
-    const QString kept = QDir::toNativeSeparators(NameFromNative(backup));
+    const QString file = path_;
+    const QString kept = NameFromNative(backup);
     const QString text = QStringLiteral("Cannot save %1: an earlier save of it was cut short, and "
                                         "its old content is kept in %2. Once %1 is as it should "
                                         "be, remove %2 and save again.")
@@ -309,8 +307,7 @@ void ExportFile::openCopyIn() {
     const QString text =
         QStringLiteral("Cannot save %1: there is no room to prepare its new content, neither "
                        "beside it nor in %2 (%3); the file was left as it was.")
-            .arg(QDir::toNativeSeparators(path_), NameFromNative(temporaryFolder()),
-                 qt_error_string(error));
+            .arg(path_, NameFromNative(temporaryFolder()), qt_error_string(error));
     discard();
     throw AppError(text);
 }
@@ -325,8 +322,7 @@ void ExportFile::openDirect(const FileSystemTarget& target) {
     fd_ = OpenForWriting(path_, target.isFifo);
     if (fd_ < 0 && errno == ENXIO && target.isFifo) {
         const QString text =
-            QStringLiteral("Cannot write %1: no program is reading from this pipe")
-                .arg(QDir::toNativeSeparators(path_));
+            QStringLiteral("Cannot write %1: no program is reading from this pipe").arg(path_);
         throw AppError(text);
     }
     // A folder is no file, so there is none to write.

@@ -4,7 +4,6 @@
 #include "AppError.h"
 #include "FileSystem.h"
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <cerrno>
@@ -42,8 +41,7 @@ std::optional<FileIdentity> ResultSink::identity() const {
 }
 
 QString ResultSink::name() const {
-    return fd_ == STDOUT_FILENO ? QStringLiteral("standard output")
-                                : QDir::toNativeSeparators(path_);
+    return fd_ == STDOUT_FILENO ? QStringLiteral("standard output") : path_;
 }
 
 void ResultSink::open() {

@@ -242,7 +242,7 @@ Workbook::Workbook(QList<QByteArray> header, int numberColumn)
     if (!folder_.isValid())
         throw AppError(QStringLiteral("Cannot write the workbook: cannot create a temporary "
                                       "folder in %1: %2")
-                           .arg(QDir::toNativeSeparators(QDir::tempPath()), folder_.errorString()));
+                           .arg(QDir::tempPath(), folder_.errorString()));
     folderPath_ = NativeName(folder_.path());
     interrupted_ = std::make_unique<RemovedOnInterruption>(folderPath_);
     lxw_workbook_options options{};
@@ -254,8 +254,8 @@ Workbook::Workbook(QList<QByteArray> header, int numberColumn)
             NativeName(folder_.filePath(QStringLiteral("workbook.xlsx"))).constData(), &options);
     });
     if (!workbook_)
-        throw workbookError(QStringLiteral("in ") + QDir::toNativeSeparators(folder_.path()),
-                            LXW_ERROR_CREATING_XLSX_FILE, messages);
+        throw workbookError(QStringLiteral("in ") + folder_.path(), LXW_ERROR_CREATING_XLSX_FILE,
+                            messages);
     bold_ = workbook_add_format(workbook_);
     format_set_bold(bold_);
     startSheet();
@@ -282,8 +282,8 @@ void Workbook::startSheet() {
     const QStringList messages =
         libraryMessages([&] { sheet_ = workbook_add_worksheet(workbook_, name.constData()); });
     if (!sheet_)
-        throw workbookError(QStringLiteral("in ") + QDir::toNativeSeparators(folder_.path()),
-                            LXW_ERROR_CREATING_TMPFILE, messages);
+        throw workbookError(QStringLiteral("in ") + folder_.path(), LXW_ERROR_CREATING_TMPFILE,
+                            messages);
     row_ = 0;
     widths_.fill(0, header_.size());
     for (int column = 0; column < header_.size(); ++column)
@@ -352,16 +352,15 @@ void Workbook::finish(const std::function<void(const QByteArray&)>& write) {
     const QStringList messages = libraryMessages([&] { error = workbook_close(workbook_); });
     workbook_ = nullptr; // closing frees it, whatever the outcome
     if (error != LXW_NO_ERROR)
-        throw workbookError(QStringLiteral("in ") + QDir::toNativeSeparators(folder_.path()), error,
-                            messages);
+        throw workbookError(QStringLiteral("in ") + folder_.path(), error, messages);
     QFile file(folder_.filePath(QStringLiteral("workbook.xlsx")));
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Cannot read the workbook back from %1: %2")
-                           .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+                           .arg(file.fileName(), file.errorString()));
     QByteArray chunk;
     while (!(chunk = file.read(kChunkBytes)).isEmpty())
         write(chunk);
     if (file.error() != QFileDevice::NoError)
         throw AppError(QStringLiteral("Cannot read the workbook back from %1: %2")
-                           .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+                           .arg(file.fileName(), file.errorString()));
 }

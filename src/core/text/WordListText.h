@@ -32,13 +32,8 @@
 // C1 controls of the same value.
 void AppendWindows1252AsUtf8(QByteArray& out, QByteArrayView bytes);
 
-// Whether a word can be in a synonym database at all. None holds a NUL, and
-// a query's text would end at one; none holds an unpaired surrogate, which
-// has no UTF-8 form. Other words are looked up; these are not found.
-inline bool CanBeLookedUp(QStringView word) {
-    return !word.contains(QChar(0)) && word.isValidUtf16();
-}
-// The same for a word in UTF-8, which has no surrogates.
+// Whether a word in UTF-8 can be in a synonym database at all. None holds a NUL, and a
+// query's text would end at one. Other words are looked up; these are not found.
 inline bool CanBeLookedUp(QByteArrayView utf8) {
     return !utf8.contains('\0');
 }
