@@ -50,7 +50,7 @@ template <class Call> QStringList libraryMessages(Call&& call) {
         return {};
     // A few lines at most; more than that adds nothing to the message.
     char text[2048];
-    const ssize_t length = ::pread(capture, text, sizeof text, 0);
+    const ssize_t length = ReadSome(capture, text, sizeof text, 0);
     ::close(capture);
     static const QRegularExpression prefix(
         QStringLiteral("^(\\[[^]]*\\]:?\\s*)+(\\w+\\(\\):\\s*)?"));

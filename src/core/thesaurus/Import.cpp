@@ -125,7 +125,7 @@ void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
     const int fd = ::open(NativeName(outPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, SystemErrorText(errno)));
-    const ssize_t got = ::pread(fd, start, sizeof start, 0);
+    const ssize_t got = ReadSome(fd, start, sizeof start, 0);
     const int error = errno;
     ::close(fd);
     if (got < 0)
