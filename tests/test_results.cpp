@@ -204,6 +204,9 @@ void TestResults::windowAndCommandLineWriteAlike_data() {
     QTest::newRow("csv, quoted") << int(Comma) << special
                                  << QByteArray("\"CAFÉ - a, b\",\"CAFÉ - say \"\"hi\"\"\","
                                                "CAFÉ - \xF0\x9F\x98\x80,\r\n");
+    QTest::newRow("aligned, U+FEFF starting a word is a character")
+        << int(Aligned) << Lookups{{QStringLiteral(u"\uFEFFhappy"), {"glad"}}}
+        << QByteArray("Results      \t\r\n\xEF\xBB\xBFHAPPY - glad\t\r\n");
     QTest::newRow("csv, nothing looked up") << int(Comma) << Lookups{} << QByteArray("\r\n");
     QTest::newRow("aligned, nothing looked up")
         << int(Aligned) << Lookups{} << QByteArray("Results\t\r\n");

@@ -80,7 +80,7 @@ int usageError(const QString& problem) {
 int printed(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: write error: %s\n", kProgram, std::strerror(errno));
+        std::fprintf(stderr, "%s: write error: %s\n", kProgram, qPrintable(SystemErrorText(errno)));
         return 1;
     }
     return 0;

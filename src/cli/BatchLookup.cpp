@@ -44,7 +44,7 @@ QString shownName(const QString& file) {
 
 [[noreturn]] void cannotRead(const QString& name, int error) {
     throw AppError(
-        QStringLiteral("Cannot read %1: %2").arg(shownName(name), qt_error_string(error)));
+        QStringLiteral("Cannot read %1: %2").arg(shownName(name), SystemErrorText(error)));
 }
 
 // A word file, checked before the first word is looked up and opened only in

@@ -3,6 +3,7 @@
 
 #include "AppError.h"
 #include "DbConnection.h"
+#include "Utf8Text.h"
 
 RecordSet::~RecordSet() {
     Close();
@@ -63,7 +64,7 @@ bool RecordSet::Eof() const {
 
 QString RecordSet::Field(const QString& name) const {
     const QByteArrayView text = FieldUtf8(name);
-    return text.data() ? QString::fromUtf8(text) : QString();
+    return text.data() ? WordFromUtf8(text) : QString();
 }
 
 QByteArrayView RecordSet::FieldUtf8(const QString& name) const {

@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListModel.h"
 
+#include "Utf8Text.h"
+
 #include <QMetaObject>
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
-
-namespace {
-// QString::fromUtf8 drops a byte-order mark at the start; in a row it is text.
-QStringDecoder rowDecoder() {
-    return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                    QStringDecoder::Flag::ConvertInitialBom);
-}
-} // namespace
 
 ListModel::ListModel(bool checkBoxes, QObject* parent)
     : QAbstractTableModel(parent), checkBoxes_(checkBoxes) {}
@@ -39,7 +32,7 @@ QString ListModel::textAt(int row) const {
         std::memcpy(text.data(), bytes.data(), std::size_t(bytes.size()));
         return text;
     }
-    return rowDecoder()(bytes);
+    return WordFromUtf8(bytes);
 }
 
 void ListModel::appendTextTo(QString& out, int row) const {
@@ -51,7 +44,7 @@ void ListModel::appendTextTo(QString& out, int row) const {
     const QByteArrayView bytes = rowBytes(row);
     const qsizetype start = out.size();
     out.resize(start + bytes.size());
-    const QChar* end = rowDecoder().appendToBuffer(out.data() + start, bytes);
+    const QChar* end = WordFromUtf8(bytes, out.data() + start);
     out.truncate(end - out.constData());
 }
 
@@ -80,19 +73,15 @@ QString ListModel::displayTextAt(int row) const {
         qsizetype cut = kShownBytes;
         while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
             --cut; // not inside a character
-        shown = rowDecoder()(text.first(cut));
+        shown = WordFromUtf8(text.first(cut));
     }
     return shown + QChar(0x2026);
 }
 
 int ListModel::codePointLengthAt(int row) const {
     if (flags_[std::size_t(row)] & Unpaired)
-        return int(QStringView(textAt(row)).toUcs4().size()); // rare: any cost will do
-    // Every code point has exactly one byte that does not continue another.
-    int length = 0;
-    for (const char byte : rowBytes(row))
-        length += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-    return length;
+        return CodePointLength(textAt(row)); // rare: any cost will do
+    return CodePointLength(rowBytes(row));
 }
 
 bool ListModel::checkedAt(int row) const {
@@ -172,7 +161,7 @@ void ListModel::describeLast(QByteArrayView descriptionUtf8) {
 QString ListModel::descriptionAt(int row) const {
     if (std::size_t(row) >= descriptionOf_.size() || descriptionOf_[std::size_t(row)] == 0)
         return QString();
-    return QString::fromUtf8(descriptions_.at(descriptionOf_[std::size_t(row)] - 1));
+    return WordFromUtf8(descriptions_.at(descriptionOf_[std::size_t(row)] - 1));
 }
 
 void ListModel::removeAt(int row) {

@@ -23,7 +23,7 @@ int OpenWordFile(const QString& path, QString& problem) {
         problem = QStringLiteral("Cannot open %1: %2")
                       .arg(path, notRegular ? QStringLiteral("not a text file but a pipe or a "
                                                              "device; nothing was loaded")
-                                            : qt_error_string(errno));
+                                            : SystemErrorText(errno));
     return fd;
 }
 

@@ -8,9 +8,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
-
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
@@ -74,6 +75,46 @@ QString NameFromNative(QByteArrayView bytes) {
             name += QChar(0xDC00 + uchar(bytes[at++]));
     }
     return name;
+}
+
+// Qt's own words for the few errors it words itself are the C library's
+// on Linux, and no error has no reason.
+QString SystemErrorText(int error) {
+    if (error == 0)
+        return QString();
+    char text[256];
+    return QString::fromLocal8Bit(::strerror_r(error, text, sizeof text)).trimmed();
+}
+
+ssize_t ReadSome(int fd, char* into, qsizetype size, off_t at) {
+    ssize_t got;
+    do
+        got = at < 0 ? ::read(fd, into, size_t(size)) : ::pread(fd, into, size_t(size), at);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool WriteAll(int fd, QByteArrayView data, off_t at) {
+    for (qsizetype done = 0; done < data.size();) {
+        const char* from = data.data() + done;
+        const auto size = size_t(data.size() - done);
+        const ssize_t written =
+            at < 0 ? ::write(fd, from, size) : ::pwrite(fd, from, size, at + done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, -1);
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }
 
 QByteArray NativeName(const QString& name) {

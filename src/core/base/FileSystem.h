@@ -2,11 +2,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
+#include <sys/types.h>
 
 // Output is gathered and written in pieces of this size: few system calls, little memory.
 constexpr qsizetype kChunkBytes = 64 * 1024;
+
+// The system's reason for errno error, as every message gives it.
+QString SystemErrorText(int error);
+
+// read(), or pread() from at on, again when a signal interrupts it. Returns
+// what it returns, with errno set on -1.
+ssize_t ReadSome(int fd, char* into, qsizetype size, off_t at = -1);
+// write(), or pwrite() from at on, until all of data is written; a
+// descriptor that someone else made non-blocking is waited for as a blocking
+// one would be. False with errno set when it fails (ENOSPC when nothing
+// more is taken).
+bool WriteAll(int fd, QByteArrayView data, off_t at = -1);
 
 // The few questions about files that Qt cannot answer: who a file belongs
 // to, how many names it has, whether it is a pipe nobody reads.

@@ -3,7 +3,6 @@
 
 #include "FileSystem.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <pwd.h>
 #include <unistd.h>
@@ -67,7 +66,7 @@ QString HomeFolder() {
     passwd* found = nullptr;
     if (::getpwuid_r(::getuid(), &entry, buffer.data(), size_t(buffer.size()), &found) == 0 &&
         found && found->pw_dir && found->pw_dir[0] == '/')
-        return QFile::decodeName(found->pw_dir);
+        return NameFromNative(found->pw_dir);
     return QStringLiteral("/");
 }
 

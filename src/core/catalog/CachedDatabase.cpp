@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "ExportFile.h"
+#include "FileSystem.h"
 #include "ThesaurusLabels.h"
 
 #include <QCryptographicHash>
@@ -78,7 +79,7 @@ struct DatabaseFile {
     static DatabaseFile of(const QString& path) {
         DatabaseFile file;
         struct stat info;
-        if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (::stat(NativeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
             file.size = info.st_size;
             file.modified = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
             file.inode = qint64(info.st_ino);
@@ -129,7 +130,7 @@ Cached CacheState(const InstalledThesaurus& thesaurus) {
 bool SoundDatabase(const QString& path) {
     sqlite3* db = nullptr;
     bool sound = false;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+    if (sqlite3_open_v2(NativeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
         SQLITE_OK) {
         const auto single = [&](const char* sql) {
             QByteArray value;
@@ -194,10 +195,10 @@ void MakeFolder(const InstalledThesaurus& thesaurus) {
         folder = parent;
     }
     for (const QString& folder : std::as_const(missing))
-        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+        if (::mkdir(NativeName(folder).constData(), 0777) != 0 && errno != EEXIST)
             throw ThesaurusError(thesaurus.database, 0,
                                  QStringLiteral("cannot create the folder %1: %2")
-                                     .arg(folder, qt_error_string(errno)));
+                                     .arg(folder, SystemErrorText(errno)));
 }
 
 // One build of a database at a time, among all processes: an flock on a file beside it.
@@ -207,13 +208,13 @@ void MakeFolder(const InstalledThesaurus& thesaurus) {
 class BuildLock {
   public:
     BuildLock(const InstalledThesaurus& thesaurus, const ImportProgress& progress)
-        : path_(QFile::encodeName(LockPath(thesaurus))) {
+        : path_(NativeName(LockPath(thesaurus))) {
         MakeFolder(thesaurus);
         const auto fail = [&](const QString& what, int error) {
             if (fd_ >= 0)
                 ::close(fd_);
             throw ThesaurusError(thesaurus.database, 0,
-                                 what.arg(LockPath(thesaurus), qt_error_string(error)));
+                                 what.arg(LockPath(thesaurus), SystemErrorText(error)));
         };
         for (;;) {
             fd_ = ::open(path_.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

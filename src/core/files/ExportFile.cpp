@@ -3,16 +3,17 @@
 
 #include "AppError.h"
 #include "FileSystem.h"
+#include "Utf8Text.h"
 
 #include <QFile>
 #include <QRandomGenerator>
-#include <QStringDecoder>
+#include <QStringEncoder>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,35 +72,18 @@ QByteArray backupInTemporaryFolder(unsigned long long device, unsigned long long
            QByteArray::number(inode);
 }
 
-bool writeAll(int fd, const char* data, qsizetype size, off_t at = -1) {
-    for (qsizetype done = 0; done < size;) {
-        const ssize_t written = at < 0 ? ::write(fd, data + done, size_t(size - done))
-                                       : ::pwrite(fd, data + done, size_t(size - done), at + done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-
 // Copies the first size bytes of from into to, from their starts.
 bool copyAll(int from, int to, off_t size) {
     QByteArray chunk(kChunkBytes * 4, Qt::Uninitialized);
     for (off_t at = 0; at < size;) {
-        const ssize_t got = ::pread(from, chunk.data(), size_t(std::min<off_t>(chunk.size(), size - at)), at);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            ReadSome(from, chunk.data(), std::min<off_t>(chunk.size(), size - at), at);
         if (got <= 0) {
             if (got == 0)
                 errno = EIO; // shorter than it was a moment ago
             return false;
         }
-        if (!writeAll(to, chunk.constData(), got, at))
+        if (!WriteAll(to, QByteArrayView(chunk.constData(), got), at))
             return false;
         at += got;
     }
@@ -174,7 +158,7 @@ int RemoveAbandonedTemporaries(const QString& folder) {
     return removed;
 }
 
-ExportFile::ExportFile(QString path) : path_(std::move(path)), encoder_(QStringEncoder::System) {}
+ExportFile::ExportFile(QString path) : path_(std::move(path)) {}
 
 ExportFile::~ExportFile() {
     discard();
@@ -185,9 +169,9 @@ void ExportFile::fail(const QString& what, int error) {
     // %3 is where the old content is kept, or would have been.
     const QString text =
         what.contains(QLatin1String("%3"))
-            ? what.arg(file, qt_error_string(error),
+            ? what.arg(file, SystemErrorText(error),
                        NameFromNative(backup_.isEmpty() ? temporaryFolder() : backup_))
-            : what.arg(file, qt_error_string(error));
+            : what.arg(file, SystemErrorText(error));
     discard();
     throw AppError(text);
 }
@@ -307,7 +291,7 @@ void ExportFile::openCopyIn() {
     const QString text =
         QStringLiteral("Cannot save %1: there is no room to prepare its new content, neither "
                        "beside it nor in %2 (%3); the file was left as it was.")
-            .arg(path_, NameFromNative(temporaryFolder()), qt_error_string(error));
+            .arg(path_, NameFromNative(temporaryFolder()), SystemErrorText(error));
     discard();
     throw AppError(text);
 }
@@ -335,12 +319,7 @@ void ExportFile::openDirect(const FileSystemTarget& target) {
 void ExportFile::write(const QString& text) {
     if (fd_ < 0 || byName_)
         fail(QStringLiteral("Cannot write %1: %2"), EBADF);
-    // Encoded straight onto what is pending: an export writes row by row.
-    const qsizetype start = pending_.size();
-    pending_.resize(start + encoder_.requiredSpace(text.size()));
-    const char* end = encoder_.appendToBuffer(pending_.data() + start, text);
-    pending_.truncate(end - pending_.constData());
-    if (pending_.size() >= kChunkBytes)
+    if (pending_.addText(text))
         writePending();
 }
 
@@ -351,15 +330,13 @@ void ExportFile::writeUtf8(const QByteArray& text) {
         append(text);
         return;
     }
-    QStringDecoder fromUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    write(fromUtf8(text));
+    write(WordFromUtf8(text));
 }
 
 void ExportFile::append(const QByteArray& encoded) {
     if (fd_ < 0 || byName_)
         fail(QStringLiteral("Cannot write %1: %2"), EBADF);
-    pending_ += encoded;
-    if (pending_.size() >= kChunkBytes)
+    if (pending_.addBytes(encoded))
         writePending();
 }
 
@@ -369,9 +346,9 @@ void ExportFile::flush() {
 }
 
 void ExportFile::writePending() {
-    if (!writeAll(fd_, pending_.constData(), pending_.size()))
+    if (!WriteAll(fd_, pending_.bytes()))
         fail(QStringLiteral("Cannot write %1: %2"), errno);
-    pending_.truncate(0); // the room stays for the next chunk
+    pending_.written();
 }
 
 void ExportFile::commit() {
@@ -480,7 +457,7 @@ void ExportFile::keepBackup() {
 }
 
 void ExportFile::discard() {
-    pending_.clear();
+    pending_.discard();
     if (fd_ >= 0)
         ::close(std::exchange(fd_, -1));
     if (targetFd_ >= 0)

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PendingOutput.h"
 #include "TextOutput.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringEncoder>
 
 struct FileSystemTarget;
 
@@ -101,6 +101,5 @@ class ExportFile final : public TextOutput {
     QByteArray backup_;     // the old content of a file written in place
     bool changing_ = false; // the file written in place is no longer the old one
     Way way_ = Way::Direct;
-    QStringEncoder encoder_;
-    QByteArray pending_;
+    PendingOutput pending_;
 };

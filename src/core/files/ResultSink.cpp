@@ -5,10 +5,8 @@
 #include "FileSystem.h"
 
 #include <QRegularExpression>
-#include <QStringEncoder>
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -54,10 +52,7 @@ void ResultSink::write(const QString& text) {
         file_->write(text);
         return;
     }
-    // The system's encoding, as the file exports write.
-    static QStringEncoder encoder(QStringEncoder::System);
-    pending_ += encoder.encode(text);
-    if (pending_.size() >= kChunkBytes)
+    if (pending_.addText(text))
         flushDescriptor();
 }
 
@@ -74,8 +69,7 @@ void ResultSink::writeBytes(const QByteArray& bytes) {
         file_->writeBytes(bytes);
         return;
     }
-    pending_ += bytes;
-    if (pending_.size() >= kChunkBytes)
+    if (pending_.addBytes(bytes))
         flushDescriptor();
 }
 
@@ -94,23 +88,10 @@ void ResultSink::commit() {
 }
 
 void ResultSink::flushDescriptor() {
-    for (qsizetype done = 0; done < pending_.size();) {
-        const ssize_t written =
-            ::write(fd_, pending_.constData() + done, size_t(pending_.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0 && errno == EAGAIN) {
-            // Someone else's non-blocking descriptor: wait as a blocking one would.
-            pollfd ready{fd_, POLLOUT, 0};
-            ::poll(&ready, 1, -1);
-            continue;
-        }
-        if (written < 0 && errno == EPIPE)
+    if (!WriteAll(fd_, pending_.bytes())) {
+        if (errno == EPIPE)
             throw ClosedPipe();
-        if (written <= 0)
-            throw AppError(QStringLiteral("Cannot write %1: %2")
-                               .arg(name(), qt_error_string(written < 0 ? errno : ENOSPC)));
-        done += written;
+        throw AppError(QStringLiteral("Cannot write %1: %2").arg(name(), SystemErrorText(errno)));
     }
-    pending_.truncate(0);
+    pending_.written();
 }

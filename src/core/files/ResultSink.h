@@ -3,6 +3,7 @@
 
 #include "ExportFile.h"
 #include "FileSystem.h"
+#include "PendingOutput.h"
 #include "TextOutput.h"
 
 #include <QByteArray>
@@ -44,5 +45,5 @@ class ResultSink final : public TextOutput {
     QString path_;
     int fd_ = -1; // the descriptor written to, when it was open already
     std::optional<ExportFile> file_;
-    QByteArray pending_;
+    PendingOutput pending_;
 };

@@ -23,7 +23,7 @@ void appendString(QByteArray& out, QByteArrayView utf8) {
         return;
     }
     const QByteArray array =
-        QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
+        QJsonDocument(QJsonArray{WordFromUtf8(utf8)}).toJson(QJsonDocument::Compact);
     out += QByteArrayView(array).sliced(1, array.size() - 2); // without [ and ]
 }
 } // namespace

@@ -145,7 +145,7 @@ void ResultFormatter::finish() {
 template <class Text> void ResultFormatter::forEachHeld(Text&& text) {
     qsizetype start = 0;
     for (const qsizetype end : ends_) {
-        text(QString::fromUtf8(QByteArrayView(held_).sliced(start, end - start)));
+        text(WordFromUtf8(QByteArrayView(held_).sliced(start, end - start)));
         start = end;
     }
 }

@@ -11,15 +11,6 @@ QString ResultsHeader() {
     return QStringLiteral("Results");
 }
 
-int CodePointLength(QStringView text) {
-    int length = 0;
-    for (qsizetype i = 0; i < text.size(); ++i, ++length) {
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
-    }
-    return length;
-}
-
 void ClosePaddedCell(QString& line, int length, int width) {
     if (width >= length)
         line.resize(line.size() + (width - length), u' ');

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Utf8Text.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -11,10 +13,6 @@
 
 // The header of the results list's one column, which the aligned export writes first.
 QString ResultsHeader();
-
-// Texts are measured in code points, so that a character beyond the basic
-// plane (two UTF-16 units) pads like any other.
-int CodePointLength(QStringView text);
 
 // Appends one cell of an aligned line: the text, the spaces that bring it to the
 // column's width, and the closing tab.

@@ -14,7 +14,7 @@ void appendField(QByteArray& out, QByteArrayView utf8) {
     if (IsUtf8AsQtReadsIt(utf8))
         AppendBytes(out, utf8);
     else
-        out += QString::fromUtf8(utf8).toUtf8();
+        out += WordFromUtf8(utf8).toUtf8();
     CloseCommaDelimitedField(out, start);
 }
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "AppError.h"
 #include "FileSystem.h"
+#include "Utf8Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +50,7 @@ template <class Call> QStringList libraryMessages(Call&& call) {
         return {};
     // A few lines at most; more than that adds nothing to the message.
     char text[2048];
-    const ssize_t length = ::pread(capture, text, sizeof text, 0);
+    const ssize_t length = ReadSome(capture, text, sizeof text, 0);
     ::close(capture);
     static const QRegularExpression prefix(
         QStringLiteral("^(\\[[^]]*\\]:?\\s*)+(\\w+\\(\\):\\s*)?"));
@@ -318,7 +319,7 @@ void Workbook::writeCell(int column, QByteArrayView utf8, lxw_format* format) {
     // A database may hold bytes that are not UTF-8; they become U+FFFD, as
     // in the table format, rather than a file that no reader opens.
     if (!utf8.isValidUtf8()) {
-        repaired = QString::fromUtf8(utf8).toUtf8();
+        repaired = WordFromUtf8(utf8).toUtf8();
         utf8 = repaired;
     }
     const int length = utf16Length(utf8);

@@ -5,6 +5,7 @@
 #include "DatabaseFormat.h"
 #include "FileSystem.h"
 #include "StatementCache.h"
+#include "Utf8Text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,9 +65,7 @@ int compareIgnoringCase(void* composed, int lengthA, const void* textA, int leng
     if (i == common)
         return lengthA - lengthB;
     const auto key = [composed](const unsigned char* text, int length) {
-        const QString folded =
-            QString::fromUtf8(reinterpret_cast<const char*>(text), length).toCaseFolded();
-        return (composed ? folded.normalized(QString::NormalizationForm_C) : folded).toUtf8();
+        return WordKey(QByteArrayView(text, length), composed != nullptr);
     };
     const QByteArray foldedA = key(a, lengthA);
     const QByteArray foldedB = key(b, lengthB);
@@ -256,10 +255,7 @@ std::vector<SynonymStore::Record> SynonymStore::prefixedRecords(QByteArrayView w
     if (prefixes_.empty())
         return records;
     // Keys are folded and composed, and so are the texts before them.
-    const QByteArray key = QString::fromUtf8(word)
-                               .toCaseFolded()
-                               .normalized(QString::NormalizationForm_C)
-                               .toUtf8();
+    const QByteArray key = WordKey(word);
     std::vector<std::pair<QByteArray, qint64>> leads;
     for (const auto& lead : prefixes_) {
         if (key.size() > lead.first.size() && key.startsWith(lead.first))

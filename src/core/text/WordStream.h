@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LineSplitter.h"
+#include "LineReader.h"
 #include "WordListText.h"
 
 #include <QByteArray>
@@ -18,7 +18,7 @@
 // than kLongestLine. The encoding is decided from the whole file when it is a
 // regular file; a pipe cannot be read ahead, so there each line that is not
 // UTF-8 is read as Windows-1252 on its own.
-class WordStream {
+class WordStream : private LineReader {
   public:
     // A longer line ends the run with an error instead of filling memory,
     // whether it comes from a file or a pipe.
@@ -27,6 +27,8 @@ class WordStream {
     // Reads fd from where it stands; it is not closed here. shownName is
     // the file's name in messages.
     WordStream(int fd, QString shownName);
+    WordStream(const WordStream&) = delete;
+    WordStream& operator=(const WordStream&) = delete;
 
     enum Next { Word, Waiting, End };
     // The next word as UTF-8, valid until the next call, or Waiting when a
@@ -36,24 +38,16 @@ class WordStream {
     // Blocks until a pipe has more to read (or ends).
     void waitForInput() const;
     // The line of the word last given, from 1.
-    qsizetype line() const { return line_; }
+    qsizetype line() const { return number(); }
 
   private:
-    bool fill();
-    bool decideEncoding();
-    bool wholeFileIsUtf8() const;
-    Next give(qsizetype lineStart, qsizetype lineEnd, QByteArrayView& word);
-    void requireShorterThanLimit(qsizetype length, qsizetype line) const;
-    [[noreturn]] void failRead(int error) const;
+    [[noreturn]] void failRead(int error) const override;
+    [[noreturn]] void failTooLong(qsizetype line) const override;
+    void received(QByteArrayView bytes, bool ended, QByteArray& text) override;
+    void decideEncoding(bool ended, QByteArray& text);
+    bool wholeFileIsUtf8(const QByteArray& start) const;
 
-    int fd_;
     QString shown_;
-    bool regular_ = false;
-    bool ended_ = false;
-    LineSplitter lines_{LineSplitter::FinalLineFeed::NothingAfter};
-    qsizetype line_ = 0; // lines given so far
-    QByteArray raw_;     // what was read and not yet taken as words
-    qsizetype start_ = 0, scanned_ = 0;
     const WordListEncoding* encoding_ = nullptr; // none: decided line by line
     std::optional<QStringDecoder> fromUtf16_;    // UTF-16 is turned into UTF-8 as it comes
     QByteArray undecoded_;

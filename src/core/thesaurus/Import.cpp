@@ -116,10 +116,6 @@ QString besideWith(const QString& path, const char* extension) {
            QLatin1StringView(extension);
 }
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Only the start of the file is read: SQLite writes its header first.
 void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
     if (info.st_size == 0)
@@ -128,12 +124,12 @@ void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
     char start[sizeof kHeader] = {};
     const int fd = ::open(NativeName(outPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, systemReason(errno)));
-    const ssize_t got = ::pread(fd, start, sizeof start, 0);
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, SystemErrorText(errno)));
+    const ssize_t got = ReadSome(fd, start, sizeof start, 0);
     const int error = errno;
     ::close(fd);
     if (got < 0)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, systemReason(error)));
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(outPath, SystemErrorText(error)));
     if (got != ssize_t(sizeof start) || std::memcmp(start, kHeader, sizeof start) != 0)
         throw AppError(QStringLiteral("Cannot replace %1: it is neither empty nor an SQLite "
                                       "database")

@@ -95,7 +95,7 @@ class Dictionary {
 
     bool decode(const QByteArray& bytes, QString& text) {
         if (utf8_) {
-            text = QString::fromUtf8(bytes);
+            text = WordFromUtf8(bytes);
             return true;
         }
         QString problem;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "LineSplitter.h"
+#include "LineReader.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -36,13 +36,13 @@ class LineDecoder {
 // lines end (LineSplitter: CR LF, CR or LF) and no longer than the command line takes a word
 // file's line (WordStream::kLongestLine). A file is read in pieces as its lines are taken, so
 // memory stays the same whatever it holds: /dev/zero, a pipe that never ends, a sparse file.
-class ByteLines {
+class ByteLines : private LineReader {
   public:
     // Text already in memory, named sourceName in messages.
     explicit ByteLines(QByteArrayView data, QString sourceName = QString());
     // The file at path, opened here. Throws ThesaurusError naming it when it cannot be.
     explicit ByteLines(const QString& path);
-    ~ByteLines();
+    ~ByteLines() override;
     ByteLines(ByteLines&& other) noexcept;
     ByteLines& operator=(ByteLines&&) = delete;
     ByteLines(const ByteLines&) = delete;
@@ -53,30 +53,20 @@ class ByteLines {
     bool next(QByteArrayView& line);
 
     // The 1-based number of the line next() gave last.
-    int number() const { return number_; }
+    int number() const { return int(LineReader::number()); }
     // Bytes taken so far and in all (0 when the size cannot be known: a pipe), for progress.
-    qint64 position() const { return dropped_ + start_; }
+    qint64 position() const { return LineReader::position(); }
     qint64 size() const { return size_; }
     // How many lines the input holds in all, or -1 when it cannot be known ahead (a pipe, a
     // device). A regular file is counted in a pass of its own that keeps none of its text.
     qint64 total() const;
 
   private:
-    QByteArrayView text() const;
-    void skipByteOrderMark();
-    bool fill();
-    void requireWithinLimit(qsizetype length, int line) const;
+    [[noreturn]] void failRead(int error) const override;
+    [[noreturn]] void failTooLong(qsizetype line) const override;
 
     QString source_;
-    int fd_ = -1;           // the file read; -1 for text in memory
-    bool regular_ = false;  // the file can be read again for total()
     QByteArrayView memory_; // the text in memory
-    QByteArray buffer_;     // a file's bytes read and not yet taken
-    qint64 dropped_ = 0;    // bytes taken out of buffer_ before its start
     qint64 size_ = 0;
-    bool ended_ = false;
     bool markChecked_ = false;
-    LineSplitter splitter_{LineSplitter::FinalLineFeed::NothingAfter};
-    qsizetype start_ = 0, scanned_ = 0;
-    int number_ = 0;
 };

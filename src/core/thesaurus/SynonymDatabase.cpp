@@ -324,8 +324,7 @@ class Writer {
             error == 0)
             error = sqlite3_system_errno(db_);
         return error == 0 ? message
-                          : QStringLiteral("%1 (%2)").arg(
-                                message, QString::fromLocal8Bit(std::strerror(error)));
+                          : QStringLiteral("%1 (%2)").arg(message, SystemErrorText(error));
     }
 
     void exec(const char* sql) {

@@ -22,9 +22,9 @@ namespace {
 
 // Decoding happens per line after splitting, so that an invalid byte is reported with the line
 // it sits on.
-class LineReader : public ByteLines {
+class CountedLines : public ByteLines {
   public:
-    explicit LineReader(ByteLines lines) : ByteLines(std::move(lines)) {}
+    explicit CountedLines(ByteLines lines) : ByteLines(std::move(lines)) {}
 
     // Counted once, when first asked; a pipe cannot be counted ahead, and then every count
     // is taken on trust until the lines run out.
@@ -401,7 +401,7 @@ class Parser {
     }
 
     QString sourceName_;
-    LineReader lines_;
+    CountedLines lines_;
     StepProgress progress_;
     std::optional<LineDecoder> decoder_;
     std::vector<ThesaurusEntry> entries_;

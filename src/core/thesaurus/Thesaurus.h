@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DatabaseFormat.h"
+#include "Utf8Text.h"
 
 #include <QByteArray>
 #include <QString>
@@ -65,14 +66,6 @@ std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString
 // line, and a line longer than WordStream::kLongestLine stops the import, naming it.
 std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& language = QString(),
                                           const StepProgress& progress = {});
-
-// The text under which the database files a word: simple Unicode case folding, then
-// composed (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key. The
-// program's connection compares words the same way (DbConnection), which keeps the index
-// order valid for it.
-inline QString WordKey(const QString& word) {
-    return word.toCaseFolded().normalized(QString::NormalizationForm_C);
-}
 
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
 // same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
