@@ -30,9 +30,6 @@
 
 namespace {
 constexpr qint64 kProgressEveryMs = 250;
-// Words looked up under one read lock before a waiting writer is let in:
-// a few milliseconds, and the lock costs a query's worth of system calls.
-constexpr int kWordsPerLock = 4096;
 
 void tell(const QString& text) {
     std::fputs(NativeName(text).constData(), stderr);
@@ -330,7 +327,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
                 words.waitForInput();
                 continue;
             }
-            if (wordsInLock == kWordsPerLock) {
+            if (wordsInLock == kLookupsPerReadLock) {
                 lock.release();
                 wordsInLock = 0;
             }

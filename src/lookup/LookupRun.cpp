@@ -7,6 +7,7 @@
 #include "ErrorTrap.h"
 #include "Paths.h"
 #include "PointerMode.h"
+#include "ReadLock.h"
 #include "RecordSet.h"
 #include "RowFormats.h"
 #include "SynonymMeanings.h"
@@ -59,7 +60,7 @@ void LookupRun::PushButton17_Click() {
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
-    const SynonymStore::Reading reading(connection_.store());
+    const SynonymStore::Reading reading(connection_.store(), kLookupsPerReadLock);
     // Beside the query's rows, what each synonym means, from the same read lock.
     SynonymMeanings meanings(connection_.store());
     // A word's UTF-8, its query and its current row, rebuilt in place for each word: none
