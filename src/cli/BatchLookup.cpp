@@ -2,6 +2,7 @@
 #include "BatchLookup.h"
 
 #include "AppError.h"
+#include "CachedDatabase.h"
 #include "CommandLine.h"
 #include "FileSystem.h"
 #include "Languages.h"
@@ -123,7 +124,6 @@ class WordFiles {
 // --language the thesaurus and dictionary it is built from.
 struct Sources {
     QString database;
-    QStringList thesaurusFiles;
     std::optional<InstalledThesaurus> thesaurus;
 };
 
@@ -144,13 +144,14 @@ void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const Sourc
     if (IdentityOf(sources.database) == output)
         refuse(QStringLiteral("the synonym database ") +
                QDir::toNativeSeparators(sources.database));
-    for (const QString& source : sources.thesaurusFiles)
-        if (IdentityOf(source) == output)
-            refuse(QStringLiteral("%1 %2").arg(source.endsWith(QStringLiteral(".dic")) ||
-                                                       source.endsWith(QStringLiteral(".aff"))
-                                                   ? QStringLiteral("the dictionary")
-                                                   : QStringLiteral("the thesaurus"),
-                                               QDir::toNativeSeparators(source)));
+    if (!sources.thesaurus || sources.thesaurus->imported())
+        return;
+    if (const auto input =
+            InputThatIs(*output, sources.thesaurus->thesaurusFile, FormsOf(*sources.thesaurus)))
+        refuse(QStringLiteral("%1 %2").arg(input->kind >= ImportInput::Dictionary
+                                               ? QStringLiteral("the dictionary")
+                                               : QStringLiteral("the thesaurus"),
+                                           QDir::toNativeSeparators(input->path)));
 }
 
 // Whether the results would land on a terminal: standard output, or a name for one.
@@ -278,7 +279,6 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     if (!command.language.isEmpty()) {
         sources.thesaurus = ChosenThesaurus(command.language);
         sources.database = sources.thesaurus->database;
-        sources.thesaurusFiles = SourceFiles(*sources.thesaurus);
     } else {
         sources.database = command.database.isEmpty() ? DatabaseBesideApplication(applicationFolder)
                                                       : command.database;

@@ -6,7 +6,6 @@
 #include "TextOutput.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 #include <new>
 #include <unistd.h>
@@ -36,20 +35,6 @@ InstalledThesaurus ChosenThesaurus(const QString& code) {
                              "install mythes-fr, or another mythes-* package)")
                   .arg(code)
             : QStringLiteral("no thesaurus for '%1'; installed: %2").arg(code, codes.join(u' '))};
-}
-
-QStringList SourceFiles(const InstalledThesaurus& thesaurus) {
-    QStringList files;
-    // MyThes keeps the index beside the thesaurus, Hunspell the affixes beside the words.
-    const auto withPartner = [&](const QString& file, const QString& partnerSuffix) {
-        if (file.isEmpty())
-            return;
-        const QFileInfo info(file);
-        files << file << info.dir().filePath(info.completeBaseName() + u'.' + partnerSuffix);
-    };
-    withPartner(thesaurus.thesaurusFile, QStringLiteral("idx"));
-    withPartner(thesaurus.dictionary, QStringLiteral("aff"));
-    return files;
 }
 
 QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {

@@ -12,6 +12,10 @@
 // `--languages` asks it of every language.
 bool DatabaseReady(const InstalledThesaurus& thesaurus);
 
+// Where the inflected forms of its built database come from: every form the language's
+// dictionary generates from a headword.
+FormSources FormsOf(const InstalledThesaurus& thesaurus);
+
 // Builds the thesaurus's database with the importer, in this thread, once no other build of
 // it (in any process) is under way; the database and then its stamp appear only complete.
 // Throws ThesaurusError with the reason, or ImportCancelled.
