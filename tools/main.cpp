@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileSystem.h"
 #include "ProgramInfo.h"
+#include "StatusLine.h"
 #include "Thesaurus.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <new>
 #include <string>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 const char* const kProgram = "lexigrove-import";
@@ -55,18 +55,6 @@ void report(const ImportReport& summary, const QString& outPath) {
     for (const auto& [relation, pairs] : summary.pairsPerRelation)
         std::fprintf(stderr, ", %s %s", grouped(pairs).constData(), qPrintable(relation));
     std::fprintf(stderr, ", %s forms\n", grouped(summary.forms).constData());
-}
-
-// A percentage redrawn in place, for a person watching; logs and pipes get the report alone.
-bool showProgress(int percent) {
-    static int shown = -1;
-    if (std::exchange(shown, percent) == percent)
-        return true;
-    std::fprintf(stderr, "\rlexigrove-import: %3d%%", percent);
-    if (percent == 100)
-        std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
-    return true;
 }
 
 // A wrong command line: the reason, then where to find the right one.
@@ -138,8 +126,18 @@ int main(int argc, char** argv) {
         return usageError(QStringLiteral("extra operand '%1'").arg(files[2]));
     try {
         CheckImportOutput(files[0], forms, files[1]);
-        const ImportProgress progress = isatty(STDERR_FILENO) ? showProgress : ImportProgress();
-        report(ImportThesaurus(files[0], files[1], forms, progress), files[1]);
+        // A percentage, wiped at the end for the report.
+        StatusLine status;
+        const ImportProgress progress = [&](int percent) {
+            status.show(QByteArray("lexigrove-import: ") +
+                        QByteArray::number(percent).rightJustified(3) + '%');
+            if (percent == 100)
+                status.end("\r\033[K");
+            return true;
+        };
+        report(ImportThesaurus(files[0], files[1], forms,
+                               status.shown() ? progress : ImportProgress()),
+               files[1]);
     } catch (const std::bad_alloc&) {
         std::fputs("lexigrove-import: out of memory\n", stderr);
         return 1;

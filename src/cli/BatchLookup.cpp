@@ -6,10 +6,11 @@
 #include "CommandLine.h"
 #include "FileSystem.h"
 #include "Languages.h"
+#include "Paths.h"
 #include "ReadLock.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
-#include "Paths.h"
+#include "StatusLine.h"
 #include "SynonymStore.h"
 #include "WordRecords.h"
 #include "WordStream.h"
@@ -177,19 +178,22 @@ AppError databaseProblem(const QString& database, const QString& problem) {
 // Words done, and how fast, rewritten in place on a terminal.
 class Progress {
   public:
-    explicit Progress(bool shown) : shown_(shown) { clock_.start(); }
+    explicit Progress(bool wanted) : status_(wanted) { clock_.start(); }
     void update(qsizetype done, bool last = false) {
-        if (!shown_ || (!last && clock_.elapsed() < next_))
+        if (!status_.shown() || (!last && clock_.elapsed() < next_))
             return;
         next_ = clock_.elapsed() + kProgressEveryMs;
         const double seconds = std::max(clock_.elapsed(), qint64(1)) / 1000.0;
-        std::fprintf(stderr, "\r%lld words, %.0f words/s%s", (long long)done, done / seconds,
-                     last ? "\n" : "");
-        std::fflush(stderr);
+        char text[64];
+        std::snprintf(text, sizeof text, "%lld words, %.0f words/s", (long long)done,
+                      done / seconds);
+        status_.show(text);
+        if (last)
+            status_.end("\n");
     }
 
   private:
-    bool shown_;
+    StatusLine status_;
     QElapsedTimer clock_;
     qint64 next_ = kProgressEveryMs;
 };
@@ -307,7 +311,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
 
     ResultFormatter formatter(command.format, sink);
     WordLookup lookUp(command, store, database, formatter);
-    Progress progress(!command.quiet && isatty(STDERR_FILENO));
+    Progress progress(!command.quiet);
     ReadLock lock(store);
     qsizetype done = 0;
     int wordsInLock = 0;

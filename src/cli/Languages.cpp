@@ -3,13 +3,11 @@
 
 #include "AppError.h"
 #include "CachedDatabase.h"
+#include "StatusLine.h"
 #include "TextOutput.h"
 
 #include <QDir>
-#include <cstdio>
 #include <new>
-#include <unistd.h>
-#include <utility>
 
 void ListLanguages(TextOutput& out) {
     for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
@@ -38,14 +36,13 @@ InstalledThesaurus ChosenThesaurus(const QString& code) {
 }
 
 QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {
-    const bool terminal = !quiet && isatty(STDERR_FILENO);
-    int shown = -1;
+    StatusLine status(!quiet);
     try {
         return PreparedDatabase(thesaurus, [&](int percent) {
-            if (terminal && std::exchange(shown, percent) != percent)
-                std::fprintf(stderr, "\rPreparing %s: %d%%%s",
-                             thesaurus.name.toLocal8Bit().constData(), percent,
-                             percent == 100 ? "\n" : "");
+            status.show("Preparing " + thesaurus.name.toLocal8Bit() + ": " +
+                        QByteArray::number(percent) + '%');
+            if (percent == 100)
+                status.end("\n");
             return true;
         });
     } catch (const std::bad_alloc&) {
