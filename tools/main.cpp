@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileSystem.h"
+#include "GnuArguments.h"
 #include "ProgramInfo.h"
+#include "StatusLine.h"
 #include "Thesaurus.h"
 
 #include <QCoreApplication>
@@ -11,7 +13,6 @@
 #include <new>
 #include <string>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 const char* const kProgram = "lexigrove-import";
@@ -57,18 +58,6 @@ void report(const ImportReport& summary, const QString& outPath) {
     std::fprintf(stderr, ", %s forms\n", grouped(summary.forms).constData());
 }
 
-// A percentage redrawn in place, for a person watching; logs and pipes get the report alone.
-bool showProgress(int percent) {
-    static int shown = -1;
-    if (std::exchange(shown, percent) == percent)
-        return true;
-    std::fprintf(stderr, "\rlexigrove-import: %3d%%", percent);
-    if (percent == 100)
-        std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
-    return true;
-}
-
 // A wrong command line: the reason, then where to find the right one.
 int usageError(const QString& problem) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
@@ -94,41 +83,38 @@ int printed(const std::string& text) {
 int main(int argc, char** argv) {
     GuardStandardDescriptors();
     QCoreApplication app(argc, argv);
-    // As GNU programs take them: options before, between or after the two files, a value
-    // after "=" or as the next argument, and "--" ending the options.
+    enum { Help, Version, Hunspell, WordList };
+    const QList<GnuOption> options = {{u'h', {QStringLiteral("help")}},
+                                      {{}, {QStringLiteral("version")}},
+                                      {{}, {QStringLiteral("hunspell")}, GnuOption::Required},
+                                      {{}, {QStringLiteral("word-list")}, GnuOption::Required}};
     FormSources forms;
     QStringList files;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = NameFromNative(argv[i]);
-        if (optionsEnded || arg == u'-' || !arg.startsWith(u'-')) {
-            files << arg;
-            continue;
+    // Each in its turn: what comes first, a mistake or --help, is what is done.
+    for (const GnuArgument& given :
+         ParseGnuArguments(ArgumentsOf(argc, argv).mid(1), options, false)) {
+        switch (given.kind) {
+        case GnuArgument::Operand:
+            files << given.value;
+            break;
+        case GnuArgument::Unknown:
+        case GnuArgument::UnexpectedValue:
+            return usageError(
+                given.written.startsWith(QLatin1StringView("--"))
+                    ? QStringLiteral("unrecognized option '%1'").arg(given.argument)
+                    : QStringLiteral("invalid option -- '%1'").arg(given.argument.mid(1, 1)));
+        case GnuArgument::MissingValue:
+            return usageError(
+                QStringLiteral("option '%1' requires an argument").arg(given.written));
+        case GnuArgument::Option:
+            if (given.option == Help)
+                return printed(std::string(kUsage) + kHelp + program_info::kHelpFooter);
+            if (given.option == Version)
+                return printed(std::string(kProgram) + ' ' + program_info::kVersion + '\n' +
+                               program_info::kCopyrightLines);
+            (given.option == Hunspell ? forms.dictionary : forms.wordList) = given.value;
+            break;
         }
-        if (arg == QLatin1StringView("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == QLatin1StringView("--help") || arg == QLatin1StringView("-h"))
-            return printed(std::string(kUsage) + kHelp + program_info::kHelpFooter);
-        if (arg == QLatin1StringView("--version"))
-            return printed(std::string(kProgram) + ' ' + program_info::kVersion + '\n' +
-                           program_info::kCopyrightLines);
-        if (!arg.startsWith(QLatin1StringView("--")))
-            return usageError(QStringLiteral("invalid option -- '%1'").arg(arg.mid(1, 1)));
-        const qsizetype equals = arg.indexOf(u'=');
-        const QString name = arg.left(equals);
-        QString* value = name == QLatin1StringView("--hunspell")    ? &forms.dictionary
-                         : name == QLatin1StringView("--word-list") ? &forms.wordList
-                                                                    : nullptr;
-        if (!value)
-            return usageError(QStringLiteral("unrecognized option '%1'").arg(arg));
-        if (equals >= 0)
-            *value = arg.mid(equals + 1);
-        else if (i + 1 < argc)
-            *value = NameFromNative(argv[++i]);
-        else
-            return usageError(QStringLiteral("option '%1' requires an argument").arg(name));
     }
     if (files.isEmpty())
         return usageError(QStringLiteral("missing thesaurus and database operands"));
@@ -138,8 +124,18 @@ int main(int argc, char** argv) {
         return usageError(QStringLiteral("extra operand '%1'").arg(files[2]));
     try {
         CheckImportOutput(files[0], forms, files[1]);
-        const ImportProgress progress = isatty(STDERR_FILENO) ? showProgress : ImportProgress();
-        report(ImportThesaurus(files[0], files[1], forms, progress), files[1]);
+        // A percentage, wiped at the end for the report.
+        StatusLine status;
+        const ImportProgress progress = [&](int percent) {
+            status.show(QByteArray("lexigrove-import: ") +
+                        QByteArray::number(percent).rightJustified(3) + '%');
+            if (percent == 100)
+                status.end("\r\033[K");
+            return true;
+        };
+        report(ImportThesaurus(files[0], files[1], forms,
+                               status.shown() ? progress : ImportProgress()),
+               files[1]);
     } catch (const std::bad_alloc&) {
         std::fputs("lexigrove-import: out of memory\n", stderr);
         return 1;

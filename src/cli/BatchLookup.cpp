@@ -2,13 +2,15 @@
 #include "BatchLookup.h"
 
 #include "AppError.h"
+#include "CachedDatabase.h"
 #include "CommandLine.h"
 #include "FileSystem.h"
 #include "Languages.h"
+#include "Paths.h"
 #include "ReadLock.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
-#include "Paths.h"
+#include "StatusLine.h"
 #include "SynonymStore.h"
 #include "WordRecords.h"
 #include "WordStream.h"
@@ -29,9 +31,6 @@
 
 namespace {
 constexpr qint64 kProgressEveryMs = 250;
-// Words looked up under one read lock before a waiting writer is let in:
-// a few milliseconds, and the lock costs a query's worth of system calls.
-constexpr int kWordsPerLock = 4096;
 
 void tell(const QString& text) {
     std::fputs(NativeName(text).constData(), stderr);
@@ -125,7 +124,6 @@ class WordFiles {
 // --language the thesaurus and dictionary it is built from.
 struct Sources {
     QString database;
-    QStringList thesaurusFiles;
     std::optional<InstalledThesaurus> thesaurus;
 };
 
@@ -144,14 +142,16 @@ void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const Sourc
         if (file.identity == output)
             refuse(QStringLiteral("the word file ") + shownName(file.name));
     if (IdentityOf(sources.database) == output)
-        refuse(QStringLiteral("the synonym database ") + sources.database);
-    for (const QString& source : sources.thesaurusFiles)
-        if (IdentityOf(source) == output)
-            refuse(QStringLiteral("%1 %2").arg(source.endsWith(QStringLiteral(".dic")) ||
-                                                       source.endsWith(QStringLiteral(".aff"))
-                                                   ? QStringLiteral("the dictionary")
-                                                   : QStringLiteral("the thesaurus"),
-                                               source));
+        refuse(QStringLiteral("the synonym database ") +
+               sources.database);
+    if (!sources.thesaurus || sources.thesaurus->imported())
+        return;
+    if (const auto input =
+            InputThatIs(*output, sources.thesaurus->thesaurusFile, FormsOf(*sources.thesaurus)))
+        refuse(QStringLiteral("%1 %2").arg(input->kind >= ImportInput::Dictionary
+                                               ? QStringLiteral("the dictionary")
+                                               : QStringLiteral("the thesaurus"),
+                                           input->path));
 }
 
 // Whether the results would land on a terminal: standard output, or a name for one.
@@ -176,19 +176,22 @@ AppError databaseProblem(const QString& database, const QString& problem) {
 // Words done, and how fast, rewritten in place on a terminal.
 class Progress {
   public:
-    explicit Progress(bool shown) : shown_(shown) { clock_.start(); }
+    explicit Progress(bool wanted) : status_(wanted) { clock_.start(); }
     void update(qsizetype done, bool last = false) {
-        if (!shown_ || (!last && clock_.elapsed() < next_))
+        if (!status_.shown() || (!last && clock_.elapsed() < next_))
             return;
         next_ = clock_.elapsed() + kProgressEveryMs;
         const double seconds = std::max(clock_.elapsed(), qint64(1)) / 1000.0;
-        std::fprintf(stderr, "\r%lld words, %.0f words/s%s", (long long)done, done / seconds,
-                     last ? "\n" : "");
-        std::fflush(stderr);
+        char text[64];
+        std::snprintf(text, sizeof text, "%lld words, %.0f words/s", (long long)done,
+                      done / seconds);
+        status_.show(text);
+        if (last)
+            status_.end("\n");
     }
 
   private:
-    bool shown_;
+    StatusLine status_;
     QElapsedTimer clock_;
     qint64 next_ = kProgressEveryMs;
 };
@@ -278,7 +281,6 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     if (!command.language.isEmpty()) {
         sources.thesaurus = ChosenThesaurus(command.language);
         sources.database = sources.thesaurus->database;
-        sources.thesaurusFiles = SourceFiles(*sources.thesaurus);
     } else {
         sources.database = command.database.isEmpty() ? DatabaseBesideApplication(applicationFolder)
                                                       : command.database;
@@ -307,7 +309,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
 
     ResultFormatter formatter(command.format, sink);
     WordLookup lookUp(command, store, database, formatter);
-    Progress progress(!command.quiet && isatty(STDERR_FILENO));
+    Progress progress(!command.quiet);
     ReadLock lock(store);
     qsizetype done = 0;
     int wordsInLock = 0;
@@ -327,7 +329,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
                 words.waitForInput();
                 continue;
             }
-            if (wordsInLock == kWordsPerLock) {
+            if (wordsInLock == kLookupsPerReadLock) {
                 lock.release();
                 wordsInLock = 0;
             }

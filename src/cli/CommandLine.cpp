@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
-#include "FileSystem.h"
 #include "ProgramInfo.h"
 #include "WordStream.h"
 
-#include <QCommandLineParser>
 #include <algorithm>
 #include <iterator>
 
@@ -63,57 +61,6 @@ bool isQtOption(const QString& argument) {
     name = name.sliced(name.startsWith(u"--") ? 2 : 1);
     const qsizetype equals = name.indexOf(u'=');
     return names.contains(equals < 0 ? name : name.first(equals));
-}
-// Where the options stand among the arguments, before any "--": each value
-// an option takes from the next argument is skipped, as the parser does.
-QList<qsizetype> optionPlaces(const QStringList& arguments, const QList<QCommandLineOption>& all) {
-    QList<qsizetype> places;
-    for (qsizetype at = 1; at < arguments.size(); ++at) {
-        const QString& argument = arguments[at];
-        if (argument == QStringLiteral("--"))
-            break;
-        if (!argument.startsWith(u'-') || argument.size() < 2)
-            continue;
-        places << at;
-        const QString name = argument.sliced(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
-        const auto takesNext = std::any_of(all.begin(), all.end(), [&](const auto& option) {
-            return !option.valueName().isEmpty() && option.names().contains(name);
-        });
-        at += takesNext;
-    }
-    return places;
-}
-
-// The options that are none of ours, each as given: "--lokup", "-dash.txt".
-QStringList unknownOptions(const QStringList& arguments, const QList<QCommandLineOption>& all) {
-    const auto known = [&](QStringView name) {
-        return std::any_of(all.begin(), all.end(),
-                           [&](const auto& option) { return option.names().contains(name); });
-    };
-    QStringList unknown;
-    for (const qsizetype at : optionPlaces(arguments, all)) {
-        const QString& argument = arguments[at];
-        if (argument.startsWith(QStringLiteral("--"))) {
-            const qsizetype equals = argument.indexOf(u'=');
-            const QString name = argument.first(equals < 0 ? argument.size() : equals);
-            if (!known(QStringView(name).sliced(2)))
-                unknown << name;
-        } else if (!std::all_of(argument.begin() + 1, argument.end(),
-                                [&](QChar c) { return known(QStringView(&c, 1)); })) {
-            unknown << argument; // single-letter options run together, as -hv
-        }
-    }
-    return unknown;
-}
-
-constexpr QLatin1StringView kLookupIs("--lookup=");
-// Stands for the n-th --lookup=FILE among the files: a noncharacter, which no name given
-// on a command line holds at its start.
-QString placeholder(qsizetype n) {
-    return QChar(0xFDD0) + QString::number(n);
-}
-bool isPlaceholder(const QString& argument) {
-    return argument.startsWith(QChar(0xFDD0));
 }
 } // namespace
 
@@ -187,52 +134,74 @@ QString CommandLineHelp() {
            QLatin1StringView(program_info::kHelpFooter);
 }
 
-QStringList ArgumentsOf(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << NameFromNative(argv[i]);
-    return arguments;
-}
-
 CommandLine ParseCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    const QCommandLineOption lookup(QStringLiteral("lookup"));
-    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
-    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption database(QStringLiteral("database"), QString(),
-                                      QStringLiteral("FILE"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"));
-    const QCommandLineOption pos(QStringLiteral("pos"), QString(), QStringLiteral("LIST"));
-    const QCommandLineOption relation(QStringLiteral("relation"), QString(),
-                                      QStringLiteral("LIST"));
-    const QCommandLineOption language(QStringLiteral("language"), QString(),
-                                      QStringLiteral("CODE"));
-    const QCommandLineOption languages(QStringLiteral("languages"));
-    const QList<QCommandLineOption> all = {help,  version, lookup,   format,   output,   database,
-                                           quiet, pos,     relation, language, languages};
-    parser.addOptions(all);
+    enum Option {
+        Help,
+        Version,
+        Lookup,
+        Format,
+        Output,
+        Database,
+        Quiet,
+        Pos,
+        Relation,
+        Language,
+        Languages
+    };
+    const auto named = [](const char* name, GnuOption::Value value = GnuOption::Required) {
+        return GnuOption{QChar(), {QLatin1StringView(name)}, value};
+    };
+    // In this order; "--h" and "--v" are -h and -v too.
+    const QList<GnuOption> all = {{u'h', {QStringLiteral("h"), QStringLiteral("help")}},
+                                  {u'v', {QStringLiteral("v"), QStringLiteral("version")}},
+                                  // --lookup=FILE names a first word file that may start with a
+                                  // dash, in its place among the files.
+                                  named("lookup", GnuOption::OnlyAfterIs),
+                                  named("format"),
+                                  named("output"),
+                                  named("database"),
+                                  named("quiet", GnuOption::NoValue),
+                                  named("pos"),
+                                  named("relation"),
+                                  named("language"),
+                                  named("languages", GnuOption::NoValue)};
+    const QList<GnuArgument> parsed = ParseGnuArguments(arguments.mid(1), all, true);
 
-    // --lookup=FILE names a first word file that may start with a dash. It
-    // stands in the list as a placeholder, so that the files keep their order.
-    QStringList given = arguments;
-    QStringList lookupFiles;
-    QList<qsizetype> lookupPlaces;
-    for (const qsizetype at : optionPlaces(given, all))
-        if (given[at].startsWith(kLookupIs)) {
-            lookupFiles << given[at].sliced(kLookupIs.size());
-            lookupPlaces << at;
-        }
-    if (lookupFiles.contains(QString()))
-        return usageError(QStringLiteral("--lookup= needs a file name"));
-    for (qsizetype n = lookupPlaces.size() - 1; n >= 0; --n) {
-        given[lookupPlaces[n]] = QStringLiteral("--lookup");
-        given.insert(lookupPlaces[n] + 1, placeholder(n));
+    const auto given = [&](int option) {
+        return std::any_of(parsed.begin(), parsed.end(), [&](const GnuArgument& argument) {
+            return argument.kind == GnuArgument::Option && argument.option == option;
+        });
+    };
+    const auto values = [&](int option) {
+        QStringList list;
+        for (const GnuArgument& argument : parsed)
+            if (argument.kind == GnuArgument::Option && argument.option == option)
+                list << argument.value;
+        return list;
+    };
+    const auto value = [&](int option) { return values(option).value(values(option).size() - 1); };
+    QStringList files;
+    for (const GnuArgument& argument : parsed) {
+        if (argument.kind == GnuArgument::Option && argument.option == Lookup &&
+            argument.hasValue && argument.value.isEmpty())
+            return usageError(QStringLiteral("--lookup= needs a file name"));
+        if (argument.kind == GnuArgument::Operand ||
+            (argument.kind == GnuArgument::Option && argument.option == Lookup &&
+             argument.hasValue))
+            files << argument.value;
     }
-    if (!parser.parse(given)) {
-        const QStringList unknown = unknownOptions(given, all);
-        QString problem = parser.errorText();
+
+    QStringList unknown;
+    QString problem;
+    for (const GnuArgument& argument : parsed) {
+        if (argument.kind == GnuArgument::Unknown)
+            unknown << argument.written;
+        else if (argument.kind == GnuArgument::MissingValue)
+            problem = QStringLiteral("Missing value after '%1'.").arg(argument.written);
+        else if (argument.kind == GnuArgument::UnexpectedValue)
+            problem = QStringLiteral("Unexpected value after '%1'.").arg(argument.written);
+    }
+    if (!unknown.isEmpty() || !problem.isEmpty()) {
         if (!unknown.isEmpty()) {
             problem = QStringLiteral("unknown option%1 '%2'")
                           .arg(unknown.size() > 1 ? "s" : "", unknown.join(QStringLiteral("', '")));
@@ -247,62 +216,64 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                .arg(*file);
         }
         CommandLine error = usageError(problem);
-        const qsizetype end = given.indexOf(QStringLiteral("--"));
-        const QStringList options = given.first(end < 0 ? given.size() : end);
+        const qsizetype end = arguments.indexOf(QStringLiteral("--"));
+        const QStringList options = arguments.first(end < 0 ? arguments.size() : end);
+        const bool lookup =
+            options.contains(QStringLiteral("--lookup")) ||
+            std::any_of(parsed.begin(), parsed.end(), [](const GnuArgument& argument) {
+                return argument.option == Lookup && argument.hasValue;
+            });
         // Only then is QApplication worth starting, which needs a display: a plain
         // mistake is told as one, with or without a display.
-        error.windowMayTakeIt = !options.contains(QStringLiteral("--lookup")) &&
-                                std::any_of(options.begin(), options.end(), isQtOption);
+        error.windowMayTakeIt = !lookup && std::any_of(options.begin(), options.end(), isQtOption);
         return error;
     }
 
     CommandLine command;
-    if (parser.isSet(help) || parser.isSet(version)) {
+    if (given(Help) || given(Version)) {
         command.action = CommandLine::Print;
-        command.text = parser.isSet(help)
-                           ? CommandLineHelp()
-                           : QStringLiteral("lexigrove %1\n%2")
-                                 .arg(QLatin1StringView(program_info::kVersion),
-                                      QLatin1StringView(program_info::kCopyrightLines));
+        command.text = given(Help) ? CommandLineHelp()
+                                   : QStringLiteral("lexigrove %1\n%2")
+                                         .arg(QLatin1StringView(program_info::kVersion),
+                                              QLatin1StringView(program_info::kCopyrightLines));
         return command;
     }
     // The list is a command of its own: anything beside it was meant for another.
-    if (parser.isSet(languages)) {
-        for (const QCommandLineOption& other : all)
-            if (other.names() != languages.names() && parser.isSet(other))
+    if (given(Languages)) {
+        for (int other = 0; other < Languages; ++other)
+            if (given(other))
                 return usageError(
-                    QStringLiteral("--languages cannot go with --%1").arg(other.names().last()));
-        if (!parser.positionalArguments().isEmpty())
+                    QStringLiteral("--languages cannot go with --%1").arg(all[other].names.last()));
+        if (!files.isEmpty())
             return usageError(QStringLiteral("--languages takes no file"));
         command.action = CommandLine::ListLanguages;
         return command;
     }
     // A value given twice is a mistake in a script, not a choice of the last one.
-    for (const QCommandLineOption& once : {format, output, database, language})
-        if (parser.values(once).size() > 1)
+    for (const int once : {Format, Output, Database, Language})
+        if (values(once).size() > 1)
             return usageError(
-                QStringLiteral("--%1 is given more than once").arg(once.names().first()));
-    command.database = parser.value(database);
-    if (parser.isSet(database) && command.database.isEmpty())
+                QStringLiteral("--%1 is given more than once").arg(all[once].names.first()));
+    command.database = value(Database);
+    if (given(Database) && command.database.isEmpty())
         return usageError(QStringLiteral("--database needs a file name"));
-    command.language = parser.value(language);
-    if (parser.isSet(language) && command.language.isEmpty())
+    command.language = value(Language);
+    if (given(Language) && command.language.isEmpty())
         return usageError(QStringLiteral("--language needs a language code, such as fr or pt_BR"));
-    if (parser.isSet(language) && parser.isSet(database))
+    if (given(Language) && given(Database))
         return usageError(QStringLiteral("--language and --database cannot go together"));
-    for (const QString& file : parser.positionalArguments())
-        command.files << (isPlaceholder(file) ? lookupFiles[file.sliced(1).toInt()] : file);
-    if (!parser.isSet(lookup)) {
-        for (const QCommandLineOption& needsLookup : {format, output, quiet, pos, relation})
-            if (parser.isSet(needsLookup))
+    command.files = files;
+    if (!given(Lookup)) {
+        for (const int needsLookup : {Format, Output, Quiet, Pos, Relation})
+            if (given(needsLookup))
                 return usageError(
-                    QStringLiteral("--%1 goes with --lookup").arg(needsLookup.names().first()));
+                    QStringLiteral("--%1 goes with --lookup").arg(all[needsLookup].names.first()));
         // Word files without --lookup open in the window's list ("Open with").
         return command;
     }
     command.action = CommandLine::Lookup;
-    if (parser.isSet(format)) {
-        const QString name = parser.value(format);
+    if (given(Format)) {
+        const QString name = value(Format);
         const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
         if (found == std::end(kFormats))
             return usageError(
@@ -313,14 +284,14 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (command.files.isEmpty())
         return usageError(QStringLiteral("--lookup needs at least one word file (- for standard "
                                          "input)"));
-    command.output = parser.value(output);
-    if (parser.isSet(output) && command.output.isEmpty())
+    command.output = value(Output);
+    if (given(Output) && command.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name"));
-    command.quiet = parser.isSet(quiet);
+    command.quiet = given(Quiet);
     // Whether each kind exists depends on the database; the lookup checks that.
-    for (const QString& list : parser.values(pos))
+    for (const QString& list : values(Pos))
         command.partsOfSpeech += list.split(u',');
-    for (const QString& list : parser.values(relation))
+    for (const QString& list : values(Relation))
         command.relations += list.split(u',');
     return command;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "GnuArguments.h"
 #include "OutputFormat.h"
 
 #include <QString>
@@ -40,7 +41,3 @@ QString CommandLineHelp();
 
 // The last line of every usage error.
 inline constexpr char kTryHelp[] = "Try 'lexigrove --help' for more information.\n";
-
-// The arguments as the program got them, decoded as the system's file names
-// are (NameFromNative), so that every name goes back to its own bytes.
-QStringList ArgumentsOf(int argc, char* argv[]);

@@ -3,14 +3,11 @@
 
 #include "AppError.h"
 #include "CachedDatabase.h"
+#include "StatusLine.h"
 #include "TextOutput.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <cstdio>
 #include <new>
-#include <unistd.h>
-#include <utility>
 
 void ListLanguages(TextOutput& out) {
     for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
@@ -36,29 +33,14 @@ InstalledThesaurus ChosenThesaurus(const QString& code) {
             : QStringLiteral("no thesaurus for '%1'; installed: %2").arg(code, codes.join(u' '))};
 }
 
-QStringList SourceFiles(const InstalledThesaurus& thesaurus) {
-    QStringList files;
-    // MyThes keeps the index beside the thesaurus, Hunspell the affixes beside the words.
-    const auto withPartner = [&](const QString& file, const QString& partnerSuffix) {
-        if (file.isEmpty())
-            return;
-        const QFileInfo info(file);
-        files << file << info.dir().filePath(info.completeBaseName() + u'.' + partnerSuffix);
-    };
-    withPartner(thesaurus.thesaurusFile, QStringLiteral("idx"));
-    withPartner(thesaurus.dictionary, QStringLiteral("aff"));
-    return files;
-}
-
 QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {
-    const bool terminal = !quiet && isatty(STDERR_FILENO);
-    int shown = -1;
+    StatusLine status(!quiet);
     try {
         return PreparedDatabase(thesaurus, [&](int percent) {
-            if (terminal && std::exchange(shown, percent) != percent)
-                std::fprintf(stderr, "\rPreparing %s: %d%%%s",
-                             thesaurus.name.toLocal8Bit().constData(), percent,
-                             percent == 100 ? "\n" : "");
+            status.show("Preparing " + thesaurus.name.toUtf8() + ": " +
+                        QByteArray::number(percent) + '%');
+            if (percent == 100)
+                status.end("\n");
             return true;
         });
     } catch (const std::bad_alloc&) {

@@ -22,10 +22,6 @@ void ListLanguages(TextOutput& out);
 // Throws NoSuchLanguage.
 InstalledThesaurus ChosenThesaurus(const QString& code);
 
-// The files its database is read from: the thesaurus and its index, the dictionary and
-// its affixes, those that exist.
-QStringList SourceFiles(const InstalledThesaurus& thesaurus);
-
 // Its database, built on first use with its progress on standard error when that is a
 // terminal and not `quiet`. Throws AppError naming the thesaurus and the reason.
 QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet);

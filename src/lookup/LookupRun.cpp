@@ -7,6 +7,7 @@
 #include "ErrorTrap.h"
 #include "Paths.h"
 #include "PointerMode.h"
+#include "ReadLock.h"
 #include "RecordSet.h"
 #include "RowFormats.h"
 #include "SynonymMeanings.h"
@@ -47,7 +48,7 @@ void LookupRun::PushButton17_Click() {
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
-    const SynonymStore::Reading reading(connection_.store());
+    const SynonymStore::Reading reading(connection_.store(), kLookupsPerReadLock);
     WordRows rows(connection_.store());
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;

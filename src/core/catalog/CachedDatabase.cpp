@@ -63,7 +63,7 @@ QString SourceStamp(const InstalledThesaurus& thesaurus) {
     QString stamp = ImporterFormat() + FileStamp(thesaurus.thesaurusFile);
     if (!thesaurus.dictionary.isEmpty()) {
         stamp += FileStamp(thesaurus.dictionary);
-        stamp += FileStamp(thesaurus.dictionary.chopped(4) + QStringLiteral(".aff"));
+        stamp += FileStamp(AffixFileOf(thesaurus.dictionary));
     }
     return stamp;
 }
@@ -149,21 +149,15 @@ bool SoundDatabase(const QString& path) {
     return sound;
 }
 
-// Where inflected forms come from for a built database: every form the language's
-// dictionary generates from a headword.
-FormSources FormsOf(const InstalledThesaurus& thesaurus) {
-    return {thesaurus.dictionary, {}};
-}
-
 // A dictionary the importer cannot use (Hungarian's rules give more forms than it keeps)
 // costs the forms, not the thesaurus: its headwords are still worth having.
 void Import(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
     try {
         ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, FormsOf(thesaurus), progress);
     } catch (const ThesaurusError& error) {
-        const QString affixes = thesaurus.dictionary.chopped(4) + QStringLiteral(".aff");
         if (thesaurus.dictionary.isEmpty() ||
-            (error.sourceName() != thesaurus.dictionary && error.sourceName() != affixes))
+            (error.sourceName() != thesaurus.dictionary &&
+             error.sourceName() != AffixFileOf(thesaurus.dictionary)))
             throw;
         ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, {}, progress);
     }
@@ -183,24 +177,6 @@ void WriteStamp(const InstalledThesaurus& thesaurus, const QString& sources) {
     }
 }
 
-// The cache folder, made when missing, for the lock file that goes before the build.
-void MakeFolder(const InstalledThesaurus& thesaurus) {
-    QStringList missing;
-    for (QString folder = QFileInfo(thesaurus.database).absolutePath();
-         !QFileInfo::exists(folder);) {
-        missing.prepend(folder);
-        const QString parent = QFileInfo(folder).path();
-        if (parent == folder)
-            break;
-        folder = parent;
-    }
-    for (const QString& folder : std::as_const(missing))
-        if (::mkdir(NativeName(folder).constData(), 0777) != 0 && errno != EEXIST)
-            throw ThesaurusError(thesaurus.database, 0,
-                                 QStringLiteral("cannot create the folder %1: %2")
-                                     .arg(folder, SystemErrorText(errno)));
-}
-
 // One build of a database at a time, among all processes: an flock on a file beside it.
 // The holder removes the file before it lets go, so that none stays in the cache; whoever
 // then gets the lock of a file no longer there takes the new one. Waiting asks progress at
@@ -209,7 +185,8 @@ class BuildLock {
   public:
     BuildLock(const InstalledThesaurus& thesaurus, const ImportProgress& progress)
         : path_(NativeName(LockPath(thesaurus))) {
-        MakeFolder(thesaurus);
+        // The cache folder, for the lock file that goes before the build.
+        NewFolders(thesaurus.database).keep();
         const auto fail = [&](const QString& what, int error) {
             if (fd_ >= 0)
                 ::close(fd_);
@@ -311,4 +288,8 @@ QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgre
     }
     BuildLocked(thesaurus, progress);
     return thesaurus.database;
+}
+
+FormSources FormsOf(const InstalledThesaurus& thesaurus) {
+    return {thesaurus.dictionary, {}};
 }

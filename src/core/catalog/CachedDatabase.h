@@ -12,6 +12,10 @@
 // `--languages` asks it of every language.
 bool DatabaseReady(const InstalledThesaurus& thesaurus);
 
+// Where the inflected forms of its built database come from: every form the language's
+// dictionary generates from a headword.
+FormSources FormsOf(const InstalledThesaurus& thesaurus);
+
 // The database of the thesaurus, built first when it is not ready: with the importer, in this
 // thread, the database and then its stamp appearing only complete. A build another process
 // has under way is waited for, and its database used; progress is asked meanwhile (at 0%),

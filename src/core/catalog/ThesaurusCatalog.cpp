@@ -3,6 +3,7 @@
 
 #include "FileSystem.h"
 #include "Paths.h"
+#include "Thesaurus.h"
 
 #include <QCollator>
 #include <QDir>
@@ -128,10 +129,9 @@ QList<Found> FindThesaurusFiles(const QStringList& folders) {
 QString FindDictionary(const QStringList& folders, const QStringList& locales) {
     for (const QString& locale : locales)
         for (const QString& folder : folders) {
-            const QDir dir(folder);
-            if (QFileInfo(dir.filePath(locale + QStringLiteral(".dic"))).isFile() &&
-                QFileInfo(dir.filePath(locale + QStringLiteral(".aff"))).isFile())
-                return dir.filePath(locale + QStringLiteral(".dic"));
+            const QString dictionary = QDir(folder).filePath(locale + QStringLiteral(".dic"));
+            if (QFileInfo(dictionary).isFile() && QFileInfo(AffixFileOf(dictionary)).isFile())
+                return dictionary;
         }
     return {};
 }

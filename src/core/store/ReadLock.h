@@ -6,6 +6,13 @@
 #include <limits>
 #include <optional>
 
+// Lookups under one read lock before a program waiting to write the file gets its turn: the
+// window's queries (a word takes two), the command line's words (most take one query). About a
+// millisecond in either: the window yields after every word whatever the stretch, and longer
+// stretches bought the command line no speed while they lengthened the window's longest gap
+// between yields. Taking the lock costs about a query's worth of system calls.
+inline constexpr int kLookupsPerReadLock = 256;
+
 // The database's read lock, held by a lookup loop across a stretch of words
 // and given up before it waits for more: a program writing the file waits
 // only while words are being looked up, never while a pipeline is idle.

@@ -43,10 +43,8 @@ class SynonymStore {
     // whole list read from one state of the file asks for one long stretch.
     class Reading {
       public:
-        // A few milliseconds of lookups: a program writing the file waits no longer.
-        static constexpr int kQueriesPerStretch = 256;
-        explicit Reading(SynonymStore& store, int queriesPerStretch = kQueriesPerStretch)
-            : store_(store) {
+        // queriesPerStretch: kLookupsPerReadLock (ReadLock.h), or more than a run makes.
+        Reading(SynonymStore& store, int queriesPerStretch) : store_(store) {
             if (store_.readings_++ == 0)
                 store_.stretchLength_ = queriesPerStretch;
         }

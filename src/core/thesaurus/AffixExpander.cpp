@@ -3,7 +3,6 @@
 
 #include "LineDecoder.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <optional>
@@ -249,8 +248,7 @@ AffixExpander::~AffixExpander() = default;
 
 AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progress)
     : rules_(new Rules), dicPath_(dicPath) {
-    const QFileInfo dic(dicPath);
-    const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
+    const QString affPath = AffixFileOf(dicPath);
     Rules& rules = *rules_;
 
     // Hunspell reads a .aff without SET as ISO 8859-1.

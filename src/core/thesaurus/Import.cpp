@@ -10,10 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <optional>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -59,48 +57,6 @@ class ProgressScale {
     int last_ = -1;
 };
 
-// Creates the folder outPath goes into and remembers which folders were new, so that a failed
-// import can take them away again.
-class OutputFolder {
-  public:
-    explicit OutputFolder(const QString& outPath) {
-        QString folder = QFileInfo(outPath).absolutePath();
-        while (!QFileInfo::exists(folder)) {
-            created_.prepend(folder);
-            const QString parent = QFileInfo(folder).path();
-            if (parent == folder)
-                break;
-            folder = parent;
-        }
-        for (const QString& path : std::as_const(created_)) {
-            std::error_code error;
-            if (!std::filesystem::create_directory(path.toStdU16String(), error) || error) {
-                // Told after the folders made so far are gone, and path with them.
-                const QString problem = QStringLiteral("cannot create the folder %1: %2")
-                                            .arg(path, QString::fromLocal8Bit(error.message()));
-                removeCreated();
-                throw ThesaurusError(outPath, 0, problem);
-            }
-        }
-    }
-
-    void keep() { created_.clear(); }
-
-    ~OutputFolder() { removeCreated(); }
-    OutputFolder(const OutputFolder&) = delete;
-    OutputFolder& operator=(const OutputFolder&) = delete;
-
-  private:
-    // Deepest first; rmdir leaves a folder that someone filled meanwhile where it is.
-    void removeCreated() {
-        for (auto it = created_.crbegin(); it != created_.crend(); ++it)
-            QDir().rmdir(*it);
-        created_.clear();
-    }
-
-    QStringList created_;
-};
-
 // The file a name leads to, through every symbolic link; none when there is none.
 std::optional<struct stat> fileAt(const QString& path) {
     struct stat info;
@@ -109,11 +65,6 @@ std::optional<struct stat> fileAt(const QString& path) {
     return info;
 }
 
-// The file of the same name with another extension beside path: the .idx of a .dat, the .aff
-// of a .dic.
-QString besideWith(const QString& path, const char* extension) {
-    return path.first(path.lastIndexOf(u'/') + 1) + QFileInfo(path).completeBaseName() +
-           QLatin1StringView(extension);
 }
 
 // Only the start of the file is read: SQLite writes its header first.
@@ -138,25 +89,72 @@ void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
 
 } // namespace
 
+NewFolders::NewFolders(const QString& filePath) {
+    QStringList missing;
+    QString folder = QFileInfo(filePath).absolutePath();
+    while (!QFileInfo::exists(folder)) {
+        missing.prepend(folder);
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    for (const QString& path : std::as_const(missing)) {
+        if (::mkdir(NativeName(path).constData(), 0777) == 0) {
+            created_ << path;
+        } else if (errno != EEXIST) {
+            // Told after the folders made so far are gone, and path with them.
+            const QString problem =
+                QStringLiteral("cannot create the folder %1: %2").arg(path, SystemErrorText(errno));
+            removeCreated();
+            throw ThesaurusError(filePath, 0, problem);
+        }
+    }
+}
+
+NewFolders::~NewFolders() {
+    removeCreated();
+}
+
+// Deepest first; rmdir leaves a folder that someone filled meanwhile where it is.
+void NewFolders::removeCreated() {
+    for (auto it = created_.crbegin(); it != created_.crend(); ++it)
+        QDir().rmdir(*it);
+    created_.clear();
+}
+
+QString FileBeside(const QString& path, QLatin1StringView extension) {
+    return path.first(path.lastIndexOf(u'/') + 1) + QFileInfo(path).completeBaseName() + extension;
+}
+
+std::optional<ImportInput> InputThatIs(const FileIdentity& output, const QString& datPath,
+                                       const FormSources& forms) {
+    const ImportInput inputs[] = {
+        {ImportInput::Thesaurus, datPath},
+        {ImportInput::ThesaurusIndex, FileBeside(datPath, QLatin1StringView(".idx"))},
+        {ImportInput::Dictionary, forms.dictionary},
+        {ImportInput::AffixFile,
+         forms.dictionary.isEmpty() ? QString() : AffixFileOf(forms.dictionary)},
+        {ImportInput::WordList, forms.wordList},
+    };
+    for (const ImportInput& input : inputs) {
+        const std::optional<struct stat> info = fileAt(input.path);
+        if (info && FileIdentity{info->st_dev, info->st_ino} == output)
+            return input;
+    }
+    return std::nullopt;
+}
+
 void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath) {
     const std::optional<struct stat> out = fileAt(outPath);
     // A new name, a dangling link or a path that cannot be reached: publishing tells.
     if (!out)
         return;
-    const std::pair<QString, const char*> inputs[] = {
-        {datPath, "the thesaurus"},
-        {besideWith(datPath, ".idx"), "the thesaurus's index"},
-        {forms.dictionary, "the dictionary"},
-        {forms.dictionary.isEmpty() ? QString() : besideWith(forms.dictionary, ".aff"),
-         "the dictionary's affix file"},
-        {forms.wordList, "the word list"},
-    };
-    for (const auto& [path, role] : inputs) {
-        const std::optional<struct stat> input = fileAt(path);
-        if (input && input->st_dev == out->st_dev && input->st_ino == out->st_ino)
-            throw AppError(QStringLiteral("Cannot write %1: it is %2 %3, the same file")
-                               .arg(outPath, QLatin1StringView(role), path));
-    }
+    static const char* const kRoles[] = {"the thesaurus", "the thesaurus's index", "the dictionary",
+                                         "the dictionary's affix file", "the word list"};
+    if (const auto input = InputThatIs({out->st_dev, out->st_ino}, datPath, forms))
+        throw AppError(QStringLiteral("Cannot write %1: it is %2 %3, the same file")
+                           .arg(outPath, QLatin1StringView(kRoles[input->kind]), input->path));
     const auto refuse = [&](const char* what) {
         throw AppError(QStringLiteral("Cannot write %1: it is %2, not a database file")
                            .arg(outPath, QLatin1StringView(what)));
@@ -181,7 +179,7 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
     scale.report(kParseEnd);
     const auto inflected = FindInflectedForms(entries, forms, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
-    OutputFolder folder(outPath);
+    NewFolders folder(outPath);
     const ImportReport report =
         WriteSynonymDatabase(entries, outPath, inflected, scale.step(kFormsEnd, 100));
     folder.keep();

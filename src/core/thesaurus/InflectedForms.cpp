@@ -4,7 +4,6 @@
 #include "LineDecoder.h"
 #include "Thesaurus.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -20,8 +19,7 @@ namespace {
 class Dictionary {
   public:
     explicit Dictionary(const QString& dicPath) {
-        const QFileInfo dic(dicPath);
-        const QString affPath = dic.path() + u'/' + dic.completeBaseName() + QStringLiteral(".aff");
+        const QString affPath = AffixFileOf(dicPath);
         // Hunspell reports neither missing file, it just knows no words; read them here so
         // that a wrong path stops the import with a reason.
         for (const QString& path : {affPath, dicPath})
@@ -217,8 +215,7 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
     }
     marks.clear();
     marks.shrink_to_fit();
-    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(),
-                       byKeyAndBase);
+    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(), byKeyAndBase);
 }
 
 // Fills found and gives the marks, which applyMarks puts on the forms once they are sorted.
@@ -279,8 +276,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                 leadOf[kept++] = leadOf[i];
                 continue;
             }
-            const QString& lead =
-                leadOf[i] == kNoLead ? QString() : expander.leadText(leadOf[i]);
+            const QString& lead = leadOf[i] == kNoLead ? QString() : expander.leadText(leadOf[i]);
             const int bit = lead.isEmpty() ? -1 : bitOf(leadOf[i]);
             if (bit >= 0 && forms[i].key.size() > lead.size() && forms[i].key.startsWith(lead)) {
                 if (forms[i].baseKey != markedStem) {

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "DatabaseFormat.h"
+#include "FileSystem.h"
 #include "Utf8Text.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -76,6 +79,25 @@ struct FormSources {
     QString wordList;
 };
 
+// The file of the same name with another extension beside path, spelled as path is: the .idx
+// of a MyThes .dat ("th.dat": "th.idx"), the .aff Hunspell reads with a .dic.
+QString FileBeside(const QString& path, QLatin1StringView extension);
+inline QString AffixFileOf(const QString& dictionary) {
+    return FileBeside(dictionary, QLatin1StringView(".aff"));
+}
+
+// A file an import reads, and what it is to the import.
+struct ImportInput {
+    enum Kind { Thesaurus, ThesaurusIndex, Dictionary, AffixFile, WordList };
+    Kind kind;
+    QString path;
+};
+// The input of importing datPath with forms that is the very file output is (the same device
+// and inode, through links), taken in the order thesaurus, its index, dictionary, its affix
+// file, word list; none when there is none. Results written there would destroy it.
+std::optional<ImportInput> InputThatIs(const FileIdentity& output, const QString& datPath,
+                                       const FormSources& forms);
+
 // A word of the list that is not a headword, filed under key and answered with the synonyms of
 // every headword whose key is baseKey. prefixes holds the bits of the leads (FormLead) that,
 // put before key, make further forms of those headwords; a row whose key is baseKey (the
@@ -123,8 +145,7 @@ struct ImportReport {
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
-                                  const QString& outPath,
-                                  const InflectedForms& forms = {},
+                                  const QString& outPath, const InflectedForms& forms = {},
                                   const StepProgress& progress = {});
 
 // Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
@@ -133,6 +154,23 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
 // existing file that is neither empty nor an SQLite database. Follows symbolic links, as the
 // database is written through them. A name that leads nowhere yet passes.
 void CheckImportOutput(const QString& datPath, const FormSources& forms, const QString& outPath);
+
+// Creates the folder filePath goes into, and each missing one above it, remembering which were
+// new so that a failed build can take them away again: unless kept, they go (those still
+// empty) with this object. Throws ThesaurusError (sourceName = filePath, line 0) naming the
+// folder that cannot be made, once those made so far are gone.
+class NewFolders {
+  public:
+    explicit NewFolders(const QString& filePath);
+    ~NewFolders();
+    NewFolders(const NewFolders&) = delete;
+    NewFolders& operator=(const NewFolders&) = delete;
+    void keep() { created_.clear(); }
+
+  private:
+    void removeCreated();
+    QStringList created_;
+};
 
 // Called every few milliseconds during an import with how far it is, 0 to 100, the same
 // percentage many times over (a display shows it when it changes); returning false cancels
