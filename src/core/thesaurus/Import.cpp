@@ -65,8 +65,6 @@ std::optional<struct stat> fileAt(const QString& path) {
     return info;
 }
 
-}
-
 // Only the start of the file is read: SQLite writes its header first.
 void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
     if (info.st_size == 0)
