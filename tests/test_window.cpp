@@ -6,6 +6,7 @@
 #include "ProgressBar.h"
 #include "ScriptedDesktop.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,7 +34,8 @@ const Place kLayout[] = {
     {"PushButton17", 120, 4270, 7800, 405}, {"ListView2", 120, 4800, 7800, 2535},
     {"PushButton4", 120, 7420, 3840, 405},  {"PushButton9", 4080, 7420, 3840, 405},
     {"PushButton2", 120, 7930, 3840, 405},  {"PushButton5", 4080, 7930, 3840, 405},
-    {"ProgressBar1", 120, 8450, 7800, 405}, {"Thesaurus", 120, 8960, 7800, 405},
+    {"ProgressBar1", 120, 8450, 7800, 405}, {"ThesaurusLabel", 120, 8960, 1200, 405},
+    {"Thesaurus", 1320, 8960, 6600, 405},
 };
 
 int px(int twips) {
@@ -85,6 +87,9 @@ class TestForm1 : public QObject {
     void meaningsOfTheResults();
     void unreadableWordFilesGivenAtStart_data();
     void unreadableWordFilesGivenAtStart();
+    void accessibleControls_data();
+    void accessibleControls();
+    void accessibleChooserAndRows();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -586,6 +591,47 @@ void TestForm1::resultsClearedDuringAlignedExport() {
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), written);
+}
+
+void TestForm1::accessibleControls_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("window") << "Form1" << int(QAccessible::Window) << "Lexigrove";
+    QTest::newRow("word list") << "ListView1" << int(QAccessible::Tree) << "Word(s)";
+    QTest::newRow("results") << "ListView2" << int(QAccessible::Tree) << "Results";
+    QTest::newRow("progress") << "ProgressBar1" << int(QAccessible::ProgressBar) << "Progress";
+}
+
+void TestForm1::accessibleControls() {
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    load();
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(
+        control == "Form1" ? form_.get() : child(qPrintable(control)));
+    QCOMPARE(int(accessible->role()), role);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+}
+
+void TestForm1::accessibleChooserAndRows() {
+    load();
+    QCOMPARE(QAccessible::queryAccessibleInterface(child("ProgressBar1"))->text(QAccessible::Value),
+             "Progress Bar");
+    const auto labels =
+        QAccessible::queryAccessibleInterface(child("Thesaurus"))->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels[0].first->text(QAccessible::Name), "Thesaurus:");
+    auto* results = child<ListView>("ListView2");
+    results->append("one");
+    results->append("two");
+    results->setChecked(2, true);
+    QTRY_COMPARE(results->model()->rowCount(), 2);
+    auto* table = QAccessible::queryAccessibleInterface(results)->tableInterface();
+    for (int row : {0, 1}) {
+        QVERIFY(table->cellAt(row, 0)->state().checkable);
+        QCOMPARE(bool(table->cellAt(row, 0)->state().checked), row == 1);
+    }
 }
 
 QTEST_MAIN(TestForm1)

@@ -22,7 +22,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QAccessibleWidget>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -37,6 +39,15 @@ QFont arialBold(qreal points) {
     return font;
 }
 
+// Screen readers take the main window for a frame only when it says it is a
+// window; a plain top-level widget reads as a filler.
+QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
+    if (object && object->objectName() == QLatin1String("Form1") && object->isWidgetType() &&
+        static_cast<QWidget*>(object)->isWindow())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 // Beside-the-executable files count only as ordinary, visible files.
 bool OrdinaryFilePresent(const QString& path) {
     const QFileInfo info(path);
@@ -47,6 +58,11 @@ bool OrdinaryFilePresent(const QString& path) {
 Form1::Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent)
     : QWidget(parent), desktop_(desktop), applicationFolder_(applicationFolder),
       lookup_(*this, desktop, db_), CommonDialog1(std::make_unique<CommonDialog>(desktop)) {
+    static const bool windowAccessible = [] {
+        QAccessible::installFactory(WindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(windowAccessible);
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -96,11 +112,17 @@ void Form1::buildControls() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(120, 8450, 7800, 405));
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
-    // Below everything else, so every other control keeps its place.
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    // Below everything else, so every other control keeps its place. The
+    // label names the chooser to screen readers too, as its buddy.
+    auto* thesaurusLabel = new QLabel(QStringLiteral("&Thesaurus:"), this);
+    thesaurusLabel->setObjectName(QStringLiteral("ThesaurusLabel"));
+    thesaurusLabel->setGeometry(TwipsRect(120, 8960, 1200, 405));
     Thesaurus = new QComboBox(this);
     Thesaurus->setObjectName(QStringLiteral("Thesaurus"));
     Thesaurus->setAccessibleName(QStringLiteral("Thesaurus"));
-    Thesaurus->setGeometry(TwipsRect(120, 8960, 7800, 405));
+    Thesaurus->setGeometry(TwipsRect(1320, 8960, 6600, 405));
+    thesaurusLabel->setBuddy(Thesaurus);
 
     // The keyboard order of the layout; the focus starts in the word list.
     const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,

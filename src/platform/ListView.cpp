@@ -111,6 +111,9 @@ ListModel& ListView::listModel() const {
 }
 
 void ListView::addColumn(const QString& header) {
+    // Screen readers name the list by its first header, as it reads on screen.
+    if (model_->columns() == 0 && accessibleName().isEmpty())
+        setAccessibleName(header.trimmed());
     model_->addColumn(header);
     setColumnWidth(model_->columns() - 1, TwipsToPixels(kDefaultColumnTwips));
 }
