@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 #include <sys/stat.h>
 
 namespace {
@@ -90,6 +91,8 @@ class TestForm1 : public QObject {
     void accessibleControls_data();
     void accessibleControls();
     void accessibleChooserAndRows();
+    void desktopLanguageAtFirstStart_data();
+    void desktopLanguageAtFirstStart();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -135,6 +138,10 @@ void TestForm1::init() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_->filePath("config"));
     qputenv("XDG_CACHE_HOME", folder_->filePath("cache").toUtf8());
     qputenv("XDG_DATA_HOME", folder_->filePath("data").toUtf8());
+    // An English desktop, whatever this machine's.
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
+    qputenv("LANG", "en_US.UTF-8");
 }
 
 void TestForm1::cleanup() {
@@ -634,6 +641,38 @@ void TestForm1::accessibleChooserAndRows() {
     }
 }
 
+void TestForm1::desktopLanguageAtFirstStart_data() {
+    QTest::addColumn<QStringList>("environment"); // LC_ALL, LC_MESSAGES, LANG
+    QTest::addColumn<bool>("besideProgramRemembered");
+    QTest::addColumn<QString>("chosen");
+    const QString beside = "words.mdb (beside the program)";
+    QTest::newRow("LANG") << QStringList{"", "", "is_IS.UTF-8"} << false << "Íslenska";
+    QTest::newRow("LC_MESSAGES first") << QStringList{"", "is_IS", "fr_FR"} << false << "Íslenska";
+    QTest::newRow("LC_ALL first") << QStringList{"is_IS@x", "en_GB", "en_GB"} << false << "Íslenska";
+    QTest::newRow("English") << QStringList{"", "", "en_GB.UTF-8"} << false << beside;
+    QTest::newRow("none installed") << QStringList{"", "", "xx_YY"} << false << beside;
+    QTest::newRow("remembered wins") << QStringList{"", "", "is_IS"} << true << beside;
+}
+
+void TestForm1::desktopLanguageAtFirstStart() {
+    QFETCH(QStringList, environment);
+    QFETCH(bool, besideProgramRemembered);
+    QFETCH(QString, chosen);
+    for (int i = 0; i < 3; ++i)
+        qputenv(std::array{"LC_ALL", "LC_MESSAGES", "LANG"}[i], environment[i].toUtf8());
+    if (besideProgramRemembered)
+        Settings().setValue("thesaurus/key", QString());
+    load();
+    QCOMPARE(child<QComboBox>("Thesaurus")->currentText(), chosen);
+    QVERIFY(desktop_->boxes.isEmpty());
+    auto* progress = child<ProgressBar>("ProgressBar1");
+    if (chosen == "Íslenska") { // prepared as when chosen, then used
+        QCOMPARE(progress->currentText(), "Preparing Íslenska: 0%");
+        QTRY_COMPARE(progress->currentText(), "Íslenska is ready.");
+    }
+    QCOMPARE(Settings().contains("thesaurus/key"), besideProgramRemembered); // not a choice
+}
+
 QTEST_MAIN(TestForm1)
 #include "test_window.moc"
 
@@ -675,9 +714,9 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     click("PushButton17");
     QCOMPARE(Rows(child<ListView>("ListView2")), expected);
 
-    // Back to the database beside the program, remembered as nothing at all.
+    // Back to the database beside the program, remembered as an empty key.
     child<QComboBox>("Thesaurus")->setCurrentIndex(0);
-    QVERIFY(!Settings().contains("thesaurus/key"));
+    QCOMPARE(Settings().value("thesaurus/key"), QString());
 }
 
 void TestForm1::unusableThesaurusIsReported_data() {
