@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -93,6 +94,8 @@ class TestForm1 : public QObject {
     void accessibleChooserAndRows();
     void desktopLanguageAtFirstStart_data();
     void desktopLanguageAtFirstStart();
+    void windowWithinTheRoom_data();
+    void windowWithinTheRoom();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -671,6 +674,45 @@ void TestForm1::desktopLanguageAtFirstStart() {
         QTRY_COMPARE(progress->currentText(), "Íslenska is ready.");
     }
     QCOMPARE(Settings().contains("thesaurus/key"), besideProgramRemembered); // not a choice
+}
+
+void TestForm1::windowWithinTheRoom_data() {
+    QTest::addColumn<QSize>("room");
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("room enough") << QSize(536, 631) << QSize(536, 631);
+    QTest::newRow("too low") << QSize(900, 300) << QSize(536, 300);
+    QTest::newRow("twice the scale on 1280x1024") << QSize(640, 490) << QSize(536, 490);
+    QTest::newRow("too small") << QSize(200, 150) << QSize(200, 150);
+}
+
+void TestForm1::windowWithinTheRoom() {
+    QFETCH(QSize, room);
+    QFETCH(QSize, window);
+    form_ = std::make_unique<Form1>(*desktop_, folder_->path());
+    Form1& form = *form_;
+    QVERIFY(form.Form_Load());
+    form.fitWithin(room);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(form.size(), window);
+    auto* scroll = child<QScrollArea>("Scroll");
+    QCOMPARE(scroll != nullptr, window != QSize(536, 631));
+    for (const Place& place : kLayout) {
+        QWidget* control = child(place.name);
+        QCOMPARE(control->geometry(), // the layout unchanged
+                 QRect(px(place.left), px(place.top), px(place.width), px(place.height)));
+        if (scroll) // and each control can be scrolled into the window
+            scroll->ensureWidgetVisible(control, 0, 0);
+        QVERIFY2(form.rect().contains(control->mapTo(&form, control->rect().center())),
+                 place.name);
+    }
+    // The keyboard still goes from control to control in the same order.
+    QWidget* focus = child("ListView1");
+    for (const char* next : {"ListView2", "PushButton6", "PushButton3"}) {
+        QTest::keyClick(focus, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), child(next));
+        focus = child(next);
+    }
 }
 
 QTEST_MAIN(TestForm1)
