@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolTip>
@@ -117,6 +118,8 @@ class TestListView : public QObject {
     void headers();
     void columnWidths_data();
     void columnWidths();
+    void checkBoxesShowUnderAnyPalette_data();
+    void checkBoxesShowUnderAnyPalette();
 };
 
 // Each step: "+text" appends, "-N" removes position N, "clear" clears, and
@@ -831,6 +834,47 @@ void TestListView::columnWidths() {
     QCOMPARE(view.columnWidth(0), other);
     if (view.header()->length() > view.viewport()->width())
         QVERIFY(view.horizontalScrollBar()->maximum() > 0);
+}
+
+void TestListView::checkBoxesShowUnderAnyPalette_data() {
+    QTest::addColumn<QColor>("base");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("light") << QColor(Qt::white) << QColor(Qt::black) << "";
+    QTest::newRow("dark") << QColor(35, 35, 35) << QColor(Qt::white) << "";
+    QTest::newRow("dark palette, light skin")
+        << QColor(35, 35, 35) << QColor(Qt::white)
+        << "QTreeView { background-color: #ffffff; color: #1d2b3a; }";
+}
+
+void TestListView::checkBoxesShowUnderAnyPalette() {
+    QFETCH(QColor, base);
+    QFETCH(QColor, text);
+    QFETCH(QString, skin);
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+    ListView view(true);
+    view.setStyle(fusion.get());
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Window, base.lighter(150));
+    view.setPalette(palette);
+    view.setStyleSheet(skin);
+    view.addColumn("Results");
+    for (const char* row : {"one", "two", "three"})
+        view.append(row);
+    view.resize(200, 150);
+    view.show();
+    QTRY_COMPARE(view.model()->rowCount(), 3);
+    // The unchecked box of an unselected row stands out from the list's background.
+    const QImage image = view.viewport()->grab().toImage();
+    const QRect row = view.visualRect(view.model()->index(2, 0));
+    const int background = qGray(image.pixel(2, image.height() - 3));
+    int contrast = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x < row.left() + row.height(); ++x)
+            contrast = qMax(contrast, qAbs(qGray(image.pixel(x, y)) - background));
+    QVERIFY2(contrast > 80, qPrintable(QString::number(contrast)));
 }
 
 QTEST_MAIN(TestListView)
