@@ -31,9 +31,7 @@ class ThesaurusChooser : public QObject {
     ~ThesaurusChooser() override;
 
     // The database to open at start: the given one, the remembered thesaurus's when it is
-    // ready, else the one beside the program. With nothing remembered, the thesaurus of the
-    // desktop's language stands for the remembered one; the database beside the program is
-    // English.
+    // ready, else the one beside the program.
     // --language: the thesaurus of this language instead of the remembered one.
     void setLanguage(const QString& code) { language_ = code; }
     QString startingDatabase(const QString& besideProgram, const QString& given);
@@ -59,7 +57,7 @@ class ThesaurusChooser : public QObject {
     void showBuildProgress(int percent);
     void buildFinished(const QString& reason);
     void selectQuietly(int index);
-    // The thesaurus of --language, else the one chosen last time, else the desktop's.
+    // The thesaurus of --language, else the one chosen last time.
     const InstalledThesaurus* wanted() const;
     void act(int index);
     int indexOf(const InstalledThesaurus* thesaurus) const;
@@ -74,7 +72,6 @@ class ThesaurusChooser : public QObject {
     QString besideProgram_;
     QString given_;
     QString remembered_;
-    bool anyRemembered_ = false;
     QString language_;
     QString openPath_;
     QString pendingPath_;

@@ -35,7 +35,6 @@ int main(int argc, char* argv[]) {
     desktop.setOwner(&form);
     if (!form.Form_Load())
         return 0;
-    form.fitScreen();
     form.show();
     if (!command.files.isEmpty())
         form.loadWordFiles(command.files);

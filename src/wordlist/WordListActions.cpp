@@ -158,13 +158,11 @@ void ListViewWords::append(const QString& text) {
 }
 
 void WordListActions::pasteClipboard() {
-    // A file's line breaks, but no empty entry: a copied text often ends in a
-    // line break, and an empty entry would only look up nothing.
+    // The same rules as a file, so pasting a file's text gives the entries
+    // that loading the file gives, a final lone LF included.
     const QString text = desktop_.clipboardText();
-    ForEachLinePiece(QStringView(text), [&](QStringView piece) {
-        if (!piece.isEmpty())
-            ListView1_.append(piece.toString());
-    });
+    ForEachLinePiece(QStringView(text),
+                     [&](QStringView piece) { ListView1_.append(piece.toString()); });
 }
 
 void WordListActions::PushButton3_Click() {
