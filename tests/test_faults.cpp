@@ -198,7 +198,9 @@ void TestFaults::brokenDatabase() {
         locker.start("sqlite3", {database});
         if (!locker.waitForStarted())
             QSKIP("the sqlite3 shell is not installed");
-        locker.write("begin exclusive;\n");
+        // Without a busy timeout the shell gives up its lock request for good when
+        // it meets the shared lock of one of the checks below.
+        locker.write(".timeout 10000\nbegin exclusive;\n");
         locker.waitForBytesWritten();
         QTRY_VERIFY_WITH_TIMEOUT(lockedAgainstReaders(database), 10000);
         break;
