@@ -6,6 +6,7 @@
 #include "ProgressBar.h"
 #include "ScriptedDesktop.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,7 +34,8 @@ const Place kLayout[] = {
     {"PushButton17", 120, 4270, 7800, 405}, {"ListView2", 120, 4800, 7800, 2535},
     {"PushButton4", 120, 7420, 3840, 405},  {"PushButton9", 4080, 7420, 3840, 405},
     {"PushButton2", 120, 7930, 3840, 405},  {"PushButton5", 4080, 7930, 3840, 405},
-    {"ProgressBar1", 120, 8450, 7800, 405}, {"Thesaurus", 120, 8960, 7800, 405},
+    {"ProgressBar1", 120, 8450, 7800, 405}, {"ThesaurusLabel", 120, 8960, 1200, 405},
+    {"Thesaurus", 1320, 8960, 6600, 405},
 };
 
 int px(int twips) {
@@ -85,6 +87,12 @@ class TestForm1 : public QObject {
     void meaningsOfTheResults();
     void unreadableWordFilesGivenAtStart_data();
     void unreadableWordFilesGivenAtStart();
+    void accessibleControls_data();
+    void accessibleControls();
+    void desktopLanguageAtFirstStart_data();
+    void desktopLanguageAtFirstStart();
+    void windowWithinTheRoom_data();
+    void windowWithinTheRoom();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -130,6 +138,10 @@ void TestForm1::init() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_->filePath("config"));
     qputenv("XDG_CACHE_HOME", folder_->filePath("cache").toUtf8());
     qputenv("XDG_DATA_HOME", folder_->filePath("data").toUtf8());
+    // An English desktop, whatever this machine's.
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
+    qputenv("LANG", "en_US.UTF-8");
 }
 
 void TestForm1::cleanup() {
@@ -588,6 +600,90 @@ void TestForm1::resultsClearedDuringAlignedExport() {
     QCOMPARE(file.readAll(), written);
 }
 
+void TestForm1::accessibleControls_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name"); // |value where one follows
+    QTest::newRow("window") << "Form1" << int(QAccessible::Window) << "Lexigrove";
+    QTest::newRow("word list") << "ListView1" << int(QAccessible::Tree) << "Word(s)";
+    QTest::newRow("results") << "ListView2" << int(QAccessible::Tree) << "Results";
+    QTest::newRow("progress") << "ProgressBar1" << int(QAccessible::ProgressBar)
+                              << "Progress|Progress Bar";
+    QTest::newRow("chooser's label") << "ThesaurusLabel" << int(QAccessible::StaticText)
+                                     << "Thesaurus:";
+}
+
+void TestForm1::accessibleControls() {
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    load();
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(
+        control == "Form1" ? form_.get() : child(qPrintable(control)));
+    QCOMPARE(int(accessible->role()), role);
+    QCOMPARE(accessible->text(QAccessible::Name), name.section('|', 0, 0));
+    if (name.contains('|'))
+        QCOMPARE(accessible->text(QAccessible::Value), name.section('|', 1));
+    if (role == QAccessible::StaticText)
+        QCOMPARE(accessible->relations(QAccessible::Labelled).value(0).first->object(),
+                 child("Thesaurus"));
+}
+
+void TestForm1::desktopLanguageAtFirstStart_data() {
+    QTest::addColumn<QByteArrayList>("environment"); // LC_ALL, LC_MESSAGES, LANG[, remembered]
+    QTest::addColumn<QString>("chosen");
+    const QString beside = "words.mdb (beside the program)";
+    QTest::newRow("LANG") << QByteArrayList{"", "", "is_IS.UTF-8"} << "Íslenska";
+    QTest::newRow("LC_ALL first") << QByteArrayList{"is_IS@x", "fr_FR", "fr_FR"} << "Íslenska";
+    QTest::newRow("English") << QByteArrayList{"", "", "en_GB.UTF-8"} << beside;
+    QTest::newRow("remembered wins") << QByteArrayList{"", "", "is_IS", ""} << beside;
+}
+
+void TestForm1::desktopLanguageAtFirstStart() {
+    QFETCH(QByteArrayList, environment);
+    QFETCH(QString, chosen);
+    qputenv("LC_ALL", environment[0]);
+    qputenv("LC_MESSAGES", environment[1]);
+    qputenv("LANG", environment[2]);
+    if (environment.size() > 3)
+        Settings().setValue("thesaurus/key", QString()); // the database beside the program
+    load();
+    QCOMPARE(child<QComboBox>("Thesaurus")->currentText(), chosen);
+    if (chosen == "Íslenska") // prepared as when chosen
+        QTRY_COMPARE(child<ProgressBar>("ProgressBar1")->currentText(), "Íslenska is ready.");
+}
+
+void TestForm1::windowWithinTheRoom_data() {
+    QTest::addColumn<QSize>("room");
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("room enough") << QSize(536, 631) << QSize(536, 631);
+    QTest::newRow("twice the scale on 1280x1024") << QSize(640, 490) << QSize(536, 490);
+    QTest::newRow("too small") << QSize(200, 150) << QSize(200, 150);
+}
+
+void TestForm1::windowWithinTheRoom() {
+    QFETCH(QSize, room);
+    QFETCH(QSize, window);
+    form_ = std::make_unique<Form1>(*desktop_, folder_->path());
+    QVERIFY(form_->Form_Load());
+    form_->fitWithin(room);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QCOMPARE(form_->size(), window);
+    for (const Place& place : kLayout)
+        QCOMPARE(child(place.name)->geometry(),
+                 QRect(px(place.left), px(place.top), px(place.width), px(place.height)));
+    // Tab reaches each control in its order, and shows it.
+    for (const char* next : {"ListView2", "PushButton6", "PushButton3", "PushButton1",
+                             "PushButton17", "PushButton4", "PushButton2", "PushButton5",
+                             "PushButton7", "PushButton8", "PushButton9", "Thesaurus"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), child(next));
+        QWidget* control = child(next);
+        QVERIFY(form_->rect().contains(control->mapTo(form_.get(), control->rect().center())));
+    }
+}
+
 QTEST_MAIN(TestForm1)
 #include "test_window.moc"
 
@@ -629,9 +725,9 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     click("PushButton17");
     QCOMPARE(Rows(child<ListView>("ListView2")), expected);
 
-    // Back to the database beside the program, remembered as nothing at all.
+    // Back to the database beside the program, remembered as an empty key.
     child<QComboBox>("Thesaurus")->setCurrentIndex(0);
-    QVERIFY(!Settings().contains("thesaurus/key"));
+    QCOMPARE(Settings().value("thesaurus/key"), QString());
 }
 
 void TestForm1::unusableThesaurusIsReported_data() {

@@ -22,8 +22,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QAccessibleWidget>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 
 namespace {
 const QString kDisplayName = QStringLiteral("Lexigrove");
@@ -37,6 +42,15 @@ QFont arialBold(qreal points) {
     return font;
 }
 
+// Screen readers take the main window for a frame only when it says it is a
+// window; a plain top-level widget reads as a filler.
+QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
+    if (object && object->objectName() == QLatin1String("Form1") && object->isWidgetType() &&
+        static_cast<QWidget*>(object)->isWindow())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 // Beside-the-executable files count only as ordinary, visible files.
 bool OrdinaryFilePresent(const QString& path) {
     const QFileInfo info(path);
@@ -47,6 +61,11 @@ bool OrdinaryFilePresent(const QString& path) {
 Form1::Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent)
     : QWidget(parent), desktop_(desktop), applicationFolder_(applicationFolder),
       lookup_(*this, desktop, db_), CommonDialog1(std::make_unique<CommonDialog>(desktop)) {
+    static const bool windowAccessible = [] {
+        QAccessible::installFactory(WindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(windowAccessible);
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -96,18 +115,19 @@ void Form1::buildControls() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(120, 8450, 7800, 405));
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
-    // Below everything else, so every other control keeps its place.
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    // Below everything else, so every other control keeps its place. The
+    // label names the chooser to screen readers too, as its buddy.
+    auto* thesaurusLabel = new QLabel(QStringLiteral("&Thesaurus:"), this);
+    thesaurusLabel->setObjectName(QStringLiteral("ThesaurusLabel"));
+    thesaurusLabel->setGeometry(TwipsRect(120, 8960, 1200, 405));
     Thesaurus = new QComboBox(this);
     Thesaurus->setObjectName(QStringLiteral("Thesaurus"));
     Thesaurus->setAccessibleName(QStringLiteral("Thesaurus"));
-    Thesaurus->setGeometry(TwipsRect(120, 8960, 7800, 405));
+    Thesaurus->setGeometry(TwipsRect(1320, 8960, 6600, 405));
+    thesaurusLabel->setBuddy(Thesaurus);
 
-    // The keyboard order of the layout; the focus starts in the word list.
-    const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
-                                   PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
-                                   ProgressBar1, PushButton8, PushButton9, Thesaurus};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    setKeyboardOrder();
     ListView1->setFocus();
 
     for (ListView* list : {ListView1, ListView2})
@@ -148,6 +168,14 @@ void Form1::buildControls() {
     wire(PushButton4, [this] { results_->PushButton4_Click(); });
     wire(PushButton9, [this] { results_->PushButton9_Click(); });
     wire(PushButton5, [this] { results_->PushButton5_Click(); });
+}
+
+void Form1::setKeyboardOrder() {
+    const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
+                                   PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
+                                   ProgressBar1, PushButton8, PushButton9, Thesaurus};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 template <class Handler> void Form1::handle(Handler&& handler) {
@@ -277,7 +305,50 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && qobject_cast<QPushButton*>(watched))
         hover(PointerMode::Hand);
+    // The page under the controls is the window's background.
+    if (event->type() == QEvent::MouseMove && watched == page_ &&
+        !page_->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+        hover(PointerMode::Plain);
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::fitWithin(QSize room) {
+    const QSize layout = size();
+    if (page_ || (layout.width() <= room.width() && layout.height() <= room.height()))
+        return;
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    page_ = new QWidget;
+    page_->setFixedSize(layout);
+    page_->setMouseTracking(true);
+    page_->installEventFilter(this);
+    scroll->setWidget(page_);
+    // Moved within the window, the controls keep their places; moving them
+    // loses their keyboard order.
+    for (QObject* child : children())
+        if (auto* control = qobject_cast<QWidget*>(child); control && control != scroll) {
+            control->setParent(page_);
+            control->show();
+        }
+    setKeyboardOrder();
+    setFixedSize(layout.boundedTo(room));
+    scroll->setGeometry(rect());
+    scroll->show();
+}
+
+void Form1::fitScreen() {
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    // Before the window is shown its frame is unknown: a title bar and borders
+    // as the style draws them.
+    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect area = shown->availableGeometry();
+    fitWithin(area.size() - QSize(2 * border, title + 2 * border));
+    if (page_)
+        move(area.topLeft());
 }
 
 void Form1::setLanguage(const QString& code) {

@@ -3,7 +3,8 @@
 # Sources the bash completion as bash-completion loads it and asks it what it
 # offers after each command line below, as bash asks it on Tab, against the
 # built program: its own database, one imported from the small thesaurus,
-# and the thesauri installed on this machine.
+# and the thesauri installed on this machine. Then types lines into a real
+# zsh with the zsh completion and checks what its Tab lists.
 # Arguments: the lexigrove executable, the lexigrove-import executable.
 set -uo pipefail
 lexigrove=$(realpath "$1")
@@ -71,5 +72,14 @@ done <<EOF2
 @ --language fr|$languages
 @ --lookup --output syn|synonyms.csv
 @ --lookup wo|words.txt
+EOF2
+
+# line | what a real zsh lists on Tab
+while IFS='|' read -r line expected; do
+  got=$(cd "$work/files" && zsh -f "$here/zsh_listings.zsh" "${lexigrove%/*}" "$source/resources/completion" <<<"$line")
+  [ "$got" = "$expected" ] || { echo "FAIL: zsh $line: listed '$got', expected '$expected'"; fail=1; }
+done <<EOF2
+lexigrove --pos |adj, adv, noun, verb
+lexigrove --lookup --database $work/mini.mdb --relation |antonym, generic term, related term, similar term, synonym
 EOF2
 exit $fail
