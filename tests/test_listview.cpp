@@ -856,12 +856,12 @@ void TestListView::checkBoxesShowUnderAnyPalette() {
     QTRY_COMPARE(view.model()->rowCount(), 1);
     // The unchecked box stands out from the list's background.
     const QImage image = view.viewport()->grab().toImage();
-    const QRect row = view.visualRect(view.model()->index(0, 0));
-    const int background = qGray(image.pixel(2, image.height() - 3));
+    const QRect box = view.visualRect(view.model()->index(0, 0));
     int contrast = 0;
-    for (int y = row.top(); y <= row.bottom(); ++y)
-        for (int x = row.left(); x < row.left() + row.height(); ++x)
-            contrast = qMax(contrast, qAbs(qGray(image.pixel(x, y)) - background));
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x < box.left() + box.height(); ++x)
+            contrast = qMax(contrast, qAbs(qGray(image.pixel(x, y)) -
+                                           qGray(image.pixel(2, image.height() - 3))));
     QVERIFY2(contrast > 80, qPrintable(QString::number(contrast)));
 }
 
