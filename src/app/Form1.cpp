@@ -127,7 +127,12 @@ void Form1::buildControls() {
     Thesaurus->setGeometry(TwipsRect(1320, 8960, 6600, 405));
     thesaurusLabel->setBuddy(Thesaurus);
 
-    setKeyboardOrder();
+    // The keyboard order of the layout; the focus starts in the word list.
+    const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
+                                   PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
+                                   ProgressBar1, PushButton8, PushButton9, Thesaurus};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
     ListView1->setFocus();
 
     for (ListView* list : {ListView1, ListView2})
@@ -168,14 +173,6 @@ void Form1::buildControls() {
     wire(PushButton4, [this] { results_->PushButton4_Click(); });
     wire(PushButton9, [this] { results_->PushButton9_Click(); });
     wire(PushButton5, [this] { results_->PushButton5_Click(); });
-}
-
-void Form1::setKeyboardOrder() {
-    const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
-                                   PushButton17, PushButton4, PushButton2, PushButton5, PushButton7,
-                                   ProgressBar1, PushButton8, PushButton9, Thesaurus};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
 }
 
 template <class Handler> void Form1::handle(Handler&& handler) {
@@ -324,14 +321,13 @@ void Form1::fitWithin(QSize room) {
     page_->setMouseTracking(true);
     page_->installEventFilter(this);
     scroll->setWidget(page_);
-    // Moved within the window, the controls keep their places; moving them
-    // loses their keyboard order.
+    // Moved within the same window, the controls keep their places and their
+    // keyboard order.
     for (QObject* child : children())
         if (auto* control = qobject_cast<QWidget*>(child); control && control != scroll) {
             control->setParent(page_);
             control->show();
         }
-    setKeyboardOrder();
     setFixedSize(layout.boundedTo(room));
     scroll->setGeometry(rect());
     scroll->show();

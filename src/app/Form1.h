@@ -60,8 +60,6 @@ class Form1 : public QWidget, private LookupHost {
 
   private:
     void buildControls();
-    // The keyboard order of the layout.
-    void setKeyboardOrder();
     QPushButton* addButton(const char* name, const QString& caption, QRect placeTwips);
     void ApplySkin();
     void Form_QueryUnload();
