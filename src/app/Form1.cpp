@@ -16,13 +16,13 @@
 #include "Twips.h"
 #include "WordListActions.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QAccessibleWidget>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -42,12 +42,46 @@ QFont arialBold(qreal points) {
     return font;
 }
 
+// On Linux Qt names a combo box by its current entry and leaves its label to a
+// relation that screen readers announce after the entry, if at all; the
+// chooser keeps the name it is given, and its entry is its value.
+class NamedComboBox : public QAccessibleWidget {
+  public:
+    explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Value ? box()->currentText() : QAccessibleWidget::text(type);
+    }
+    // Its popup list, as Qt's own combo box gives it, where readers find the entries.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == box()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+  private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 // Screen readers take the main window for a frame only when it says it is a
 // window; a plain top-level widget reads as a filler.
-QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
-    if (object && object->objectName() == QLatin1String("Form1") && object->isWidgetType() &&
-        static_cast<QWidget*>(object)->isWindow())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+QAccessibleInterface* ControlAccessible(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && widget->objectName() == QLatin1String("Form1") && widget->isWindow())
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (auto* box = qobject_cast<QComboBox*>(object);
+        box && box->objectName() == QLatin1String("Thesaurus"))
+        return new NamedComboBox(box);
     return nullptr;
 }
 
@@ -61,11 +95,11 @@ bool OrdinaryFilePresent(const QString& path) {
 Form1::Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent)
     : QWidget(parent), desktop_(desktop), applicationFolder_(applicationFolder),
       lookup_(*this, desktop, db_), CommonDialog1(std::make_unique<CommonDialog>(desktop)) {
-    static const bool windowAccessible = [] {
-        QAccessible::installFactory(WindowAccessible);
+    static const bool accessible = [] {
+        QAccessible::installFactory(ControlAccessible);
         return true;
     }();
-    Q_UNUSED(windowAccessible);
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }

@@ -2,7 +2,6 @@
 #include "ProgressBar.h"
 
 #include <QAccessibleWidget>
-
 #include <algorithm>
 #include <cmath>
 
