@@ -11,7 +11,6 @@
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QStyle>
-#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolTip>
@@ -118,8 +117,6 @@ class TestListView : public QObject {
     void headers();
     void columnWidths_data();
     void columnWidths();
-    void checkBoxesShowUnderAnyPalette_data();
-    void checkBoxesShowUnderAnyPalette();
 };
 
 // Each step: "+text" appends, "-N" removes position N, "clear" clears, and
@@ -834,35 +831,6 @@ void TestListView::columnWidths() {
     QCOMPARE(view.columnWidth(0), other);
     if (view.header()->length() > view.viewport()->width())
         QVERIFY(view.horizontalScrollBar()->maximum() > 0);
-}
-
-void TestListView::checkBoxesShowUnderAnyPalette_data() {
-    QTest::addColumn<QString>("skin");
-    QTest::newRow("dark palette") << "";
-    QTest::newRow("dark palette, light skin") << "QTreeView { background: white; color: #1d2b3a; }";
-}
-
-void TestListView::checkBoxesShowUnderAnyPalette() {
-    QFETCH(QString, skin);
-    std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
-    ListView view(true);
-    view.setStyle(fusion.get());
-    view.setPalette(QPalette(Qt::white, QColor(53, 53, 53), Qt::gray, Qt::black, Qt::gray,
-                             Qt::white, Qt::white, QColor(35, 35, 35), QColor(53, 53, 53)));
-    view.setStyleSheet(skin);
-    view.addColumn("Results");
-    view.append("one");
-    view.show();
-    QTRY_COMPARE(view.model()->rowCount(), 1);
-    // The unchecked box stands out from the list's background.
-    const QImage image = view.viewport()->grab().toImage();
-    const QRect box = view.visualRect(view.model()->index(0, 0));
-    int contrast = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x < box.left() + box.height(); ++x)
-            contrast = qMax(contrast, qAbs(qGray(image.pixel(x, y)) -
-                                           qGray(image.pixel(2, image.height() - 3))));
-    QVERIFY2(contrast > 80, qPrintable(QString::number(contrast)));
 }
 
 QTEST_MAIN(TestListView)
