@@ -128,6 +128,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://lexigrove.org/)
 # dpkg-shlibdeps derives the library packages (Qt, SQLite, libxlsxwriter, the
 # C++ runtime) from the executable; the architecture comes from dpkg.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its platform plugins at run time, so no library names them: without
+# them the window cannot start.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 # Arial is drawn with its metric twin, and the help page opens through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
 # Every installed MyThes thesaurus is offered as a language; the Hunspell dictionary of the

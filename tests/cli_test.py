@@ -251,11 +251,12 @@ class Rows(unittest.TestCase):
             ("language: progress at a terminal",
              "export XDG_CACHE_HOME=$PWD/tty; script -qec '$LEXIGROVE --language is --lookup - "
              "< /dev/null' /dev/null", 0, "*\rPreparing Íslenska: 100%\r\n".encode(), b""),
-            ("languages: built or not, and the file",
+            ("languages: built or not, the file, and the size",
              "export XDG_CACHE_HOME=$PWD/list; $LEXIGROVE --languages | grep '^is'; "
-             "$LEXIGROVE --language is --lookup - < /dev/null; $LEXIGROVE --languages | grep '^is'",
-             0, "is\tÍslenska\tnot built\t/usr/share/mythes/th_is_IS_v2.dat\n"
-                "is\tÍslenska\tbuilt\t/usr/share/mythes/th_is_IS_v2.dat\n".encode(), b""),
+             "$LEXIGROVE --language is --lookup - < /dev/null; $LEXIGROVE --languages | grep '^is' | "
+             "sed -E 's/\t[0-9.]+ [kMG]?B$/\tSIZE/'",
+             0, "is\tÍslenska\tnot built\t/usr/share/mythes/th_is_IS_v2.dat\t-\n"
+                "is\tÍslenska\tbuilt\t/usr/share/mythes/th_is_IS_v2.dat\tSIZE\n".encode(), b""),
             ("language not installed: the installed ones listed",
              "$LEXIGROVE --language qq --lookup words.txt", 2, b"",
              b"no thesaurus for 'qq'; installed: "),

@@ -6,6 +6,7 @@
 #include "ProgressBar.h"
 #include "ScriptedDesktop.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,7 +34,8 @@ const Place kLayout[] = {
     {"PushButton17", 120, 4270, 7800, 405}, {"ListView2", 120, 4800, 7800, 2535},
     {"PushButton4", 120, 7420, 3840, 405},  {"PushButton9", 4080, 7420, 3840, 405},
     {"PushButton2", 120, 7930, 3840, 405},  {"PushButton5", 4080, 7930, 3840, 405},
-    {"ProgressBar1", 120, 8450, 7800, 405}, {"Thesaurus", 120, 8960, 7800, 405},
+    {"ProgressBar1", 120, 8450, 7800, 405}, {"ThesaurusLabel", 120, 8960, 1200, 405},
+    {"Thesaurus", 1320, 8960, 6600, 405},
 };
 
 int px(int twips) {
@@ -85,6 +87,7 @@ class TestForm1 : public QObject {
     void meaningsOfTheResults();
     void unreadableWordFilesGivenAtStart_data();
     void unreadableWordFilesGivenAtStart();
+    void accessibleNames();
 
   private:
     Form1& load(bool expectWindow = true);
@@ -130,6 +133,10 @@ void TestForm1::init() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_->filePath("config"));
     qputenv("XDG_CACHE_HOME", folder_->filePath("cache").toUtf8());
     qputenv("XDG_DATA_HOME", folder_->filePath("data").toUtf8());
+    // An English desktop, whatever this machine's.
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
+    qputenv("LANG", "en_US.UTF-8");
 }
 
 void TestForm1::cleanup() {
@@ -209,6 +216,17 @@ void TestForm1::layout() {
     } while (w != child("ListView1"));
     QCOMPARE(order, expected);
     QCOMPARE(form.focusWidget(), child("ListView1"));
+    // In too small a room (twice the scale on 1280x1024) the window takes the room, and Tab
+    // still reaches each control, scrolled into view.
+    form.fitWithin(QSize(640, 490));
+    QCOMPARE(form.size(), QSize(536, 490));
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    for (const QString& name : expected.mid(1)) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        const QWidget* control = QApplication::focusWidget();
+        QCOMPARE(control->objectName(), name);
+        QVERIFY(form.rect().contains(control->mapTo(&form, control->rect().bottomRight())));
+    }
 }
 
 void TestForm1::plainStartUp() {
@@ -588,6 +606,21 @@ void TestForm1::resultsClearedDuringAlignedExport() {
     QCOMPARE(file.readAll(), written);
 }
 
+void TestForm1::accessibleNames() {
+    load();
+    QCOMPARE(QAccessible::queryAccessibleInterface(form_.get())->role(), QAccessible::Window);
+    // What screen readers read as each control's name, and as its value.
+    const auto read = [&](const char* control, QAccessible::Text text) {
+        return QAccessible::queryAccessibleInterface(child(control))->text(text);
+    };
+    QCOMPARE(read("ListView1", QAccessible::Name), "Word(s)");
+    QCOMPARE(read("ListView2", QAccessible::Name), "Results");
+    QCOMPARE(read("ProgressBar1", QAccessible::Name), "Progress");
+    QCOMPARE(read("ProgressBar1", QAccessible::Value), "Progress Bar");
+    QCOMPARE(read("Thesaurus", QAccessible::Name), "Thesaurus");
+    QCOMPARE(read("Thesaurus", QAccessible::Value), "words.mdb (beside the program)");
+}
+
 QTEST_MAIN(TestForm1)
 #include "test_window.moc"
 
@@ -629,9 +662,12 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     click("PushButton17");
     QCOMPARE(Rows(child<ListView>("ListView2")), expected);
 
-    // Back to the database beside the program, remembered as nothing at all.
+    // Back to the database beside the program, remembered over the desktop's language.
     child<QComboBox>("Thesaurus")->setCurrentIndex(0);
-    QVERIFY(!Settings().contains("thesaurus/key"));
+    qputenv("LANG", "is_IS.UTF-8");
+    form_.reset();
+    load();
+    QCOMPARE(child<QComboBox>("Thesaurus")->currentIndex(), 0);
 }
 
 void TestForm1::unusableThesaurusIsReported_data() {
@@ -759,19 +795,27 @@ void TestForm1::languageGivenAtStart_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("desktop"); // its LANG
     QTest::newRow("installed") << "is-IS"
-                               << "Íslenska" << QStringList();
+                               << "Íslenska" << QStringList() << QString("fr_FR");
     QTest::newRow("not installed")
         << "qq"
         << "words.mdb (beside the program)"
         << QStringList{"No thesaurus for 'qq' is installed.\r\nThe database beside the program "
-                       "is used instead."};
+                       "is used instead."}
+        << QString();
+    QTest::newRow("desktop's") << QString() << "Íslenska" << QStringList()
+                               << QString("is_IS.UTF-8");
+    QTest::newRow("English desktop")
+        << QString() << "words.mdb (beside the program)" << QStringList() << QString("en_GB");
 }
 
 void TestForm1::languageGivenAtStart() {
     QFETCH(QString, code);
     QFETCH(QString, chosen);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, desktop);
+    qputenv("LANG", desktop.toUtf8());
     form_ = std::make_unique<Form1>(*desktop_, folder_->path());
     form_->setLanguage(code);
     QVERIFY(form_->Form_Load());

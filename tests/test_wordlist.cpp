@@ -410,7 +410,8 @@ void TestWordList::paste_data() {
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("CR LF") << "cat\r\ndog\r\n" << QStringList{"old", "cat", "dog"};
-    QTest::newRow("final LF") << " cat\ndog\n" << QStringList{"old", " cat", "dog", ""};
+    QTest::newRow("final LF") << " cat\ndog\n" << QStringList{"old", " cat", "dog"};
+    QTest::newRow("empty lines") << "\r\ncat\n\n\r\ndog\r\n" << QStringList{"old", "cat", "dog"};
     QTest::newRow("empty") << "" << QStringList{"old"};
 }
 

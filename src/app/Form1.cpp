@@ -16,6 +16,7 @@
 #include "Twips.h"
 #include "WordListActions.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -23,7 +24,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 
 namespace {
 const QString kDisplayName = QStringLiteral("Lexigrove");
@@ -37,6 +42,49 @@ QFont arialBold(qreal points) {
     return font;
 }
 
+// On Linux Qt names a combo box by its current entry and leaves its label to a
+// relation that screen readers announce after the entry, if at all; the
+// chooser keeps the name it is given, and its entry is its value.
+class NamedComboBox : public QAccessibleWidget {
+  public:
+    explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Value ? box()->currentText() : QAccessibleWidget::text(type);
+    }
+    // Its popup list, as Qt's own combo box gives it, where readers find the entries.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == box()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+  private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
+// Screen readers take the main window for a frame only when it says it is a
+// window; a plain top-level widget reads as a filler.
+QAccessibleInterface* ControlAccessible(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && widget->objectName() == QLatin1String("Form1") && widget->isWindow())
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (auto* box = qobject_cast<QComboBox*>(object);
+        box && box->objectName() == QLatin1String("Thesaurus"))
+        return new NamedComboBox(box);
+    return nullptr;
+}
+
 // Beside-the-executable files count only as ordinary, visible files.
 bool OrdinaryFilePresent(const QString& path) {
     const QFileInfo info(path);
@@ -47,6 +95,11 @@ bool OrdinaryFilePresent(const QString& path) {
 Form1::Form1(Desktop& desktop, const QString& applicationFolder, QWidget* parent)
     : QWidget(parent), desktop_(desktop), applicationFolder_(applicationFolder),
       lookup_(*this, desktop, db_), CommonDialog1(std::make_unique<CommonDialog>(desktop)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(ControlAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -96,11 +149,17 @@ void Form1::buildControls() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(120, 8450, 7800, 405));
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
-    // Below everything else, so every other control keeps its place.
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    // Below everything else, so every other control keeps its place. The
+    // label names the chooser to screen readers too, as its buddy.
+    auto* thesaurusLabel = new QLabel(QStringLiteral("&Thesaurus:"), this);
+    thesaurusLabel->setObjectName(QStringLiteral("ThesaurusLabel"));
+    thesaurusLabel->setGeometry(TwipsRect(120, 8960, 1200, 405));
     Thesaurus = new QComboBox(this);
     Thesaurus->setObjectName(QStringLiteral("Thesaurus"));
     Thesaurus->setAccessibleName(QStringLiteral("Thesaurus"));
-    Thesaurus->setGeometry(TwipsRect(120, 8960, 7800, 405));
+    Thesaurus->setGeometry(TwipsRect(1320, 8960, 6600, 405));
+    thesaurusLabel->setBuddy(Thesaurus);
 
     // The keyboard order of the layout; the focus starts in the word list.
     const QList<QWidget*> order = {ListView1,    ListView2,   PushButton6, PushButton3, PushButton1,
@@ -277,7 +336,49 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && qobject_cast<QPushButton*>(watched))
         hover(PointerMode::Hand);
+    // The page under the controls is the window's background.
+    if (event->type() == QEvent::MouseMove && watched == page_ &&
+        !page_->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+        hover(PointerMode::Plain);
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::fitWithin(QSize room) {
+    const QSize layout = size();
+    if (page_ || (layout.width() <= room.width() && layout.height() <= room.height()))
+        return;
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    page_ = new QWidget;
+    page_->setFixedSize(layout);
+    page_->setMouseTracking(true);
+    page_->installEventFilter(this);
+    scroll->setWidget(page_);
+    // Moved within the same window, the controls keep their places and their
+    // keyboard order.
+    for (QObject* child : children())
+        if (auto* control = qobject_cast<QWidget*>(child); control && control != scroll) {
+            control->setParent(page_);
+            control->show();
+        }
+    setFixedSize(layout.boundedTo(room));
+    scroll->setGeometry(rect());
+    scroll->show();
+}
+
+void Form1::fitScreen() {
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    // Before the window is shown its frame is unknown: a title bar and borders
+    // as the style draws them.
+    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect area = shown->availableGeometry();
+    fitWithin(area.size() - QSize(2 * border, title + 2 * border));
+    if (page_)
+        move(area.topLeft());
 }
 
 void Form1::setLanguage(const QString& code) {

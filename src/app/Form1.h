@@ -36,6 +36,11 @@ class Form1 : public QWidget, private LookupHost {
     void setDatabasePath(const QString& path) { databasePath_ = path; }
     // The installed thesaurus of this language instead of the one chosen last time.
     void setLanguage(const QString& code);
+    // Where the window's fixed layout is larger than room (a small screen, a large scale), the
+    // window takes just that room and scrolls the unchanged layout within it.
+    void fitWithin(QSize room);
+    // The same with the room of its screen's available area, its frame left out.
+    void fitScreen();
     // Word files given to the program, loaded into the word list as dropped files are.
     void loadWordFiles(const QStringList& paths);
 
@@ -85,6 +90,7 @@ class Form1 : public QWidget, private LookupHost {
     std::optional<QCursor> handPointer_;
     int mousePointer_ = 0;
     bool unloading_ = false;
+    QWidget* page_ = nullptr; // holds the controls while the window scrolls them
 
     ListView* ListView1 = nullptr;
     ListView* ListView2 = nullptr;

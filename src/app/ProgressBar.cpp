@@ -1,15 +1,51 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProgressBar.h"
 
+#include <QAccessibleWidget>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr int kFrameMs = 33;
 constexpr qsizetype kShownChars = 300;
+
+// Qt gives screen readers the bar's percentage as its value; what the bar
+// tells is its text, so that is the value they read.
+class ProgressBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    explicit ProgressBarAccessible(ProgressBar* bar)
+        : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Value ? bar()->text() : QAccessibleWidget::text(type);
+    }
+    QVariant currentValue() const override { return bar()->value(); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return bar()->maximum(); }
+    QVariant minimumValue() const override { return bar()->minimum(); }
+    QVariant minimumStepSize() const override { return 0; }
+
+  private:
+    ProgressBar* bar() const { return static_cast<ProgressBar*>(widget()); }
+};
+
+QAccessibleInterface* Accessible(const QString&, QObject* object) {
+    if (auto* bar = qobject_cast<ProgressBar*>(object))
+        return new ProgressBarAccessible(bar);
+    return nullptr;
+}
 } // namespace
 
 ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(Accessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setRange(0, 100);
     setValue(0);
     setTextVisible(true);
@@ -50,6 +86,10 @@ void ProgressBar::showLatest() {
     if (shownText_ != text) {
         shownText_ = text;
         update();
+        if (QAccessible::isActive()) {
+            QAccessibleValueChangeEvent changed(this, shown);
+            QAccessible::updateAccessibility(&changed);
+        }
     }
     setValue(shown);
 }

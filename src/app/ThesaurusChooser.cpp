@@ -18,6 +18,17 @@ QSettings Settings() {
     return QSettings(QSettings::UserScope, QStringLiteral("lexigrove"),
                      QStringLiteral("lexigrove"));
 }
+
+// The language of the desktop's messages, as the C library picks its locale
+// variable; without encoding and modifier ("de_DE.UTF-8@euro" is "de_DE").
+QString DesktopLanguage() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString locale = qEnvironmentVariable(variable);
+        if (!locale.isEmpty())
+            return locale.section(u'.', 0, 0).section(u'@', 0, 0);
+    }
+    return QString();
+}
 } // namespace
 
 ThesaurusChooser::ThesaurusChooser(QComboBox& box, Desktop& desktop, ProgressDisplay& progress,
@@ -37,6 +48,8 @@ ThesaurusChooser::~ThesaurusChooser() = default;
 QString ThesaurusChooser::startingDatabase(const QString& besideProgram, const QString& given) {
     besideProgram_ = besideProgram;
     given_ = given;
+    // The database beside the program is remembered as an empty key.
+    anyRemembered_ = Settings().contains(kKey);
     remembered_ = Settings().value(kKey).toString();
     thesauri_ = FindThesauri(places_);
     openPath_ = besideProgram;
@@ -65,6 +78,12 @@ void ThesaurusChooser::fill() {
 const InstalledThesaurus* ThesaurusChooser::wanted() const {
     if (!language_.isEmpty())
         return MatchLanguage(thesauri_, language_);
+    if (!anyRemembered_) {
+        const QString desktop = DesktopLanguage();
+        return desktop.section(u'_', 0, 0) == QLatin1String("en")
+                   ? nullptr
+                   : MatchLanguage(thesauri_, desktop);
+    }
     for (const InstalledThesaurus& thesaurus : thesauri_)
         if (!remembered_.isEmpty() && thesaurus.key() == remembered_)
             return &thesaurus;
@@ -118,7 +137,7 @@ void ThesaurusChooser::choose(int index) {
         settings.setValue(kKey, choice.thesaurus->key());
         settings.setValue(kName, choice.name);
     } else if (index == kBesideProgram) {
-        settings.remove(kKey);
+        settings.setValue(kKey, QString());
         settings.remove(kName);
     }
     act(index);

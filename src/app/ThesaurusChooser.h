@@ -31,7 +31,9 @@ class ThesaurusChooser : public QObject {
     ~ThesaurusChooser() override;
 
     // The database to open at start: the given one, the remembered thesaurus's when it is
-    // ready, else the one beside the program.
+    // ready, else the one beside the program. With nothing remembered, the thesaurus of the
+    // desktop's language stands for the remembered one; the database beside the program is
+    // English.
     // --language: the thesaurus of this language instead of the remembered one.
     void setLanguage(const QString& code) { language_ = code; }
     QString startingDatabase(const QString& besideProgram, const QString& given);
@@ -57,7 +59,7 @@ class ThesaurusChooser : public QObject {
     void showBuildProgress(int percent);
     void buildFinished(const QString& reason);
     void selectQuietly(int index);
-    // The thesaurus of --language, else the one chosen last time.
+    // The thesaurus of --language, else the one chosen last time, else the desktop's.
     const InstalledThesaurus* wanted() const;
     void act(int index);
     int indexOf(const InstalledThesaurus* thesaurus) const;
@@ -72,6 +74,7 @@ class ThesaurusChooser : public QObject {
     QString besideProgram_;
     QString given_;
     QString remembered_;
+    bool anyRemembered_ = false;
     QString language_;
     QString openPath_;
     QString pendingPath_;

@@ -107,7 +107,7 @@ QString CommandLineHelp() {
                "                    pt_BR; the closest one installed), preparing its database\n"
                "                    on first use\n"
                "  --languages       list the installed thesauri: code, name, whether prepared,\n"
-               "                    file\n"
+               "                    file, and the size of the prepared database (- when not)\n"
                "  --quiet           no progress on standard error (shown only on a terminal)\n"
                "  -h, --help        display this help and exit\n"
                "  -v, --version     output version information and exit\n"

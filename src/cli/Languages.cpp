@@ -7,15 +7,24 @@
 #include "TextOutput.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <new>
 
 void ListLanguages(TextOutput& out) {
-    for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard()))
-        out.write(QStringLiteral("%1\t%2\t%3\t%4\n")
+    for (const InstalledThesaurus& thesaurus : FindThesauri(CatalogPlaces::standard())) {
+        const bool built = DatabaseReady(thesaurus);
+        // What the database takes on disk, so the user sees what removing it would free.
+        const QString size = built ? QLocale::c().formattedDataSize(
+                                         QFileInfo(thesaurus.database).size(), 1,
+                                         QLocale::DataSizeSIFormat)
+                                   : QStringLiteral("-");
+        out.write(QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
                       .arg(thesaurus.code, thesaurus.name,
-                           DatabaseReady(thesaurus) ? QStringLiteral("built")
-                                                    : QStringLiteral("not built"),
-                           thesaurus.imported() ? thesaurus.database : thesaurus.thesaurusFile));
+                           built ? QStringLiteral("built") : QStringLiteral("not built"),
+                           thesaurus.imported() ? thesaurus.database : thesaurus.thesaurusFile,
+                           size));
+    }
 }
 
 InstalledThesaurus ChosenThesaurus(const QString& code) {

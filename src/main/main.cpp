@@ -35,6 +35,7 @@ int main(int argc, char* argv[]) {
     desktop.setOwner(&form);
     if (!form.Form_Load())
         return 0;
+    form.fitScreen();
     form.show();
     if (!command.files.isEmpty())
         form.loadWordFiles(command.files);

@@ -5,11 +5,14 @@
 #include "ListModel.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 
 namespace {
@@ -76,11 +79,39 @@ int shiftBits(Qt::KeyboardModifiers modifiers) {
            (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
            (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
 }
+// Some styles outline a check box in a shade of the window colour, which under
+// a dark palette all but vanishes into the list's base. The box is outlined
+// again in the list's own text colour, so it shows whatever palette or skin
+// gives the list its colours.
+class CheckBoxOutline : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        if (!item.features.testFlag(QStyleOptionViewItem::HasCheckIndicator))
+            return;
+        const QWidget* view = item.widget;
+        const QStyle* style = view ? view->style() : QApplication::style();
+        const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, view);
+        QColor outline = item.palette.color(QPalette::Text);
+        outline.setAlpha(160);
+        painter->save();
+        painter->setPen(outline);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(box.adjusted(1, 1, -2, -2));
+        painter->restore();
+    }
+};
 } // namespace
 
 ListView::ListView(bool checkBoxes, QWidget* parent)
     : QTreeView(parent), model_(new ListModel(checkBoxes, this)) {
     setModel(model_);
+    if (checkBoxes)
+        setItemDelegate(new CheckBoxOutline(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
@@ -111,6 +142,9 @@ ListModel& ListView::listModel() const {
 }
 
 void ListView::addColumn(const QString& header) {
+    // Screen readers name the list by its first header, as it reads on screen.
+    if (model_->columns() == 0 && accessibleName().isEmpty())
+        setAccessibleName(header.trimmed());
     model_->addColumn(header);
     setColumnWidth(model_->columns() - 1, TwipsToPixels(kDefaultColumnTwips));
 }

@@ -158,11 +158,13 @@ void ListViewWords::append(const QString& text) {
 }
 
 void WordListActions::pasteClipboard() {
-    // The same rules as a file, so pasting a file's text gives the entries
-    // that loading the file gives, a final lone LF included.
+    // A file's line breaks, but no empty entry: a copied text often ends in a
+    // line break, and an empty entry would only look up nothing.
     const QString text = desktop_.clipboardText();
-    ForEachLinePiece(QStringView(text),
-                     [&](QStringView piece) { ListView1_.append(piece.toString()); });
+    ForEachLinePiece(QStringView(text), [&](QStringView piece) {
+        if (!piece.isEmpty())
+            ListView1_.append(piece.toString());
+    });
 }
 
 void WordListActions::PushButton3_Click() {

@@ -29,7 +29,8 @@ class ListViewWords : public WordSink {
 // removing the selected entry (Delete key, double-click) and loading text
 // files through the dialog. Beyond the buttons, files dropped onto the list
 // load as if chosen in the dialog, and pasting (Ctrl+V, Shift+Insert)
-// appends the clipboard's text split into entries as a file's would be.
+// appends the clipboard's text split into entries at a file's line breaks,
+// one entry per non-empty line.
 //
 // Handlers run their numbered statements through an error trap and throw
 // nothing but ClosingSignal, which they let pass.

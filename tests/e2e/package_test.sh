@@ -29,6 +29,7 @@ done
 [ "$(dpkg-deb --field "$deb" Architecture)" = "$(dpkg --print-architecture)" ] ||
   fail "the package is not for $(dpkg --print-architecture)"
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6 || fail "Qt is not among the dependencies"
+dpkg-deb --field "$deb" Depends | grep -qw qt6-qpa-plugins || fail "the platform plugins are not among the dependencies"
 dpkg-deb --field "$deb" Suggests | grep -q mythes-thesaurus || fail "the package does not suggest thesauri"
 dpkg-deb --field "$deb" Package Version Architecture Depends Suggests
 

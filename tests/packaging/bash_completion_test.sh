@@ -72,4 +72,10 @@ done <<EOF2
 @ --lookup --output syn|synonyms.csv
 @ --lookup wo|words.txt
 EOF2
+
+# What Tab lists after each line in a real zsh with the zsh completion.
+got=$(cd "$work/files" && printf '%s \n' 'lexigrove --pos' "lexigrove --lookup --database $work/mini.mdb --relation" |
+  zsh -f "$here/zsh_listings.zsh" "${lexigrove%/*}" "$source/resources/completion")
+[ "$got" = $'adj, adv, noun, verb\nantonym, generic term, related term, similar term, synonym' ] ||
+  { echo "FAIL: zsh listed '$got'"; fail=1; }
 exit $fail
