@@ -125,10 +125,10 @@ class Rows(unittest.TestCase):
     """Rows of (name, command, status, out, err): out is exact, or "*" followed by a part; err
     is a part of standard error, or when empty, none at all."""
 
-    def check(self, rows):
+    def check(self, rows, timeout=BOUND):
         for name, command, code, out, err in rows:
             with self.subTest(name):
-                run = shell(command)
+                run = shell(command, timeout)
                 self.assertEqual(status(run.returncode), code, run.stderr)
                 if out.startswith(b"*"):
                     self.assertIn(out[1:], run.stdout)
@@ -312,6 +312,26 @@ class Rows(unittest.TestCase):
              "r=\"A2\"[^<]*<is><t>[^<]*'", 0, b"<c r=\"A2\" t=\"inlineStr\"><is><t>nul_x0000_x\n",
              b""),
         ])
+
+    def test_installed_thesauri(self):
+        # Debian's mythes-en-us, -de, -pl with their Hunspell dictionaries; one cache for all.
+        real = "export XDG_CACHE_HOME=$PWD/real; $LEXIGROVE --lookup - --language "
+        self.check([
+            ("broader terms answer, named", real + "en_US --format jsonl <<< money | head -1", 0,
+             b'{"word": "money", "synonym": "medium of exchange", "pos": "noun", '
+             b'"relation": "generic term", "sense": 1, "note": ""}\n', b""),
+            ("German, broader terms", real + "de_DE --format jsonl <<< Stadt | head -1", 0,
+             b'{"word": "Stadt", "synonym": "Areal", "pos": "", "relation": "generic term", '
+             b'"sense": 1, "note": ""}\n', b""),
+            ("Polish, narrower terms", real + "pl --format jsonl <<< gniew | head -1", 0,
+             b'{"word": "gniew", "synonym": "amok", "pos": "", "relation": "narrower term", '
+             b'"sense": 1, "note": ""}\n', b""),
+            ("dis- reverses satisfy, no entry of its own: not found",
+             real + "en_US <<< dissatisfies", 0,
+             b"DISSATISFIES - this word not found in the database.\n", b""),
+            ("’ as ', the word as given", "$LEXIGROVE --lookup --database words.mdb - <<< Don’t", 0,
+             "DON’T - do not\nDON’T - refrain\n".encode(), b""),
+        ], timeout=900)  # each language is built on first use
 
     def test_output_already_open(self):
         grouped = ("{ echo header; " + LOOK + "--output %s look.txt; echo footer; } > report.txt; "

@@ -33,14 +33,14 @@ QStringList describeAll(const ThesaurusEntry& entry) {
     return all;
 }
 
-// Every (term, meaning) of the entry, as qryRelations answers it; "*" marks the listed ones.
+// Every (term, meaning) of the entry, as qryRelations answers it; "*", "+" mark the listed ones.
 QStringList describeSenses(const ThesaurusEntry& entry) {
     QStringList all;
     for (const ThesaurusSynonym& synonym : entry.synonyms)
         all << QStringLiteral("%1 / %2 / %3%4")
                    .arg(describe(synonym))
                    .arg(synonym.sense)
-                   .arg(synonym.note, synonym.listed ? QStringLiteral(" *") : QString());
+                   .arg(synonym.note, QStringList{"", " *", " +"}[synonym.listed]);
     return all;
 }
 
@@ -208,7 +208,7 @@ void TestImporter::fixtureSynonyms_data() {
     QTest::newRow("parentheses that are not tags")
         << "lincoln"
         << QStringList{"Lincoln (city) / noun / synonym", "Abraham Lincoln / noun / synonym"};
-    QTest::newRow("nothing survives filtering") << "void" << QStringList{};
+    QTest::newRow("only a generic term") << "void" << QStringList{"emptiness / noun / generic term"};
     QTest::newRow("part of speech without parentheses")
         << "catfish" << QStringList{"mudcat / noun / synonym", "bullhead / noun / related term"};
 }
@@ -331,6 +331,13 @@ void TestImporter::labels_data() {
         << "" << QByteArray("UTF-8\nw|1\n(noun)|a (antonym)|b (generic term)|c\n")
         << QStringList{"a / noun / antonym / 1 / ", "b / noun / generic term / 1 / ",
                        "c / noun / synonym / 1 /  *"};
+    QTest::newRow("no synonym kind: broader and narrower terms listed once, never an antonym")
+        << "pl"
+        << QByteArray("UTF-8\nw|1\n-|a (pojęcie podrzędne)|b (pojęcie nadrzędne)|"
+                      "a (pot.) (pojęcie podrzędne)|c (antonim)|b (pojęcie podrzędne)\n")
+        << QStringList{"a /  / narrower term / 1 /  +", "b /  / generic term / 1 /  +",
+                       "a /  / narrower term / 1 / pot.", "c /  / antonym / 1 / ",
+                       "b /  / narrower term / 1 / "};
     QTest::newRow("an antonym first does not hide a later synonym")
         << "" << QByteArray("UTF-8\nw|2\n(adj)|a (antonym)\n(adj)|a\n")
         << QStringList{"a / adj / antonym / 1 / ", "a / adj / synonym / 2 /  *"};
@@ -428,6 +435,9 @@ void TestImporter::labels_data() {
         << "uk" << QByteArray("UTF-8\nw|1\n|(легковий) (розм.) авто|(a) b (c)\n")
         << QStringList{"(легковий) авто /  / synonym / 1 / розм. *",
                        "(a) b (c) /  / synonym / 1 /  *"};
+    QTest::newRow("a definition, then usage labels in a bracket of their own")
+        << "uk" << QByteArray("UTF-8\nw|1\n(кидати) (розм.)|a\n")
+        << QStringList{"a /  / synonym / 1 / кидати, розм. *"};
     QTest::newRow("a language without parts of speech: unlisted labels are notes")
         << "uk" << QByteArray("UTF-8\nw|1\n(кого)|a\n")
         << QStringList{"a /  / synonym / 1 / кого *"};
@@ -732,7 +742,7 @@ void TestImporter::databaseHoldsParsedEntries() {
 
     Database db(path);
     QCOMPARE(db.number("PRAGMA application_id"), qint64(0x4C584756));
-    QCOMPARE(db.number("PRAGMA user_version"), qint64(5));
+    QCOMPARE(db.number("PRAGMA user_version"), qint64(6));
     QCOMPARE(db.rows("SELECT id, word FROM headword ORDER BY id"), expectedHeadwords);
     // Without inflected forms, each headword is filed under its own folded key alone.
     QStringList expectedKeys;
@@ -740,7 +750,8 @@ void TestImporter::databaseHoldsParsedEntries() {
         expectedKeys << row.toCaseFolded();
     QCOMPARE(db.rows("SELECT headword_id, key FROM form ORDER BY headword_id"), expectedKeys);
     QCOMPARE(db.rows("SELECT headword_id, seq, synonym, pos, relation, sense, note || "
-                     "iif(listed, ' *', '') FROM synonym ORDER BY headword_id, seq"),
+                     "iif(listed = 1, ' *', iif(listed, ' +', '')) FROM synonym "
+                     "ORDER BY headword_id, seq"),
              expectedSynonyms);
     QCOMPARE(db.rows("PRAGMA integrity_check"), QStringList{"ok"});
 }
@@ -757,7 +768,7 @@ void TestImporter::databaseLookups_data() {
                                << QStringList{"coffee shop", "coffeehouse", "bistro", "brasserie"};
     QTest::newRow("term with parentheses")
         << "word='Lincoln'" << QStringList{"Lincoln (city)", "Abraham Lincoln"};
-    QTest::newRow("headword without synonyms") << "word='void'" << QStringList{};
+    QTest::newRow("only a generic term") << "word='void'" << QStringList{"emptiness"};
     QTest::newRow("unknown word") << "word='sad'" << QStringList{};
 }
 
@@ -801,6 +812,10 @@ void TestImporter::keyUnderSeveralHeadwords_data() {
     QTest::newRow("a headword alone keeps its own") << "SELECT synonym FROM qrySynonyms WHERE "
                                                        "word='casar'"
                                                     << QStringList{"b", "c"};
+    QTest::newRow("qrySynonyms: no stand-in beside a synonym, nor hiding one")
+        << "SELECT synonym FROM qrySynonyms WHERE word='cosas'" << QStringList{"b", "h"};
+    QTest::newRow("qrySynonyms: stand-ins where no headword gives a synonym, each once")
+        << "SELECT synonym FROM qrySynonyms WHERE word='cosos'" << QStringList{"e", "b", "g"};
 }
 
 void TestImporter::keyUnderSeveralHeadwords() {
@@ -810,9 +825,14 @@ void TestImporter::keyUnderSeveralHeadwords() {
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("words.mdb"));
     const auto entries = ParseThesaurus(
-        "UTF-8\ncasa|2\n(noun)|a|b\n(noun)|d (antonym)\ncasar|1\n(verb)|b|c\n", "casas.dat");
+        "UTF-8\ncasa|2\n(noun)|a|b\n(noun)|d (antonym)\ncasar|1\n(verb)|b|c\n"
+        "cosa|1\n(noun)|e (generic term)|b (narrower term)|f (antonym)\ncose|1\n(verb)|b|h\n"
+        "coso|1\n(noun)|e (generic term)|g (narrower term)\n",
+        "casas.dat");
     WriteSynonymDatabase(entries, path,
-                         InflectedForms{{{"casas", "casa"}, {"casas", "casar"}}, {}});
+                         InflectedForms{{{"casas", "casa"}, {"casas", "casar"}, {"cosas", "cosa"},
+                                         {"cosas", "cose"}, {"cosos", "cosa"}, {"cosos", "coso"}},
+                                        {}});
     Database db(path);
     QCOMPARE(db.rows(view), expected);
 }

@@ -9,8 +9,10 @@
 //   the labels the table knows taken off, a term that is the headword dropped; each term's
 //   relation is its own label's, else its meaning's, else "synonym"; qrySynonyms gives the
 //   synonym kinds (synonym, similar term, related term), qryRelations every relation;
+//   a word whose entries give no synonym kind answers with their generic and narrower terms;
 // - a form (a word that is no headword) is filed under every headword Hunspell stems it to,
-//   spelt in that headword's letter case, compounds left out; it answers with their synonyms.
+//   spelt in that headword's letter case, compounds left out, and never through a prefix that
+//   reverses the meaning; it answers with their synonyms (or generic and narrower terms).
 //
 // Forms are sampled half from what the database files and half from the words of the sampled
 // headwords' synonyms that Hunspell traces to a headword, so both what the program files
@@ -98,13 +100,22 @@ bool IsSynonymKind(const QString& relation) {
     return relation == u"synonym" || relation == u"similar term" || relation == u"related term";
 }
 
-QSet<QString> SynonymKinds(const Relations& relations) {
+QSet<QString> TermsOf(const Relations& relations, bool (*kind)(const QString&)) {
     QSet<QString> terms;
     for (const auto& [term, kinds] : relations) {
-        if (std::any_of(kinds.begin(), kinds.end(), IsSynonymKind))
+        if (std::any_of(kinds.begin(), kinds.end(), kind))
             terms.insert(term);
     }
     return terms;
+}
+
+// What a word is answered with, from the relations of all its entries: the synonym kinds, or
+// where there are none, the broader and narrower terms, as LibreOffice lists them too.
+QSet<QString> Answer(const Relations& relations) {
+    const QSet<QString> synonyms = TermsOf(relations, IsSynonymKind);
+    return !synonyms.isEmpty() ? synonyms : TermsOf(relations, [](const QString& relation) {
+        return relation == u"generic term" || relation == u"narrower term";
+    });
 }
 
 // A MyThes meaning read by the label rules of docs/languages.md.
@@ -320,7 +331,8 @@ QString SpeltLike(const QString& key, const QString& headword) {
 
 class Dictionary {
   public:
-    explicit Dictionary(const QString& dic) {
+    Dictionary(const QString& dic, const QString& language)
+        : reversing_(ReversingPrefixes(language)) {
         QString aff = dic;
         aff.replace(QStringLiteral(".dic"), QStringLiteral(".aff"));
         hunspell_ = std::make_unique<Hunspell>(QFile::encodeName(aff).constData(),
@@ -360,7 +372,8 @@ class Dictionary {
             if (!keepsCase && variant != key && variant != capitalised)
                 continue;
             for (const QString& stem : stems(variant)) {
-                if (stem == key || result.contains(stem) || !spellings.contains(stem))
+                if (stem == key || result.contains(stem) || !spellings.contains(stem) ||
+                    reversed(key, stem))
                     continue;
                 if (!keepsCase) {
                     result.insert(stem);
@@ -379,8 +392,17 @@ class Dictionary {
     }
 
   private:
+    // Whether Hunspell took off a prefix that reverses the meaning to reach stem ("dis" of
+    // "dissatisfies" for "satisfy"): the word starts with it and the stem does not.
+    bool reversed(const QString& key, const QString& stem) const {
+        return std::any_of(reversing_.begin(), reversing_.end(), [&](const QString& prefix) {
+            return key.startsWith(prefix) && !stem.startsWith(prefix);
+        });
+    }
+
     std::unique_ptr<Hunspell> hunspell_;
     std::unique_ptr<Encoding> encoding_;
+    QStringList reversing_;
 };
 
 QString Show(QSet<QString> set) {
@@ -439,7 +461,7 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
             }
         }
         tally.relationMistakes += mistakes;
-        const QSet<QString> wanted = SynonymKinds(expected);
+        const QSet<QString> wanted = Answer(expected);
         const QSet<QString> got = database.synonyms(key);
         // Where the index lists a spelling twice, MyThes answers one of its entries only.
         const bool agree = thesaurus.repeated.contains(key)
@@ -454,7 +476,7 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
 
     if (installed.dictionary.isEmpty())
         return tally;
-    Dictionary dictionary(installed.dictionary);
+    Dictionary dictionary(installed.dictionary, ThesaurusLanguage(installed.thesaurusFile));
     // Half from the database's forms, half from the synonyms' words that Hunspell traces to a
     // headword.
     QStringList filed;
@@ -484,12 +506,14 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
         const QSet<QString> wanted =
             dictionary.roots(key, thesaurus.spellings, thesaurus.keepsCase);
         const QSet<QString> got = database.roots(key);
-        QSet<QString> synonyms;
+        Relations all;
         for (const QString& root : wanted) {
             if (!expectedOf.contains(root))
                 expectedOf.insert(root, thesaurus.relations(root));
-            synonyms += SynonymKinds(expectedOf[root]);
+            for (const auto& [term, kinds] : expectedOf[root])
+                all[term].insert(kinds.begin(), kinds.end());
         }
+        const QSet<QString> synonyms = Answer(all);
         if (wanted != got)
             report(QStringLiteral("form \"%1\": Hunspell's roots %2, the database's %3")
                        .arg(key, Show(wanted), Show(got)));

@@ -40,7 +40,15 @@ int CodePointLength(QByteArrayView utf8) {
 
 QString WordKey(QString word, bool composed) {
     QString folded = std::move(word).toCaseFolded();
-    return composed ? folded.normalized(QString::NormalizationForm_C) : folded;
+    if (composed)
+        folded = folded.normalized(QString::NormalizationForm_C);
+    // Word processors write U+2019 where the thesauri and dictionaries have ' (it’s, l’amico).
+    for (qsizetype at = folded.indexOf(QChar(0x2019), 1); at > 0 && at + 1 < folded.size();
+         at = folded.indexOf(QChar(0x2019), at + 1)) {
+        if (folded[at - 1].isLetter() && folded[at + 1].isLetter())
+            folded[at] = u'\'';
+    }
+    return folded;
 }
 
 QByteArray WordKey(QByteArrayView utf8, bool composed) {

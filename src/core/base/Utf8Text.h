@@ -37,7 +37,8 @@ int CodePointLength(QStringView text);
 int CodePointLength(QByteArrayView utf8);
 
 // The text under which a word is filed and found: simple Unicode case folding, then composed
-// (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key. Databases
-// made before keys were composed compare folded texts only.
+// (NFC), so "ÉTÉ", "Été", "été" and "e" + combining acute + "té" share one key, with ' for a
+// U+2019 between letters ("it’s" is "it's"). Databases made before keys were composed compare
+// folded texts only.
 QString WordKey(QString word, bool composed = true);
 QByteArray WordKey(QByteArrayView utf8, bool composed = true);

@@ -12,12 +12,14 @@ constexpr int kApplicationId = 0x4C584756;
 // version 4 every relation of a term within one meaning is kept, a meaning repeated under one
 // headword is kept once, and the table kinds lists the values --pos and --relation accept;
 // from version 5 the forms of a prefix too prolific to file one by one are found through the
-// table prefix and the bits of form.prefixes.
+// table prefix and the bits of form.prefixes; from version 6 a word whose entries give no
+// synonym kind is answered with their broader and narrower terms (synonym.listed 2).
 constexpr int kFoldedKeysVersion = 2;
 constexpr int kComposedKeysVersion = 3;
 constexpr int kKindsVersion = 4;
 constexpr int kPrefixesVersion = 5;
-constexpr int kSchemaVersion = kPrefixesVersion;
+constexpr int kStandInsVersion = 6;
+constexpr int kSchemaVersion = kStandInsVersion;
 
 #include <QByteArrayView>
 #include <QLatin1StringView>
@@ -35,3 +37,16 @@ inline bool IsSynonymKind(QByteArrayView relation) {
     return relation == QByteArrayView("synonym") || relation == QByteArrayView("similar term") ||
            relation == QByteArrayView("related term");
 }
+
+// What stands in for synonyms when a word's entries give none (English "money" lists only
+// broader and narrower terms): better than "not found", where an antonym never is.
+template <class Text> bool IsStandInKind(Text relation) {
+    return relation == QLatin1StringView("generic term") ||
+           relation == QLatin1StringView("narrower term");
+}
+inline bool IsStandInKind(QByteArrayView relation) {
+    return relation == QByteArrayView("generic term") ||
+           relation == QByteArrayView("narrower term");
+}
+// The values of synonym.listed, which marks the rows qrySynonyms may answer.
+enum ListedAs { kNotListed = 0, kListedSynonym = 1, kListedStandIn = 2 };

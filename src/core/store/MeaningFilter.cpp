@@ -87,11 +87,12 @@ MeaningFilter::MeaningFilter(SynonymStore& store, const QStringList& partsOfSpee
     relations_ = chosen(relations, acceptedRelations, knownRelations, "--relation", "relation");
 }
 
-bool MeaningFilter::keeps(QByteArrayView pos, QByteArrayView relation) const {
+bool MeaningFilter::keeps(QByteArrayView pos, QByteArrayView relation, bool standIns) const {
     const bool posKept =
         pos_.isEmpty() || std::any_of(pos_.begin(), pos_.end(), [&](const QByteArray& kept) {
             return hasWord(pos, kept);
         });
     return posKept &&
-           (relations_.isEmpty() ? IsSynonymKind(relation) : relations_.contains(relation));
+           (relations_.isEmpty() ? IsSynonymKind(relation) || (standIns && IsStandInKind(relation))
+                                 : relations_.contains(relation));
 }

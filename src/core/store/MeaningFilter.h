@@ -19,7 +19,8 @@ struct UnknownKind {
 // a value this database does not hold keeps nothing, and any other value it holds (a label kept
 // as written); in other files, the values the view holds. A combined part of speech ("adj
 // noun", from French "Adjectif Nom") is kept for each of its words. Without --relation only
-// the synonym kinds are kept: an antonym is shown only when asked for.
+// the synonym kinds are kept, or for a word that has none the stand-ins (IsStandInKind): an
+// antonym is shown only when asked for.
 class MeaningFilter {
   public:
     // view: the view whose rows are filtered (qrySynonyms or qryRelations). Throws
@@ -28,7 +29,10 @@ class MeaningFilter {
                   const QStringList& relations, const QString& view);
 
     bool active() const { return !pos_.isEmpty() || !relations_.isEmpty(); }
-    bool keeps(QByteArrayView pos, QByteArrayView relation) const;
+    bool choosesRelations() const { return !relations_.isEmpty(); }
+    // standIns: the word has no synonym kind, or its rows come from qrySynonyms, which has
+    // chosen.
+    bool keeps(QByteArrayView pos, QByteArrayView relation, bool standIns = false) const;
 
   private:
     QList<QByteArray> pos_, relations_;

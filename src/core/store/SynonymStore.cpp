@@ -268,6 +268,8 @@ std::vector<SynonymStore::Record> SynonymStore::prefixedRecords(QByteArrayView w
     if (!db)
         throw AppError(QStringLiteral("The synonym database is not open."));
     QSet<QByteArray> given;
+    // Per record, for the views that answer stand-ins only when no synonym is found.
+    std::vector<int> listedAs;
     for (const auto& [text, bits] : leads) {
         sqlite3_stmt* stmt = statements_->take(
             kSlot, "select s.synonym, s.pos, s.relation, s.sense, s.note, s.listed "
@@ -288,11 +290,14 @@ std::vector<SynonymStore::Record> SynonymStore::prefixedRecords(QByteArrayView w
         };
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const int listed = sqlite3_column_int(stmt, 5);
             if (view != View::Relations) {
-                // As qrySynonyms: the synonym kinds only, a text an earlier headword gave once.
-                if (!sqlite3_column_int(stmt, 5) || given.contains(column(Synonym)))
+                // As qrySynonyms: the listed rows only, a text an earlier headword gave once.
+                const QByteArray seen = QByteArray::number(listed) + ' ' + column(Synonym);
+                if (listed == kNotListed || given.contains(seen))
                     continue;
-                given.insert(column(Synonym));
+                given.insert(seen);
+                listedAs.push_back(listed);
             }
             records.push_back(Record{column(Synonym), column(Pos), column(Relation),
                                      column(Sense), column(Note)});
@@ -301,6 +306,14 @@ std::vector<SynonymStore::Record> SynonymStore::prefixedRecords(QByteArrayView w
         statements_->giveBack(kSlot, stmt);
         if (rc != SQLITE_DONE)
             throw AppError(reason);
+    }
+    if (std::find(listedAs.begin(), listedAs.end(), kListedSynonym) != listedAs.end()) {
+        size_t kept = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (listedAs[i] == kListedSynonym)
+                records[kept++] = std::move(records[i]);
+        }
+        records.resize(kept);
     }
     return records;
 }

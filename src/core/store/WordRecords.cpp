@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WordRecords.h"
 
+#include "DatabaseFormat.h"
+
 #include <utility>
 
 WordRecords::WordRecords(SynonymStore& store, bool meanings, const QStringList& partsOfSpeech,
@@ -17,6 +19,9 @@ WordRecords::WordRecords(SynonymStore& store, bool meanings, const QStringList& 
                                      : SynonymStore::View::SynonymsAlone) {}
 
 void WordRecords::start(QByteArrayView word) {
+    word_ = word;
+    standIns_ = view_ == SynonymStore::View::Synonyms;
+    sawSynonym_ = sawStandIn_ = false;
     store_.lookUp(rows_, word, view_);
     prefixed_.clear();
     at_ = 0;
@@ -32,9 +37,9 @@ bool WordRecords::next(SynonymRecord& record) {
     const bool prefixed = !prefixed_.empty();
     // The row given last is left only now: its texts live until the next step.
     if (std::exchange(handedOut_, false))
-        prefixed ? void(++at_) : rows_.next();
-    for (;; prefixed ? void(++at_) : rows_.next()) {
-        if (prefixed ? at_ == prefixed_.size() : rows_.atEnd())
+        advance();
+    for (;; advance()) {
+        if (atEnd() && (!readAgainForStandIns() || atEnd()))
             break;
         const auto field = [&](SynonymStore::Column column) -> QByteArrayView {
             if (!prefixed)
@@ -46,7 +51,11 @@ bool WordRecords::next(SynonymRecord& record) {
         };
         record.pos = withMeaning ? field(SynonymStore::Pos) : QByteArrayView();
         record.relation = withMeaning ? field(SynonymStore::Relation) : QByteArrayView();
-        if (withMeaning && !filter_.keeps(record.pos, record.relation))
+        if (view_ == SynonymStore::View::Relations) {
+            sawSynonym_ = sawSynonym_ || IsSynonymKind(record.relation);
+            sawStandIn_ = sawStandIn_ || IsStandInKind(record.relation);
+        }
+        if (withMeaning && !filter_.keeps(record.pos, record.relation, standIns_))
             continue;
         record.synonym = field(SynonymStore::Synonym);
         // The meanings view lists a synonym once per meaning; the row layouts give it once,
@@ -65,4 +74,16 @@ bool WordRecords::next(SynonymRecord& record) {
     rows_.close();
     prefixed_.clear();
     return false;
+}
+
+bool WordRecords::readAgainForStandIns() {
+    if (view_ != SynonymStore::View::Relations || standIns_ || sawSynonym_ || !sawStandIn_ ||
+        filter_.choosesRelations())
+        return false;
+    standIns_ = true;
+    if (prefixed_.empty())
+        store_.lookUp(rows_, word_, view_);
+    else
+        at_ = 0;
+    return true;
 }

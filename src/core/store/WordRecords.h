@@ -32,6 +32,12 @@ class WordRecords {
     bool next(SynonymRecord& record);
 
   private:
+    bool atEnd() const { return prefixed_.empty() ? rows_.atEnd() : at_ == prefixed_.size(); }
+    void advance() { prefixed_.empty() ? rows_.next() : void(++at_); }
+    // Stands on the first record again when the word's records, read whole, hold no synonym
+    // kind but broader or narrower terms: those are then its answer, as in qrySynonyms.
+    bool readAgainForStandIns();
+
     SynonymStore& store_;
     const bool meanings_;
     // Files made before meanings were kept have no qryRelations; their one view still answers.
@@ -45,4 +51,6 @@ class WordRecords {
     size_t at_ = 0;
     QSet<QByteArray> shown_;
     bool handedOut_ = false; // the current row was given by next()
+    QByteArrayView word_;
+    bool standIns_ = false, sawSynonym_ = false, sawStandIn_ = false;
 };

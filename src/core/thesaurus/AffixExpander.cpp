@@ -246,7 +246,8 @@ struct AffixExpander::Rules {
 
 AffixExpander::~AffixExpander() = default;
 
-AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progress)
+AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progress,
+                             const QStringList& reversing)
     : rules_(new Rules), dicPath_(dicPath) {
     const QString affPath = AffixFileOf(dicPath);
     Rules& rules = *rules_;
@@ -348,7 +349,10 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
         for (Affix& affix : rules.prefixes[flag]) {
             const QString append = WordKey(affix.append);
             const QString strip = WordKey(affix.strip);
-            if (append.size() <= strip.size() || !append.endsWith(strip))
+            const bool keepsWord = append.size() > strip.size() && append.endsWith(strip);
+            if (reversing.contains(keepsWord ? append.chopped(strip.size()) : append))
+                affix.unusable = true;
+            if (!keepsWord)
                 continue;
             const std::pair<int, QString> lead(group, append.chopped(strip.size()));
             auto known = leadIds.constFind(lead);

@@ -16,7 +16,10 @@ class AffixExpander {
   public:
     // Reads the .aff beside dicPath (same base name). Throws ThesaurusError naming the file and
     // line that cannot be read. progress is called now and then (with 0 done) while it reads.
-    explicit AffixExpander(const QString& dicPath, const StepProgress& progress = {});
+    // A prefix that puts one of reversing (folded texts) before the word builds nothing: its
+    // words are no forms of the word it is put on.
+    explicit AffixExpander(const QString& dicPath, const StepProgress& progress = {},
+                           const QStringList& reversing = {});
     ~AffixExpander();
     AffixExpander(const AffixExpander&) = delete;
     AffixExpander& operator=(const AffixExpander&) = delete;

@@ -175,7 +175,10 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
     const auto entries =
         ReadThesaurus(datPath, ThesaurusLanguage(datPath), scale.step(0, kParseEnd));
     scale.report(kParseEnd);
-    const auto inflected = FindInflectedForms(entries, forms, scale.step(kParseEnd, kFormsEnd));
+    FormSources sources = forms;
+    if (sources.language.isEmpty())
+        sources.language = ThesaurusLanguage(datPath);
+    const auto inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
     NewFolders folder(outPath);
     const ImportReport report =

@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "LineDecoder.h"
 #include "Thesaurus.h"
+#include "ThesaurusLabels.h"
 
 #include <QHash>
 #include <QSet>
@@ -231,7 +232,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
         if (!known.contains(entry.headword))
             known << entry.headword;
     }
-    AffixExpander expander(sources.dictionary, progress);
+    AffixExpander expander(sources.dictionary, progress, ReversingPrefixes(sources.language));
     std::vector<quint16> groupOf; // of each form
     std::vector<quint16> leadOf;  // of each form: its prefix's lead, or kNoLead
     std::vector<size_t> counts(size_t(expander.groups()), 0);

@@ -29,7 +29,9 @@ constexpr quint32 kComparisonsPerCheck = 1u << 16;
 // search of that index.
 //
 // synonym holds one row per term and meaning of an entry, in thesaurus order; `listed` marks
-// the row qrySynonyms answers: the first time the entry gives the text as a synonym kind.
+// the row qrySynonyms answers: 1 the first time the entry gives the text as a synonym kind, 2
+// its broader and narrower terms in an entry that gives none, answered for a key none of whose
+// headwords has a 1 (ListedAs).
 // A key filed under several headwords (a form with two roots) answers each headword in turn,
 // in thesaurus order (their ids), and qrySynonyms skips a text an earlier one already gave;
 // `later` marks those form rows, so that the common key of one headword skips the search.
@@ -56,9 +58,11 @@ CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
 CREATE TABLE prefix (text TEXT NOT NULL PRIMARY KEY, bits INTEGER NOT NULL) WITHOUT ROWID;
 CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed
-  WHERE NOT f.later OR NOT EXISTS (SELECT 1 FROM form g JOIN synonym t
-    ON t.headword_id = g.headword_id AND t.listed
-    WHERE g.key = f.key AND g.headword_id < f.headword_id AND t.synonym = s.synonym);
+  WHERE (s.listed = 1 OR NOT EXISTS (SELECT 1 FROM form h JOIN synonym u
+    ON u.headword_id = h.headword_id AND u.listed = 1 WHERE h.key = f.key))
+  AND (NOT f.later OR NOT EXISTS (SELECT 1 FROM form g JOIN synonym t
+    ON t.headword_id = g.headword_id AND t.listed = s.listed
+    WHERE g.key = f.key AND g.headword_id < f.headword_id AND t.synonym = s.synonym));
 CREATE VIEW qryRelations AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos,
   s.relation AS relation, s.sense AS sense, s.note AS note
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id;

@@ -84,6 +84,8 @@ class Parser {
                 continue;
             readEntry(text);
         }
+        for (ThesaurusEntry& entry : entries_)
+            listStandIns(entry);
         return std::move(entries_);
     }
 
@@ -264,8 +266,18 @@ class Parser {
             else
                 notes << label.toString();
         }
-        if (!after.isEmpty())
-            notes << after.toString();
+        if (!after.isEmpty()) {
+            // A bracket of usage labels after the first, as in Ukrainian "(кидати) (розм.)".
+            const LabelReading more =
+                after.startsWith(u'(') && after.endsWith(u')')
+                    ? labels_.read(after.sliced(1, after.size() - 2).trimmed())
+                    : LabelReading();
+            if (more.anyKnown && more.rest.isEmpty() && more.relation.isEmpty() &&
+                more.partsOfSpeech.isEmpty())
+                notes << more.notes;
+            else
+                notes << after.toString();
+        }
         sense.note = notes.join(QStringLiteral(", "));
         return sense;
     }
@@ -320,15 +332,16 @@ class Parser {
         }
         if (text.isEmpty() || text.compare(entry.headword, Qt::CaseInsensitive) == 0)
             return;
-        // Once per meaning and relation: "ample" is both a similar term and a related term of
-        // one meaning of "abundant", "cough up" a generic and a related term of "cough".
-        std::pair<QString, QString> inSense{text, relation};
+        // Once per meaning, relation and note: "ample" is both a similar term and a related
+        // term of one meaning of "abundant", "cough up" a generic and a related term of
+        // "cough"; Polish gives "safanduła" plain and colloquial in one meaning.
+        Kept inSense{text, {relation, notes.join(QStringLiteral(", "))}};
         if (seenInSense_.contains(inSense))
             return;
-        seenInSense_.insert(std::move(inSense));
+        seenInSense_.insert(inSense);
         meaning_.push_back(ThesaurusSynonym{std::move(text), intern(partOfSpeech),
-                                            intern(relation),
-                                            intern(notes.join(QStringLiteral(", "))), 0, false});
+                                            intern(relation), intern(inSense.second.second), 0,
+                                            kNotListed});
     }
 
     // Entries repeated byte for byte (German "schön" three times) would repeat every record:
@@ -347,10 +360,26 @@ class Parser {
         ++entry.senses;
         for (ThesaurusSynonym& synonym : meaning_) {
             synonym.sense = entry.senses;
-            synonym.listed = IsSynonymKind(synonym.relation) && !seen_.contains(synonym.text);
+            synonym.listed = IsSynonymKind(synonym.relation) && !seen_.contains(synonym.text)
+                                 ? kListedSynonym
+                                 : kNotListed;
             if (synonym.listed)
                 seen_.insert(synonym.text);
             entry.synonyms.push_back(std::move(synonym));
+        }
+    }
+
+    // Only once the whole entry is read: a repeated headword may give a synonym later on.
+    void listStandIns(ThesaurusEntry& entry) {
+        if (std::any_of(entry.synonyms.begin(), entry.synonyms.end(),
+                        [](const ThesaurusSynonym& term) { return term.listed != kNotListed; }))
+            return;
+        seen_.clear();
+        for (ThesaurusSynonym& term : entry.synonyms) {
+            if (IsStandInKind(term.relation) && !seen_.contains(term.text)) {
+                term.listed = kListedStandIn;
+                seen_.insert(term.text);
+            }
         }
     }
 
@@ -408,7 +437,8 @@ class Parser {
     QHash<QString, size_t> index_;
     const ThesaurusLabels& labels_;
     QSet<QString> seen_;
-    QSet<std::pair<QString, QString>> seenInSense_;
+    using Kept = std::pair<QString, std::pair<QString, QString>>; // text, relation, note
+    QSet<Kept> seenInSense_;
     // The terms of the meaning being read, and where each meaning of the current headword
     // starts in its synonyms, by hash.
     Synonyms meaning_;

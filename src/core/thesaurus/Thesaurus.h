@@ -17,15 +17,17 @@
 
 // One term of one meaning of an entry, its labels taken off: relation "synonym", "similar term",
 // "related term", "antonym", "generic term" or "narrower term"; note the usage labels ("ugs.,
-// fig.") or empty; sense the meaning's 1-based place in the entry. listed marks the first time
-// the entry gives this text as one of the synonym kinds: what qrySynonyms answers.
+// fig.") or empty; sense the meaning's 1-based place in the entry. listed marks what
+// qrySynonyms answers: kListedSynonym the first time the entry gives this text as one of the
+// synonym kinds; in an entry that gives none, kListedStandIn the first time it gives it as a
+// broader or narrower term (IsStandInKind), answered only for a word no entry gives a synonym.
 struct ThesaurusSynonym {
     QString text;
     QString partOfSpeech;
     QString relation;
     QString note;
     int sense = 0;
-    bool listed = false;
+    int listed = kNotListed;
 };
 
 struct ThesaurusEntry {
@@ -73,10 +75,12 @@ std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& la
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
 // same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
 // gives every form its affix rules build; with a word list, the words of the list that
-// Hunspell traces back to a headword. Both empty: no forms.
+// Hunspell traces back to a headword. Both empty: no forms. language: the thesaurus's
+// (ThesaurusLanguage), whose prefixes that reverse a meaning (ReversingPrefixes) make no forms.
 struct FormSources {
     QString dictionary;
     QString wordList;
+    QString language = {};
 };
 
 // The file of the same name with another extension beside path, spelled as path is: the .idx

@@ -38,31 +38,44 @@ void apply(const LabelMeaning& meaning, LabelReading& reading) {
         break;
     }
 }
-} // namespace
-
-ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceName,
-                                 const QString& language) {
+// Calls row(fields, line number) for each row of a built-in table: tab-separated fields, lines
+// starting with # and blank lines skipped.
+template <class Row> void forEachRow(const QByteArray& table, Row&& row) {
     const QStringList lines = QString::fromUtf8(table).split(u'\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QString line = lines[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (line.trimmed().isEmpty() || line.startsWith(u'#'))
-            continue;
-        const QStringList fields = line.split(u'\t');
+        if (!line.trimmed().isEmpty() && !line.startsWith(u'#'))
+            row(line.split(u'\t'), int(i + 1));
+    }
+}
+
+QByteArray builtInFile(const QString& path, const char* what) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ThesaurusError(path, 0,
+                             QStringLiteral("the %1 is missing").arg(QLatin1StringView(what)));
+    return file.readAll();
+}
+} // namespace
+
+ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceName,
+                                 const QString& language) {
+    forEachRow(table, [&](const QStringList& fields, int line) {
         const auto kind = kinds().constFind(fields.value(2));
         if (fields.size() < 3 || fields.size() > 5 || fields[0].isEmpty() ||
             kind == kinds().constEnd())
-            throw ThesaurusError(sourceName, int(i + 1),
+            throw ThesaurusError(sourceName, line,
                                  QStringLiteral("expected label, language, pos|relation|note, "
                                                 "value and note separated by tabs"));
         if (!language.isEmpty() && fields[1] != language && fields[1] != u'*')
-            continue;
+            return;
         // The rule for a language's unlisted labels holds for that language alone.
         if (fields[0] == u'*') {
             if (fields[1] == language && !language.isEmpty())
                 unlistedAreNotes_ = *kind == LabelMeaning::Note;
-            continue;
+            return;
         }
         const QString value = fields.value(3);
         if (!value.isEmpty() && !values_[*kind].contains(value))
@@ -70,7 +83,7 @@ ThesaurusLabels::ThesaurusLabels(const QByteArray& table, const QString& sourceN
         const QString key = fields[0].toCaseFolded();
         if (!labels_.contains(key))
             labels_.insert(key, LabelMeaning{*kind, fields.value(3), fields.value(4)});
-    }
+    });
 }
 
 namespace {
@@ -91,10 +104,20 @@ const ThesaurusLabels& ThesaurusLabels::builtIn(const QString& language) {
 }
 
 QByteArray ThesaurusLabels::builtInTable() {
-    QFile file(kBuiltInPath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ThesaurusError(kBuiltInPath, 0, QStringLiteral("the label table is missing"));
-    return file.readAll();
+    return builtInFile(kBuiltInPath, "label table");
+}
+
+QStringList ReversingPrefixes(const QString& language) {
+    static const QString path = QStringLiteral(":/lexigrove/reversing.tsv");
+    QStringList prefixes;
+    forEachRow(builtInFile(path, "table of prefixes"), [&](const QStringList& fields, int line) {
+        if (fields.size() != 2 || fields[0].isEmpty())
+            throw ThesaurusError(path, line,
+                                 QStringLiteral("expected prefix and language separated by a tab"));
+        if (fields[1] == language)
+            prefixes << WordKey(fields[0]);
+    });
+    return prefixes;
 }
 
 const LabelMeaning* ThesaurusLabels::find(QStringView label) const {

@@ -56,6 +56,11 @@ class ThesaurusLabels {
     bool unlistedAreNotes_ = false;
 };
 
+// The prefixes that reverse the meaning of the word they are put on in language (English
+// "un", "dis"), folded (WordKey), from the built-in table reversing.tsv. Throws
+// ThesaurusError naming the row it cannot use.
+QStringList ReversingPrefixes(const QString& language);
+
 // The language code a MyThes file name carries (th_de_DE_v2.dat, thes_fr.dat), empty when it
 // carries none.
 QString ThesaurusLanguage(const QString& path);
