@@ -595,7 +595,11 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     load();
     auto* chooser = child<QComboBox>("Thesaurus");
     QCOMPARE(chooser->accessibleName(), "Thesaurus");
-    QCOMPARE(chooser->itemText(0), "words.mdb (beside the program)");
+    // One English: the database beside the program, its file in the tool-tip.
+    QCOMPARE(chooser->itemText(0), "English (United States)");
+    QCOMPARE(chooser->model()->match(chooser->model()->index(0, 0), Qt::DisplayRole,
+                                     chooser->itemText(0), -1, Qt::MatchExactly).size(), 1);
+    QCOMPARE(chooser->itemData(0, Qt::ToolTipRole), folder_->filePath("words.mdb"));
     QCOMPARE(chooser->currentIndex(), 0);
     const int icelandic = IcelandicIndex(chooser);
     QVERIFY2(icelandic > 0, "mythes-is is not installed");
@@ -761,9 +765,11 @@ void TestForm1::languageGivenAtStart_data() {
     QTest::addColumn<QStringList>("boxes");
     QTest::newRow("installed") << "is-IS"
                                << "Íslenska" << QStringList();
+    QTest::newRow("the language of the database beside the program")
+        << "en" << "English (United States)" << QStringList();
     QTest::newRow("not installed")
         << "qq"
-        << "words.mdb (beside the program)"
+        << "English (United States)"
         << QStringList{"No thesaurus for 'qq' is installed.\r\nThe database beside the program "
                        "is used instead."};
 }
