@@ -37,6 +37,9 @@ test_packages=(
   mythes-sl mythes-sv mythes-uk
   hunspell-de-de hunspell-es hunspell-fr hunspell-it hunspell-pl hunspell-pt-br hunspell-pt-pt
   hunspell-ru hunspell-cs
+  # Real prose in eight languages and WordNet's morphology, for the corpus comparison.
+  fortunes fortunes-de fortunes-es fortunes-it fortunes-ru fortunes-pl fortunes-cs fortunes-br
+  wordnet-base
 )
 
 case ${1-} in
