@@ -597,8 +597,10 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     QCOMPARE(chooser->accessibleName(), "Thesaurus");
     // One English: the database beside the program, its file in the tool-tip.
     QCOMPARE(chooser->itemText(0), "English (United States)");
-    QCOMPARE(chooser->model()->match(chooser->model()->index(0, 0), Qt::DisplayRole,
-                                     chooser->itemText(0), -1, Qt::MatchExactly).size(), 1);
+    const QAbstractItemModel* entries = chooser->model();
+    const QModelIndexList english = entries->match(entries->index(0, 0), Qt::DisplayRole,
+                                                   chooser->itemText(0), -1, Qt::MatchExactly);
+    QCOMPARE(english.size(), 1);
     QCOMPARE(chooser->itemData(0, Qt::ToolTipRole), folder_->filePath("words.mdb"));
     QCOMPARE(chooser->currentIndex(), 0);
     const int icelandic = IcelandicIndex(chooser);
@@ -766,7 +768,8 @@ void TestForm1::languageGivenAtStart_data() {
     QTest::newRow("installed") << "is-IS"
                                << "Íslenska" << QStringList();
     QTest::newRow("the language of the database beside the program")
-        << "en" << "English (United States)" << QStringList();
+        << "en"
+        << "English (United States)" << QStringList();
     QTest::newRow("not installed")
         << "qq"
         << "English (United States)"

@@ -7,7 +7,6 @@
 #include "WindowState.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QSettings>
 
 namespace {
@@ -71,7 +70,7 @@ void ThesaurusChooser::fill() {
     box_.clear();
     for (const Choice& choice : choices_)
         box_.addItem(choice.name);
-    box_.setItemData(kBesideProgram, QDir::toNativeSeparators(besideProgram_), Qt::ToolTipRole);
+    box_.setItemData(kBesideProgram, besideProgram_, Qt::ToolTipRole);
     filling_ = false;
 }
 

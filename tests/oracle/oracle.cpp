@@ -209,32 +209,30 @@ struct Thesaurus {
 
     // What MyThes gives one spelling, as written.
     void lookUp(const QString& spelling, Relations& result) const {
-        {
-            const std::string bytes = encoding->encode(spelling);
-            mentry* meanings = nullptr;
-            const int count = mythes->Lookup(bytes.c_str(), int(bytes.size()), &meanings);
-            for (int m = 0; m < count; ++m) {
-                // defn is the meaning's first field, a space and its first term.
-                const QString defn = encoding->decode(meanings[m].defn);
-                const QString first =
-                    meanings[m].count > 0 ? encoding->decode(meanings[m].psyns[0]) : QString();
-                const QString field =
-                    defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
-                const QString meaningRelation = reader->meaningRelation(field);
-                for (int t = 0; t < meanings[m].count; ++t) {
-                    // MyThes keeps the rest of the line as one term after an empty one
-                    // ("(pos)||a|b"); the bars still part its terms.
-                    const QString field = encoding->decode(meanings[m].psyns[t]);
-                    for (const QString& part : field.split(u'|')) {
-                        QString relation = meaningRelation;
-                        const QString text = reader->term(part, relation);
-                        if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
-                            result[text].insert(relation);
-                    }
+        const std::string bytes = encoding->encode(spelling);
+        mentry* meanings = nullptr;
+        const int count = mythes->Lookup(bytes.c_str(), int(bytes.size()), &meanings);
+        for (int m = 0; m < count; ++m) {
+            // defn is the meaning's first field, a space and its first term.
+            const QString defn = encoding->decode(meanings[m].defn);
+            const QString first =
+                meanings[m].count > 0 ? encoding->decode(meanings[m].psyns[0]) : QString();
+            const QString field =
+                defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
+            const QString meaningRelation = reader->meaningRelation(field);
+            for (int t = 0; t < meanings[m].count; ++t) {
+                // MyThes keeps the rest of the line as one term after an empty one
+                // ("(pos)||a|b"); the bars still part its terms.
+                const QString field = encoding->decode(meanings[m].psyns[t]);
+                for (const QString& part : field.split(u'|')) {
+                    QString relation = meaningRelation;
+                    const QString text = reader->term(part, relation);
+                    if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
+                        result[text].insert(relation);
                 }
             }
-            mythes->CleanUpAfterLookup(&meanings, count);
         }
+        mythes->CleanUpAfterLookup(&meanings, count);
     }
 };
 
@@ -549,13 +547,11 @@ class WordNet {
     bool loaded() const { return !index_[0].isEmpty(); }
 
     bool knows(const QString& word) const {
-        static const std::vector<std::pair<QString, QString>> rules[4] = {
-            {{"s", ""}, {"ses", "s"}, {"xes", "x"}, {"zes", "z"}, {"ches", "ch"}, {"shes", "sh"},
-             {"men", "man"}, {"ies", "y"}},
-            {{"s", ""}, {"ies", "y"}, {"es", "e"}, {"es", ""}, {"ed", "e"}, {"ed", ""},
-             {"ing", "e"}, {"ing", ""}},
-            {{"er", ""}, {"est", ""}, {"er", "e"}, {"est", "e"}},
-            {}};
+        // Each part of speech's detachment rules: suffix=ending.
+        static const QStringList rules[4] = {
+            QStringLiteral("s= ses=s xes=x zes=z ches=ch shes=sh men=man ies=y").split(u' '),
+            QStringLiteral("s= ies=y es=e es= ed=e ed= ing=e ing=").split(u' '),
+            QStringLiteral("er= est= er=e est=e").split(u' '), QStringList()};
         const QString key = word.toLower().replace(u' ', u'_');
         for (int p = 0; p < 4; ++p) {
             if (index_[p].contains(key))
@@ -566,9 +562,12 @@ class WordNet {
             // Nouns in -ss and words of two letters are never detached.
             if (p == 0 && (key.endsWith(QLatin1StringView("ss")) || key.size() <= 2))
                 continue;
-            for (const auto& [suffix, ending] : rules[p])
-                if (key.endsWith(suffix) && index_[p].contains(key.chopped(suffix.size()) + ending))
+            for (const QString& rule : rules[p]) {
+                const QString suffix = rule.section(u'=', 0, 0);
+                if (key.endsWith(suffix) &&
+                    index_[p].contains(key.chopped(suffix.size()) + rule.section(u'=', 1)))
                     return true;
+            }
         }
         return false;
     }
@@ -588,8 +587,9 @@ QStringList WordsOfTexts(const QStringList& patterns) {
     QSet<QString> words;
     for (const QString& pattern : patterns) {
         const QFileInfo where(pattern);
-        for (const QFileInfo& info : QDir(where.path()).entryInfoList(
-                 {where.fileName()}, QDir::Files | QDir::Readable, QDir::Name)) {
+        for (const QFileInfo& info :
+             QDir(where.path())
+                 .entryInfoList({where.fileName()}, QDir::Files | QDir::Readable, QDir::Name)) {
             QFile file(info.filePath());
             if (info.suffix() == u"dat" || !file.open(QIODevice::ReadOnly))
                 continue;
@@ -670,8 +670,9 @@ int CompareCorpus(const QString& table, const QString& program, qsizetype perLan
     }
     const QList<InstalledThesaurus> installed = FindThesauri(CatalogPlaces::standard());
     QTemporaryDir folder;
-    QStringList rows{QStringLiteral("| language | words | the LibreOffice way answers | found by "
-                                    "Lexigrove | share % | Lexigrove finds in all | WordNet knows |")};
+    QStringList rows{
+        QStringLiteral("| language | words | the LibreOffice way answers | found by "
+                       "Lexigrove | share % | Lexigrove finds in all | WordNet knows |")};
     bool pass = true;
     for (const QByteArray& line : file.readAll().split('\n')) {
         // language, the thesaurus's locale, --language ("-": the database beside the program),
@@ -707,11 +708,11 @@ int CompareCorpus(const QString& table, const QString& program, qsizetype perLan
         }
         if (fields[0] == u"en") {
             const WordNet wordNet(QStringLiteral("/usr/share/wordnet"));
-            known = wordNet.loaded() ? int(std::count_if(words.begin(), words.end(),
-                                                         [&](const QString& word) {
-                                                             return wordNet.knows(word);
-                                                         }))
-                                     : -1;
+            known =
+                wordNet.loaded()
+                    ? int(std::count_if(words.begin(), words.end(),
+                                        [&](const QString& word) { return wordNet.knows(word); }))
+                    : -1;
             pass = pass && known >= 0 && found.size() >= known;
         }
         pass = pass && answered > 0 && agreed * 100 >= answered * 99;

@@ -226,9 +226,10 @@ QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places) {
         InstalledThesaurus entry;
         entry.code = perLanguage.value(language) > 1 && own.contains(u'_') ? own : language;
         // A code alone says little to a user; the file tells where it came from.
-        entry.name = Nameable(language) ? LanguageAndRegionName(entry.code)
-                                        : QStringLiteral("%1 (%2)").arg(
-                                              entry.code, QFileInfo(thesaurus.file).fileName());
+        entry.name =
+            Nameable(language)
+                ? LanguageAndRegionName(entry.code)
+                : QStringLiteral("%1 (%2)").arg(entry.code, QFileInfo(thesaurus.file).fileName());
         entry.thesaurusFile = thesaurus.file;
         entry.locales = thesaurus.locales;
         QStringList candidates{own};
