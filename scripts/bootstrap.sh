@@ -12,8 +12,8 @@ run_packages=(
   libsqlite3-dev libxlsxwriter-dev libhunspell-dev
   # The icons, rendered from the SVG, and the manual pages, compressed, are built too.
   librsvg2-bin gzip
-  # words.mdb is built from the English thesaurus, its forms from the dictionary and word list.
-  mythes-en-us hunspell-en-us wamerican-large
+  # words.mdb is built from the English thesaurus, its forms from the dictionary.
+  mythes-en-us hunspell-en-us
   # Arial is drawn with its metric twin.
   fonts-liberation
 )
@@ -37,6 +37,9 @@ test_packages=(
   mythes-sl mythes-sv mythes-uk
   hunspell-de-de hunspell-es hunspell-fr hunspell-it hunspell-pl hunspell-pt-br hunspell-pt-pt
   hunspell-ru hunspell-cs
+  # Real prose in eight languages and WordNet's morphology, for the corpus comparison.
+  fortunes fortunes-de fortunes-es fortunes-it fortunes-ru fortunes-pl fortunes-cs fortunes-br
+  wordnet-base
 )
 
 case ${1-} in

@@ -187,6 +187,10 @@ class Rows(unittest.TestCase):
             ("unknown relation",
              "$LEXIGROVE --lookup --database words.mdb --relation opposite words.txt", 2, b"",
              b"it holds: synonym, similar term, related term, antonym, generic term\n"),
+            # Built as --language en_US is: every form the dictionary makes, not a word list's.
+            ("words.mdb beside the program finds regular forms",
+             "printf 'asked\\n' | $LEXIGROVE --lookup --relation synonym -", 0,
+             b"*ASKED - inquire\nASKED - enquire\n", b""),
             ("a synonym found through any of its meanings",
              "printf 'rock\\nhappy\\n' | $LEXIGROVE --lookup --pos verb --relation synonym -", 0,
              b"ROCK - sway\nROCK - shake\nHAPPY - this word not found in the database.\n", b""),

@@ -156,8 +156,9 @@ void TestCatalog::names_data() {
         << QStringList{"th_de_CH_v2.dat=same", "th_de_DE_v2.dat=same", "th_de_LI_v2.dat=other"}
         << QStringList{"de_LI | Deutsch (Liechtenstein) | de_LI",
                        "de_CH | Deutsch (Schweiz) | de_CH,de_DE"};
-    QTest::newRow("a language Qt does not know keeps its code")
-        << QStringList{"th_qqq_PY_v2.dat=a"} << QStringList{"qqq | qqq | qqq_PY"};
+    QTest::newRow("a language Qt does not know: its code and file")
+        << QStringList{"th_qqq_PY_v2.dat=a"}
+        << QStringList{"qqq | qqq (th_qqq_PY_v2.dat) | qqq_PY"};
 }
 
 void TestCatalog::names() {

@@ -618,7 +618,7 @@ void TestForm1::accessibleNames() {
     QCOMPARE(read("ProgressBar1", QAccessible::Name), "Progress");
     QCOMPARE(read("ProgressBar1", QAccessible::Value), "Progress Bar");
     QCOMPARE(read("Thesaurus", QAccessible::Name), "Thesaurus");
-    QCOMPARE(read("Thesaurus", QAccessible::Value), "words.mdb (beside the program)");
+    QCOMPARE(read("Thesaurus", QAccessible::Value), "English (United States)");
 }
 
 QTEST_MAIN(TestForm1)
@@ -628,7 +628,13 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     load();
     auto* chooser = child<QComboBox>("Thesaurus");
     QCOMPARE(chooser->accessibleName(), "Thesaurus");
-    QCOMPARE(chooser->itemText(0), "words.mdb (beside the program)");
+    // One English: the database beside the program, its file in the tool-tip.
+    QCOMPARE(chooser->itemText(0), "English (United States)");
+    const QAbstractItemModel* entries = chooser->model();
+    const QModelIndexList english = entries->match(entries->index(0, 0), Qt::DisplayRole,
+                                                   chooser->itemText(0), -1, Qt::MatchExactly);
+    QCOMPARE(english.size(), 1);
+    QCOMPARE(chooser->itemData(0, Qt::ToolTipRole), folder_->filePath("words.mdb"));
     QCOMPARE(chooser->currentIndex(), 0);
     const int icelandic = IcelandicIndex(chooser);
     QVERIFY2(icelandic > 0, "mythes-is is not installed");
@@ -798,16 +804,19 @@ void TestForm1::languageGivenAtStart_data() {
     QTest::addColumn<QString>("desktop"); // its LANG
     QTest::newRow("installed") << "is-IS"
                                << "Íslenska" << QStringList() << QString("fr_FR");
+    QTest::newRow("the language of the database beside the program")
+        << "en"
+        << "English (United States)" << QStringList() << QString();
     QTest::newRow("not installed")
         << "qq"
-        << "words.mdb (beside the program)"
+        << "English (United States)"
         << QStringList{"No thesaurus for 'qq' is installed.\r\nThe database beside the program "
                        "is used instead."}
         << QString();
     QTest::newRow("desktop's") << QString() << "Íslenska" << QStringList()
                                << QString("is_IS.UTF-8");
     QTest::newRow("English desktop")
-        << QString() << "words.mdb (beside the program)" << QStringList() << QString("en_GB");
+        << QString() << "English (United States)" << QStringList() << QString("en_GB");
 }
 
 void TestForm1::languageGivenAtStart() {

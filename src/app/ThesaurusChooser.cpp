@@ -52,10 +52,20 @@ QString ThesaurusChooser::startingDatabase(const QString& besideProgram, const Q
     anyRemembered_ = Settings().contains(kKey);
     remembered_ = Settings().value(kKey).toString();
     thesauri_ = FindThesauri(places_);
+    // The thesaurus words.mdb is built from, by the rules of its language's own database: the
+    // database beside the program stands for it, and it is not listed apart.
+    const FileLanguage own = LanguageOfThesaurusFile(QStringLiteral(LEXIGROVE_OWN_THESAURUS));
+    ownName_ = own.name.isEmpty() ? QStringLiteral("words.mdb (beside the program)") : own.name;
+    own_ = nullptr;
+    for (const InstalledThesaurus& thesaurus : std::as_const(thesauri_))
+        if (!own_ && !own.locale.isEmpty() && !thesaurus.imported() &&
+            thesaurus.locales.contains(own.locale))
+            own_ = &thesaurus;
     openPath_ = besideProgram;
     if (!given.isEmpty()) {
         openPath_ = given;
-    } else if (const InstalledThesaurus* chosen = wanted(); chosen && DatabaseReady(*chosen)) {
+    } else if (const InstalledThesaurus* chosen = wanted();
+               chosen && chosen != own_ && DatabaseReady(*chosen)) {
         openPath_ = chosen->database;
     }
     return openPath_;
@@ -63,15 +73,17 @@ QString ThesaurusChooser::startingDatabase(const QString& besideProgram, const Q
 
 void ThesaurusChooser::fill() {
     choices_.clear();
-    choices_.push_back({QStringLiteral("words.mdb (beside the program)"), besideProgram_});
+    choices_.push_back({ownName_, besideProgram_});
     if (!given_.isEmpty())
         choices_.push_back({given_, given_});
     for (const InstalledThesaurus& thesaurus : std::as_const(thesauri_))
-        choices_.push_back({thesaurus.name, thesaurus.database, &thesaurus});
+        if (&thesaurus != own_)
+            choices_.push_back({thesaurus.name, thesaurus.database, &thesaurus});
     filling_ = true;
     box_.clear();
     for (const Choice& choice : choices_)
         box_.addItem(choice.name);
+    box_.setItemData(kBesideProgram, besideProgram_, Qt::ToolTipRole);
     filling_ = false;
 }
 
@@ -91,6 +103,8 @@ const InstalledThesaurus* ThesaurusChooser::wanted() const {
 }
 
 int ThesaurusChooser::indexOf(const InstalledThesaurus* thesaurus) const {
+    if (thesaurus == own_)
+        return kBesideProgram;
     for (size_t i = 0; i < choices_.size(); ++i)
         if (choices_[i].thesaurus == thesaurus)
             return int(i);

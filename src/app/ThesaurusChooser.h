@@ -70,6 +70,8 @@ class ThesaurusChooser : public QObject {
     Window window_;
     CatalogPlaces places_;
     QList<InstalledThesaurus> thesauri_;
+    const InstalledThesaurus* own_ = nullptr; // the thesaurus words.mdb is built from
+    QString ownName_;
     std::vector<Choice> choices_;
     QString besideProgram_;
     QString given_;

@@ -27,11 +27,16 @@
 #include "ThesaurusLabels.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -208,33 +213,37 @@ struct Thesaurus {
     // Every term of every meaning MyThes gives the key's spellings, with its relations.
     Relations relations(const QString& key) const {
         Relations result;
-        for (const QString& spelling : spellings.value(key)) {
-            const std::string bytes = encoding->encode(spelling);
-            mentry* meanings = nullptr;
-            const int count = mythes->Lookup(bytes.c_str(), int(bytes.size()), &meanings);
-            for (int m = 0; m < count; ++m) {
-                // defn is the meaning's first field, a space and its first term.
-                const QString defn = encoding->decode(meanings[m].defn);
-                const QString first =
-                    meanings[m].count > 0 ? encoding->decode(meanings[m].psyns[0]) : QString();
-                const QString field =
-                    defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
-                const QString meaningRelation = reader->meaningRelation(field);
-                for (int t = 0; t < meanings[m].count; ++t) {
-                    // MyThes keeps the rest of the line as one term after an empty one
-                    // ("(pos)||a|b"); the bars still part its terms.
-                    const QString field = encoding->decode(meanings[m].psyns[t]);
-                    for (const QString& part : field.split(u'|')) {
-                        QString relation = meaningRelation;
-                        const QString text = reader->term(part, relation);
-                        if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
-                            result[text].insert(relation);
-                    }
+        for (const QString& spelling : spellings.value(key))
+            lookUp(spelling, result);
+        return result;
+    }
+
+    // What MyThes gives one spelling, as written.
+    void lookUp(const QString& spelling, Relations& result) const {
+        const std::string bytes = encoding->encode(spelling);
+        mentry* meanings = nullptr;
+        const int count = mythes->Lookup(bytes.c_str(), int(bytes.size()), &meanings);
+        for (int m = 0; m < count; ++m) {
+            // defn is the meaning's first field, a space and its first term.
+            const QString defn = encoding->decode(meanings[m].defn);
+            const QString first =
+                meanings[m].count > 0 ? encoding->decode(meanings[m].psyns[0]) : QString();
+            const QString field =
+                defn.first(std::max<qsizetype>(0, defn.size() - first.size() - 1));
+            const QString meaningRelation = reader->meaningRelation(field);
+            for (int t = 0; t < meanings[m].count; ++t) {
+                // MyThes keeps the rest of the line as one term after an empty one
+                // ("(pos)||a|b"); the bars still part its terms.
+                const QString field = encoding->decode(meanings[m].psyns[t]);
+                for (const QString& part : field.split(u'|')) {
+                    QString relation = meaningRelation;
+                    const QString text = reader->term(part, relation);
+                    if (!text.isEmpty() && text.compare(spelling, Qt::CaseInsensitive) != 0)
+                        result[text].insert(relation);
                 }
             }
-            mythes->CleanUpAfterLookup(&meanings, count);
         }
-        return result;
+        mythes->CleanUpAfterLookup(&meanings, count);
     }
 };
 
@@ -356,6 +365,17 @@ class Dictionary {
         }
         for (const std::string& stem : hunspell_->stem(simple))
             result.insert(WordKey(encoding_->decode(QByteArray::fromStdString(stem))));
+        return result;
+    }
+
+    // Every stem Hunspell gives the word as written, compounds too, as a spelling front end
+    // asks for them.
+    QStringList allStems(const QString& word) {
+        QStringList result;
+        const std::string bytes = encoding_->encode(word);
+        if (!bytes.empty())
+            for (const std::string& stem : hunspell_->stem(bytes))
+                result << encoding_->decode(QByteArray::fromStdString(stem));
         return result;
     }
 
@@ -530,6 +550,212 @@ QString Percent(int part, int whole) {
     return whole == 0 ? QStringLiteral("-") : QString::number(100.0 * part / whole, 'f', 1);
 }
 
+// WordNet's own morphology, as `wn` finds a word: the word in a part of speech's index, else
+// a base form its exception list gives, else one its detachment rules make.
+class WordNet {
+  public:
+    explicit WordNet(const QString& folder) {
+        const QStringList parts{"noun", "verb", "adj", "adv"};
+        for (int p = 0; p < 4; ++p) {
+            for (const QByteArray& line : lines(folder + "/index." + parts[p]))
+                if (!line.startsWith(' '))
+                    index_[p].insert(QString::fromUtf8(line.left(line.indexOf(' '))));
+            for (const QByteArray& line : lines(folder + '/' + parts[p] + ".exc")) {
+                const QList<QByteArray> fields = line.split(' ');
+                for (qsizetype f = 1; f < fields.size(); ++f)
+                    exceptions_[p].insert(QString::fromUtf8(fields[0]),
+                                          QString::fromUtf8(fields[f]));
+            }
+        }
+    }
+    bool loaded() const { return !index_[0].isEmpty(); }
+
+    bool knows(const QString& word) const {
+        // Each part of speech's detachment rules: suffix=ending.
+        static const QStringList rules[4] = {
+            QStringLiteral("s= ses=s xes=x zes=z ches=ch shes=sh men=man ies=y").split(u' '),
+            QStringLiteral("s= ies=y es=e es= ed=e ed= ing=e ing=").split(u' '),
+            QStringLiteral("er= est= er=e est=e").split(u' '), QStringList()};
+        const QString key = word.toLower().replace(u' ', u'_');
+        for (int p = 0; p < 4; ++p) {
+            if (index_[p].contains(key))
+                return true;
+            for (const QString& base : exceptions_[p].values(key))
+                if (index_[p].contains(base))
+                    return true;
+            // Nouns in -ss and words of two letters are never detached.
+            if (p == 0 && (key.endsWith(QLatin1StringView("ss")) || key.size() <= 2))
+                continue;
+            for (const QString& rule : rules[p]) {
+                const QString suffix = rule.section(u'=', 0, 0);
+                if (key.endsWith(suffix) &&
+                    index_[p].contains(key.chopped(suffix.size()) + rule.section(u'=', 1)))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    static QList<QByteArray> lines(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+    }
+    QSet<QString> index_[4];
+    QMultiHash<QString, QString> exceptions_[4];
+};
+
+// The distinct words of the UTF-8 texts the patterns name ("/usr/share/x/*.txt"): letters,
+// with an apostrophe (' or ’) between letters kept as part of the word.
+QStringList WordsOfTexts(const QStringList& patterns) {
+    QSet<QString> words;
+    for (const QString& pattern : patterns) {
+        const QFileInfo where(pattern);
+        for (const QFileInfo& info :
+             QDir(where.path())
+                 .entryInfoList({where.fileName()}, QDir::Files | QDir::Readable, QDir::Name)) {
+            QFile file(info.filePath());
+            if (info.suffix() == u"dat" || !file.open(QIODevice::ReadOnly))
+                continue;
+            QStringDecoder decoder(QStringDecoder::Utf8);
+            const QString text = decoder(file.readAll());
+            if (decoder.hasError())
+                continue;
+            QString word;
+            for (qsizetype i = 0; i <= text.size(); ++i) {
+                const QChar c = i < text.size() ? text[i] : QChar(u' ');
+                const bool apostrophe = (c == u'\'' || c == u'\u2019') && !word.isEmpty() &&
+                                        i + 1 < text.size() && text[i + 1].isLetter();
+                if (c.isLetter() || c.isMark() || apostrophe) {
+                    word += c;
+                } else if (!word.isEmpty()) {
+                    words.insert(std::exchange(word, QString()));
+                }
+            }
+        }
+    }
+    QStringList list(words.begin(), words.end());
+    list.sort();
+    return list;
+}
+
+// Whether the LibreOffice way answers a word: the word, its lower case, then each stem
+// Hunspell gives, looked up in MyThes until one reaches an entry with a term other than itself.
+bool PeerAnswers(const Thesaurus& thesaurus, Dictionary* dictionary, const QString& word) {
+    QStringList tried{word, word.toLower()};
+    if (dictionary)
+        tried += dictionary->allStems(word);
+    for (const QString& candidate : std::as_const(tried)) {
+        Relations terms;
+        thesaurus.lookUp(candidate, terms);
+        if (!terms.empty())
+            return true;
+    }
+    return false;
+}
+
+// The words the program answers with at least one row: `lexigrove --lookup --format jsonl`,
+// on the database beside it or with --language.
+QSet<QString> FoundByProgram(const QString& program, const QString& language,
+                             const QStringList& words, const QString& folder) {
+    QFile list(folder + QStringLiteral("/words.txt"));
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    list.write(words.join(u'\n').toUtf8() + '\n');
+    list.close();
+    QStringList arguments{"--lookup", "--format", "jsonl", list.fileName()};
+    if (language != u"-")
+        arguments << "--language" << language;
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(program, arguments);
+    run.waitForFinished(-1);
+    QSet<QString> found;
+    for (const QByteArray& line : run.readAllStandardOutput().split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (!record.value("synonym").isNull() && !record.isEmpty())
+            found.insert(record.value("word").toString());
+    }
+    return found;
+}
+
+// Real prose that Debian packages ship, per language (the rows of the file given with
+// --corpus): its distinct words looked up by the program and by the LibreOffice way, and for
+// English by WordNet's morphology too. Fails when, in a language, the program finds fewer
+// than 99 % of the words the LibreOffice way answers, or in English fewer words than WordNet
+// knows.
+int CompareCorpus(const QString& table, const QString& program, qsizetype perLanguage,
+                  quint32 seed) {
+    QTextStream out(stdout);
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QTextStream(stderr) << "cannot read " << table << "\n";
+        return 2;
+    }
+    const QList<InstalledThesaurus> installed = FindThesauri(CatalogPlaces::standard());
+    QTemporaryDir folder;
+    QStringList rows{
+        QStringLiteral("| language | words | the LibreOffice way answers | found by "
+                       "Lexigrove | share % | Lexigrove finds in all | WordNet knows |")};
+    bool pass = true;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        // language, the thesaurus's locale, --language ("-": the database beside the program),
+        // the texts
+        const QStringList fields = QString::fromUtf8(line).split(u'\t');
+        if (line.startsWith('#') || fields.size() < 4)
+            continue;
+        const InstalledThesaurus* peer = MatchLanguage(installed, fields[1]);
+        QStringList words = WordsOfTexts(fields[3].split(u' ', Qt::SkipEmptyParts));
+        if (!peer || words.isEmpty()) {
+            out << "  " << fields[0] << ": no thesaurus or no text installed\n";
+            pass = false;
+            continue;
+        }
+        std::mt19937 random(seed ^ qHash(fields[0]));
+        std::shuffle(words.begin(), words.end(), random);
+        words = words.mid(0, perLanguage);
+        const Thesaurus thesaurus(peer->thesaurusFile, ThesaurusLanguage(peer->thesaurusFile));
+        std::unique_ptr<Dictionary> dictionary;
+        if (!peer->dictionary.isEmpty())
+            dictionary = std::make_unique<Dictionary>(peer->dictionary);
+        const QSet<QString> found = FoundByProgram(program, fields[2], words, folder.path());
+        int answered = 0, agreed = 0, known = -1;
+        QStringList missed;
+        for (const QString& word : std::as_const(words)) {
+            if (!PeerAnswers(thesaurus, dictionary.get(), word))
+                continue;
+            ++answered;
+            if (found.contains(word))
+                ++agreed;
+            else
+                missed << word;
+        }
+        if (fields[0] == u"en") {
+            const WordNet wordNet(QStringLiteral("/usr/share/wordnet"));
+            known =
+                wordNet.loaded()
+                    ? int(std::count_if(words.begin(), words.end(),
+                                        [&](const QString& word) { return wordNet.knows(word); }))
+                    : -1;
+            pass = pass && known >= 0 && found.size() >= known;
+        }
+        pass = pass && answered > 0 && agreed * 100 >= answered * 99;
+        out << "  " << fields[0] << ": the LibreOffice way only: " << missed.mid(0, 20).join(", ")
+            << "\n";
+        rows << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 |")
+                    .arg(fields[0])
+                    .arg(words.size())
+                    .arg(answered)
+                    .arg(agreed)
+                    .arg(Percent(agreed, answered))
+                    .arg(found.size())
+                    .arg(known < 0 ? QStringLiteral("-") : QString::number(known));
+        out.flush();
+    }
+    out << rows.join(u'\n') << "\n" << (pass ? "PASS" : "FAIL") << "\n";
+    return pass ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -540,6 +766,8 @@ int main(int argc, char** argv) {
     int formSample = 200;
     QStringList only;
     QHash<QString, double> lowestForms; // per language, from --shortfalls
+    QString corpus, program;
+    int corpusWords = 5000;
     for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == u"--seed")
             seed = arguments[i + 1].toUInt();
@@ -547,6 +775,12 @@ int main(int argc, char** argv) {
             headwordSample = arguments[i + 1].toInt();
         else if (arguments[i] == u"--forms")
             formSample = arguments[i + 1].toInt();
+        else if (arguments[i] == u"--corpus")
+            corpus = arguments[i + 1];
+        else if (arguments[i] == u"--program")
+            program = arguments[i + 1];
+        else if (arguments[i] == u"--words")
+            corpusWords = arguments[i + 1].toInt();
         else if (arguments[i] == u"--languages")
             only = arguments[i + 1].split(u',');
         else if (arguments[i] == u"--shortfalls") {
@@ -562,6 +796,8 @@ int main(int argc, char** argv) {
             }
         }
     }
+    if (!corpus.isEmpty())
+        return CompareCorpus(corpus, program, corpusWords, seed);
     QTextStream out(stdout);
     QTemporaryDir folder;
     out << "seed " << seed << "; per language " << headwordSample << " headwords, " << formSample

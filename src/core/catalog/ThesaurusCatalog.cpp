@@ -36,11 +36,16 @@ QString CapitalisedFirst(QString text) {
     return text;
 }
 
+bool Nameable(const QString& language) {
+    const QLocale::Language known = QLocale::codeToLanguage(language);
+    return known != QLocale::AnyLanguage && known != QLocale::C;
+}
+
 // The language named in itself; a code Qt does not know stays as it is.
 QString LanguageName(const QString& language) {
-    const QLocale::Language known = QLocale::codeToLanguage(language);
-    if (known == QLocale::AnyLanguage || known == QLocale::C)
+    if (!Nameable(language))
         return language;
+    const QLocale::Language known = QLocale::codeToLanguage(language);
     // Qt names some languages after their home region ("español de España", "American
     // English"); the name most of the language's locales give is the plain one.
     QHash<QString, int> votes;
@@ -199,6 +204,11 @@ CatalogPlaces CatalogPlaces::standard() {
     return places;
 }
 
+FileLanguage LanguageOfThesaurusFile(const QString& path) {
+    const QString locale = LocaleOfFileName(QFileInfo(path).fileName());
+    return {locale, locale.isEmpty() ? QString() : LanguageAndRegionName(locale)};
+}
+
 QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places) {
     const QList<Found> found = FindThesaurusFiles(places.thesaurusFolders);
     QHash<QString, int> perLanguage;
@@ -215,7 +225,11 @@ QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places) {
             own = thesaurus.locales.first();
         InstalledThesaurus entry;
         entry.code = perLanguage.value(language) > 1 && own.contains(u'_') ? own : language;
-        entry.name = LanguageAndRegionName(entry.code);
+        // A code alone says little to a user; the file tells where it came from.
+        entry.name =
+            Nameable(language)
+                ? LanguageAndRegionName(entry.code)
+                : QStringLiteral("%1 (%2)").arg(entry.code, QFileInfo(thesaurus.file).fileName());
         entry.thesaurusFile = thesaurus.file;
         entry.locales = thesaurus.locales;
         QStringList candidates{own};

@@ -37,6 +37,14 @@ struct CatalogPlaces {
     static CatalogPlaces standard();
 };
 
+// The locale a thesaurus file's name gives ("th_en_US_v2.dat": "en_US") and the locale named
+// as the list names languages ("English (United States)"); both empty when the name gives none.
+struct FileLanguage {
+    QString locale;
+    QString name;
+};
+FileLanguage LanguageOfThesaurusFile(const QString& path);
+
 // Every thesaurus found, installed ones by name, then imported ones. Files that are the
 // same thesaurus (links, identical copies under several regions' names) appear once.
 QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places);
