@@ -717,7 +717,7 @@ int CompareCorpus(const QString& table, const QString& program, qsizetype perLan
         const Thesaurus thesaurus(peer->thesaurusFile, ThesaurusLanguage(peer->thesaurusFile));
         std::unique_ptr<Dictionary> dictionary;
         if (!peer->dictionary.isEmpty())
-            dictionary = std::make_unique<Dictionary>(peer->dictionary);
+            dictionary = std::make_unique<Dictionary>(peer->dictionary, ThesaurusLanguage(peer->thesaurusFile));
         const QSet<QString> found = FoundByProgram(program, fields[2], words, folder.path());
         int answered = 0, agreed = 0, known = -1;
         QStringList missed;
