@@ -628,10 +628,14 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     child<ListView>("ListView1")->append("Bandaríkin");
     click("PushButton17");
     QCOMPARE(Rows(child<ListView>("ListView2")), expected);
+    const QString meaning = child<ListView>("ListView2")->description(1);
+    QVERIFY(meaning.contains("meaning 1"));
 
-    // Back to the database beside the program, remembered as nothing at all.
+    // Back to the database beside the program, remembered as nothing at all; the rows listed
+    // still tell what they mean from the one they came from.
     child<QComboBox>("Thesaurus")->setCurrentIndex(0);
     QVERIFY(!Settings().contains("thesaurus/key"));
+    QCOMPARE(child<ListView>("ListView2")->description(1), meaning);
 }
 
 void TestForm1::unusableThesaurusIsReported_data() {
