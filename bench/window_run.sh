@@ -11,6 +11,7 @@ if [ -z "${INSIDE_XVFB:-}" ]; then
 fi
 program=$1 bench=$2 xwindow=$3 runs=${4:-5}
 main_size=536x631
+source "$(dirname "$0")/../tests/e2e/box_text.sh"
 load_title="Load List(s) - Hold Ctrl to select multiple list files"
 
 scratch=$(mktemp -d)
@@ -58,17 +59,7 @@ one_run() {
   box=$("$xwindow" wait Lexigrove 600 "!$main_size" | cut -d' ' -f1)
   end=$(date +%s%N)
   # The message, copied as a user would: the run's own end, not a refusal.
-  xdotool windowfocus --sync "$box"
-  eval "$(xdotool getwindowgeometry --shell "$box")"
-  told=
-  for _ in $(seq 20); do
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + 20)) click 1
-    xdotool key --clearmodifiers ctrl+a
-    xdotool key --clearmodifiers ctrl+c
-    told=$(timeout 5 xsel --clipboard --output 2>/dev/null || true)
-    [ -n "$told" ] && break
-    sleep 0.2 # a key before Qt has laid the box out is lost, and nothing tells when it has
-  done
+  told=$(box_text "$box")
   grep -q "^Done.$" <<<"$told" || { echo "the run did not end with Done. but: $told" >&2; exit 1; }
   xdotool key Return
   "$xwindow" close Lexigrove > /dev/null || true
