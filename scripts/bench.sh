@@ -17,3 +17,4 @@ fi
 QT_QPA_PLATFORM=offscreen "$bin/lexigrove_bench" "$@"
 "$bin/lexigrove_bench_languages"
 bench/startup.sh "$bin/lexigrove" "$bin/minimal_window" "$bin/xwindow" 7
+bench/window_run.sh "$bin/lexigrove" "$bin/lexigrove_bench" "$bin/xwindow" 5

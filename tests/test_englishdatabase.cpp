@@ -17,7 +17,8 @@ class RowsHost : public LookupHost {
     int wordCount() const override { return int(words.size()); }
     QString wordText(int position) const override { return words.at(position - 1); }
     void clearResults() override { rows.clear(); }
-    void appendResult(const QString& text, QByteArrayView) override { rows << text; }
+    void startWordRows(QByteArrayView) override {}
+    void appendResult(const QString& text) override { rows << text; }
     void setProgressValue(double) override {}
     void setProgressText(const QString&) override {}
     QString startCaption() const override { return caption; }

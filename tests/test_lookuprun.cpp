@@ -27,17 +27,25 @@ class FakeHost : public LookupHost {
     }
     void clearResults() override {
         results.clear();
-        meanings.clear();
+        rowWords.clear();
     }
-    void appendResult(const QString& text, QByteArrayView meaning) override {
+    void startWordRows(QByteArrayView wordUtf8) override { word = RowsKey(wordUtf8); }
+    void appendResult(const QString& text) override {
         if (onAppend)
             onAppend(text);
         results << text;
-        meanings << QString::fromUtf8(meaning);
+        rowWords << word;
     }
-    void appendResultUtf8(QByteArrayView row, QByteArrayView meaning) override {
+    void appendResultUtf8(QByteArrayView row) override {
         utf8Rows << row.toByteArray();
-        LookupHost::appendResultUtf8(row, meaning);
+        LookupHost::appendResultUtf8(row);
+    }
+    // What each row means, asked after the run as a tool-tip asks.
+    QStringList meanings(SynonymStore& store) const {
+        QStringList told;
+        for (qsizetype row = 0; row < results.size(); ++row)
+            told << RowMeaning(store, rowWords[row], results[row].toUtf8());
+        return told;
     }
     void setProgressValue(double percent) override { values << percent; }
     void setProgressText(const QString& text) override { texts << text; }
@@ -54,7 +62,8 @@ class FakeHost : public LookupHost {
 
     QStringList words;
     QStringList results;
-    QStringList meanings;    // one per row of results, as appended
+    QByteArray word;
+    QByteArrayList rowWords; // one per row of results: its word's key
     QByteArrayList utf8Rows; // those of results that came as UTF-8
     QList<double> values;
     QStringList texts;
@@ -410,7 +419,7 @@ void TestLookupRun::synonymTextsAsStored() {
     QCOMPARE(host_->utf8Rows.contains(row.toUtf8()), asUtf8);
     QVERIFY(host_->utf8Rows.contains(seem.toUtf8()));
     // A database without meanings still answers, and tells none.
-    QCOMPARE(host_->meanings, QStringList({"", ""}));
+    QCOMPARE(host_->meanings(db.store()), QStringList({"", ""}));
 }
 
 void TestLookupRun::meaningsBesideRows_data() {
@@ -449,7 +458,7 @@ void TestLookupRun::meaningsBesideRows() {
     host_->words = {word, word}; // the second word reads its meanings anew
     lookup.PushButton17_Click();
     QCOMPARE(host_->results, rows + rows); // the rows are as they always were
-    QCOMPARE(host_->meanings, meanings + meanings);
+    QCOMPARE(host_->meanings(db.store()), meanings + meanings);
     QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
 }
 
@@ -463,7 +472,8 @@ void TestLookupRun::formThroughAMarkedPrefix() {
     QCOMPARE(host_->results, QStringList({"DELL'AMICI - compagno", "DELL'AMICI - socio",
                                           "L'CASA - this word not found in the database."}));
     const QString noun = QStringLiteral("noun · meaning 1 · synonym");
-    QCOMPARE(host_->meanings, QStringList({noun, noun, QString::fromLatin1(kNotInDatabase)}));
+    QCOMPARE(host_->meanings(db.store()),
+             QStringList({noun, noun, QString::fromLatin1(kNotInDatabase)}));
 }
 
 void TestLookupRun::meaningLine_data() {

@@ -667,9 +667,13 @@ void TestForm1::chosenThesaurusIsBuiltUsedAndRemembered() {
     child<ListView>("ListView1")->append("Bandaríkin");
     click("PushButton17");
     QCOMPARE(Rows(child<ListView>("ListView2")), expected);
+    const QString meaning = child<ListView>("ListView2")->description(1);
+    QVERIFY(meaning.contains("meaning 1"));
 
-    // Back to the database beside the program, remembered over the desktop's language.
+    // Back to the database beside the program, remembered over the desktop's language; the
+    // rows listed still tell what they mean from the one they came from.
     child<QComboBox>("Thesaurus")->setCurrentIndex(0);
+    QCOMPARE(child<ListView>("ListView2")->description(1), meaning);
     qputenv("LANG", "is_IS.UTF-8");
     form_.reset();
     load();

@@ -12,6 +12,7 @@
 #include "ResultsActions.h"
 #include "ResultsExport.h"
 #include "StartupSupport.h"
+#include "SynonymMeanings.h"
 #include "ThesaurusChooser.h"
 #include "Twips.h"
 #include "WordListActions.h"
@@ -138,6 +139,9 @@ void Form1::buildControls() {
     ListView2->setGeometry(TwipsRect(120, 4800, 7800, 2535));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
+    ListView2->setDescriber([this](QByteArrayView word, QByteArrayView row) {
+        return RowMeaning(resultsStore_ ? *resultsStore_ : db_.store(), word, row);
+    });
     PushButton4 =
         addButton("PushButton4", "Save Results As Text File", TwipsRect(120, 7420, 3840, 405));
     PushButton9 =
@@ -189,6 +193,7 @@ void Form1::buildControls() {
     chooser_ = std::make_unique<ThesaurusChooser>(
         *Thesaurus, desktop_, progress,
         ThesaurusChooser::Window{[this](const QString& path) {
+                                     keepResultsDatabase();
                                      db_.Close();
                                      db_.Open(DbConnection::ConnectionString(path));
                                  },
@@ -394,7 +399,7 @@ void Form1::loadWordFiles(const QStringList& paths) {
 
 void Form1::PushButton2_Click() {
     ErrorTrap trap(desktop_, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
-    trap.line(100, [&] { ListView2->clear(); });
+    trap.line(100, [&] { clearResultsList(); });
 }
 
 void Form1::PushButton7_Click() {
@@ -414,15 +419,35 @@ QString Form1::wordText(int position) const {
 }
 
 void Form1::clearResults() {
+    clearResultsList();
+}
+
+void Form1::clearResultsList() {
     ListView2->clear();
+    resultsStore_.reset();
 }
 
-void Form1::appendResult(const QString& text, QByteArrayView meaning) {
-    ListView2->append(text, meaning);
+void Form1::keepResultsDatabase() {
+    if (resultsStore_ || ListView2->count() == 0 || !db_.store().isOpen())
+        return;
+    resultsStore_ = std::make_unique<SynonymStore>();
+    try {
+        resultsStore_->open(db_.store().path());
+    } catch (const AppError&) {
+        // Gone meanwhile: the rows tell no meanings rather than another database's.
+    }
 }
 
-void Form1::appendResultUtf8(QByteArrayView row, QByteArrayView meaning) {
-    ListView2->appendValidUtf8(row, meaning);
+void Form1::startWordRows(QByteArrayView wordUtf8) {
+    ListView2->startRun(RowsKey(wordUtf8));
+}
+
+void Form1::appendResult(const QString& text) {
+    ListView2->append(text);
+}
+
+void Form1::appendResultUtf8(QByteArrayView row) {
+    ListView2->appendValidUtf8(row);
 }
 
 void Form1::setProgressValue(double percent) {

@@ -73,8 +73,13 @@ class Form1 : public QWidget, private LookupHost {
     int wordCount() const override;
     QString wordText(int position) const override;
     void clearResults() override;
-    void appendResult(const QString& text, QByteArrayView meaning) override;
-    void appendResultUtf8(QByteArrayView row, QByteArrayView meaning) override;
+    void startWordRows(QByteArrayView wordUtf8) override;
+    void appendResult(const QString& text) override;
+    void appendResultUtf8(QByteArrayView row) override;
+    // Before another database replaces the connection's: the results listed keep reading what
+    // they mean from the one they came from.
+    void keepResultsDatabase();
+    void clearResultsList();
     void setProgressValue(double percent) override;
     void setProgressText(const QString& text) override;
     QString startCaption() const override;
@@ -87,6 +92,8 @@ class Form1 : public QWidget, private LookupHost {
     QString databasePath_;
     DbConnection db_;
     LookupRun lookup_;
+    // The database the results came from, once the connection has moved to another.
+    std::unique_ptr<SynonymStore> resultsStore_;
     std::optional<QCursor> handPointer_;
     int mousePointer_ = 0;
     bool unloading_ = false;

@@ -10,7 +10,6 @@
 #include "ReadLock.h"
 #include "RecordSet.h"
 #include "RowFormats.h"
-#include "SynonymMeanings.h"
 #include "SynonymQuery.h"
 #include "Utf8Text.h"
 
@@ -24,8 +23,8 @@ const QString kIdleProgressText = QStringLiteral("Progress Bar");
 const QString kSynonymField = QStringLiteral("synonym");
 } // namespace
 
-void LookupHost::appendResultUtf8(QByteArrayView row, QByteArrayView meaning) {
-    appendResult(WordFromUtf8(row), meaning);
+void LookupHost::appendResultUtf8(QByteArrayView row) {
+    appendResult(WordFromUtf8(row));
 }
 
 LookupRun::LookupRun(LookupHost& host, Desktop& desktop, DbConnection& connection)
@@ -49,7 +48,7 @@ void LookupRun::PushButton17_Click() {
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });
     const SynonymStore::Reading reading(connection_.store(), kLookupsPerReadLock);
-    WordRows rows(connection_.store());
+    WordRows rows;
     // A list emptied mid-run would otherwise report every remaining position.
     bool reportedGoneEntry = false;
     for (int i = 1; i <= bound; ++i) {
@@ -76,7 +75,8 @@ void LookupRun::PushButton17_Click() {
         if (!opened) {
             if (holdsNul)
                 trap.line(146, [&] {
-                    host_.appendResult(NotFoundRow(word), QByteArrayView(kNotInDatabase));
+                    host_.startWordRows({});
+                    host_.appendResult(NotFoundRow(word));
                 });
             continue;
         }
@@ -140,15 +140,14 @@ void LookupRun::stopRun(ErrorTrap& trap) {
     });
 }
 
-LookupRun::WordRows::WordRows(SynonymStore& store) : meanings(store) {}
-
-void LookupRun::WordRows::startWord() {
+void LookupRun::WordRows::startWord(LookupHost& host, bool found) {
     row.truncate(0);
     AppendSynonymRowPrefix(row, query.word());
     prefix = row.size();
+    host.startWordRows(found ? query.word() : QByteArrayView());
 }
 
-void LookupRun::WordRows::append(LookupHost& host, QByteArrayView synonym, QByteArrayView meaning) {
+void LookupRun::WordRows::append(LookupHost& host, QByteArrayView synonym) {
     // In place: appending to a QByteArray goes the long way of an insertion.
     row.resize(prefix + synonym.size());
     if (!synonym.isEmpty())
@@ -156,9 +155,9 @@ void LookupRun::WordRows::append(LookupHost& host, QByteArrayView synonym, QByte
     // A synonym that is not UTF-8 as Qt reads it (invalid bytes) is decoded into a row of
     // text; the prefix, whole characters, decodes the same either way.
     if (IsUtf8AsQtReadsIt(synonym))
-        host.appendResultUtf8(row, meaning);
+        host.appendResultUtf8(row);
     else
-        host.appendResult(WordFromUtf8(row), meaning);
+        host.appendResult(WordFromUtf8(row));
 }
 
 void LookupRun::appendRows(ErrorTrap& trap, std::optional<RecordSet>& rs, WordRows& rows) {
@@ -167,15 +166,13 @@ void LookupRun::appendRows(ErrorTrap& trap, std::optional<RecordSet>& rs, WordRo
     bool atEnd = true;
     if (!trap.line(136, [&] { atEnd = rs.value().Eof(); }))
         return;
-    rows.startWord();
-    const QByteArrayView word = rows.query.word();
     if (!atEnd) {
-        rows.meanings.load(word);
+        rows.startWord(host_, true);
         while (trap.line(138, [&] { atEnd = rs.value().Eof(); }) && !atEnd) {
             QByteArrayView synonym; // valid until MoveNext
             if (!trap.line(142, [&] { synonym = rs.value().FieldUtf8(kSynonymField); }))
                 break;
-            trap.line(142, [&] { rows.append(host_, synonym, rows.meanings.of(synonym)); });
+            trap.line(142, [&] { rows.append(host_, synonym); });
             if (!trap.line(144, [&] { rs.value().MoveNext(); }))
                 break;
         }
@@ -183,21 +180,19 @@ void LookupRun::appendRows(ErrorTrap& trap, std::optional<RecordSet>& rs, WordRo
     }
     // No row of its own: it may still be a form through a prefix the database keeps as marks
     // (Italian "dell'uomo").
+    const QByteArrayView word = rows.query.word();
     std::vector<SynonymStore::Record> prefixed;
     if (connection_.store().keepsPrefixes())
         trap.line(136, [&] {
             prefixed = connection_.store().prefixedRecords(word, SynonymStore::View::SynonymsAlone);
         });
+    rows.startWord(host_, !prefixed.empty());
     if (prefixed.empty()) {
-        trap.line(146, [&] {
-            rows.append(host_, QByteArrayView(kNotFoundText), QByteArrayView(kNotInDatabase));
-        });
+        trap.line(146, [&] { rows.append(host_, QByteArrayView(kNotFoundText)); });
         return;
     }
-    rows.meanings.load(word);
     for (const SynonymStore::Record& record : prefixed)
-        trap.line(142,
-                  [&] { rows.append(host_, record.synonym, rows.meanings.of(record.synonym)); });
+        trap.line(142, [&] { rows.append(host_, record.synonym); });
 }
 
 void LookupRun::finish(ErrorTrap& trap) {

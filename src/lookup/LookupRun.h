@@ -11,9 +11,6 @@
 #include <QString>
 #include <optional>
 
-// What a not-found row means, told beside it.
-inline constexpr char kNotInDatabase[] = "This word is not in the database.";
-
 class Desktop;
 class DbConnection;
 class ErrorTrap;
@@ -28,13 +25,14 @@ class LookupHost : public ProgressDisplay, public PointerControl {
     virtual QString wordText(int position) const = 0;
 
     virtual void clearResults() = 0;
-    // A row and what it means: the lines of its synonym's meanings, or that the word is not
-    // in the database, in UTF-8 (empty: nothing to tell). The meaning is never part of the
-    // row's text.
-    virtual void appendResult(const QString& text, QByteArrayView meaning) = 0;
+    // The rows appended from now on are those of this word, in UTF-8 as the store was asked
+    // (empty: a word that is not in the database). What a row means is not kept: RowMeaning
+    // reads it from the word and the row when it is asked for.
+    virtual void startWordRows(QByteArrayView wordUtf8) = 0;
+    virtual void appendResult(const QString& text) = 0;
     // A row already in UTF-8 that Qt reads without a replacement character: a list that keeps
     // its rows in UTF-8 stores it as it is. Shown exactly as appendResult(WordFromUtf8(row)).
-    virtual void appendResultUtf8(QByteArrayView row, QByteArrayView meaning);
+    virtual void appendResultUtf8(QByteArrayView row);
 
     virtual QString startCaption() const = 0;
     virtual void setStartCaption(const QString& caption) = 0;
@@ -56,15 +54,13 @@ class LookupRun {
   private:
     // A word's query and rows, in buffers kept from word to word for the whole click.
     struct WordRows {
-        explicit WordRows(SynonymStore& store);
-        // The row prefix of query's word, kept for each of its rows.
-        void startWord();
+        // The row prefix of query's word, kept for each of its rows, which are the word's
+        // (found: in the database) from now on.
+        void startWord(LookupHost& host, bool found);
         // The word's row with this synonym.
-        void append(LookupHost& host, QByteArrayView synonym, QByteArrayView meaning);
+        void append(LookupHost& host, QByteArrayView synonym);
 
         WordQuery query;
-        // Beside the query's rows, what each synonym means, from the same read lock.
-        SynonymMeanings meanings;
         QByteArray row;
         qsizetype prefix = 0;
     };

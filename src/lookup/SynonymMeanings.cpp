@@ -2,6 +2,8 @@
 #include "SynonymMeanings.h"
 
 #include "AppError.h"
+#include "RowFormats.h"
+#include "Utf8Text.h"
 
 #include <algorithm>
 
@@ -100,4 +102,30 @@ QByteArrayView SynonymMeanings::of(QByteArrayView synonym) {
         joined_ += line;
     }
     return joined_;
+}
+
+QByteArray RowsKey(QByteArrayView wordUtf8) {
+    const bool told = !wordUtf8.isEmpty() && wordUtf8.size() < 0x80 && IsAscii(wordUtf8) &&
+                      std::none_of(wordUtf8.begin(), wordUtf8.end(),
+                                   [](char c) { return c >= 'A' && c <= 'Z'; });
+    return told ? QByteArray(1, char(0x80 | wordUtf8.size())) : wordUtf8.toByteArray();
+}
+
+QString RowMeaning(SynonymStore& store, QByteArrayView key, QByteArrayView rowUtf8) {
+    if (key.isEmpty())
+        return QString::fromLatin1(kNotInDatabase);
+    QByteArray word;
+    if (key.size() == 1 && (uchar(key[0]) & 0x80)) {
+        word = rowUtf8.first(std::min<qsizetype>(uchar(key[0]) & 0x7F, rowUtf8.size()))
+                   .toByteArray()
+                   .toLower();
+        key = word;
+    }
+    QByteArray prefix;
+    AppendSynonymRowPrefix(prefix, key);
+    if (!rowUtf8.startsWith(prefix))
+        return QString();
+    SynonymMeanings meanings(store);
+    meanings.load(key);
+    return WordFromUtf8(meanings.of(rowUtf8.sliced(prefix.size())));
 }

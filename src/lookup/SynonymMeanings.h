@@ -5,17 +5,27 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 class SynonymStore;
 
-// What each synonym of a word means, as the results list tells it: one line per meaning in
-// which the word's entries give the synonym as a synonym kind, part of speech, the meaning's
-// place, relation and note, "adj · meaning 1 · similar term". Read from the store's records of
-// the word (WordRecords), once per word, into buffers kept from word to word: they hold one
-// word's records at a time.
+// What a not-found row means.
+inline constexpr char kNotInDatabase[] = "This word is not in the database.";
+
+// What a list keeps of a word for the run of its rows (LookupHost::startWordRows): the word,
+// or, for the many that are ASCII without capitals and shorter than 128 bytes, only its length
+// in a byte that UTF-8 never holds alone: such a word is the lower case of its rows' prefix.
+// Empty for a word that is not in the database.
+QByteArray RowsKey(QByteArrayView wordUtf8);
+
+// What a row of a lookup run means, read when it is asked for (a tool-tip, a screen reader):
+// the meaning lines of the row's synonym among its word's records in store, or, for an empty
+// key, that the word is not in the database. Empty when the row is not one of the word's.
+QString RowMeaning(SynonymStore& store, QByteArrayView key, QByteArrayView rowUtf8);
+
 class SynonymMeanings {
   public:
     // A database that cannot tell meanings gives none; its rows still show.

@@ -125,43 +125,28 @@ void ListModel::appended(std::uint8_t rowFlags) {
     scheduleFlush();
 }
 
-void ListModel::describeLast(QByteArrayView descriptionUtf8) {
-    if (size() == 0)
-        return;
-    const std::size_t row = std::size_t(size()) - 1;
-    std::uint32_t id = 0;
-    if (!descriptionUtf8.isEmpty()) {
-        if (lastDescription_ != 0 && descriptions_.at(lastDescription_ - 1) == descriptionUtf8) {
-            id = lastDescription_;
-        } else {
-            // Looked up without a copy; copied only when it is new.
-            const QByteArray key =
-                QByteArray::fromRawData(descriptionUtf8.data(), descriptionUtf8.size());
-            const auto known = descriptionIds_.constFind(key);
-            if (known != descriptionIds_.cend()) {
-                id = known.value();
-            } else {
-                descriptions_.append(descriptionUtf8.toByteArray());
-                id = std::uint32_t(descriptions_.size());
-                descriptionIds_.insert(descriptions_.constLast(), id);
-            }
-        }
-        lastDescription_ = id;
-    }
-    if (id == 0 && descriptionOf_.size() <= row)
-        return; // the rows past the end of descriptionOf_ have none already
-    const std::size_t had = descriptionOf_.size();
-    if (had <= row) {
-        descriptionOf_.resize(row + 1);
-        std::fill(descriptionOf_.data() + had, descriptionOf_.data() + row, 0u);
-    }
-    descriptionOf_[row] = id;
+void ListModel::startRun(QByteArrayView key) {
+    runStarts_.push_back(std::uint32_t(size()));
+    const std::size_t at = runKeys_.size();
+    runKeys_.resize(at + std::size_t(key.size()));
+    if (!key.isEmpty())
+        std::memcpy(runKeys_.data() + at, key.data(), std::size_t(key.size()));
+    runKeyEnds_.push_back(runKeys_.size());
 }
 
 QString ListModel::descriptionAt(int row) const {
-    if (std::size_t(row) >= descriptionOf_.size() || descriptionOf_[std::size_t(row)] == 0)
+    // The last run starting at or before the row; runs left empty start where the next does.
+    const std::uint32_t* run =
+        std::upper_bound(runStarts_.data(), runStarts_.data() + runStarts_.size(),
+                         std::uint32_t(row));
+    if (!describer_ || run == runStarts_.data())
         return QString();
-    return WordFromUtf8(descriptions_.at(descriptionOf_[std::size_t(row)] - 1));
+    const std::size_t index = std::size_t(run - runStarts_.data()) - 1;
+    const std::size_t begin = index == 0 ? 0 : runKeyEnds_[index - 1];
+    QByteArray text;
+    appendUtf8To(text, row);
+    return describer_(
+        QByteArrayView(runKeys_.data() + begin, qsizetype(runKeyEnds_[index] - begin)), text);
 }
 
 void ListModel::removeAt(int row) {
@@ -173,8 +158,10 @@ void ListModel::removeAt(int row) {
     bytes_.erase(begin, length);
     ends_.erase(std::size_t(row), length);
     flags_.erase(std::size_t(row), 1);
-    if (std::size_t(row) < descriptionOf_.size())
-        descriptionOf_.erase(std::size_t(row), 1);
+    // The runs after the row start one row earlier.
+    for (std::uint32_t& start : runStarts_)
+        if (start > std::uint32_t(row))
+            --start;
     --announced_;
     endRemoveRows();
 }
@@ -188,10 +175,9 @@ void ListModel::clear() {
     bytes_.release();
     ends_.release();
     flags_.release();
-    descriptionOf_.release();
-    descriptions_ = QByteArrayList();
-    descriptionIds_ = QHash<QByteArray, std::uint32_t>();
-    lastDescription_ = 0;
+    runStarts_.release();
+    runKeys_.release();
+    runKeyEnds_.release();
     announced_ = 0;
     endResetModel();
 }
@@ -248,11 +234,9 @@ void ListModel::scheduleFlush() {
 }
 
 std::size_t ListModel::storageBytes() const {
-    std::size_t descriptions = descriptionOf_.capacity() * sizeof(std::uint32_t);
-    for (const QByteArray& text : descriptions_)
-        descriptions += std::size_t(text.capacity());
     return bytes_.capacity() + ends_.capacityBytes() + flags_.capacity() * sizeof(std::uint8_t) +
-           descriptions;
+           runStarts_.capacity() * sizeof(std::uint32_t) + runKeys_.capacity() +
+           runKeyEnds_.capacityBytes();
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {

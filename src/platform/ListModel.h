@@ -5,12 +5,11 @@
 #include "RowEnds.h"
 
 #include <QAbstractTableModel>
-#include <QByteArrayList>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // The rows of a ListView: one text per row (shown in the first column) and,
 // on a list with check boxes, a check mark. Rows are kept in three flat
@@ -50,10 +49,13 @@ class ListModel : public QAbstractTableModel {
     void reserveText(std::size_t bytes);
 
     // A row may carry a description (what it means), which its tool-tip and screen readers
-    // tell. Each distinct text is kept once, however many rows share it, and a row refers to
-    // it in 4 bytes; a list whose rows carry none spends nothing on them.
-    // The last row appended gets the description given in UTF-8 (empty: none).
-    void describeLast(QByteArrayView descriptionUtf8);
+    // tell. Descriptions are not kept but made when asked, by the describer, from the row's text
+    // and the key of the run of rows it belongs to: the rows appended after startRun(key) share
+    // that key, kept once for them all. Rows before the first run carry none; so does every row
+    // of a list without a describer, which spends nothing on them.
+    using Describer = std::function<QString(QByteArrayView key, QByteArrayView rowUtf8)>;
+    void setDescriber(Describer describer) { describer_ = std::move(describer); }
+    void startRun(QByteArrayView key);
     // Empty when the row carries none.
     QString descriptionAt(int row) const;
 
@@ -96,13 +98,11 @@ class ListModel : public QAbstractTableModel {
     GrowArray<char> bytes_;
     RowEnds<> ends_; // end of each row's text in bytes_
     GrowArray<std::uint8_t> flags_;
-    // Per row, 1 + its text's index in descriptions_, or 0; only as long as the last row that
-    // has one, so the rows after it have none.
-    GrowArray<std::uint32_t> descriptionOf_;
-    QByteArrayList descriptions_;
-    QHash<QByteArray, std::uint32_t> descriptionIds_;
-    // Runs of rows share a description: the last one is found without hashing.
-    std::uint32_t lastDescription_ = 0;
+    Describer describer_;
+    // Each run's first row, and its key in runKeys_ (ends as for the rows' texts).
+    GrowArray<std::uint32_t> runStarts_;
+    GrowArray<char> runKeys_;
+    RowEnds<> runKeyEnds_;
     int announced_ = 0;
     bool flushQueued_ = false;
     QElapsedTimer sinceFlush_;

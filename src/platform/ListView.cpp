@@ -211,14 +211,13 @@ void ListView::reserveText(std::size_t bytes) {
     model_->reserveText(bytes);
 }
 
-void ListView::append(const QString& text, QByteArrayView description) {
-    model_->append(text);
-    model_->describeLast(description);
+void ListView::setDescriber(
+    std::function<QString(QByteArrayView key, QByteArrayView rowUtf8)> describer) {
+    model_->setDescriber(std::move(describer));
 }
 
-void ListView::appendValidUtf8(QByteArrayView text, QByteArrayView description) {
-    model_->appendValidUtf8(text);
-    model_->describeLast(description);
+void ListView::startRun(QByteArrayView key) {
+    model_->startRun(key);
 }
 
 QString ListView::description(int position) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QTreeView>
+#include <functional>
 
 class ListModel;
 
@@ -36,11 +37,12 @@ class ListView : public QTreeView {
     // Text already known to be well-formed UTF-8, stored without decoding.
     void appendValidUtf8(QByteArrayView text);
     void reserveText(std::size_t bytes);
-    // The same, with the row's description in UTF-8 (empty: none): what the row means, told
-    // below the list's own tool-tip when the pointer rests on the row, and to screen readers
-    // as the row's accessible description.
-    void append(const QString& text, QByteArrayView description);
-    void appendValidUtf8(QByteArrayView text, QByteArrayView description);
+    // What a row means, told below the list's own tool-tip when the pointer rests on the row,
+    // and to screen readers as the row's accessible description: made when asked, by the
+    // describer, from the key of the row's run and its text (see ListModel).
+    void setDescriber(std::function<QString(QByteArrayView key, QByteArrayView rowUtf8)> describer);
+    // The rows appended from now on form a run with this key.
+    void startRun(QByteArrayView key);
     // Empty when the row carries none.
     QString description(int position) const;
     // What the tool-tip shows over the row at position (0: over no row): the list's own

@@ -8,6 +8,7 @@
 # Arguments: the lexigrove executable, the xwindow tool.
 set -euo pipefail
 source "$(dirname "$0")/on_display.sh"
+source "$(dirname "$0")/box_text.sh"
 
 folder=$(mktemp -d)
 pid=
@@ -23,19 +24,7 @@ printf 'look\n' > "$folder/good.txt"
 box=$("$xwindow" wait Lexigrove 10 "!$main_size" | cut -d' ' -f1) || fail "no message about the unreadable files"
 "$xwindow" list | grep -q "Application Error" && fail "an Application Error box appeared"
 
-# As a user copies it: a click in the text, select all, copy.
-eval "$(xdotool getwindowgeometry --shell "$box")"
-xdotool windowfocus --sync "$box"
-text=
-for _ in $(seq 20); do
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + 20)) click 1
-  xdotool key --clearmodifiers ctrl+a
-  xdotool key --clearmodifiers ctrl+c
-  text=$(timeout 5 xsel --clipboard --output 2>/dev/null || true)
-  [ -n "$text" ] && break
-  # A click before Qt has laid the box out is lost, and nothing tells when it has: try again.
-  sleep 0.2
-done
+text=$(box_text "$box")
 echo "$text"
 for expected in "Cannot open $folder/missing.txt: No such file or directory" \
                 "Cannot open $folder/folder: Is a directory" \

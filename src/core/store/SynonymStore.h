@@ -32,6 +32,8 @@ class SynonymStore {
     void open(const QString& path);
     void close();
     bool isOpen() const { return db_ != nullptr; }
+    // The file open, as open() was given it; empty when none is.
+    const QString& path() const { return path_; }
     // The connection itself, for comparing answers with plain SQLite.
     sqlite3* handle() const { return db_; }
 
