@@ -15,6 +15,6 @@ if [ "${1:-}" = imports ]; then
   exec python3 bench/import_languages.py "$bin/lexigrove-import" "$@"
 fi
 QT_QPA_PLATFORM=offscreen "$bin/lexigrove_bench" "$@"
-"$bin/lexigrove_bench_languages"
+python3 bench/first_use.py "$bin/lexigrove"
 bench/startup.sh "$bin/lexigrove" "$bin/minimal_window" "$bin/xwindow" 7
 bench/window_run.sh "$bin/lexigrove" "$bin/lexigrove_bench" "$bin/xwindow" 5

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 #include <hunspell.hxx>
 
@@ -48,6 +49,8 @@ class TestAffixes : public QObject {
     void builtFormsAreHunspells_data();
     void builtFormsAreHunspells();
     void limitKeepsProlificPrefixesAsMarks();
+    void costlyInputsEndSoon_data();
+    void costlyInputsEndSoon();
 };
 
 // Each form is filed under the headwords Hunspell stems it to: rows on prefixes.dic, then on
@@ -202,6 +205,63 @@ void TestAffixes::limitKeepsProlificPrefixesAsMarks() {
     QVERIFY(bits("l'") != 0 && bits("dell'") != 0);
     QVERIFY(marks("amico") & bits("l'"));
     QVERIFY(marks("amico") & bits("dell'"));
+}
+
+// Inputs made to run an import without end end in seconds, refused or built within bounds: a
+// headword repeated, alone or in turns; a thousand prefixes on suffixes on a thousand more.
+void TestAffixes::costlyInputsEndSoon_data() {
+    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<QByteArray>("aff");
+    QTest::addColumn<QString>("outcome"); // the error, or what was left out
+    QTest::addColumn<qint64>("terms");
+    QByteArray repeated = "UTF-8\n", alternating = "UTF-8\n";
+    for (int i = 0; i < 50'000; ++i) {
+        repeated += "w|1\n(noun)|t" + QByteArray::number(i) + '\n';
+        alternating += (i % 2 ? "v|1\n(noun)|t" : "w|1\n(noun)|t") + QByteArray::number(i) + '\n';
+    }
+    QTest::newRow("headword repeated") << repeated << QByteArray() << QString() << 50'000LL;
+    QTest::newRow("headwords in turns") << alternating << QByteArray() << QString() << 50'000LL;
+    const QByteArray stems = "UTF-8\nu|1\n(noun)|x\nv|1\n(noun)|x\nw|1\n(noun)|x\n";
+    QByteArray aff = "SET UTF-8\nPFX P Y 1000\nSFX A Y 1000\nSFX B Y 1000\n";
+    for (int i = 0; i < 1000; ++i)
+        aff += "PFX P 0 p" + QByteArray::number(i) + " .\nSFX A 0 a" + QByteArray::number(i) +
+               "/B .\nSFX B 0 b" + QByteArray::number(i) + " .\n";
+    const QString leftOut = QStringLiteral("the forms of %1 are left out: they take more work "
+                                           "than the importer gives them");
+    QTest::newRow("affixes on one another")
+        << stems << aff << leftOut.arg(u"second suffixes") + u'\n' + leftOut.arg(u"prefix flag P")
+        << 3LL;
+    QTest::newRow("NUL in an affix")
+        << stems << QByteArrayLiteral("SET UTF-8\nSFX A Y 1\nSFX A 0 s\0x .\n")
+        << QStringLiteral("xx.aff:3: NUL byte in line") << 3LL;
+}
+
+void TestAffixes::costlyInputsEndSoon() {
+    QFETCH(QByteArray, dat);
+    QFETCH(QByteArray, aff);
+    QFETCH(QString, outcome);
+    QTemporaryDir dir;
+    for (const auto& [name, text] : {std::pair{"th_xx.dat", dat},
+                                     {"xx.aff", aff},
+                                     {"xx.dic", QByteArray("3\nu/AP\nv/AP\nw/AP\n")}}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    }
+    const auto entries = ReadThesaurus(dir.filePath(QStringLiteral("th_xx.dat")));
+    qint64 terms = 0;
+    for (const ThesaurusEntry& entry : entries)
+        terms += qint64(entry.synonyms.size());
+    QTEST(terms, "terms");
+    try {
+        const InflectedForms found = FindInflectedForms(
+            entries,
+            FormSources{aff.isEmpty() ? QString() : dir.filePath(QStringLiteral("xx.dic")), {}}, {},
+            10'000);
+        QCOMPARE(found.notes.join(u'\n'), outcome);
+        QVERIFY(aff.isEmpty() || basesByForm(found)[QStringLiteral("wa999")] == QStringList{"w"});
+    } catch (const ThesaurusError& error) {
+        QVERIFY2(QString::fromUtf8(error.what()).endsWith(outcome), error.what());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestAffixes)

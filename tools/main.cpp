@@ -51,6 +51,8 @@ QByteArray grouped(qint64 number) {
 }
 
 void report(const ImportReport& summary, const QString& outPath) {
+    for (const QString& note : summary.notes)
+        std::fprintf(stderr, "lexigrove-import: %s\n", qPrintable(note));
     std::fprintf(stderr, "lexigrove-import: wrote %s: %s headwords", qPrintable(outPath),
                  grouped(summary.headwords).constData());
     for (const auto& [relation, pairs] : summary.pairsPerRelation)

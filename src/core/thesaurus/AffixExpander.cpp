@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -143,9 +144,27 @@ struct AffixExpander::Rules {
     bool fullStrip = false;
     // The group of each prefix flag's forms, and the groups no longer built.
     QHash<Flag, int> prefixGroups;
-    std::vector<bool> dropped;
+    mutable std::vector<bool> dropped;
     std::vector<bool> marked;
     std::vector<QString> leadTexts;
+    // The bound on expand's work (AffixExpander::bound): affixes tried per group and in all.
+    QString dicPath;
+    mutable std::vector<qint64> work;
+    mutable qint64 workLeft = std::numeric_limits<qint64>::max();
+    mutable qint64 grant = 0;
+    size_t heldLimit = std::numeric_limits<size_t>::max();
+    mutable bool secondSuffixesGivenUp = false;
+    std::function<void(int group)> givenUp;
+
+    // Counts one affix tried for group; whether the group is still built.
+    bool spend(int group) const {
+        ++work[size_t(group)];
+        if (--workLeft < 0)
+            giveUpHeaviest();
+        return !dropped[size_t(group)];
+    }
+    void giveUpHeaviest() const;
+    void giveUp(int group) const;
 
     std::vector<Flag> flags(QByteArrayView raw) const {
         if (!aliases.empty()) {
@@ -231,7 +250,7 @@ struct AffixExpander::Rules {
         bool stemHasSuffix;
         std::vector<std::pair<const Affix*, QString>> twice;
     };
-    void suffixed(const QString& stem, Flag flag, bool stemHasSuffix,
+    void suffixed(const QString& stem, Flag flag, bool stemHasSuffix, int group,
                   std::vector<Suffixed>& out) const;
 
     using Sink = std::function<void(const QString&, int group, int lead)>;
@@ -280,6 +299,7 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
         // Large .aff files (Hungarian's) take a while: a cancelled build stops here too.
         if (progress && lines.number() % 4096 == 0)
             progress(0, 1);
+        lines.refuseNul(bytes);
         if (bytes.startsWith('#'))
             continue;
         const std::vector<QByteArrayView> fields = splitFields(bytes);
@@ -343,6 +363,7 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
         rules.prefixGroups.insert(flag, kFirstPrefix + int(rules.prefixGroups.size()));
     rules.dropped.assign(size_t(kFirstPrefix + rules.prefixGroups.size()), false);
     rules.marked = rules.dropped;
+    rules.work.assign(rules.dropped.size(), 0);
     QHash<std::pair<int, QString>, int> leadIds;
     for (Flag flag : prefixFlags) {
         const int group = rules.prefixGroups.value(flag);
@@ -394,9 +415,55 @@ const QString& AffixExpander::leadText(int lead) const {
     return rules_->leadTexts.at(size_t(lead));
 }
 
+void AffixExpander::bound(qint64 work, size_t held, const std::function<void(int group)>& givenUp) {
+    rules_->workLeft = work;
+    rules_->grant = work / 2;
+    rules_->heldLimit = held;
+    rules_->givenUp = givenUp;
+}
+
+QString AffixExpander::groupName(int group) const {
+    if (group < kFirstPrefix)
+        return group == kOneSuffix ? QStringLiteral("one suffix")
+                                   : QStringLiteral("second suffixes");
+    const Flag flag = rules_->prefixGroups.key(group);
+    return QStringLiteral("prefix flag %1")
+        .arg(rules_->flagType == FlagType::Num ? QString::number(flag)
+             : rules_->flagType == FlagType::Long && flag > 0xFF
+                 ? QString(QChar(flag >> 8)) + QChar(flag & 0xFF)
+                 : QString::fromUcs4(&flag, 1));
+}
+
+void AffixExpander::Rules::giveUpHeaviest() const {
+    int heaviest = -1;
+    for (int group = kTwoSuffixes; group < int(work.size()); ++group) {
+        if (!dropped[size_t(group)] &&
+            (heaviest < 0 || work[size_t(group)] > work[size_t(heaviest)]))
+            heaviest = group;
+    }
+    if (heaviest < 0)
+        throw ThesaurusError(dicPath, 0,
+                             QStringLiteral("its affix rules take more work than the importer "
+                                            "gives them; choose the words with --word-list"));
+    giveUp(heaviest);
+    // Each group given up buys the rest half the work the one before bought, so that the whole
+    // stays within twice the bound however many groups there are.
+    workLeft = std::max<qint64>(workLeft, 0) + grant;
+    grant /= 2;
+}
+
+void AffixExpander::Rules::giveUp(int group) const {
+    dropped[size_t(group)] = true;
+    if (group == kTwoSuffixes)
+        secondSuffixesGivenUp = true;
+    if (givenUp)
+        givenUp(group);
+}
+
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark,
                            const StepProgress& progress) {
     Rules& rules = *rules_;
+    rules.dicPath = dicPath_;
     ByteLines lines(dicPath_);
     QByteArrayView bytes;
     lines.next(bytes); // the number of entries
@@ -439,29 +506,45 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, con
 
 // Every suffix of the flag that applies to the stem (its form whether or not it stands alone),
 // each with the second suffixes its continuation allows that stand alone.
-void AffixExpander::Rules::suffixed(const QString& stem, Flag flag, bool stemHasSuffix,
+// group: the forms' own (kOneSuffix, or a prefix's when only the prefix allows the suffix), whose
+// work the first suffixes count; the second suffixes count as theirs on the stem alone.
+void AffixExpander::Rules::suffixed(const QString& stem, Flag flag, bool stemHasSuffix, int group,
                                     std::vector<Suffixed>& out) const {
     const auto found = suffixes.constFind(flag);
     if (found == suffixes.constEnd())
         return;
+    const int secondGroup = group == kOneSuffix ? kTwoSuffixes : group;
+    size_t held = 0;
+    for (const Suffixed& built : out)
+        held += built.twice.size();
     for (const Affix& first : *found) {
+        if (!spend(group))
+            return;
         if (first.unusable || !applies(first, stem))
             continue;
         Suffixed built{
             &first, stem.first(stem.size() - first.strip.size()) + first.append, stemHasSuffix, {}};
-        if (!dropped[kTwoSuffixes] || !prefixes.isEmpty()) {
+        if (!dropped[kTwoSuffixes] || (!prefixes.isEmpty() && !secondSuffixesGivenUp)) {
             // Hunspell strips at most two suffixes: the second is one the first allows.
             for (Flag next : first.continuation) {
                 const auto second = suffixes.constFind(next);
                 if (second == suffixes.constEnd())
                     continue;
                 for (const Affix& outer : *second) {
+                    // Dropped for the forms kept, they are still built for the prefixes.
+                    spend(secondGroup);
+                    if (secondSuffixesGivenUp || dropped[size_t(group)])
+                        break;
                     if (!outer.unusable && outer.standsAlone && applies(outer, built.once))
                         built.twice.emplace_back(
                             &outer, built.once.first(built.once.size() - outer.strip.size()) +
                                         outer.append);
+                    if (++held > heldLimit)
+                        giveUp(kTwoSuffixes);
                 }
             }
+            if (secondSuffixesGivenUp)
+                built.twice.clear();
         }
         out.push_back(std::move(built));
     }
@@ -471,7 +554,7 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
                                       const Sink& form, const Marker& mark) const {
     std::vector<Suffixed> stemSuffixed;
     for (Flag flag : flags)
-        suffixed(stem, flag, true, stemSuffixed);
+        suffixed(stem, flag, true, kOneSuffix, stemSuffixed);
     for (const Suffixed& built : stemSuffixed) {
         // A circumfix suffix needs its prefix.
         if (built.first->circumfix)
@@ -481,7 +564,7 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
         if (dropped[kTwoSuffixes])
             continue;
         for (const auto& [outer, text] : built.twice) {
-            if (!outer->circumfix)
+            if (!outer->circumfix && !secondSuffixesGivenUp)
                 form(text, kTwoSuffixes, -1);
         }
     }
@@ -496,7 +579,7 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
         if (dropped[size_t(group)])
             return;
         for (const Affix& prefix : *found) {
-            if (!prefix.unusable)
+            if (!prefix.unusable && !dropped[size_t(group)])
                 expandWithPrefix(stem, flags, stemSuffixed, flag, prefix, group, form, mark);
         }
     };
@@ -518,7 +601,7 @@ void AffixExpander::Rules::expandWithPrefix(const QString& stem, const std::vect
     if (marked[size_t(group)] && prefix.lead < 0)
         return;
     const auto prefixed = [&](const QString& word) {
-        if (!prefixApplies(prefix, word))
+        if (!spend(group) || !prefixApplies(prefix, word))
             return;
         // The mark says what the form would: its key is the lead and the word's key.
         if (!marked[size_t(group)])
@@ -535,11 +618,13 @@ void AffixExpander::Rules::expandWithPrefix(const QString& stem, const std::vect
     std::vector<Suffixed> prefixSuffixed;
     for (Flag flag : prefix.continuation) {
         if (!contains(flags, flag))
-            suffixed(stem, flag, false, prefixSuffixed);
+            suffixed(stem, flag, false, group, prefixSuffixed);
     }
     for (const std::vector<Suffixed>* list : {&stemSuffixed, &std::as_const(prefixSuffixed)}) {
         for (const Suffixed& built : *list) {
             const Affix& first = *built.first;
+            if (dropped[size_t(group)])
+                return;
             if (!first.cross)
                 continue;
             const bool prefixAllowed = stemHasPrefix || contains(first.continuation, prefixFlag);
@@ -549,7 +634,7 @@ void AffixExpander::Rules::expandWithPrefix(const QString& stem, const std::vect
             if (prefixAllowed && sameCircumfix && first.standsAlone)
                 prefixed(built.once);
             for (const auto& [outer, text] : built.twice) {
-                if (!outer->cross)
+                if (!outer->cross || secondSuffixesGivenUp)
                     continue;
                 // A second suffix that allows the prefix frees the first from it.
                 const bool inner = contains(outer->continuation, prefixFlag)

@@ -51,6 +51,11 @@ void ByteLines::failRead(int error) const {
     throw ThesaurusError(source_, 0, QStringLiteral("cannot read: %1").arg(SystemErrorText(error)));
 }
 
+void ByteLines::refuseNul(QByteArrayView line) const {
+    if (line.contains('\0'))
+        throw ThesaurusError(source_, number(), QStringLiteral("NUL byte in line"));
+}
+
 void ByteLines::failTooLong(qsizetype line) const {
     throw ThesaurusError(source_, int(line),
                          QStringLiteral("line longer than %1 bytes, the longest line "

@@ -51,6 +51,9 @@ class ByteLines : private LineReader {
     // The next line without its line end, valid until the next call. Throws ThesaurusError
     // naming the file and line when the file cannot be read or the line is too long.
     bool next(QByteArrayView& line);
+    // Throws ThesaurusError naming the file and the line next() gave last when it holds a NUL
+    // byte: no word or affix holds one.
+    void refuseNul(QByteArrayView line) const;
 
     // The 1-based number of the line next() gave last.
     int number() const { return int(LineReader::number()); }

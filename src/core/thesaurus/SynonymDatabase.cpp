@@ -156,6 +156,7 @@ class Writer {
                        const InflectedForms& inflected, const StepProgress& progress) {
         const std::vector<InflectedForm>& forms = inflected.forms;
         ImportReport report;
+        report.notes = inflected.notes;
         if (progress) {
             progress_ = &progress;
             sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -98,7 +97,7 @@ class Parser {
         QByteArrayView bytes;
         if (!lines_.next(bytes))
             fail(1, QStringLiteral("empty file, expected the encoding name on the first line"));
-        rejectNul(bytes);
+        lines_.refuseNul(bytes);
         const QString name = QString::fromLatin1(bytes).trimmed();
         if (name.isEmpty())
             fail(1, QStringLiteral("expected the encoding name on the first line"));
@@ -107,13 +106,8 @@ class Parser {
             fail(1, QStringLiteral("unknown encoding %1").arg(name));
     }
 
-    void rejectNul(QByteArrayView bytes) const {
-        if (std::memchr(bytes.data(), '\0', bytes.size()))
-            fail(lines_.number(), QStringLiteral("NUL byte in line"));
-    }
-
     QString decode(QByteArrayView bytes) {
-        rejectNul(bytes);
+        lines_.refuseNul(bytes);
         QString text;
         QString problem;
         if (!decoder_->decode(bytes, text, problem))
@@ -146,14 +140,9 @@ class Parser {
         // No word is looked up as the empty text, so an entry without a headword (the German
         // thesaurus opens with one) is read and checked like any other, then left out.
         ThesaurusEntry withoutHeadword;
-        ThesaurusEntry& entry = headword.isEmpty() ? withoutHeadword : entryFor(headword);
-        // Rebuilt per headword rather than kept for every entry: repeated headwords are rare,
-        // and a set per entry for 145k entries costs far more memory than rebuilding one.
-        seen_.clear();
-        for (const ThesaurusSynonym& synonym : entry.synonyms)
-            if (synonym.listed)
-                seen_.insert(synonym.text);
-        recallMeanings(entry);
+        ThesaurusEntry& entry = headword.isEmpty() ? withoutHeadword : entries_[entryFor(headword)];
+        if (headword.isEmpty())
+            switchMemory(kNoEntry, entry);
 
         for (qint64 i = 0; i < count; ++i) {
             QByteArrayView bytes;
@@ -167,13 +156,45 @@ class Parser {
         }
     }
 
-    ThesaurusEntry& entryFor(const QString& headword) {
+    // The index of the headword's entry, made if new, with its memory current.
+    size_t entryFor(const QString& headword) {
         const auto found = index_.constFind(headword);
-        if (found != index_.constEnd())
-            return entries_[*found];
-        index_.insert(headword, entries_.size());
-        entries_.push_back(ThesaurusEntry{headword, {}});
-        return entries_.back();
+        if (found != index_.constEnd()) {
+            switchMemory(*found, entries_[*found]);
+            return *found;
+        }
+        switchMemory(kNoEntry, entries_.emplace_back(ThesaurusEntry{headword, {}}));
+        current_ = entries_.size() - 1;
+        index_.insert(headword, current_);
+        return current_;
+    }
+
+    // Makes seen_ and meaningsSeen_ those of the entry at index (kNoEntry: a new one). Kept
+    // only for a headword that comes back, and then for good, so that a headword repeated N
+    // times costs N, not N²; a set per entry for 145k entries would cost far more memory.
+    void switchMemory(size_t index, const ThesaurusEntry& entry) {
+        if (index != kNoEntry && index == current_) {
+            currentRepeats_ = true;
+            return;
+        }
+        if (current_ != kNoEntry && currentRepeats_)
+            repeated_.emplace(current_, std::move(seen_), std::move(meaningsSeen_));
+        seen_.clear();
+        meaningsSeen_.clear();
+        current_ = index;
+        currentRepeats_ = index != kNoEntry;
+        if (index == kNoEntry)
+            return;
+        if (const auto kept = repeated_.find(index); kept != repeated_.end()) {
+            seen_ = std::move(kept->first);
+            meaningsSeen_ = std::move(kept->second);
+            repeated_.erase(kept);
+            return;
+        }
+        for (const ThesaurusSynonym& synonym : entry.synonyms)
+            if (synonym.listed)
+                seen_.insert(synonym.text);
+        recallMeanings(entry);
     }
 
     void readMeaning(const QString& line, ThesaurusEntry& entry) {
@@ -407,7 +428,6 @@ class Parser {
 
     // The meanings an entry read earlier under the same headword already holds.
     void recallMeanings(const ThesaurusEntry& entry) {
-        meaningsSeen_.clear();
         for (size_t start = 0; start < entry.synonyms.size();) {
             size_t end = start;
             while (end < entry.synonyms.size() &&
@@ -443,12 +463,15 @@ class Parser {
     // starts in its synonyms, by hash.
     Synonyms meaning_;
     std::unordered_multimap<size_t, size_t> meaningsSeen_;
+    static constexpr size_t kNoEntry = size_t(-1);
+    size_t current_ = kNoEntry;
+    bool currentRepeats_ = false;
+    QHash<size_t, std::pair<QSet<QString>, std::unordered_multimap<size_t, size_t>>> repeated_;
     QHash<QString, SenseLabels> senseLabels_;
     QSet<QString> strings_;
 };
 
 } // namespace
-
 
 std::vector<ThesaurusEntry> ParseThesaurus(const QByteArray& data, const QString& sourceName,
                                            const QString& language, const StepProgress& progress) {

@@ -124,6 +124,8 @@ struct FormLead {
 struct InflectedForms {
     std::vector<InflectedForm> forms;
     std::vector<FormLead> leads;
+    // What was left out to keep the work bounded, one sentence each.
+    QStringList notes = {};
 };
 
 // The forms that are not headwords themselves, each under every headword it is a form of (casas:
@@ -143,6 +145,7 @@ struct ImportReport {
     qint64 headwords = 0;
     std::map<QString, qint64> pairsPerRelation;
     qint64 forms = 0;
+    QStringList notes; // InflectedForms::notes
 };
 
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
