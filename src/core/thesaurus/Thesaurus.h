@@ -144,7 +144,7 @@ struct ImportReport {
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
-ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, FileOwner owner,
                                   const QString& outPath, const InflectedForms& forms = {},
                                   const StepProgress& progress = {});
 
@@ -157,11 +157,11 @@ void CheckImportOutput(const QString& datPath, const FormSources& forms, const Q
 
 // Creates the folder filePath goes into, and each missing one above it, remembering which were
 // new so that a failed build can take them away again: unless kept, they go (those still
-// empty) with this object. Throws ThesaurusError (sourceName = filePath, line 0) naming the
+// empty) with this object. The program's own folders are made for the user alone. Throws ThesaurusError (sourceName = filePath, line 0) naming the
 // folder that cannot be made, once those made so far are gone.
 class NewFolders {
   public:
-    explicit NewFolders(const QString& filePath);
+    explicit NewFolders(const QString& filePath, FileOwner owner = FileOwner::User);
     ~NewFolders();
     NewFolders(const NewFolders&) = delete;
     NewFolders& operator=(const NewFolders&) = delete;
@@ -184,4 +184,5 @@ struct ImportCancelled {};
 // for temporary names, so imports may run on several threads at once. On a failure or a
 // cancel, neither the file nor a folder it created is left behind.
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms = {}, const ImportProgress& progress = {});
+                             const FormSources& forms = {}, const ImportProgress& progress = {},
+                             FileOwner owner = FileOwner::User);
