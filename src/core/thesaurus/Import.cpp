@@ -180,7 +180,7 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
     scale.report(kFormsEnd);
     NewFolders folder(outPath, owner);
     const ImportReport report =
-        WriteSynonymDatabase(entries, owner, outPath, inflected, scale.step(kFormsEnd, 100));
+        WriteSynonymDatabase(entries, outPath, inflected, scale.step(kFormsEnd, 100), owner);
     folder.keep();
     scale.finish();
     return report;

@@ -144,9 +144,10 @@ struct ImportReport {
 // Writes the SQLite synonym database atomically: to a temporary name in the same folder,
 // renamed over outPath only when complete; on failure nothing is left behind and
 // ThesaurusError is thrown (sourceName = outPath, line 0).
-ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries, FileOwner owner,
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath, const InflectedForms& forms = {},
-                                  const StepProgress& progress = {});
+                                  const StepProgress& progress = {},
+                                  FileOwner owner = FileOwner::User);
 
 // Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
 // replace: one of the import's inputs under any name (the thesaurus and the .idx beside it, the
