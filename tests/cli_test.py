@@ -42,6 +42,8 @@ LOOK = "$LEXIGROVE --lookup --database words.mdb "
 MEMORY_CAP = "" if "ASAN_OPTIONS" in os.environ else "ulimit -v 1500000; "
 # Generous: only a failure ever waits this long.
 BOUND = 60
+# Another local user, where root can be one; elsewhere what it would do is left out.
+OTHER = "setpriv --reuid=nobody --regid=nogroup --clear-groups " if os.geteuid() == 0 else ": "
 
 
 def program_info(name):
@@ -279,6 +281,39 @@ class Rows(unittest.TestCase):
             ("--quiet silences the first-use build",
              "export XDG_CACHE_HOME=$PWD/quiet; script -qec '$LEXIGROVE --language is --quiet "
              "--lookup - < /dev/null' /dev/null", 0, b"", b""),
+            ("the cache: links renamed over, never written through; the user's alone",
+             "umask 000; h=$(mktemp -d -p /tmp); c=$h/lexigrove; chmod 755 $h; mkdir $c; echo me "
+             "> own.txt; cp words.mdb own.mdb; ln -s $PWD/own.mdb $c/is.mdb; ln -s $PWD/own.txt "
+             "$c/is.mdb.source; ln -s $PWD/made $c/is.mdb.lock; XDG_CACHE_HOME=$h $LEXIGROVE "
+             "--language is --lookup - < /dev/null; " + OTHER + "ln -s / $c/is.mdb.lock 2>&-; "
+             "cmp own.mdb words.mdb && cat own.txt && ls made 2>&-; stat -c %a $c $c/*; rm -r $h",
+             0, b"me\n700\n600\n600\n", b""),
+            ("a pipe in the cache is no stamp",
+             "c=piped/lexigrove; mkdir -p $c; cp words.mdb $c/is.mdb; mkfifo $c/is.mdb.source; "
+             "export XDG_CACHE_HOME=$PWD/piped; $LEXIGROVE --languages | grep ^is | cut -f3; "
+             "$LEXIGROVE --language is --lookup - <<< Bandaríkin | head -1", 0,
+             "not built\nBANDARÍKIN - Ameríka\n".encode(), b""),
+            ("a sound database served from a read-only cache, its stamp renewed where it can be",
+             "c=ro/lexigrove; export XDG_CACHE_HOME=$PWD/ro; $LEXIGROVE --language is --lookup - "
+             "< /dev/null; chmod 444 $c/is.mdb; unshare -rm sh -c \"mount --bind $c $c; mount -o "
+             "remount,ro,bind $c; echo Bandaríkin | $LEXIGROVE --language is --lookup - | head -1\"; "
+             "cp $c/is.mdb.source old; $LEXIGROVE --languages > old2; cmp -s old $c/is.mdb.source "
+             "|| echo renewed", 0, "BANDARÍKIN - Ameríka\nrenewed\n".encode(), b""),
+            ("a wait for another's build told once, off a terminal",
+             "mkdir -pm 700 wait/lexigrove; exec 9> wait/lexigrove/is.mdb.lock; flock 9; "
+             "XDG_CACHE_HOME=$PWD/wait $LEXIGROVE --language is --lookup - < /dev/null 2> err 9>&- "
+             "& until grep -q waiting err; do sleep 0.1; done; exec 9>&-; wait $!; cat err", 0,
+             "lexigrove: waiting for another process to finish preparing Íslenska\n".encode(), b""),
+            ("a language code, not a path", "XDG_CACHE_HOME=$PWD/path $LEXIGROVE --language "
+             "is_IS/../is --lookup - < /dev/null", 2, b"", b"no thesaurus for 'is_IS/../is'"),
+            ("each language listed once where data and cache are one folder",
+             "export XDG_CACHE_HOME=$PWD/one XDG_DATA_HOME=$PWD/one; $LEXIGROVE --language is "
+             "--lookup - < /dev/null; $LEXIGROVE --languages | grep -c ^is", 0, b"1\n", b""),
+            ("another user's names block no save",
+             "d=$(mktemp -d -p /tmp); chmod 1777 $d; echo old > $d/t; ln $d/t $d/2; i=$(stat -c "
+             "%d-%i $d/t); " + OTHER + "touch $d/t.lexigrove-backup $d/n.lexigrove-backup "
+             "/tmp/lexigrove-backup-$i; for f in t n; do " + LOOK + "--output $d/$f look.txt; done;"
+             " head -qn1 $d/2 $d/n; rm -rf $d /tmp/lexigrove-backup-$i", 0, LOOK_ROWS[:18] * 2, b""),
             ("an unknown option named whole, with the way to a file", LOOK + "-dash.txt", 2, b"",
              b"lexigrove: unknown option '-dash.txt'; a file whose name starts with a dash goes "
              b"after --, as in: -- -dash.txt" + TRY_HELP),

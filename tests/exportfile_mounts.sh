@@ -21,6 +21,7 @@ exec $namespace sh -c '
     root=$(mktemp -d) || exit 1
     cd "$root" || exit 1
     mkdir readonly bound source temporary
+    export XDG_STATE_HOME=$root/state
     if mount -t tmpfs -o size=64k tmpfs readonly &&
         printf "old\r\n" >readonly/r.txt && mount -o remount,ro readonly &&
         printf "old\r\n" >source/real.txt && : >bound/b.txt &&

@@ -17,6 +17,9 @@ for folder in locked sticky; do
   printf 'old\r\n' >"$root/$folder/r.txt" && chmod 666 "$root/$folder/r.txt" || exit 1
 done
 cp "$binary" "$root/test" && chmod 755 "$root/test" || exit 1
+# Where nobody keeps the old content of a file it writes in place.
+mkdir -m 700 "$root/state" && chown nobody "$root/state" || exit 1
 cd "$root" || exit 1
 setpriv --reuid=nobody --regid=nogroup --clear-groups \
-  env HOME="$root" LEXIGROVE_NOBODY_DIR="$root" "$root/test" savedAsAnotherUser
+  env HOME="$root" XDG_STATE_HOME="$root/state" LEXIGROVE_NOBODY_DIR="$root" \
+  "$root/test" savedAsAnotherUser

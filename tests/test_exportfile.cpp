@@ -152,6 +152,7 @@ void TestExportFile::abandonedTemporariesAreRemoved() {
 // still there, under its own name or the backup's, and the next save names
 // the backup instead of writing.
 void TestExportFile::killedWhileWrittenInPlace() {
+    qputenv("XDG_STATE_HOME", path("state").toUtf8());
     const QString file = path("a.txt");
     writeFile(file, "old\r\n");
     QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(path("b.txt")).constData()), 0);
@@ -165,7 +166,8 @@ void TestExportFile::killedWhileWrittenInPlace() {
     QVERIFY(child.process.waitForFinished());
     QVERIFY2(QFileInfo(file).size() != 5, "the file never started to change");
 
-    const QString backup = file + ".lexigrove-backup";
+    const QDir backups(path("state/lexigrove/backups"));
+    const QString backup = backups.filePath(backups.entryList(QDir::Files).value(0));
     QVERIFY2(readAll(file) == "old\r\n" || readAll(backup) == "old\r\n",
              qPrintable(listing(dir_->path()).join(' ')));
     const Run again = lookUpInto(file, dir_->path());
@@ -249,7 +251,7 @@ void TestExportFile::noRoomMidCopy() {
                            "content is kept in ";
     QVERIFY2(error.startsWith(prefix), qPrintable(error));
     const QString backup = error.mid(prefix.size()).chopped(1);
-    QCOMPARE(QFileInfo(backup).path(), qEnvironmentVariable("TMPDIR"));
+    QCOMPARE(QFileInfo(backup).path(), qEnvironmentVariable("XDG_STATE_HOME") + "/lexigrove/backups");
     QCOMPARE(readAll(backup), "old\r\n");
     QVERIFY(QFileInfo(folder + "/b").size() > 5);
 }

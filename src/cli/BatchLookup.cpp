@@ -292,7 +292,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     sink.open();
     // Only now, when the run can go ahead, is a language's database built.
     const QString database = sources.thesaurus
-                                 ? PreparedLanguageDatabase(*sources.thesaurus, command.quiet)
+                                 ? PreparedLanguageDatabase(*sources.thesaurus, command.quiet, tell)
                                  : sources.database;
     if (!SynonymStore::Present(database))
         throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "

@@ -42,16 +42,24 @@ InstalledThesaurus ChosenThesaurus(const QString& code) {
             : QStringLiteral("no thesaurus for '%1'; installed: %2").arg(code, codes.join(u' '))};
 }
 
-QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet) {
+QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet,
+                                 const std::function<void(const QString&)>& notice) {
     StatusLine status(!quiet);
     try {
-        return PreparedDatabase(thesaurus, [&](int percent) {
-            status.show("Preparing " + thesaurus.name.toUtf8() + ": " +
-                        QByteArray::number(percent) + '%');
-            if (percent == 100)
-                status.end("\n");
-            return true;
-        });
+        return PreparedDatabase(
+            thesaurus,
+            [&](int percent) {
+                status.show("Preparing " + thesaurus.name.toUtf8() + ": " +
+                            QByteArray::number(percent) + '%');
+                if (percent == 100)
+                    status.end("\n");
+                return true;
+            },
+            [&] {
+                notice(QStringLiteral("lexigrove: waiting for another process to finish "
+                                      "preparing %1\n")
+                           .arg(thesaurus.name));
+            });
     } catch (const std::bad_alloc&) {
         throw AppError(QStringLiteral("%1: out of memory").arg(thesaurus.name));
     } catch (const std::exception& error) {

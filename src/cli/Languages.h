@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class TextOutput;
 
@@ -23,5 +24,8 @@ void ListLanguages(TextOutput& out);
 InstalledThesaurus ChosenThesaurus(const QString& code);
 
 // Its database, built on first use with its progress on standard error when that is a
-// terminal and not `quiet`. Throws AppError naming the thesaurus and the reason.
-QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet);
+// terminal and not `quiet`. A wait for another process's build is told once through notice,
+// wherever standard error goes, so that a script does not take it for a hang. Throws
+// AppError naming the thesaurus and the reason.
+QString PreparedLanguageDatabase(const InstalledThesaurus& thesaurus, bool quiet,
+                                 const std::function<void(const QString&)>& notice);

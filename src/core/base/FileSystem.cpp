@@ -266,9 +266,10 @@ bool SyncFolder(const QByteArray& folder) {
     return synced;
 }
 
-int OpenRegularFileForReading(const QString& path, bool& notRegular) {
+int OpenRegularFileForReading(const QString& path, bool& notRegular, bool followLinks) {
     notRegular = false;
-    const int fd = ::open(NativeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(NativeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
     if (fd < 0)
         return -1;
     struct stat info;

@@ -34,6 +34,12 @@ bool WriteAll(int fd, QByteArrayView data, off_t at = -1);
 QString NameFromNative(QByteArrayView bytes);
 QByteArray NativeName(const QString& name);
 
+// Whose a file the program writes is. The user's own is written as a shell's '>' writes it,
+// through symbolic links and keeping its identity. The program's own (its cache) is only ever
+// the name itself, replaced by renaming over it; it and the folders made for it are for the
+// user alone (0600, 0700) whatever the umask.
+enum class FileOwner { User, Program };
+
 // What an export needs to know of the file it is about to write.
 struct FileSystemTarget {
     bool exists = false;
@@ -89,8 +95,9 @@ bool SyncFolder(const QByteArray& folder);
 // Opens a regular file for reading without ever waiting for a pipe's
 // writer. Returns the descriptor, or -1 with errno set; a folder gives
 // EISDIR, and anything else that is not a regular file (a pipe, a device)
-// gives -1 with notRegular set.
-int OpenRegularFileForReading(const QString& path, bool& notRegular);
+// gives -1 with notRegular set. Without followLinks, a symbolic link is
+// not opened either (ELOOP).
+int OpenRegularFileForReading(const QString& path, bool& notRegular, bool followLinks = true);
 
 // A closed standard input, output or error would hand its number to the
 // next file the program opens, which then receives what was meant for the

@@ -21,6 +21,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // A stamp is a few lines; anything longer is not one of ours.
@@ -68,6 +69,12 @@ QString SourceStamp(const InstalledThesaurus& thesaurus) {
     return stamp;
 }
 
+// Only the user's own regular files in the cache count, and only those nobody else may
+// write: a link, a pipe or a file another could have edited is rebuilt over.
+bool OwnFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0;
+}
+
 // The database as the file system sees it. Size and modification time change with any
 // write, copy or truncation; the inode and change time also with a copy that keeps both.
 struct DatabaseFile {
@@ -79,7 +86,7 @@ struct DatabaseFile {
     static DatabaseFile of(const QString& path) {
         DatabaseFile file;
         struct stat info;
-        if (::stat(NativeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (::lstat(NativeName(path).constData(), &info) == 0 && OwnFile(info)) {
             file.size = info.st_size;
             file.modified = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
             file.inode = qint64(info.st_ino);
@@ -107,10 +114,19 @@ Cached CacheState(const InstalledThesaurus& thesaurus) {
     const DatabaseFile database = DatabaseFile::of(thesaurus.database);
     if (database.size < 0)
         return Cached::Stale;
-    QFile file(StampPath(thesaurus));
-    if (!file.open(QIODevice::ReadOnly))
+    bool notRegular = false;
+    const int fd = OpenRegularFileForReading(StampPath(thesaurus), notRegular, false);
+    struct stat info;
+    if (fd < 0)
         return Cached::Stale;
-    const QString stamp = QString::fromUtf8(file.read(kStampBytes));
+    QByteArray bytes(kStampBytes, Qt::Uninitialized);
+    const ssize_t got = ::fstat(fd, &info) == 0 && OwnFile(info)
+                            ? ReadSome(fd, bytes.data(), bytes.size(), 0)
+                            : -1;
+    ::close(fd);
+    if (got < 0)
+        return Cached::Stale;
+    const QString stamp = QString::fromUtf8(bytes.left(got));
     const QString sources = SourceStamp(thesaurus);
     if (!stamp.startsWith(sources))
         return Cached::Stale;
@@ -153,13 +169,15 @@ bool SoundDatabase(const QString& path) {
 // costs the forms, not the thesaurus: its headwords are still worth having.
 void Import(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
     try {
-        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, FormsOf(thesaurus), progress);
+        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, FormsOf(thesaurus), progress,
+                        FileOwner::Program);
     } catch (const ThesaurusError& error) {
         if (thesaurus.dictionary.isEmpty() ||
             (error.sourceName() != thesaurus.dictionary &&
              error.sourceName() != AffixFileOf(thesaurus.dictionary)))
             throw;
-        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, {}, progress);
+        ImportThesaurus(thesaurus.thesaurusFile, thesaurus.database, {}, progress,
+                        FileOwner::Program);
     }
 }
 
@@ -167,7 +185,7 @@ void Import(const InstalledThesaurus& thesaurus, const ImportProgress& progress)
 // old stamp stays until this one replaces it, and no longer matches the new database anyway.
 void WriteStamp(const InstalledThesaurus& thesaurus, const QString& sources) {
     const QString stamp = sources + DatabaseFile::of(thesaurus.database).line();
-    ExportFile file(StampPath(thesaurus));
+    ExportFile file(StampPath(thesaurus), FileOwner::Program);
     try {
         file.open();
         file.writeUtf8(stamp.toUtf8());
@@ -177,53 +195,106 @@ void WriteStamp(const InstalledThesaurus& thesaurus, const QString& sources) {
     }
 }
 
+// The cache folder, made for the user alone, and closed to others again where an earlier
+// version or the umask left it open (one made read-only stays so). Another's is not used.
+void PrivateCacheFolder(const InstalledThesaurus& thesaurus) {
+    NewFolders(thesaurus.database, FileOwner::Program).keep();
+    const QString folder = QFileInfo(thesaurus.database).absolutePath();
+    struct stat info;
+    if (::stat(NativeName(folder).constData(), &info) != 0)
+        return; // the build itself fails on it and says why
+    if (info.st_uid != ::geteuid())
+        throw ThesaurusError(thesaurus.database, 0,
+                             QStringLiteral("the folder %1 belongs to another user").arg(folder));
+    if ((info.st_mode & 077) != 0)
+        ::chmod(NativeName(folder).constData(), info.st_mode & 0700);
+}
+
 // One build of a database at a time, among all processes: an flock on a file beside it.
 // The holder removes the file before it lets go, so that none stays in the cache; whoever
-// then gets the lock of a file no longer there takes the new one. Waiting asks progress at
-// 0% every kLockPollMs, so a window closed meanwhile is not kept waiting.
+// then gets the lock of a file no longer there takes the new one. Waiting tells waiting once
+// and asks progress at 0% every kLockPollMs, so a window closed meanwhile is not kept
+// waiting; atOnce does not wait, and leaves the lock not held() when another has it.
 class BuildLock {
   public:
-    BuildLock(const InstalledThesaurus& thesaurus, const ImportProgress& progress)
+    BuildLock(const InstalledThesaurus& thesaurus, const ImportProgress& progress,
+              const std::function<void()>& waiting, bool atOnce = false)
         : path_(NativeName(LockPath(thesaurus))) {
-        // The cache folder, for the lock file that goes before the build.
-        NewFolders(thesaurus.database).keep();
         const auto fail = [&](const QString& what, int error) {
             if (fd_ >= 0)
                 ::close(fd_);
             throw ThesaurusError(thesaurus.database, 0,
                                  what.arg(LockPath(thesaurus), SystemErrorText(error)));
         };
-        for (;;) {
-            fd_ = ::open(path_.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-            if (fd_ < 0)
+        PrivateCacheFolder(thesaurus);
+        bool told = false;
+        for (int replaced = 0;;) {
+            fd_ = ::open(path_.constData(),
+                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+            if (fd_ < 0 && errno != ELOOP)
                 fail(QStringLiteral("cannot create the lock file %1: %2"), errno);
+            struct stat held, named;
+            if (fd_ < 0 || ::fstat(fd_, &held) != 0 || !OwnFile(held)) {
+                // A link, a pipe or a file open to others has the name: the name goes, and
+                // nothing it leads to is touched.
+                if (fd_ >= 0)
+                    ::close(std::exchange(fd_, -1));
+                if (++replaced > 3 || (::unlink(path_.constData()) != 0 && errno != ENOENT))
+                    fail(QStringLiteral("cannot create the lock file %1: %2"), EEXIST);
+                continue;
+            }
             while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
                 if (errno != EWOULDBLOCK && errno != EINTR)
                     fail(QStringLiteral("cannot lock %1: %2"), errno);
+                if (atOnce) {
+                    ::close(std::exchange(fd_, -1));
+                    return;
+                }
+                if (!told && waiting) {
+                    told = true;
+                    waiting();
+                }
                 if (progress && !progress(0)) {
                     ::close(fd_);
                     throw ImportCancelled();
                 }
                 QThread::msleep(kLockPollMs);
             }
-            struct stat held, named;
-            if (::fstat(fd_, &held) == 0 && ::stat(path_.constData(), &named) == 0 &&
-                held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            if (::lstat(path_.constData(), &named) == 0 && held.st_ino == named.st_ino &&
+                held.st_dev == named.st_dev)
                 return;
-            ::close(fd_);
+            ::close(std::exchange(fd_, -1));
         }
     }
     ~BuildLock() {
+        if (fd_ < 0)
+            return;
         ::unlink(path_.constData());
         ::close(fd_);
     }
     BuildLock(const BuildLock&) = delete;
     BuildLock& operator=(const BuildLock&) = delete;
+    bool held() const { return fd_ >= 0; }
 
   private:
     QByteArray path_;
     int fd_ = -1;
 };
+
+// A database that passes its check is served; its stamp is renewed when that can be done at
+// once, so that the check is not made again on every start, and is left as it is where it
+// cannot (a read-only cache, a build under way).
+bool ServeTouched(const InstalledThesaurus& thesaurus) {
+    if (!SoundDatabase(thesaurus.database))
+        return false;
+    try {
+        const BuildLock lock(thesaurus, {}, {}, true);
+        if (lock.held() && CacheState(thesaurus) == Cached::Touched)
+            WriteStamp(thesaurus, SourceStamp(thesaurus));
+    } catch (const std::exception&) {
+    }
+    return true;
+}
 
 // Builds of earlier versions named their unfinished databases "it.mdb.tmp-PID-N".
 void RemoveOldTemporaries(const QString& folder) {
@@ -256,37 +327,26 @@ bool DatabaseReady(const InstalledThesaurus& thesaurus) {
     case Cached::Ready:
         return true;
     case Cached::Touched:
-        return SoundDatabase(thesaurus.database);
+        return ServeTouched(thesaurus);
     case Cached::Stale:
         break;
     }
     return false;
 }
 
-QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress) {
+QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress,
+                         const std::function<void()>& waiting) {
     if (thesaurus.imported()) {
         if (!DatabaseReady(thesaurus))
             throw ThesaurusError(thesaurus.database, 0, QStringLiteral("not found"));
         return thesaurus.database;
     }
-    if (CacheState(thesaurus) == Cached::Ready)
+    if (DatabaseReady(thesaurus))
         return thesaurus.database;
-    const BuildLock lock(thesaurus, progress);
+    const BuildLock lock(thesaurus, progress, waiting);
     // Looked at again: the build that held the lock may have made it ready.
-    switch (CacheState(thesaurus)) {
-    case Cached::Ready:
-        return thesaurus.database;
-    case Cached::Touched:
-        if (SoundDatabase(thesaurus.database)) {
-            // Stamped as it is now, so the check is not made again on every start.
-            WriteStamp(thesaurus, SourceStamp(thesaurus));
-            return thesaurus.database;
-        }
-        break;
-    case Cached::Stale:
-        break;
-    }
-    BuildLocked(thesaurus, progress);
+    if (CacheState(thesaurus) != Cached::Ready)
+        BuildLocked(thesaurus, progress);
     return thesaurus.database;
 }
 

@@ -18,7 +18,8 @@ FormSources FormsOf(const InstalledThesaurus& thesaurus);
 
 // The database of the thesaurus, built first when it is not ready: with the importer, in this
 // thread, the database and then its stamp appearing only complete. A build another process
-// has under way is waited for, and its database used; progress is asked meanwhile (at 0%),
-// so the wait can be cancelled too. The reason it cannot be built goes out as ThesaurusError;
+// has under way is waited for, and its database used; waiting is told so once, and progress
+// is asked meanwhile (at 0%), so the wait can be cancelled too. The reason it cannot be built goes out as ThesaurusError;
 // a cancelled build as ImportCancelled.
-QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {});
+QString PreparedDatabase(const InstalledThesaurus& thesaurus, const ImportProgress& progress = {},
+                         const std::function<void()>& waiting = {});

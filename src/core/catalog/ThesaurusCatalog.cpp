@@ -244,7 +244,14 @@ QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places) {
     QCollator collator{QLocale(QLocale::English)};
     std::sort(result.begin(), result.end(),
               [&](const auto& a, const auto& b) { return collator.compare(a.name, b.name) < 0; });
-    result += ImportedDatabases(places.importedFolder);
+    // With XDG_DATA_HOME the same as XDG_CACHE_HOME, the installed ones' databases lie among
+    // the imported ones: each is listed once, as what it is.
+    const qsizetype installed = result.size();
+    for (const InstalledThesaurus& imported : ImportedDatabases(places.importedFolder))
+        if (std::none_of(result.cbegin(), result.cbegin() + installed, [&](const auto& t) {
+                return QFileInfo(t.database).absoluteFilePath() == imported.database;
+            }))
+            result.append(imported);
     return result;
 }
 
@@ -258,6 +265,11 @@ const InstalledThesaurus* MatchLanguage(const QList<InstalledThesaurus>& thesaur
     for (const InstalledThesaurus& thesaurus : thesauri)
         if (Normalised(thesaurus.code) == wanted)
             return &thesaurus;
+    // Otherwise a language code and nothing more: "en_US/../fr" is none.
+    static const QRegularExpression plain(
+        QStringLiteral("^[A-Za-z]{2,3}(?:[-_](?:[A-Za-z]{2}|[0-9]{3}))?$"));
+    if (!plain.match(code).hasMatch())
+        return nullptr;
     for (const InstalledThesaurus& thesaurus : thesauri)
         if (Serves(thesaurus, wanted))
             return &thesaurus;

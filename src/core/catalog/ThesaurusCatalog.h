@@ -51,6 +51,7 @@ QList<InstalledThesaurus> FindThesauri(const CatalogPlaces& places);
 
 // The thesaurus that serves a language code best, as QLocale matches languages: the exact
 // locale, else the language's thesaurus for the code's likely region, else the language's
-// first; "de-CH", "de_CH" and "DE_ch" are the same. Null when none serves the language.
+// first; "de-CH", "de_CH" and "DE_ch" are the same. Null when none serves the language, and
+// for anything but such a code or a thesaurus's own (a path, a locale with an encoding).
 const InstalledThesaurus* MatchLanguage(const QList<InstalledThesaurus>& thesauri,
                                         const QString& code);

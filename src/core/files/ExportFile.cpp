@@ -3,6 +3,7 @@
 
 #include "AppError.h"
 #include "FileSystem.h"
+#include "Paths.h"
 #include "Utf8Text.h"
 
 #include <QFile>
@@ -61,15 +62,81 @@ QByteArray temporaryFolder() {
 }
 
 // Where the old content of a file that is written in place waits until the
-// new content is complete: beside it, or in the temporary folder when its
-// own folder takes no new file. A save finds it there again by these names.
-QByteArray backupBeside(const QByteArray& target) {
-    return target + ".lexigrove-backup";
+// new content is complete: a folder of the user's alone, kept across a
+// restart, where nobody else can plant a name that would block a save and
+// the user can always remove what it holds.
+QByteArray backupFolder() {
+    return NativeName(XdgFolder("XDG_STATE_HOME", QStringLiteral(".local/state"))) +
+           "/lexigrove/backups";
 }
 
-QByteArray backupInTemporaryFolder(unsigned long long device, unsigned long long inode) {
-    return temporaryFolder() + "/lexigrove-backup-" + QByteArray::number(device) + '-' +
-           QByteArray::number(inode);
+// True when the folder is the user's alone, made first (with the folders
+// above it) when create is; false with errno set when what has its name is
+// another's, or open to others.
+bool ownBackupFolder(bool create) {
+    const QByteArray folder = backupFolder();
+    for (qsizetype end = 0; create && end < folder.size();) {
+        end = folder.indexOf('/', end + 1);
+        if (end < 0)
+            end = folder.size();
+        if (::mkdir(folder.first(end).constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat info;
+    if (::lstat(folder.constData(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
+}
+
+// What tells a file apart from one that later has its inode: its birth time,
+// where the file system keeps one (0 elsewhere).
+long long birthOf(int fd) {
+    struct statx info;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
+        return 0;
+    return info.stx_btime.tv_sec * 1'000'000'000LL + info.stx_btime.tv_nsec;
+}
+
+// The start of a backup's name: the file it was made for.
+QByteArray backupPrefix(const struct stat& file) {
+    return QByteArray::number(file.st_dev) + '-' + QByteArray::number(file.st_ino) + '-';
+}
+
+// The backup of the file open as fd left by an earlier save, or nothing. Only
+// a complete one counts, of the user's own, whose name records this file's
+// device, inode and birth time, and the size it has itself.
+QByteArray backupFor(int fd) {
+    struct stat file;
+    if (::fstat(fd, &file) != 0)
+        return {};
+    const QByteArray folder = backupFolder();
+    DIR* listing = ownBackupFolder(false) ? ::opendir(folder.constData()) : nullptr;
+    if (listing == nullptr)
+        return {};
+    const QByteArray prefix = backupPrefix(file);
+    const long long birth = birthOf(fd);
+    QByteArray found;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name = entry->d_name;
+        const QList<QByteArray> record = name.mid(prefix.size()).split('-');
+        if (!name.startsWith(prefix) || record.size() != 2)
+            continue;
+        const long long recordedBirth = record[0].toLongLong();
+        struct stat info;
+        const QByteArray path = folder + '/' + name;
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid() && QByteArray::number(info.st_size) == record[1] &&
+            (birth == 0 || recordedBirth == birth)) {
+            found = path;
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
 }
 
 // Copies the first size bytes of from into to, from their starts.
@@ -158,7 +225,7 @@ int RemoveAbandonedTemporaries(const QString& folder) {
     return removed;
 }
 
-ExportFile::ExportFile(QString path) : path_(std::move(path)) {}
+ExportFile::ExportFile(QString path, FileOwner owner) : path_(std::move(path)), owner_(owner) {}
 
 ExportFile::~ExportFile() {
     discard();
@@ -170,7 +237,7 @@ void ExportFile::fail(const QString& what, int error) {
     const QString text =
         what.contains(QLatin1String("%3"))
             ? what.arg(file, SystemErrorText(error),
-                       NameFromNative(backup_.isEmpty() ? temporaryFolder() : backup_))
+                       NameFromNative(backup_.isEmpty() ? backupFolder() : backup_))
             : what.arg(file, SystemErrorText(error));
     discard();
     throw AppError(text);
@@ -190,11 +257,20 @@ void ExportFile::prepare(bool byName) {
     byName_ = byName;
     if (path_.isEmpty() || path_.contains(QChar(0)))
         fail(QStringLiteral("Cannot create %1: %2"), ENOENT);
+    if (owner_ == FileOwner::Program) {
+        // Whatever has the name now, a link among them, is renamed over; a folder cannot be.
+        target_ = NativeName(path_);
+        struct stat named;
+        if (::lstat(target_.constData(), &named) == 0 && S_ISDIR(named.st_mode))
+            fail(QStringLiteral("Cannot create %1: %2"), EISDIR);
+        if (!openBeside(FileSystemTarget{}))
+            fail(QStringLiteral("Cannot create %1: %2"), errno);
+        return;
+    }
     const FileSystemTarget target = InspectTarget(path_);
     if (!target.exists && target.error != ENOENT)
         fail(QStringLiteral("Cannot create %1: %2"), target.error);
     target_ = target.resolved;
-    refuseOverBackup(target);
     if (target.exists && !target.isRegular)
         return openDirect(target);
     if (target.replaceable && openBeside(target))
@@ -204,16 +280,11 @@ void ExportFile::prepare(bool byName) {
     openCopyIn();
 }
 
-void ExportFile::refuseOverBackup(const FileSystemTarget& target) {
-    QByteArray backup = backupBeside(target_);
-    struct stat info;
-    if (::lstat(backup.constData(), &info) != 0) {
-        if (!target.exists)
-            return;
-        backup = backupInTemporaryFolder(target.device, target.inode);
-        if (::lstat(backup.constData(), &info) != 0)
-            return;
-    }
+// Only a save that writes the file in place, and so keeps a backup, meets one.
+void ExportFile::refuseOverBackup() {
+    const QByteArray backup = backupFor(targetFd_);
+    if (backup.isEmpty())
+        return;
     const QString file = path_;
     const QString kept = NameFromNative(backup);
     const QString text = QStringLiteral("Cannot save %1: an earlier save of it was cut short, and "
@@ -237,13 +308,15 @@ bool ExportFile::openBeside(const FileSystemTarget& target) {
     if (nameless_)
         ::flock(fd_, LOCK_EX);
 #endif
-    if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0) {
+    if (fd_ < 0 && (fd_ = createIn(folder, temporary_)) >= 0 && owner_ == FileOwner::User) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(fd_, 0666 & ~mask);
     }
     if (fd_ < 0)
         return false;
+    if (owner_ == FileOwner::Program && ::fchmod(fd_, 0600) != 0)
+        return discard(), false;
     way_ = Way::Replace;
     return !target.exists || TakeOverIdentity(fd_, target) || (discard(), false);
 }
@@ -271,6 +344,7 @@ void ExportFile::openCopyIn() {
     targetFd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC);
     if (targetFd_ < 0)
         fail(QStringLiteral("Cannot write %1: %2"), errno);
+    refuseOverBackup();
     way_ = Way::CopyIn;
     QByteArray name;
     int error = 0;
@@ -363,11 +437,12 @@ void ExportFile::commit() {
         if (::rename(temporary_.constData(), target_.constData()) != 0) {
             // A file mounted over its name (a bind mount) cannot be renamed over: it is
             // written in place instead, as sort -o does.
-            if (errno != EBUSY && errno != EXDEV)
+            if ((errno != EBUSY && errno != EXDEV) || owner_ == FileOwner::Program)
                 fail(QStringLiteral("Cannot save %1: %2"), errno);
             targetFd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC);
             if (targetFd_ < 0)
                 fail(QStringLiteral("Cannot write %1: %2"), errno);
+            refuseOverBackup();
             copyIn();
             break;
         }
@@ -424,35 +499,28 @@ void ExportFile::keepBackup() {
                             "while it is written (%2); the file was left as it was."),
              error);
     }
-    int error = 0;
-    for (const bool beside : {true, false}) {
-        const QByteArray folder = beside ? folderOf(target_) : temporaryFolder();
-        const QByteArray kept = beside ? backupBeside(target_)
-                                       : backupInTemporaryFolder(info.st_dev, info.st_ino);
-        QByteArray name;
-        const int fd = createIn(folder, name);
-        if (fd < 0) {
-            error = errno;
-            continue;
-        }
-        // Complete and on disk under its own name before the file is touched.
-        const bool named =
-            copyAll(old, fd, info.st_size) && SyncToDisk(fd) && nameAfresh(name, kept);
-        const bool made = named && SyncFolder(folder);
-        error = errno;
+    const QByteArray folder = backupFolder();
+    const QByteArray kept = folder + '/' + backupPrefix(info) + QByteArray::number(birthOf(old)) +
+                            '-' + QByteArray::number(info.st_size);
+    QByteArray name;
+    const int fd = ownBackupFolder(true) ? createIn(folder, name) : -1;
+    // Complete and on disk under its own name before the file is touched.
+    const bool named = fd >= 0 && copyAll(old, fd, info.st_size) && SyncToDisk(fd) &&
+                       nameAfresh(name, kept);
+    const bool made = named && SyncFolder(folder);
+    const int error = errno;
+    if (fd >= 0)
         ::close(fd);
-        if (made) {
-            ::close(old);
-            backup_ = kept;
-            return;
-        }
-        // Only what this save made goes: a file already under the backup's name stays.
-        ::unlink((named ? kept : name).constData());
-    }
     ::close(old);
-    fail(QStringLiteral("Cannot save %1: there is no room to keep a copy of its old content "
-                        "while it is written, neither beside it nor in %3 (%2); the file was "
-                        "left as it was."),
+    if (made) {
+        backup_ = kept;
+        return;
+    }
+    // Only what this save made goes: a file already under the backup's name stays.
+    if (fd >= 0)
+        ::unlink((named ? kept : name).constData());
+    fail(QStringLiteral("Cannot save %1: a copy of its old content cannot be kept in %3 while "
+                        "it is written (%2); the file was left as it was."),
          error);
 }
 

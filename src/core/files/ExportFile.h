@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileSystem.h"
 #include "PendingOutput.h"
 #include "TextOutput.h"
 
 #include <QByteArray>
 #include <QString>
-
-struct FileSystemTarget;
 
 // Every temporary file that an ExportFile names is ".lexigrove-" followed by
 // letters and digits, beside its target or in the temporary folder, and its
@@ -26,12 +25,14 @@ int RemoveAbandonedTemporaries(const QString& folder);
 // its identity, and so does a file that cannot be renamed over (a bind
 // mount): the new content is prepared in a file of its own, beside it or in
 // the temporary folder, and copied into it only by commit(). Before the copy,
-// the old content is kept complete and synced as "NAME.lexigrove-backup"
-// beside it, or as "lexigrove-backup-DEVICE-INODE" in the temporary folder,
-// and removed once the new content is on disk; a process killed meanwhile
-// leaves it, and every later save of the file refuses, naming it. A device
-// or a pipe is written as the export goes. Symbolic links are written
-// through to their target, also to one that does not exist yet.
+// the old content is kept complete and synced in the user's own folder
+// $XDG_STATE_HOME/lexigrove/backups, under a name that records the
+// file's device, inode, birth time and size, and removed once the new
+// content is on disk. A process killed meanwhile leaves it, and every later
+// save of that file in place refuses, naming it; a save that needs no copy
+// does not. A device or a pipe is written as the export goes. Symbolic links
+// are written through to their target, also to one that does not exist yet.
+// A file of the program's own is only ever replaced by renaming over its name.
 //
 // Texts are written in the system's 8-bit encoding (UTF-8 on Linux),
 // without a byte-order mark; line ends are the caller's.
@@ -40,7 +41,7 @@ int RemoveAbandonedTemporaries(const QString& folder);
 // openByName() instead of open(), and published by the same commit().
 class ExportFile final : public TextOutput {
   public:
-    explicit ExportFile(QString path);
+    explicit ExportFile(QString path, FileOwner owner = FileOwner::User);
     // Anything not committed is discarded.
     ~ExportFile() override;
     ExportFile(const ExportFile&) = delete;
@@ -83,7 +84,7 @@ class ExportFile final : public TextOutput {
     void openCopyIn();
     void prepare(bool byName);
     void openDirect(const FileSystemTarget& target);
-    void refuseOverBackup(const FileSystemTarget& target);
+    void refuseOverBackup();
     void copyIn();
     void keepBackup();
     void append(const QByteArray& encoded);
@@ -92,6 +93,7 @@ class ExportFile final : public TextOutput {
     [[noreturn]] void fail(const QString& what, int error);
 
     QString path_;
+    FileOwner owner_;
     QByteArray target_;     // the file itself, through any links
     QByteArray temporary_;  // the named file that replaces it; empty for none
     bool nameless_ = false; // the replacement has no name yet

@@ -87,7 +87,7 @@ void requireDatabaseOrEmpty(const QString& outPath, const struct stat& info) {
 
 } // namespace
 
-NewFolders::NewFolders(const QString& filePath) {
+NewFolders::NewFolders(const QString& filePath, FileOwner owner) {
     QStringList missing;
     QString folder = QFileInfo(filePath).absolutePath();
     while (!QFileInfo::exists(folder)) {
@@ -98,7 +98,7 @@ NewFolders::NewFolders(const QString& filePath) {
         folder = parent;
     }
     for (const QString& path : std::as_const(missing)) {
-        if (::mkdir(NativeName(path).constData(), 0777) == 0) {
+        if (::mkdir(NativeName(path).constData(), owner == FileOwner::Program ? 0700 : 0777) == 0) {
             created_ << path;
         } else if (errno != EEXIST) {
             // Told after the folders made so far are gone, and path with them.
@@ -169,7 +169,8 @@ void CheckImportOutput(const QString& datPath, const FormSources& forms, const Q
 }
 
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms, const ImportProgress& progress) {
+                             const FormSources& forms, const ImportProgress& progress,
+                             FileOwner owner) {
     ProgressScale scale(progress);
     scale.report(0);
     const auto entries =
@@ -180,9 +181,9 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
         sources.language = ThesaurusLanguage(datPath);
     const auto inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
-    NewFolders folder(outPath);
+    NewFolders folder(outPath, owner);
     const ImportReport report =
-        WriteSynonymDatabase(entries, outPath, inflected, scale.step(kFormsEnd, 100));
+        WriteSynonymDatabase(entries, outPath, inflected, scale.step(kFormsEnd, 100), owner);
     folder.keep();
     scale.finish();
     return report;

@@ -399,11 +399,11 @@ class Writer {
 
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath, const InflectedForms& forms,
-                                  const StepProgress& progress) {
+                                  const StepProgress& progress, FileOwner owner) {
     // Published as every file the program writes: SQLite fills a file of its own, which takes
     // the target's place only once complete, and is gone after a failure. Each build has its
     // own file, so two builds of one database, even on threads of one program, never meet.
-    ExportFile file(outPath);
+    ExportFile file(outPath, owner);
     const auto publishing = [&](auto&& step) {
         try {
             step();

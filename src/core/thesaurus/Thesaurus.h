@@ -153,7 +153,8 @@ struct ImportReport {
 // ThesaurusError is thrown (sourceName = outPath, line 0).
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const QString& outPath, const InflectedForms& forms = {},
-                                  const StepProgress& progress = {});
+                                  const StepProgress& progress = {},
+                                  FileOwner owner = FileOwner::User);
 
 // Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
 // replace: one of the import's inputs under any name (the thesaurus and the .idx beside it, the
@@ -164,11 +165,11 @@ void CheckImportOutput(const QString& datPath, const FormSources& forms, const Q
 
 // Creates the folder filePath goes into, and each missing one above it, remembering which were
 // new so that a failed build can take them away again: unless kept, they go (those still
-// empty) with this object. Throws ThesaurusError (sourceName = filePath, line 0) naming the
+// empty) with this object. The program's own folders are made for the user alone. Throws ThesaurusError (sourceName = filePath, line 0) naming the
 // folder that cannot be made, once those made so far are gone.
 class NewFolders {
   public:
-    explicit NewFolders(const QString& filePath);
+    explicit NewFolders(const QString& filePath, FileOwner owner = FileOwner::User);
     ~NewFolders();
     NewFolders(const NewFolders&) = delete;
     NewFolders& operator=(const NewFolders&) = delete;
@@ -191,4 +192,5 @@ struct ImportCancelled {};
 // for temporary names, so imports may run on several threads at once. On a failure or a
 // cancel, neither the file nor a folder it created is left behind.
 ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
-                             const FormSources& forms = {}, const ImportProgress& progress = {});
+                             const FormSources& forms = {}, const ImportProgress& progress = {},
+                             FileOwner owner = FileOwner::User);
