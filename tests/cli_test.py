@@ -110,6 +110,19 @@ def drained(pipe):
     return struct.unpack("i", waiting)[0] == 0
 
 
+
+def own_database(name, pairs, kinds=None):
+    """A database of another program's making: a view qrySynonyms over pairs of (word, synonym),
+    and a table kinds of the given columns when there is one."""
+    database = sqlite3.connect(Path(DIR.name, name))
+    database.execute("create table pair (word, synonym, pos, relation)")
+    database.executemany("insert into pair values (?, ?, 'adj', 'synonym')", pairs)
+    database.execute("create view qrySynonyms as select * from pair")
+    if kinds:
+        database.execute("create table kinds (%s)" % kinds)
+    database.commit()
+    database.close()
+
 def setUpModule():
     import_thesaurus(DATA / "lookup.dat", Path(DIR.name, "words.mdb"))
     write("words.txt", WORDS)
@@ -411,6 +424,95 @@ class Rows(unittest.TestCase):
         self.assertEqual(run.stdout, b"old\nold\n")
         self.assertIn(b"Cannot save a: there is no room to prepare its new content, "
                       b"neither beside it nor in /nonexistent", run.stderr)
+
+    def test_hostile_names_values_and_fields(self):
+        own_database("crlf.mdb", [("sad", "bitter\r\nsweet")])
+        own_database("shape.mdb", [("sad", "bitter")], "field, value")
+        # A writer ended mid-transaction, its pages half written: the journal left is hot.
+        own_database("hot.mdb", [("w%d" % n, "x" * 100) for n in range(2000)])
+        subprocess.run([sys.executable, "-c", "import os, sqlite3; db = sqlite3.connect("
+                        "'hot.mdb', isolation_level=None); db.execute('pragma cache_size = 1'); "
+                        "db.execute('begin'); db.execute(\"update pair set synonym = 'y' || "
+                        "synonym\"); os._exit(0)"], cwd=DIR.name, check=True)
+        evil = "'evil'$'\\033''[31mRED'$'\\033'']0;TITLE'$'\\a\\n''lexigrove: fake line'"
+        self.check([
+            ("a line break in a synonym stays in its row",
+             "$LEXIGROVE --lookup --database crlf.mdb - <<< sad", 0, b"SAD - bitter  sweet\n", b""),
+            ("control characters in a name quoted as the shell would give them back",
+             "$LEXIGROVE --lookup " + evil, 1, b"",
+             b"lexigrove: Cannot read " + evil.encode() + b": No such file or directory\n"),
+            ("and in an option", "$LEXIGROVE --lookup --format $'x\\ty' look.txt", 2, b"",
+             b"unknown format 'x'$'\\t''y' ("),
+            ("a table kinds of another shape named with its file",
+             "$LEXIGROVE --lookup --database shape.mdb --pos adj - <<< sad", 1, b"",
+             b"lexigrove: Cannot look up words in shape.mdb: its table kinds is not the one "
+             b"lexigrove-import makes"),
+            ("a hot journal", "$LEXIGROVE --lookup --database hot.mdb - <<< w1", 1, b"",
+             b"Cannot read the synonym database hot.mdb: a program stopped while writing it, "
+             b"and its old content, kept in hot.mdb-journal, must be put back first"),
+            ("a folder as the output", "mkdir -p folder; " + LOOK + "--output folder look.txt", 1,
+             b"", b"lexigrove: Cannot write folder: it is a folder, not a file; give the name of "
+                  b"a file to save into.\n"),
+            ("a socket as the output or a word file",
+             "rm -f sock; python3 -c \"import socket; socket.socket(socket.AF_UNIX).bind('sock')\""
+             "; " + LOOK + "--output sock look.txt; " + LOOK + "sock", 1, b"",
+             b"Cannot write sock: it is a socket, not a file; give the name of a file to save "
+             b"into.\nlexigrove: Cannot read sock: it is a socket, not a file; give a file, a "
+             b"pipe or - for standard input.\n"),
+        ])
+
+    def test_key_under_thousands_of_headwords(self):
+        # Every spelling of one word in upper and lower case: one key, 2^15 headwords, each
+        # with the text they share and one of its own.
+        word = "abcdefghijklmno"
+        spellings = ["".join(c.upper() if n >> i & 1 else c for i, c in enumerate(word))
+                     for n in range(1 << len(word))]
+        write("variants.dat", "UTF-8\n".encode() + "".join(
+            "%s|1\n(noun)|same|v%d\n" % (spelling, n)
+            for n, spelling in enumerate(spellings)).encode())
+        import_thesaurus(Path(DIR.name, "variants.dat"), Path(DIR.name, "variants.mdb"))
+        run = shell("$LEXIGROVE --lookup --database variants.mdb - <<< " + word)
+        self.assertEqual(run.stdout, "".join(
+            "ABCDEFGHIJKLMNO - %s\n" % text
+            for text in ["same"] + ["v%d" % n for n in range(len(spellings))]).encode())
+
+    def test_one_huge_field_in_json(self):
+        # A field past what a document of it could hold under the cap, with escapes to write.
+        own_database("huge.mdb", [("big", "\x07" + "a" * 100_000_000)])
+        run = shell(MEMORY_CAP + "$LEXIGROVE --lookup --database huge.mdb --format jsonl - "
+                    "<<< big > huge.jsonl && head -c 40 huge.jsonl && tail -c 67 huge.jsonl && "
+                    "wc -c < huge.jsonl; rm -f huge.jsonl huge.mdb")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stdout, b'{"word": "big", "synonym": "\\u0007aaaaaa'
+                         b'", "pos": "adj", "relation": "synonym", "sense": null, "note": ""}\n'
+                         b'100000101\n')
+
+    def test_progress_and_rows_share_a_terminal(self):
+        leader, follower = os.openpty()
+        process = start([PROGRAM, "--lookup", "--database", "words.mdb", "-"], stdout=follower,
+                        stderr=follower)
+        os.close(follower)
+        screen = bytearray()
+
+        def another_word():
+            process.stdin.write(b"look\n")
+            while select.select([leader], [], [], 0)[0]:
+                screen.extend(os.read(leader, 65536))
+            return b"words/s" in screen
+
+        wait_until(another_word, "a progress line")
+        process.stdin.close()
+        while True:
+            try:
+                part = os.read(leader, 65536)
+            except OSError:  # the terminal's last writer has gone
+                break
+            if not part:
+                break
+            screen.extend(part)
+        os.close(leader)
+        self.assertEqual(process.wait(BOUND), 0)
+        self.assertIsNone(re.search(rb"words/s[^\r]", screen), bytes(screen[-300:]))
 
     def test_streams(self):
         for name, options, first in [

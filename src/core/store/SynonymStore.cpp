@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "FileSystem.h"
+#include "ShellQuote.h"
 #include "StatementCache.h"
 #include "Utf8Text.h"
 
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <utility>
 
 namespace {
 // A database locked by another program is waited for this long, then reported.
@@ -381,7 +381,7 @@ sqlite3* SynonymStore::openFile(const QString& path) {
         if (reason.isEmpty())
             reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
-        throw AppError(what.arg(path, reason));
+        throw AppError(what.arg(ShownText(path), reason));
     };
     if (rc != SQLITE_OK)
         fail(QStringLiteral("Cannot open the synonym database %1: %2."));
@@ -411,6 +411,16 @@ sqlite3* SynonymStore::openFile(const QString& path) {
     case SQLITE_CORRUPT:
         fail(kForeignFile);
         break;
+    case SQLITE_READONLY:
+        // A hot journal: SQLite's "attempt to write a readonly database" says nothing of it.
+        if (sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK) {
+            fail(QStringLiteral("Cannot read the synonym database %1: a program stopped while "
+                                "writing it, and its old content, kept in %1-journal, must be "
+                                "put back first by a program that may write the file, such as "
+                                "sqlite3 run by its owner (%2)."));
+            break;
+        }
+        [[fallthrough]];
     default:
         fail(QStringLiteral("Cannot read the synonym database %1: %2."));
         break;
