@@ -70,6 +70,7 @@ class TestForm1 : public QObject {
     void progressBarDrawsAtScreenRate();
     void closeDuringExport();
     void resultsClearedDuringCommaExport();
+    void commaExportDuringRunSaysWhatItHolds();
     void resultsClearedDuringAlignedExport_data();
     void resultsClearedDuringAlignedExport();
     void chosenThesaurusIsBuiltUsedAndRemembered();
@@ -546,6 +547,26 @@ void TestForm1::resultsClearedDuringCommaExport() {
 
     QCOMPARE(desktop_->boxes.size(), 1);
     QVERIFY(desktop_->boxes[0].text.contains("Form1.PushButton9_Click at line 136\r\r"));
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("RANDOM - ergodic,RANDOM - haphazard,\r\n"));
+}
+
+// The run goes on after the export it let in: the file holds the rows so far, and says so.
+void TestForm1::commaExportDuringRunSaysWhatItHolds() {
+    load();
+    for (const char* word : {"random", "look", "advantage", "response"})
+        child<ListView>("ListView1")->append(word);
+    const QString target = folder_->filePath("rows.csv");
+    desktop_->saveAnswers << target;
+    desktop_->onYield[3] = [&] { click("PushButton9"); };
+    click("PushButton17");
+
+    QCOMPARE(desktop_->boxTexts(),
+             QStringList({"The lookup is still running: " + target +
+                              " holds the 2 rows found so far. Save again when it is done for "
+                              "all of them.",
+                          "Done."}));
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("RANDOM - ergodic,RANDOM - haphazard,\r\n"));
