@@ -426,13 +426,11 @@ class Rows(unittest.TestCase):
         own_database("crlf.mdb", [("sad", "bitter\r\nsweet")])
         own_database("shape.mdb", [("sad", "bitter")], "field, value")
         own_database("huge.mdb", [("big", "\x07" + "a" * 100_000_000)])
-        # A writer ended mid-transaction, its pages half written: the journal left is hot.
         own_database("hot.mdb", [("w%d" % n, "x" * 100) for n in range(2000)])
         subprocess.run([sys.executable, "-c", "import os, sqlite3; db = sqlite3.connect('hot.mdb'"
                         ", isolation_level=None); db.executescript(\"pragma cache_size = 1; "
                         "begin; update pair set word = 'y'\"); os._exit(0)"], cwd=DIR.name)
         evil = "'evil'$'\\033''[31mRED'$'\\033'']0;TITLE'$'\\a\\n''lexigrove: fake line'"
-        # Every spelling of one word in upper and lower case: one key under 2^15 headwords.
         write("variants.dat", b"UTF-8\n" + b"".join(b"%s|1\n(noun)|same|v%d\n" % (bytes(
             c - 32 * (n >> i & 1) for i, c in enumerate(b"abcdefghijklmno")), n) for n in range(
             1 << 15)))

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -62,6 +63,7 @@ class TestForm1 : public QObject {
     void runThroughTheButton();
     void stopWithASecondClick();
     void closeDuringRun();
+    void queryWithoutEnd();
     void loadDuringRunKeepsTheListInPlace();
     void clicksDuringUnloadDoNothing();
     void hoverModes();
@@ -367,6 +369,24 @@ void TestForm1::closeDuringRun() {
     // Events still queued behind the close do nothing.
     click("PushButton17");
     QVERIFY(desktop_->boxes.isEmpty());
+}
+
+// A view that never ends, in a database of the user's own: a stop click, then closing, ends it.
+void TestForm1::queryWithoutEnd() {
+    QProcess::execute("sqlite3", {folder_->filePath("words.mdb"),
+                                  "drop view qrySynonyms; create view qrySynonyms as with recursive "
+                                  "n(i) as (select 1 union all select i + 1 from n) select "
+                                  "'random' as word, '' as synonym from n where i = 0"});
+    for (const bool close : {false, true}) {
+        Form1& form = load();
+        child<ListView>("ListView1")->append("random");
+        desktop_->onYield[desktop_->yields + 4] = [&] {
+            close ? void(form.close()) : click("PushButton17");
+        };
+        click("PushButton17");
+        QCOMPARE(desktop_->isClosing(), close);
+    }
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
 }
 
 // A file loaded from inside a run leaves the pointer busy, so a "Clear List"

@@ -14,8 +14,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 // A database locked by another program is waited for this long, then reported.
@@ -71,6 +73,12 @@ int compareIgnoringCase(void* composed, int lengthA, const void* textA, int leng
     const QByteArray foldedB = key(b, lengthB);
     return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
 }
+// SQLite virtual machine steps between two questions whether a query is still wanted.
+constexpr int kStepsPerQuestion = 100'000;
+
+// What a question threw, kept while SQLite unwinds its own frames, which it cannot cross.
+thread_local std::exception_ptr tGivenUp;
+
 const QString kForeignFile =
     QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
 } // namespace
@@ -143,8 +151,32 @@ void SynonymStore::endStretch() {
     stretchLeft_ = 0;
 }
 
+void SynonymStore::whileReading(std::function<bool()> keepGoing) {
+    keepGoing_ = std::move(keepGoing);
+    if (db_)
+        sqlite3_progress_handler(db_, keepGoing_ ? kStepsPerQuestion : 0,
+                                 keepGoing_ ? &SynonymStore::stillWanted : nullptr, this);
+}
+
+int SynonymStore::stillWanted(void* self) {
+    auto* store = static_cast<SynonymStore*>(self);
+    if (store->asking_ || !store->keepGoing_)
+        return 0;
+    store->asking_ = true;
+    int stop = 0;
+    try {
+        stop = store->keepGoing_() ? 0 : 1;
+    } catch (...) {
+        tGivenUp = std::current_exception();
+        stop = 1;
+    }
+    store->asking_ = false;
+    return stop;
+}
+
 void SynonymStore::adopt(sqlite3* db) {
     db_ = db;
+    whileReading(std::move(keepGoing_));
     statements_ = std::make_shared<StatementCache>(db);
     // A handful of rows, read once: a word is held against them only when it is not found.
     prefixes_.clear();
@@ -335,6 +367,11 @@ void SynonymStore::Rows::next() {
     if (rc == SQLITE_ROW)
         return;
     atEnd_ = true;
+    if (rc == SQLITE_INTERRUPT) {
+        if (std::exception_ptr givenUp = std::exchange(tGivenUp, nullptr))
+            std::rethrow_exception(givenUp);
+        return; // no longer wanted: the rows so far are all
+    }
     if (rc != SQLITE_DONE)
         throw AppError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_))));
 }
