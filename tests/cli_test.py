@@ -572,8 +572,8 @@ class Rows(unittest.TestCase):
              "$LEXIGROVE --lookup --database $'d\\xfe.mdb' --output $'o\\xfd.txt' $'w\\xff.txt' "
              "&& cat $'o\\xfd.txt'; s=$?; rm $'w\\xff.txt' $'d\\xfe.mdb' $'o\\xfd.txt'; exit $s", 0,
              LOOK_ROWS, b""),
-            ("not UTF-8, told as it is", "$LEXIGROVE --lookup --database words.mdb $'n\\xff.txt'",
-             1, b"", b"Cannot read n\xff.txt: No such file"),
+            ("not UTF-8, told quoted", "$LEXIGROVE --lookup --database words.mdb $'n\\xff.txt'",
+             1, b"", b"Cannot read 'n'$'\\377''.txt': No such file"),
             ("a colon first is a file, not a resource",
              "cp look.txt :w.txt; cp words.mdb :d.mdb; "
              "$LEXIGROVE --lookup --database :d.mdb --output :o.txt :w.txt && cat :o.txt", 0,
