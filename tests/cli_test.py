@@ -112,6 +112,16 @@ def drained(pipe):
     return struct.unpack("i", waiting)[0] == 0
 
 
+
+def own_database(name, pairs, kinds="field, value, pairs"):
+    """A database of another program's making: a view over (word, synonym) pairs, and kinds."""
+    with sqlite3.connect(Path(DIR.name, name)) as database:
+        database.executescript("create table pair (word, synonym, pos, relation); create view "
+                               "qrySynonyms as select * from pair; create table kinds (%s)" % kinds)
+        database.executemany("insert into pair values (?, ?, 'adj', 'synonym')", pairs)
+    database.close()
+
+
 def setUpModule():
     import_thesaurus(DATA / "lookup.dat", Path(DIR.name, "words.mdb"))
     write("words.txt", WORDS)
@@ -472,6 +482,72 @@ class Rows(unittest.TestCase):
         self.assertIn(b"Cannot save a: there is no room to prepare its new content, "
                       b"neither beside it nor in /nonexistent", run.stderr)
 
+    def test_hostile_names_values_and_fields(self):
+        own_database("crlf.mdb", [("sad", "bitter\r\nsweet")])
+        own_database("shape.mdb", [("sad", "bitter")], "field, value")
+        own_database("huge.mdb", [("big", "\x07" + "a" * 100_000_000)])
+        own_database("hot.mdb", [("w%d" % n, "x" * 100) for n in range(2000)])
+        subprocess.run([sys.executable, "-c", "import os, sqlite3; db = sqlite3.connect('hot.mdb'"
+                        ", isolation_level=None); db.executescript(\"pragma cache_size = 1; "
+                        "begin; update pair set word = 'y'\"); os._exit(0)"], cwd=DIR.name)
+        evil = "'evil'$'\\033''[31mRED'$'\\033'']0;TITLE'$'\\a\\n''lexigrove: fake line'"
+        write("variants.dat", b"UTF-8\n" + b"".join(b"%s|1\n(noun)|same|v%d\n" % (bytes(
+            c - 32 * (n >> i & 1) for i, c in enumerate(b"abcdefghijklmno")), n) for n in range(
+            1 << 15)))
+        import_thesaurus(Path(DIR.name, "variants.dat"), Path(DIR.name, "variants.mdb"))
+        self.check([
+            ("a line break in a synonym stays in its row",
+             "$LEXIGROVE --lookup --database crlf.mdb - <<< sad", 0, b"SAD - bitter  sweet\n", b""),
+            ("control characters in a name quoted as the shell would give them back",
+             "$LEXIGROVE --lookup " + evil, 1, b"",
+             b"lexigrove: Cannot read " + evil.encode() + b": No such file or directory\n"),
+            ("and in an option", "$LEXIGROVE --lookup --format $'x\\ty' look.txt", 2, b"",
+             b"unknown format 'x'$'\\t''y' ("),
+            ("a table kinds of another shape named with its file",
+             "$LEXIGROVE --lookup --database shape.mdb --pos adj - <<< sad", 1, b"",
+             b"lexigrove: Cannot look up words in shape.mdb: its table kinds is not the one "
+             b"lexigrove-import makes"),
+            ("a hot journal", "$LEXIGROVE --lookup --database hot.mdb - <<< w1", 1, b"",
+             b"Cannot read the synonym database hot.mdb: a program stopped while writing it, "
+             b"and its old content, kept in hot.mdb-journal, must be put back first"),
+            ("a folder as the output", "mkdir -p folder; " + LOOK + "--output folder look.txt", 1,
+             b"", b"lexigrove: Cannot write folder: it is a folder, not a file; give the name of "
+                  b"a file to save into.\n"),
+            ("a socket as the output or a word file",
+             "rm -f sock; python3 -c \"import socket; socket.socket(socket.AF_UNIX).bind('sock')\""
+             "; " + LOOK + "--output sock look.txt; " + LOOK + "sock", 1, b"",
+             b"Cannot write sock: it is a socket, not a file; give the name of a file to save "
+             b"into.\nlexigrove: Cannot read sock: it is a socket, not a file; give a file, a "
+             b"pipe or - for standard input.\n"),
+            ("one field past what a JSON document of it could hold under the cap",
+             MEMORY_CAP + "$LEXIGROVE --lookup --database huge.mdb --format jsonl - <<< big > "
+             "huge.jsonl; wc -c < huge.jsonl; head -c 40 huge.jsonl; rm huge.jsonl", 0,
+             b'100000101\n{"word": "big", "synonym": "\\u0007aaaaaa', b""),
+            ("a key under thousands of headwords",
+             "$LEXIGROVE --lookup --database variants.mdb - <<< abcdefghijklmno | sed -n '1,2p;$p'",
+             0, b"ABCDEFGHIJKLMNO - same\nABCDEFGHIJKLMNO - v0\nABCDEFGHIJKLMNO - v32767\n", b""),
+        ])
+
+    def test_progress_and_rows_share_a_terminal(self):
+        leader, follower = os.openpty()
+        process = start([PROGRAM, "--lookup", "--database", "words.mdb", "-"], stdout=follower,
+                        stderr=follower)
+        os.close(follower)
+        screen = bytearray()
+        def another_word():
+            process.stdin.write(b"look\n")
+            while select.select([leader], [], [], 0)[0]:
+                screen.extend(os.read(leader, 65536))
+            return b"words/s" in screen
+        wait_until(another_word, "a progress line")
+        process.stdin.close()
+        try:
+            while part := os.read(leader, 65536):
+                screen.extend(part)
+        except OSError:  # EIO once the program, the terminal's last writer, has gone
+            os.close(leader)
+        self.assertIsNone(re.search(rb"words/s[^\r]", screen), bytes(screen[-300:]))
+
     def test_streams(self):
         for name, options, first in [
             ("rows leave while the input is still open", [], b"LOOK - expression\n"),
@@ -556,8 +632,8 @@ class Rows(unittest.TestCase):
              "$LEXIGROVE --lookup --database $'d\\xfe.mdb' --output $'o\\xfd.txt' $'w\\xff.txt' "
              "&& cat $'o\\xfd.txt'; s=$?; rm $'w\\xff.txt' $'d\\xfe.mdb' $'o\\xfd.txt'; exit $s", 0,
              LOOK_ROWS, b""),
-            ("not UTF-8, told as it is", "$LEXIGROVE --lookup --database words.mdb $'n\\xff.txt'",
-             1, b"", b"Cannot read n\xff.txt: No such file"),
+            ("not UTF-8, told quoted", "$LEXIGROVE --lookup --database words.mdb $'n\\xff.txt'",
+             1, b"", b"Cannot read 'n'$'\\377''.txt': No such file"),
             ("a colon first is a file, not a resource",
              "cp look.txt :w.txt; cp words.mdb :d.mdb; "
              "$LEXIGROVE --lookup --database :d.mdb --output :o.txt :w.txt && cat :o.txt", 0,

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -64,6 +65,7 @@ class TestForm1 : public QObject {
     void runThroughTheButton();
     void stopWithASecondClick();
     void closeDuringRun();
+    void queryWithoutEnd();
     void loadDuringRunKeepsTheListInPlace();
     void clicksDuringUnloadDoNothing();
     void hoverModes();
@@ -72,6 +74,7 @@ class TestForm1 : public QObject {
     void progressBarDrawsAtScreenRate();
     void closeDuringExport();
     void resultsClearedDuringCommaExport();
+    void commaExportDuringRunSaysWhatItHolds();
     void resultsClearedDuringAlignedExport_data();
     void resultsClearedDuringAlignedExport();
     void chosenThesaurusIsBuiltUsedAndRemembered();
@@ -386,6 +389,24 @@ void TestForm1::closeDuringRun() {
     QVERIFY(desktop_->boxes.isEmpty());
 }
 
+// A view that never ends, in a database of the user's own: a stop click, then closing, ends it.
+void TestForm1::queryWithoutEnd() {
+    QProcess::execute("sqlite3", {folder_->filePath("words.mdb"),
+                                  "drop view qrySynonyms; create view qrySynonyms as with recursive "
+                                  "n(i) as (select 1 union all select i + 1 from n) select "
+                                  "'random' as word, '' as synonym from n where i = 0"});
+    for (const bool close : {false, true}) {
+        Form1& form = load();
+        child<ListView>("ListView1")->append("random");
+        desktop_->onYield[desktop_->yields + 4] = [&] {
+            close ? void(form.close()) : click("PushButton17");
+        };
+        click("PushButton17");
+        QCOMPARE(desktop_->isClosing(), close);
+    }
+    QCOMPARE(desktop_->boxTexts(), QStringList({"Done."}));
+}
+
 // A file loaded from inside a run leaves the pointer busy, so a "Clear List"
 // queued behind it cannot pull the words out from under the run.
 void TestForm1::loadDuringRunKeepsTheListInPlace() {
@@ -567,6 +588,21 @@ void TestForm1::resultsClearedDuringCommaExport() {
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("RANDOM - ergodic,RANDOM - haphazard,\r\n"));
+}
+
+// The run goes on after the export it let in: the file holds the rows so far, and says so.
+void TestForm1::commaExportDuringRunSaysWhatItHolds() {
+    load();
+    for (const char* word : {"random", "look"})
+        child<ListView>("ListView1")->append(word);
+    desktop_->saveAnswers << folder_->filePath("rows.csv");
+    desktop_->onYield[3] = [&] { click("PushButton9"); };
+    click("PushButton17");
+    QCOMPARE(desktop_->boxTexts(),
+             QStringList({"The lookup is still running: " + folder_->filePath("rows.csv") +
+                              " holds the 2 rows found so far. Save again when it is done for "
+                              "all of them.",
+                          "Done."}));
 }
 
 void TestForm1::resultsClearedDuringAlignedExport_data() {

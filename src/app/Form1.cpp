@@ -207,7 +207,8 @@ void Form1::buildControls() {
     wire(PushButton8, [this] { wordList_->PushButton8_Click(); });
 
     results_ =
-        std::make_unique<ResultsActions>(*ListView2, *CommonDialog1, desktop_, pointer, progress);
+        std::make_unique<ResultsActions>(*ListView2, *CommonDialog1, desktop_, pointer, progress,
+                                         [this] { return lookup_.running(); });
     results_->attach();
     wire(PushButton4, [this] { results_->PushButton4_Click(); });
     wire(PushButton9, [this] { results_->PushButton9_Click(); });

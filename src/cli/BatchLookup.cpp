@@ -10,6 +10,7 @@
 #include "ReadLock.h"
 #include "ResultFormatter.h"
 #include "ResultSink.h"
+#include "ShellQuote.h"
 #include "StatusLine.h"
 #include "SynonymStore.h"
 #include "WordRecords.h"
@@ -38,7 +39,7 @@ void tell(const QString& text) {
 }
 
 QString shownName(const QString& file) {
-    return file == u'-' ? QStringLiteral("standard input") : file;
+    return file == u'-' ? QStringLiteral("standard input") : ShownText(file);
 }
 
 [[noreturn]] void cannotRead(const QString& name, int error) {
@@ -69,6 +70,11 @@ WordFile checkedWordFile(const QString& name) {
         cannotRead(name, errno);
     if (S_ISDIR(info.st_mode))
         cannotRead(name, EISDIR);
+    // Opening one says "No such device or address", which tells nothing of what to give.
+    if (S_ISSOCK(info.st_mode))
+        throw AppError(QStringLiteral("Cannot read %1: it is a socket, not a file; give a file, "
+                                      "a pipe or - for standard input.")
+                           .arg(shownName(name)));
     // A named pipe is not opened yet: that would let its writer go on, and
     // then lose what it wrote when closed. Its turn waits for it, as cat does.
     if (S_ISFIFO(info.st_mode)) {
@@ -142,8 +148,7 @@ void refuseOutputOverInput(const ResultSink& sink, WordFiles& files, const Sourc
         if (file.identity == output)
             refuse(QStringLiteral("the word file ") + shownName(file.name));
     if (IdentityOf(sources.database) == output)
-        refuse(QStringLiteral("the synonym database ") +
-               sources.database);
+        refuse(QStringLiteral("the synonym database ") + ShownText(sources.database));
     if (!sources.thesaurus || sources.thesaurus->imported())
         return;
     if (const auto input =
@@ -170,7 +175,8 @@ bool outputIsTerminal(const QString& output) {
 }
 
 AppError databaseProblem(const QString& database, const QString& problem) {
-    return AppError(QStringLiteral("Cannot look up words in %1: %2").arg(database, problem));
+    return AppError(
+        QStringLiteral("Cannot look up words in %1: %2").arg(ShownText(database), problem));
 }
 
 // Words done, and how fast, rewritten in place on a terminal.
@@ -189,6 +195,7 @@ class Progress {
         if (last)
             status_.end("\n");
     }
+    void wipe() { status_.wipe(); }
 
   private:
     StatusLine status_;
@@ -297,7 +304,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     if (!SynonymStore::Present(database))
         throw AppError(QStringLiteral("Cannot open the synonym database %1: not found, or "
                                       "not a regular file.")
-                           .arg(database));
+                           .arg(ShownText(database)));
     SynonymStore store;
     store.open(database);
     // Told at the start, before any output, rather than at the first word.
@@ -308,8 +315,16 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
     }
 
     ResultFormatter formatter(command.format, sink);
-    WordLookup lookUp(command, store, database, formatter);
+    std::optional<WordLookup> lookUp;
+    try {
+        lookUp.emplace(command, store, database, formatter);
+    } catch (const AppError& error) {
+        throw databaseProblem(database, error.description());
+    }
     Progress progress(!command.quiet);
+    // Rows on the terminal that shows the progress start where the line was, not after it.
+    if (outputIsTerminal(command.output))
+        sink.beforeWriting([&progress] { progress.wipe(); });
     ReadLock lock(store);
     qsizetype done = 0;
     int wordsInLock = 0;
@@ -336,7 +351,7 @@ int lookUpAll(const CommandLine& command, const QString& applicationFolder) {
             lock.hold();
             ++wordsInLock;
             try {
-                lookUp(word);
+                (*lookUp)(word);
             } catch (const FieldTooLong& tooLong) {
                 throw AppError(QStringLiteral("Cannot write line %1 of %2 to the workbook: %3.")
                                    .arg(words.line())

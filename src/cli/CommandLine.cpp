@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 
 #include "ProgramInfo.h"
+#include "ShellQuote.h"
 #include "WordStream.h"
 
 #include <algorithm>
@@ -198,14 +199,17 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         if (argument.kind == GnuArgument::Unknown)
             unknown << argument.written;
         else if (argument.kind == GnuArgument::MissingValue)
-            problem = QStringLiteral("Missing value after '%1'.").arg(argument.written);
+            problem = QStringLiteral("Missing value after %1.").arg(QuotedText(argument.written));
         else if (argument.kind == GnuArgument::UnexpectedValue)
-            problem = QStringLiteral("Unexpected value after '%1'.").arg(argument.written);
+            problem = QStringLiteral("Unexpected value after %1.").arg(QuotedText(argument.written));
     }
     if (!unknown.isEmpty() || !problem.isEmpty()) {
         if (!unknown.isEmpty()) {
-            problem = QStringLiteral("unknown option%1 '%2'")
-                          .arg(unknown.size() > 1 ? "s" : "", unknown.join(QStringLiteral("', '")));
+            QStringList quoted;
+            for (const QString& option : std::as_const(unknown))
+                quoted << QuotedText(option);
+            problem = QStringLiteral("unknown option%1 %2")
+                          .arg(unknown.size() > 1 ? "s" : "", quoted.join(QStringLiteral(", ")));
             // "-notes.txt": most likely a file, which a dash would otherwise make an option.
             const auto file = std::find_if(unknown.begin(), unknown.end(), [](const QString& a) {
                 return !a.startsWith(QStringLiteral("--")) &&
@@ -214,7 +218,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             if (file != unknown.end())
                 problem += QStringLiteral("; a file whose name starts with a dash goes after "
                                           "--, as in: -- %1")
-                               .arg(*file);
+                               .arg(ShownText(*file));
         }
         CommandLine error = usageError(problem);
         const qsizetype end = arguments.indexOf(QStringLiteral("--"));
@@ -278,8 +282,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         const auto* found = std::find(std::begin(kFormats), std::end(kFormats), name);
         if (found == std::end(kFormats))
             return usageError(
-                QStringLiteral("unknown format '%1' (rows, aligned, csv, table, jsonl or xlsx)")
-                    .arg(name));
+                QStringLiteral("unknown format %1 (rows, aligned, csv, table, jsonl or xlsx)")
+                    .arg(QuotedText(name)));
         command.format = OutputFormat(found - std::begin(kFormats));
     }
     if (command.files.isEmpty())

@@ -44,6 +44,16 @@ void LookupRun::PushButton17_Click() {
         return;
     }
     start(trap);
+    // However long one query takes (a recursive view of a database of one's own), the window
+    // answers meanwhile, and a stop click or closing the window ends the query.
+    struct Asking {
+        SynonymStore& store;
+        ~Asking() { store.whileReading({}); }
+    } asking{connection_.store()};
+    connection_.store().whileReading([this] {
+        desktop_.letEventsRun();
+        return running_;
+    });
 
     int bound = 0;
     trap.line(116, [&] { bound = host_.wordCount(); });

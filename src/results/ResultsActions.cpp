@@ -31,9 +31,10 @@ const QString kCopiedMessage =
 } // namespace
 
 ResultsActions::ResultsActions(ListView& ListView2, CommonDialog& CommonDialog1, Desktop& desktop,
-                               PointerControl& pointer, ProgressDisplay& progress, QObject* parent)
+                               PointerControl& pointer, ProgressDisplay& progress,
+                               std::function<bool()> lookupRunning, QObject* parent)
     : QObject(parent), list_(ListView2), dialog_(CommonDialog1), desktop_(desktop),
-      pointer_(pointer), progress_(progress) {}
+      pointer_(pointer), progress_(progress), lookupRunning_(std::move(lookupRunning)) {}
 
 bool ResultsActions::overwriteAgreed(ErrorTrap& trap, const QString& name,
                                      const QuestionLines& lines) {
@@ -103,6 +104,16 @@ void ResultsActions::PushButton9_Click() {
     trap.line(140, [&] { line.finish(); });
     trap.line(142, [&] { file.commit(); });
     trap.line(144, [&] { pointer_.setPointerMode(PointerMode::Plain); });
+    // The run this click interrupted goes on after it: the file is complete only for the
+    // rows found before the click, which the user could take for all of them.
+    if (lookupRunning_ && lookupRunning_())
+        trap.line(146, [&] {
+            desktop_.message(QStringLiteral("The lookup is still running: %1 holds the %2 rows "
+                                            "found so far. Save again when it is done for all "
+                                            "of them.")
+                                 .arg(name)
+                                 .arg(rows));
+        });
 }
 
 void ResultsActions::PushButton5_Click() {

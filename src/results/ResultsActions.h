@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class CommonDialog;
 class ErrorTrap;
@@ -17,8 +18,10 @@ class ProgressDisplay;
 class ResultsActions : public QObject {
     Q_OBJECT
   public:
+    // lookupRunning: whether a lookup run is under way, filling the list still.
     ResultsActions(ListView& ListView2, CommonDialog& CommonDialog1, Desktop& desktop,
-                   PointerControl& pointer, ProgressDisplay& progress, QObject* parent = nullptr);
+                   PointerControl& pointer, ProgressDisplay& progress,
+                   std::function<bool()> lookupRunning = {}, QObject* parent = nullptr);
 
     // Lets the user pick several rows and tick them together: Space sets
     // the marks of all selected rows (the opposite of the current row's
@@ -28,7 +31,8 @@ class ResultsActions : public QObject {
 
     // "Save Results As Text File": the checked rows, aligned.
     void PushButton4_Click();
-    // "Save As Comma Delimited": every row on one line.
+    // "Save As Comma Delimited": every row on one line; during a lookup run, the rows so far,
+    // and the user is told so.
     void PushButton9_Click();
     // "Copy Results To Clipboard": the checked rows, aligned.
     void PushButton5_Click();
@@ -51,5 +55,6 @@ class ResultsActions : public QObject {
     Desktop& desktop_;
     PointerControl& pointer_;
     ProgressDisplay& progress_;
+    std::function<bool()> lookupRunning_;
     bool attached_ = false;
 };

@@ -14,6 +14,13 @@ void StatusLine::show(const QByteArray& text) {
     std::fflush(stderr);
 }
 
+void StatusLine::wipe() {
+    if (drawn_.isEmpty())
+        return;
+    drawn_.clear();
+    end("\r\033[K");
+}
+
 void StatusLine::end(const char* ending) {
     if (!shown_)
         return;

@@ -12,6 +12,8 @@ class StatusLine {
     bool shown() const { return shown_; }
     // Draws text over what is there, unless it is what is there already.
     void show(const QByteArray& text);
+    // Clears the line for other output to the same terminal; the next show draws it again.
+    void wipe();
     // What ends the line: "\n" keeps it on the screen, "\r\033[K" wipes it.
     void end(const char* ending);
 

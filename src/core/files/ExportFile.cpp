@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "FileSystem.h"
 #include "Paths.h"
+#include "ShellQuote.h"
 #include "Utf8Text.h"
 
 #include <QFile>
@@ -232,7 +233,7 @@ ExportFile::~ExportFile() {
 }
 
 void ExportFile::fail(const QString& what, int error) {
-    const QString file = path_;
+    const QString file = ShownText(path_);
     // %3 is where the old content is kept, or would have been.
     const QString text =
         what.contains(QLatin1String("%3"))
@@ -377,10 +378,18 @@ void ExportFile::openDirect(const FileSystemTarget& target) {
         return;
     // A pipe that nobody reads would block the open until somebody does; a
     // non-blocking open fails at once instead, and the writes block as usual.
+    // What the system would say of a folder or a socket ("Is a directory", "No such device
+    // or address") does not tell what to give instead.
+    struct stat info;
+    if (::stat(target_.constData(), &info) == 0 && (S_ISDIR(info.st_mode) || S_ISSOCK(info.st_mode)))
+        throw AppError(QStringLiteral("Cannot write %1: it is a %2, not a file; give the name of a "
+                                      "file to save into.")
+                           .arg(ShownText(path_), S_ISDIR(info.st_mode) ? QStringLiteral("folder")
+                                                                        : QStringLiteral("socket")));
     fd_ = OpenForWriting(path_, target.isFifo);
     if (fd_ < 0 && errno == ENXIO && target.isFifo) {
-        const QString text =
-            QStringLiteral("Cannot write %1: no program is reading from this pipe").arg(path_);
+        const QString text = QStringLiteral("Cannot write %1: no program is reading from this pipe")
+                                 .arg(ShownText(path_));
         throw AppError(text);
     }
     // A folder is no file, so there is none to write.

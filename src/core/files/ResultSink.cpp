@@ -3,6 +3,7 @@
 
 #include "AppError.h"
 #include "FileSystem.h"
+#include "ShellQuote.h"
 
 #include <QRegularExpression>
 #include <cerrno>
@@ -39,7 +40,7 @@ std::optional<FileIdentity> ResultSink::identity() const {
 }
 
 QString ResultSink::name() const {
-    return fd_ == STDOUT_FILENO ? QStringLiteral("standard output") : path_;
+    return fd_ == STDOUT_FILENO ? QStringLiteral("standard output") : ShownText(path_);
 }
 
 void ResultSink::open() {
@@ -88,6 +89,8 @@ void ResultSink::commit() {
 }
 
 void ResultSink::flushDescriptor() {
+    if (stepAside_ && !pending_.bytes().isEmpty())
+        stepAside_();
     if (!WriteAll(fd_, pending_.bytes())) {
         if (errno == EPIPE)
             throw ClosedPipe();

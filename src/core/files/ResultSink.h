@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Thrown when the reader of standard output has gone (`lexigrove ... | head`).
@@ -37,6 +38,8 @@ class ResultSink final : public TextOutput {
     void writeBytes(const QByteArray& bytes);
     // Hands everything written so far on to the reader.
     void flush();
+    // Runs before bytes go to a descriptor, so that what shares its terminal can step aside.
+    void beforeWriting(std::function<void()> stepAside) { stepAside_ = std::move(stepAside); }
     void commit();
 
   private:
@@ -46,4 +49,5 @@ class ResultSink final : public TextOutput {
     int fd_ = -1; // the descriptor written to, when it was open already
     std::optional<ExportFile> file_;
     PendingOutput pending_;
+    std::function<void()> stepAside_;
 };

@@ -4,27 +4,63 @@
 #include "RowFormats.h"
 #include "Utf8Text.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QString>
 #include <algorithm>
 
 namespace {
-// Qt's JSON writer does the escaping; text that needs none (no quote,
-// backslash or control character, valid UTF-8) goes out as it is, as the
-// writer would give it too, without building a document per value.
-void appendString(QByteArray& out, QByteArrayView utf8) {
-    const bool plain = std::none_of(
-        utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == '\\'; });
-    if (plain && IsUtf8AsQtReadsIt(utf8)) {
-        out += '"';
-        AppendBytes(out, utf8);
-        out += '"';
-        return;
+// JSON's escapes, spelled as Qt's JSON writer spells them, so that the output stays what it
+// was when Qt wrote it; every other byte goes out as it is.
+void appendEscaped(QByteArray& out, QByteArrayView utf8) {
+    static const char kHex[] = "0123456789abcdef";
+    qsizetype plainFrom = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const uchar c = uchar(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        AppendBytes(out, utf8.sliced(plainFrom, i - plainFrom));
+        plainFrom = i + 1;
+        out += '\\';
+        switch (c) {
+        case '\b': out += 'b'; break;
+        case '\f': out += 'f'; break;
+        case '\n': out += 'n'; break;
+        case '\r': out += 'r'; break;
+        case '\t': out += 't'; break;
+        case '"':
+        case '\\': out += char(c); break;
+        default:
+            out += "u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xf];
+        }
     }
-    const QByteArray array =
-        QJsonDocument(QJsonArray{WordFromUtf8(utf8)}).toJson(QJsonDocument::Compact);
-    out += QByteArrayView(array).sliced(1, array.size() - 2); // without [ and ]
+    AppendBytes(out, utf8.sliced(plainFrom));
+}
+
+bool continuesCharacter(char c) { return (uchar(c) & 0xc0) == 0x80; }
+
+// A string value, escaped piece by piece as it is written, so that a field of any length
+// costs one piece of memory beyond itself: handOn runs after each piece. Bytes that are not
+// UTF-8 become U+FFFD as Qt reads them; a piece then ends before a character, never inside.
+template <class HandOn>
+void appendString(QByteArray& out, QByteArrayView utf8, HandOn&& handOn) {
+    out += '"';
+    const bool valid = IsUtf8AsQtReadsIt(utf8);
+    for (qsizetype start = 0; start < utf8.size();) {
+        qsizetype end = std::min(start + kChunkBytes, utf8.size());
+        if (!valid) {
+            qsizetype lead = end;
+            while (lead < utf8.size() && lead > end - 3 && continuesCharacter(utf8[lead]))
+                --lead;
+            if (lead > start && (lead == utf8.size() || !continuesCharacter(utf8[lead])))
+                end = lead;
+        }
+        const QByteArrayView piece = utf8.sliced(start, end - start);
+        appendEscaped(out, valid ? piece : QByteArrayView(WordFromUtf8(piece).toUtf8()));
+        handOn();
+        start = end;
+    }
+    out += '"';
 }
 } // namespace
 
@@ -37,7 +73,7 @@ JsonLinesWriter::JsonLinesWriter(TextOutput& out, const QList<QByteArray>& field
 
 void JsonLinesWriter::startRecords(QByteArrayView first) {
     first_ = firstKey_;
-    appendString(first_, first);
+    appendString(first_, first, [] {});
 }
 
 void JsonLinesWriter::record(std::span<const QByteArrayView> fields) {
@@ -47,7 +83,7 @@ void JsonLinesWriter::record(std::span<const QByteArrayView> fields) {
         const QByteArrayView field = fields[std::size_t(i)];
         AppendBytes(text, keys_[i]);
         if (i != numberField_)
-            appendString(text, field);
+            appendString(text, field, [this] { gathered_.handOnWhenFull(); });
         else // null when the database keeps none, as for a record without any
             text += field.isEmpty() ? QByteArrayView("null") : field;
     }

@@ -6,7 +6,8 @@
 #include <QByteArrayView>
 
 // The rows format: every results row as the list shows it, each on a line of
-// its own ending in LF, handed on in pieces as they fill.
+// its own ending in LF (a CR or LF within it written as a space), handed on
+// in pieces as they fill.
 class RowsWriter {
   public:
     explicit RowsWriter(TextOutput& out) : gathered_(out) {}

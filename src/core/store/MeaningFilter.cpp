@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeaningFilter.h"
 
+#include "AppError.h"
 #include "DatabaseFormat.h"
+#include "ShellQuote.h"
 #include "SynonymStore.h"
 
 #include <algorithm>
@@ -37,15 +39,18 @@ QList<QByteArray> chosen(const QStringList& given, const QStringList& accepted, 
             return rankA >= 0 && (rankB < 0 || rankA < rankB);
         return a < b;
     });
-    QString listed = known.mid(0, kListedValues).join(QStringLiteral(", "));
+    QStringList shown;
+    for (const QString& value : known.mid(0, kListedValues))
+        shown << ShownText(value);
+    QString listed = shown.join(QStringLiteral(", "));
     if (known.size() > kListedValues)
         listed += QStringLiteral(" and %1 more").arg(known.size() - kListedValues);
     QList<QByteArray> values;
     for (const QString& value : given) {
         if (!accepted.contains(value))
-            throw UnknownKind{QStringLiteral("%1: this database holds no %2 '%3'; it holds: %4")
-                                  .arg(QLatin1StringView(option), QLatin1StringView(kind), value,
-                                       listed)};
+            throw UnknownKind{QStringLiteral("%1: this database holds no %2 %3; it holds: %4")
+                                  .arg(QLatin1StringView(option), QLatin1StringView(kind),
+                                       QuotedText(value), listed)};
         values << value.toUtf8();
     }
     return values;
@@ -64,7 +69,13 @@ MeaningFilter::MeaningFilter(SynonymStore& store, const QStringList& partsOfSpee
     SynonymStore::Rows rows;
     if (store.holdsKinds()) {
         // The importer's list: the shared vocabulary, held or not, and every value held.
-        store.run(rows, "select field, value, pairs from kinds");
+        try {
+            store.run(rows, "select field, value, pairs from kinds");
+        } catch (const AppError& error) {
+            throw AppError(QStringLiteral("its table kinds is not the one lexigrove-import makes, "
+                                          "with the columns field, value and pairs (%1).")
+                               .arg(error.description()));
+        }
         for (; !rows.atEnd(); rows.next()) {
             const bool pos = rows.text(0) == "pos";
             const QString value = fromUtf8(rows.text(1));

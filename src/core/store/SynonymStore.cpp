@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "FileSystem.h"
+#include "ShellQuote.h"
 #include "StatementCache.h"
 #include "Utf8Text.h"
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <utility>
@@ -71,6 +73,12 @@ int compareIgnoringCase(void* composed, int lengthA, const void* textA, int leng
     const QByteArray foldedB = key(b, lengthB);
     return compareBytes(foldedA.constData(), foldedA.size(), foldedB.constData(), foldedB.size());
 }
+// SQLite virtual machine steps between two questions whether a query is still wanted.
+constexpr int kStepsPerQuestion = 100'000;
+
+// What a question threw, kept while SQLite unwinds its own frames, which it cannot cross.
+thread_local std::exception_ptr tGivenUp;
+
 const QString kForeignFile =
     QStringLiteral("%1 is not a synonym database Lexigrove can read (%2).");
 } // namespace
@@ -143,8 +151,32 @@ void SynonymStore::endStretch() {
     stretchLeft_ = 0;
 }
 
+void SynonymStore::whileReading(std::function<bool()> keepGoing) {
+    keepGoing_ = std::move(keepGoing);
+    if (db_)
+        sqlite3_progress_handler(db_, keepGoing_ ? kStepsPerQuestion : 0,
+                                 keepGoing_ ? &SynonymStore::stillWanted : nullptr, this);
+}
+
+int SynonymStore::stillWanted(void* self) {
+    auto* store = static_cast<SynonymStore*>(self);
+    if (store->asking_ || !store->keepGoing_)
+        return 0;
+    store->asking_ = true;
+    int stop = 0;
+    try {
+        stop = store->keepGoing_() ? 0 : 1;
+    } catch (...) {
+        tGivenUp = std::current_exception();
+        stop = 1;
+    }
+    store->asking_ = false;
+    return stop;
+}
+
 void SynonymStore::adopt(sqlite3* db) {
     db_ = db;
+    whileReading(std::move(keepGoing_));
     statements_ = std::make_shared<StatementCache>(db);
     // A handful of rows, read once: a word is held against them only when it is not found.
     prefixes_.clear();
@@ -348,6 +380,11 @@ void SynonymStore::Rows::next() {
     if (rc == SQLITE_ROW)
         return;
     atEnd_ = true;
+    if (rc == SQLITE_INTERRUPT) {
+        if (std::exception_ptr givenUp = std::exchange(tGivenUp, nullptr))
+            std::rethrow_exception(givenUp);
+        return; // no longer wanted: the rows so far are all
+    }
     if (rc != SQLITE_DONE)
         throw AppError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_))));
 }
@@ -394,7 +431,7 @@ sqlite3* SynonymStore::openFile(const QString& path) {
         if (reason.isEmpty())
             reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
-        throw AppError(what.arg(path, reason));
+        throw AppError(what.arg(ShownText(path), reason));
     };
     if (rc != SQLITE_OK)
         fail(QStringLiteral("Cannot open the synonym database %1: %2."));
@@ -424,6 +461,16 @@ sqlite3* SynonymStore::openFile(const QString& path) {
     case SQLITE_CORRUPT:
         fail(kForeignFile);
         break;
+    case SQLITE_READONLY:
+        // A hot journal: SQLite's "attempt to write a readonly database" says nothing of it.
+        if (sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK) {
+            fail(QStringLiteral("Cannot read the synonym database %1: a program stopped while "
+                                "writing it, and its old content, kept in %1-journal, must be "
+                                "put back first by a program that may write the file, such as "
+                                "sqlite3 run by its owner (%2)."));
+            break;
+        }
+        [[fallthrough]];
     default:
         fail(QStringLiteral("Cannot read the synonym database %1: %2."));
         break;

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -116,6 +117,12 @@ class SynonymStore {
     bool keepsPrefixes() const { return !prefixes_.empty(); }
     std::vector<Record> prefixedRecords(QByteArrayView word, View view);
 
+    // Asked every millisecond or so of work while a statement runs, so that a query that takes
+    // long or never ends (a recursive view of a database of one's own) can be given up:
+    // false ends it as if it had no more rows, and what it throws ends it and is thrown again
+    // by the call that was reading. It must not use this store. Empty: never asked.
+    void whileReading(std::function<bool()> keepGoing);
+
     // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
     // pos and relation.
     void requireSynonymView();
@@ -134,6 +141,7 @@ class SynonymStore {
     // Opens path; throws AppError with the reason.
     static sqlite3* openFile(const QString& path);
     void adopt(sqlite3* db);
+    static int stillWanted(void* self);
     void endStretch();
     // The connection for the next query. A database file replaced since the
     // last one (cp over it, a new file renamed into place) is opened anew
@@ -152,6 +160,8 @@ class SynonymStore {
     std::vector<std::pair<QByteArray, qint64>> prefixes_;
     // Queries taken apart for statements_; only their text counts, whatever the connection.
     std::unique_ptr<QueryShaper> shaper_;
+    std::function<bool()> keepGoing_;
+    bool asking_ = false;
     int readings_ = 0;
     int stretchLength_ = 0;
     bool stretchOpen_ = false;

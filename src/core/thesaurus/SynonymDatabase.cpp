@@ -35,6 +35,8 @@ constexpr quint32 kComparisonsPerCheck = 1u << 16;
 // A key filed under several headwords (a form with two roots) answers each headword in turn,
 // in thesaurus order (their ids), and qrySynonyms skips a text an earlier one already gave;
 // `later` marks those form rows, so that the common key of one headword skips the search.
+// repeated lists the rows so skipped, found once here: searching the earlier headwords at
+// each lookup costs the square of their number, seconds for a key under thousands.
 // A prefix flag too prolific to file form by form is filed as marks: `prefixes` holds the bits
 // of the texts of table prefix that, put before the row's key, make a form of its headword
 // ("dell'" + "uomo"); a word with no row of its own is looked for that way.
@@ -56,13 +58,14 @@ CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
   headword_id INTEGER NOT NULL REFERENCES headword(id), later INTEGER NOT NULL,
   prefixes INTEGER NOT NULL, PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
 CREATE TABLE prefix (text TEXT NOT NULL PRIMARY KEY, bits INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE repeated (key TEXT NOT NULL COLLATE NOCASE, headword_id INTEGER NOT NULL,
+  seq INTEGER NOT NULL, PRIMARY KEY (key, headword_id, seq)) WITHOUT ROWID;
 CREATE VIEW qrySynonyms AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos, s.relation AS relation
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed
   WHERE (s.listed = 1 OR NOT EXISTS (SELECT 1 FROM form h JOIN synonym u
     ON u.headword_id = h.headword_id AND u.listed = 1 WHERE h.key = f.key))
-  AND (NOT f.later OR NOT EXISTS (SELECT 1 FROM form g JOIN synonym t
-    ON t.headword_id = g.headword_id AND t.listed = s.listed
-    WHERE g.key = f.key AND g.headword_id < f.headword_id AND t.synonym = s.synonym));
+  AND (NOT f.later OR NOT EXISTS (SELECT 1 FROM repeated r
+    WHERE r.key = f.key AND r.headword_id = f.headword_id AND r.seq = s.seq));
 CREATE VIEW qryRelations AS SELECT f.key AS word, s.synonym AS synonym, s.pos AS pos,
   s.relation AS relation, s.sense AS sense, s.note AS note
   FROM form f JOIN synonym s ON s.headword_id = f.headword_id;
@@ -228,6 +231,14 @@ class Writer {
             step(formInsert_);
         }
         writePrefixes(inflected.leads);
+        // A text is given under a key by its first headword there; the later ones repeat it,
+        // as a synonym or as a stand-in term alike (a stand-in never hides a synonym).
+        exec("INSERT INTO repeated SELECT key, headword_id, seq FROM (SELECT f.key AS key, "
+             "f.headword_id AS headword_id, s.seq AS seq, "
+             "min(f.headword_id) OVER (PARTITION BY f.key, s.synonym, s.listed) AS first "
+             "FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed "
+             "WHERE f.key IN (SELECT key FROM form WHERE later)) "
+             "WHERE headword_id > first ORDER BY key, headword_id, seq");
         // A form with two roots is one word the database answers; a headword's marks are none.
         const QString* counted = nullptr;
         for (const InflectedForm& form : forms) {
