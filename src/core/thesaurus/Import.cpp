@@ -172,10 +172,13 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
                              const FormSources& forms, const ImportProgress& progress) {
     ProgressScale scale(progress);
     scale.report(0);
-    const auto entries =
-        ReadThesaurus(datPath, ThesaurusLanguage(datPath), scale.step(0, kParseEnd));
+    const QString language = ThesaurusLanguage(datPath);
+    const auto entries = ReadThesaurus(datPath, language, scale.step(0, kParseEnd));
     scale.report(kParseEnd);
-    const auto inflected = FindInflectedForms(entries, forms, scale.step(kParseEnd, kFormsEnd));
+    FormSources sources = forms;
+    if (sources.language.isEmpty())
+        sources.language = language;
+    const auto inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
     NewFolders folder(outPath);
     const ImportReport report =

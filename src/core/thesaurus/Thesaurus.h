@@ -73,11 +73,20 @@ std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& la
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
 // same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
 // gives every form its affix rules build; with a word list, the words of the list that
-// Hunspell traces back to a headword. Both empty: no forms.
+// Hunspell traces back to a headword. Both empty: no forms. language (ThesaurusLanguage; the
+// import fills it in from the thesaurus's name when empty) chooses the further rules of its
+// forms that the importer carries (morphology.tsv), such as English irregular forms from
+// WordNet's exception lists where they are installed.
 struct FormSources {
     QString dictionary;
     QString wordList;
+    QString language{};
 };
+
+// The installed files whose content the forms of a language's database depend on beyond its
+// thesaurus and dictionary (WordNet's exception lists for English), so that a cache built
+// before they came or changed is built again.
+QStringList MorphologyFiles(const QString& language);
 
 // The file of the same name with another extension beside path, spelled as path is: the .idx
 // of a MyThes .dat ("th.dat": "th.idx"), the .aff Hunspell reads with a .dic.
