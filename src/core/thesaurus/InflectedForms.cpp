@@ -387,11 +387,13 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
 // The dictionary also leads a stem of its own to a headword: through the root its line names
 // (French "yeux st:œil"), which a headword gains too; else, for a stem that is neither a
 // headword nor a form linked already, through any suffix that would have built it from a
-// headword ("months", listed beside "month"). Those go to ownForms.
+// headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
+// to unbuilt: they count only for a word no rule builds from a headword.
 void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
                      const QSet<QString>& linked, const FormSources& sources,
                      const StepProgress& progress, size_t maxForms, InflectedForms& found,
-                     std::vector<InflectedForm>& marks, std::vector<InflectedForm>& ownForms) {
+                     std::vector<InflectedForm>& marks, std::vector<InflectedForm>& ownForms,
+                     std::vector<InflectedForm>& unbuilt) {
     std::vector<InflectedForm>& forms = found.forms;
     QHash<QString, QStringList> spellings;
     bool keepsCase = false;
@@ -553,7 +555,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
             // Run on the folded word, whose bases are folded already.
             for (const QString& base : expander.suffixBases(key)) {
                 if (headwordKeys.contains(base))
-                    ownForms.push_back(InflectedForm{key, base});
+                    unbuilt.push_back(InflectedForm{key, base});
             }
         });
     endStem();
@@ -594,11 +596,12 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
         headwordKeys.insert(WordKey(entry.headword));
     std::vector<InflectedForm> marks;
     std::vector<InflectedForm> linkedForms;
+    std::vector<InflectedForm> unbuilt;
     const QSet<QString> linked =
         morphologyForms(entries, headwordKeys, sources.language, linkedForms);
     if (sources.wordList.isEmpty())
         dictionaryForms(entries, headwordKeys, linked, sources, progress, maxForms, found, marks,
-                        linkedForms);
+                        linkedForms, unbuilt);
     else
         wordListForms(headwordKeys, sources, progress, forms);
     forms.insert(forms.end(), std::make_move_iterator(linkedForms.begin()),
@@ -617,5 +620,18 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
     if (!marks.empty())
         applyMarks(forms, marks, headwordKeys, found.leads);
+    const auto built = [&](const InflectedForm& form) {
+        const auto at = std::lower_bound(
+            forms.begin(), forms.end(), form.key,
+            [](const InflectedForm& filed, const QString& key) { return filed.key < key; });
+        return at != forms.end() && at->key == form.key;
+    };
+    unbuilt.erase(std::remove_if(unbuilt.begin(), unbuilt.end(), built), unbuilt.end());
+    std::sort(unbuilt.begin(), unbuilt.end(), byKeyAndBase);
+    const qsizetype filed = qsizetype(forms.size());
+    forms.insert(forms.end(), std::make_move_iterator(unbuilt.begin()),
+                 std::make_move_iterator(unbuilt.end()));
+    std::inplace_merge(forms.begin(), forms.begin() + filed, forms.end(), byKeyAndBase);
+    forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
     return found;
 }

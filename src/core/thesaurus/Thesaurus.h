@@ -133,8 +133,11 @@ struct InflectedForms {
 
 // The forms that are not headwords themselves, each under every headword it is a form of (casas:
 // casa and casar), sorted and without repeats. From the dictionary alone: each form the affix
-// rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
-// whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
+// rules build from a stem that is a headword (AffixExpander), and the stems the dictionary
+// leads to a headword otherwise (a root it names; suffixes run backwards). With a word list:
+// each word of it whose nearest root under Hunspell (suffixes stripped, never a prefix) is a
+// headword. Either way, the forms of the language's rules (MorphologyFiles), where an
+// exception list may make a headword a form of another too. Throws
 // ThesaurusError naming the file (and line) that cannot be used. At most maxForms rows of
 // forms are kept, however many the dictionary builds (see InflectedForms.cpp).
 constexpr size_t kMaxForms = 3'000'000;
