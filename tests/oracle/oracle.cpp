@@ -39,7 +39,6 @@
 #include <map>
 #include <memory>
 #include <mythes.hxx>
-#include <optional>
 #include <random>
 #include <set>
 #include <sqlite3.h>
@@ -489,11 +488,10 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
     QSet<QString> tokens;
     // English forms also as WordNet finds them; a headword an exception list names as a form
     // answers for its bases too.
-    std::optional<WordNet> wordNet;
-    if (ThesaurusLanguage(installed.thesaurusFile) == u"en")
-        wordNet.emplace();
+    static const WordNet wordNet;
+    const bool english = ThesaurusLanguage(installed.thesaurusFile) == u"en";
     const auto morphology = [&](const QString& key, bool listed = false) {
-        QSet<QString> bases = wordNet ? wordNet->bases(key, listed) : QSet<QString>();
+        QSet<QString> bases = english ? wordNet.bases(key, listed) : QSet<QString>();
         for (auto it = bases.begin(); it != bases.end();)
             it = thesaurus.spellings.contains(*it) ? std::next(it) : bases.erase(it);
         return bases;
