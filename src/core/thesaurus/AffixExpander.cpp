@@ -415,17 +415,21 @@ const QString& AffixExpander::leadText(int lead) const {
     return rules_->leadTexts.at(size_t(lead));
 }
 
-QStringList AffixExpander::suffixBases(const QString& word) const {
+QStringList AffixExpander::suffixBases(const QString& word,
+                                       const std::function<bool(const QString&)>& wanted) const {
     constexpr qsizetype kShortestBase = 3;
     QStringList bases;
+    // One buffer for every candidate: most are no headword, and a stem has many.
+    QString base;
     const qsizetype longest = std::min(rules_->longestSuffix, word.size() - 1);
     for (qsizetype length = 1; length <= longest; ++length) {
         const auto found = rules_->suffixesByText.constFind(word.last(length));
         if (found == rules_->suffixesByText.constEnd())
             continue;
         for (const Affix* affix : *found) {
-            const QString base = word.chopped(length) + affix->strip;
-            if (base.size() >= kShortestBase && rules_->applies(*affix, base) &&
+            base.resize(0);
+            base.append(QStringView(word).chopped(length)).append(affix->strip);
+            if (base.size() >= kShortestBase && wanted(base) && rules_->applies(*affix, base) &&
                 !bases.contains(base))
                 bases << base;
         }

@@ -45,10 +45,11 @@ class AffixExpander {
     using OwnStemSink = std::function<void(const QString& stem, const QString& root)>;
     void expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark = {},
                 const StepProgress& progress = {}, const OwnStemSink& own = {});
-    // The words a single suffix of the .aff, of any flag, would have built word from: the
-    // suffix's text taken off, what it stripped put back, its condition met. Only suffixes
-    // that add text are run backwards; a stem of fewer than three letters is no word's.
-    QStringList suffixBases(const QString& word) const;
+    // The words wanted that a single suffix of the .aff, of any flag, would have built word
+    // from: the suffix's text taken off, what it stripped put back, its condition met. Only
+    // suffixes that add text are run backwards; a stem of fewer than three letters is no word's.
+    QStringList suffixBases(const QString& word,
+                            const std::function<bool(const QString&)>& wanted) const;
     // From now on, even during expand, builds no form of the group.
     void drop(int group);
     // From now on, even during expand, marks the words a prefix of the group is put on

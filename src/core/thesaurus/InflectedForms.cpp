@@ -553,10 +553,9 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
             if (headwordKeys.contains(key) || linked.contains(key))
                 return;
             // Run on the folded word, whose bases are folded already.
-            for (const QString& base : expander.suffixBases(key)) {
-                if (headwordKeys.contains(base))
-                    unbuilt.push_back(InflectedForm{key, base});
-            }
+            const auto headword = [&](const QString& base) { return headwordKeys.contains(base); };
+            for (const QString& base : expander.suffixBases(key, headword))
+                unbuilt.push_back(InflectedForm{key, base});
         });
     endStem();
     // The leads of every flag filed compactly, each text with the bits of all its flags.
