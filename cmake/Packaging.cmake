@@ -131,8 +131,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its platform plugins at run time, so no library names them: without
 # them the window cannot start.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
-# Arial is drawn with its metric twin, and the help page opens through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
+# Arial is drawn with its metric twin, and the help page opens through xdg-open. English
+# irregular forms (went, children) come from WordNet's exception lists.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils, wordnet-base")
 # Every installed MyThes thesaurus is offered as a language; the Hunspell dictionary of the
 # same language is used with it where one is installed.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mythes-thesaurus, hunspell-dictionary")

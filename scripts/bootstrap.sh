@@ -12,8 +12,9 @@ run_packages=(
   libsqlite3-dev libxlsxwriter-dev libhunspell-dev
   # The icons, rendered from the SVG, and the manual pages, compressed, are built too.
   librsvg2-bin gzip
-  # words.mdb is built from the English thesaurus, its forms from the dictionary.
-  mythes-en-us hunspell-en-us
+  # words.mdb is built from the English thesaurus, its forms from the dictionary, its
+  # irregular forms from WordNet's exception lists.
+  mythes-en-us hunspell-en-us wordnet-base
   # Arial is drawn with its metric twin.
   fonts-liberation
 )

@@ -382,6 +382,25 @@ class Rows(unittest.TestCase):
              "DON’T - do not\nDON’T - refrain\n".encode(), b""),
         ], timeout=900)  # each language is built on first use
 
+    # Debian's mythes-en-us, hunspell-en-us and wordnet-base; mythes-it and hunspell-it.
+    def test_forms_of_installed_languages(self):
+        # Built on first use, which takes minutes on a busy machine: once, before the rows.
+        shell("for l in en_US it; do $LEXIGROVE --language $l --lookup - < /dev/null; done",
+              timeout=30 * BOUND)
+        english = "printf '%s\\n' | $LEXIGROVE --language en_US --lookup -"
+        self.check([(word + " through " + synonym, english % word, 0,
+                     b"*%s - %s\n" % (word.upper().encode(), synonym.encode()), b"")
+                    for word, synonym in [("was", "exist"), ("went", "travel"),
+                                          ("children", "kid"), ("mice", "computer mouse"),
+                                          ("months", "calendar month")]] + [
+            ("an elided word through the word after the apostrophe",
+             "printf \"dall'avvio\\n\" | $LEXIGROVE --language it --lookup -", 0,
+             b"*DALL'AVVIO - inizio\n", b""),
+            ("an elided word through every root: accordo and accordare",
+             "printf \"d'accordo\\n\" | $LEXIGROVE --language it --lookup - | grep -c "
+             "-e ' - armonia$' -e ' - conciliare$'", 0, b"2\n", b""),
+        ])
+
     def test_output_already_open(self):
         grouped = ("{ echo header; " + LOOK + "--output %s look.txt; echo footer; } > report.txt; "
                    "s=$?; cat report.txt; exit $s")

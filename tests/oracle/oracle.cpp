@@ -425,6 +425,79 @@ class Dictionary {
     QStringList reversing_;
 };
 
+// WordNet's morphology, as its `wn` applies it (morphy(7WN)): a word of an exception list is
+// the form of the bases listed there; any other word, of the base the first detachment rule of
+// the part of speech gives that WordNet's index holds. Nouns of two letters, or ending in
+// "ss", are not detached. Empty without wordnet-base.
+class WordNet {
+  public:
+    WordNet() {
+        QString folder = qEnvironmentVariable("WNSEARCHDIR");
+        if (folder.isEmpty())
+            folder = QStringLiteral("/usr/share/wordnet");
+        const auto lines = [&](const QString& name) {
+            QFile file(folder + u'/' + name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList();
+        };
+        // Each part of speech with its detachment rules, ending:replacement.
+        for (const char* rules : {"noun s: ses:s xes:x zes:z ches:ch shes:sh men:man ies:y",
+                                  "verb s: ies:y es:e es: ed:e ed: ing:e ing:",
+                                  "adj er: est: er:e est:e", "adv"}) {
+            const QStringList fields = QString::fromLatin1(rules).split(u' ');
+            Part& part = parts_[fields[0]];
+            for (const QString& rule : fields.mid(1))
+                part.rules.emplace_back(rule.section(u':', 0, 0), rule.section(u':', 1));
+            for (const QByteArray& line : lines(QStringLiteral("index.") + fields[0])) {
+                if (!line.startsWith(' '))
+                    part.lemmas.insert(QString::fromUtf8(line.left(line.indexOf(' '))));
+            }
+            for (const QByteArray& line : lines(fields[0] + QStringLiteral(".exc"))) {
+                const QList<QByteArray> words = line.split(' ');
+                for (const QByteArray& base : words.mid(1))
+                    part.exceptions[QString::fromUtf8(words[0])] << QString::fromUtf8(base);
+            }
+        }
+    }
+
+    // The keys of the bases, WordNet's words joined by _ as in its files; listed: only those
+    // of the exception lists.
+    QSet<QString> bases(const QString& key, bool listed) const {
+        QSet<QString> result;
+        QString word = key;
+        word.replace(u' ', u'_');
+        for (auto part = parts_.cbegin(); part != parts_.cend(); ++part) {
+            if (const auto found = part->exceptions.constFind(word);
+                found != part->exceptions.constEnd()) {
+                for (const QString& base : *found) {
+                    if (part->lemmas.contains(base))
+                        result.insert(WordKey(QString(base).replace(u'_', u' ')));
+                }
+                continue;
+            }
+            if (listed || word.contains(u'_') ||
+                (part.key() == u"noun" && (word.size() <= 2 || word.endsWith(u"ss"))))
+                continue;
+            for (const auto& [ending, replacement] : part->rules) {
+                const QString base = word.chopped(std::min(word.size(), ending.size())) + replacement;
+                if (word.endsWith(ending) && base != word && part->lemmas.contains(base)) {
+                    result.insert(base);
+                    break;
+                }
+            }
+        }
+        result.remove(key);
+        return result;
+    }
+
+  private:
+    struct Part {
+        QSet<QString> lemmas;
+        QHash<QString, QStringList> exceptions;
+        std::vector<std::pair<QString, QString>> rules;
+    };
+    QHash<QString, Part> parts_;
+};
+
 QString Show(QSet<QString> set) {
     QStringList list(set.begin(), set.end());
     list.sort();
@@ -455,8 +528,22 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
     keys = keys.mid(0, headwordSample);
     QHash<QString, Relations> expectedOf;
     QSet<QString> tokens;
+    // English forms also as WordNet finds them; a headword an exception list names as a form
+    // answers for its bases too.
+    static const WordNet wordNet;
+    const bool english = ThesaurusLanguage(installed.thesaurusFile) == u"en";
+    const auto morphology = [&](const QString& key, bool listed = false) {
+        QSet<QString> bases = english ? wordNet.bases(key, listed) : QSet<QString>();
+        for (auto it = bases.begin(); it != bases.end();)
+            it = thesaurus.spellings.contains(*it) ? std::next(it) : bases.erase(it);
+        return bases;
+    };
     for (const QString& key : std::as_const(keys)) {
-        const Relations expected = thesaurus.relations(key);
+        Relations expected = thesaurus.relations(key);
+        for (const QString& base : morphology(key, true)) {
+            for (const auto& [term, kinds] : thesaurus.relations(base))
+                expected[term].insert(kinds.begin(), kinds.end());
+        }
         const Relations found = database.relations(key);
         expectedOf.insert(key, expected);
         ++tally.headwords;
@@ -513,7 +600,8 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
         if (sample.size() >= formSample)
             break;
         if (!thesaurus.spellings.contains(word) && !sample.contains(word) &&
-            !dictionary.roots(word, thesaurus.spellings, thesaurus.keepsCase).isEmpty())
+            !(dictionary.roots(word, thesaurus.spellings, thesaurus.keepsCase) + morphology(word))
+                 .isEmpty())
             sample << word;
     }
     for (const QString& word : filed.mid(formSample / 2)) {
@@ -523,8 +611,14 @@ Tally Compare(const InstalledThesaurus& installed, const QString& databasePath, 
     }
     for (const QString& key : std::as_const(sample)) {
         ++tally.forms;
-        const QSet<QString> wanted =
-            dictionary.roots(key, thesaurus.spellings, thesaurus.keepsCase);
+        QSet<QString> wanted =
+            dictionary.roots(key, thesaurus.spellings, thesaurus.keepsCase) + morphology(key);
+        // An elision before a headword (Italian "dall'" before "avvio") leads to it too.
+        for (const QStringList& lead : database.rows("SELECT text FROM prefix")) {
+            const QString rest = key.sliced(std::min(key.size(), lead[0].size()));
+            if (!wanted.isEmpty() && key.startsWith(lead[0]) && thesaurus.spellings.contains(rest))
+                wanted.insert(rest);
+        }
         const QSet<QString> got = database.roots(key);
         Relations all;
         for (const QString& root : wanted) {

@@ -65,6 +65,8 @@ QString SourceStamp(const InstalledThesaurus& thesaurus) {
     if (!thesaurus.dictionary.isEmpty()) {
         stamp += FileStamp(thesaurus.dictionary);
         stamp += FileStamp(AffixFileOf(thesaurus.dictionary));
+        for (const QString& file : MorphologyFiles(ThesaurusLanguage(thesaurus.thesaurusFile)))
+            stamp += FileStamp(file);
     }
     return stamp;
 }

@@ -165,6 +165,9 @@ struct AffixExpander::Rules {
     }
     void giveUpHeaviest() const;
     void giveUp(int group) const;
+    // The suffixes that add text, by that text, for suffixBases.
+    QHash<QString, std::vector<const Affix*>> suffixesByText;
+    qsizetype longestSuffix = 0;
 
     std::vector<Flag> flags(QByteArrayView raw) const {
         if (!aliases.empty()) {
@@ -250,6 +253,24 @@ struct AffixExpander::Rules {
         bool stemHasSuffix;
         std::vector<std::pair<const Affix*, QString>> twice;
     };
+    // The text of the st: field among a line's morphological fields, or empty.
+    QString rootField(QByteArrayView fields) {
+        for (qsizetype at = fields.indexOf("st:"); at >= 0; at = fields.indexOf("st:", at + 1)) {
+            if (at > 0 && fields[at - 1] != ' ' && fields[at - 1] != '\t')
+                continue;
+            QByteArrayView value = fields.sliced(at + 3);
+            for (qsizetype end = 0; end < value.size(); ++end) {
+                if (value[end] == ' ' || value[end] == '\t') {
+                    value = value.first(end);
+                    break;
+                }
+            }
+            const QString root = text(value);
+            return root.isNull() ? QString() : root;
+        }
+        return QString();
+    }
+
     void suffixed(const QString& stem, Flag flag, bool stemHasSuffix, int group,
                   std::vector<Suffixed>& out) const;
 
@@ -386,6 +407,10 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
     }
     for (const std::vector<Affix>& affixes : std::as_const(rules.suffixes)) {
         for (const Affix& affix : affixes) {
+            if (!affix.append.isEmpty() && !affix.unusable && !affix.circumfix) {
+                rules.suffixesByText[affix.append].push_back(&affix);
+                rules.longestSuffix = std::max(rules.longestSuffix, affix.append.size());
+            }
             for (Flag flag : affix.continuation) {
                 if (rules.prefixes.contains(flag) &&
                     !contains(rules.prefixesAllowedBySuffixes, flag))
@@ -460,8 +485,30 @@ void AffixExpander::Rules::giveUp(int group) const {
         givenUp(group);
 }
 
+QStringList AffixExpander::suffixBases(const QString& word,
+                                       const std::function<bool(const QString&)>& wanted) const {
+    constexpr qsizetype kShortestBase = 3;
+    QStringList bases;
+    // One buffer for every candidate: most are no headword, and a stem has many.
+    QString base;
+    const qsizetype longest = std::min(rules_->longestSuffix, word.size() - 1);
+    for (qsizetype length = 1; length <= longest; ++length) {
+        const auto found = rules_->suffixesByText.constFind(word.last(length));
+        if (found == rules_->suffixesByText.constEnd())
+            continue;
+        for (const Affix* affix : *found) {
+            base.resize(0);
+            base.append(QStringView(word).chopped(length)).append(affix->strip);
+            if (base.size() >= kShortestBase && wanted(base) && rules_->applies(*affix, base) &&
+                !bases.contains(base))
+                bases << base;
+        }
+    }
+    return bases;
+}
+
 void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark,
-                           const StepProgress& progress) {
+                           const StepProgress& progress, const OwnStemSink& own) {
     Rules& rules = *rules_;
     rules.dicPath = dicPath_;
     ByteLines lines(dicPath_);
@@ -488,11 +535,11 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, con
         auto [stemBytes, flagText] = splitAtSlash(entry.trimmed());
         if (const qsizetype space = flagText.indexOf(' '); space >= 0)
             flagText = flagText.first(space);
-        if (flagText.isEmpty())
-            continue;
         // A stem the encoding cannot give is skipped, as Hunspell cannot match it either.
         const QString stem = rules.text(stemBytes);
-        if (stem.isEmpty() || !wantStem(stem))
+        if (own && !stem.isEmpty())
+            own(stem, rules.rootField(bytes.sliced(entry.size())));
+        if (flagText.isEmpty() || stem.isEmpty() || !wantStem(stem))
             continue;
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))

@@ -42,8 +42,17 @@ class AffixExpander {
     using FormSink =
         std::function<void(const QString& form, const QString& stem, int group, int lead)>;
     using MarkSink = std::function<void(int lead, const QString& base, const QString& stem)>;
+    // Before wantStem, own(stem, root) is called for every stem of the .dic, with or without
+    // flags: root is the stem its line names in a morphological field (French "yeux st:œil"),
+    // or empty.
+    using OwnStemSink = std::function<void(const QString& stem, const QString& root)>;
     void expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark = {},
-                const StepProgress& progress = {});
+                const StepProgress& progress = {}, const OwnStemSink& own = {});
+    // The words wanted that a single suffix of the .aff, of any flag, would have built word
+    // from: the suffix's text taken off, what it stripped put back, its condition met. Only
+    // suffixes that add text are run backwards; a stem of fewer than three letters is no word's.
+    QStringList suffixBases(const QString& word,
+                            const std::function<bool(const QString&)>& wanted) const;
     // From now on, even during expand, builds no form of the group.
     void drop(int group);
     // Bounds expand's work and memory, which the forms kept do not bound: a prefix flag or a

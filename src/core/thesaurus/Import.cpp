@@ -173,12 +173,12 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
                              FileOwner owner) {
     ProgressScale scale(progress);
     scale.report(0);
-    const auto entries =
-        ReadThesaurus(datPath, ThesaurusLanguage(datPath), scale.step(0, kParseEnd));
+    const QString language = ThesaurusLanguage(datPath);
+    const auto entries = ReadThesaurus(datPath, language, scale.step(0, kParseEnd));
     scale.report(kParseEnd);
     FormSources sources = forms;
     if (sources.language.isEmpty())
-        sources.language = ThesaurusLanguage(datPath);
+        sources.language = language;
     const auto inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
     scale.report(kFormsEnd);
     NewFolders folder(outPath, owner);

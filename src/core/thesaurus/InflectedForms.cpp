@@ -5,6 +5,8 @@
 #include "Thesaurus.h"
 #include "ThesaurusLabels.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -111,6 +113,149 @@ class Dictionary {
 
 namespace {
 
+// The rules of morphology.tsv for one language: its exception lists that are installed (with
+// the part of speech of each) and its endings, in their order.
+struct Morphology {
+    struct Ending {
+        QString pos;
+        QString form;
+        QString base;
+    };
+    std::vector<std::pair<QString, QString>> exceptionLists;
+    std::vector<Ending> endings;
+    // Per part of speech: the fewest letters a form has, and the endings of words that are
+    // no form of it.
+    QHash<QString, qsizetype> shortest;
+    QHash<QString, QStringList> kept;
+
+    bool takesEndings(const QString& pos, const QString& word) const {
+        return word.size() >= shortest.value(pos) &&
+               std::none_of(kept[pos].begin(), kept[pos].end(),
+                            [&](const QString& ending) { return word.endsWith(ending); });
+    }
+};
+
+Morphology MorphologyOf(const QString& language) {
+    Morphology rules;
+    if (language.isEmpty())
+        return rules;
+    QFile table(QStringLiteral(":/lexigrove/morphology.tsv"));
+    if (!table.open(QIODevice::ReadOnly))
+        throw ThesaurusError(table.fileName(), 0, QStringLiteral("the rules of forms are missing"));
+    QString folder = qEnvironmentVariable("WNSEARCHDIR");
+    if (folder.isEmpty())
+        folder = QStringLiteral("/usr/share/wordnet");
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QStringList fields = WordFromUtf8(line).split(u'\t');
+        if (line.startsWith('#') || fields.size() < 4 || fields[0] != language)
+            continue;
+        if (fields[1] == u"exceptions") {
+            const QString path = folder + u'/' + fields[3];
+            if (QFileInfo(path).isFile())
+                rules.exceptionLists.emplace_back(fields[2], path);
+        } else if (fields[1] == u"ending") {
+            rules.endings.push_back({fields[2], fields[3], fields.value(4)});
+        } else if (fields[1] == u"shortest") {
+            rules.shortest.insert(fields[2], fields[3].toInt());
+        } else if (fields[1] == u"kept") {
+            rules.kept[fields[2]] << fields[3];
+        }
+    }
+    return rules;
+}
+
+// The forms the language's exception lists and endings give (morphology.tsv), added to forms;
+// gives their keys. A form an exception list names is filed even when it is a headword itself
+// ("saw", "men"): it keeps its own entry and gains its base's. An ending's form never is.
+QSet<QString> morphologyForms(const std::vector<ThesaurusEntry>& entries,
+                              const QSet<QString>& headwordKeys, const QString& language,
+                              std::vector<InflectedForm>& forms) {
+    QSet<QString> linked;
+    const Morphology rules = MorphologyOf(language);
+    if (rules.exceptionLists.empty() && rules.endings.empty())
+        return linked;
+    // Parts of speech as bits, in the order the table names them.
+    QStringList names;
+    const auto bitOf = [&](const QString& pos) {
+        qsizetype at = names.indexOf(pos);
+        if (at < 0 && names.size() < 32) {
+            at = names.size();
+            names << pos;
+        }
+        return at < 0 ? 0u : 1u << at;
+    };
+    for (const auto& [pos, path] : rules.exceptionLists)
+        bitOf(pos);
+    for (const Morphology::Ending& ending : rules.endings)
+        bitOf(ending.pos);
+    QHash<QString, quint32> posOf;
+    for (const ThesaurusEntry& entry : entries) {
+        quint32 bits = 0;
+        const QString* last = nullptr;
+        for (const ThesaurusSynonym& synonym : entry.synonyms) {
+            if (last && *last == synonym.partOfSpeech)
+                continue;
+            last = &synonym.partOfSpeech;
+            for (const QString& pos : synonym.partOfSpeech.split(u' ', Qt::SkipEmptyParts)) {
+                if (const qsizetype at = names.indexOf(pos); at >= 0)
+                    bits |= 1u << at;
+            }
+        }
+        if (bits != 0)
+            posOf[WordKey(entry.headword)] |= bits;
+    }
+
+    QHash<QString, quint32> excepted;
+    for (const auto& [pos, path] : rules.exceptionLists) {
+        const quint32 bit = bitOf(pos);
+        ByteLines lines(path);
+        QByteArrayView line;
+        while (lines.next(line)) {
+            QStringList words = WordFromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+            if (words.size() < 2)
+                continue;
+            const QString key = WordKey(words[0].replace(u'_', u' '));
+            excepted[key] |= bit;
+            for (QString& base : words.sliced(1)) {
+                QString baseKey = WordKey(base.replace(u'_', u' '));
+                if (baseKey != key && (posOf.value(baseKey) & bit) != 0) {
+                    linked.insert(key);
+                    forms.push_back(InflectedForm{key, std::move(baseKey)});
+                }
+            }
+        }
+    }
+
+    // Each form an ending makes of a headword of one word, with the first ending of its part
+    // of speech that leads back to a headword.
+    QHash<std::pair<QString, quint32>, std::pair<size_t, QString>> firstEnding;
+    for (auto it = posOf.cbegin(); it != posOf.cend(); ++it) {
+        const QString& baseKey = it.key();
+        if (baseKey.contains(u' '))
+            continue;
+        for (size_t rule = 0; rule < rules.endings.size(); ++rule) {
+            const Morphology::Ending& ending = rules.endings[rule];
+            const quint32 bit = bitOf(ending.pos);
+            if ((it.value() & bit) == 0 || !baseKey.endsWith(ending.base))
+                continue;
+            const QString key = baseKey.chopped(ending.base.size()) + ending.form;
+            if (key == baseKey || !rules.takesEndings(ending.pos, key))
+                continue;
+            auto& first = firstEnding[{key, bit}];
+            if (first.second.isEmpty() || rule < first.first)
+                first = {rule, baseKey};
+        }
+    }
+    for (auto it = firstEnding.cbegin(); it != firstEnding.cend(); ++it) {
+        const QString& key = it.key().first;
+        if ((excepted.value(key) & it.key().second) != 0 || headwordKeys.contains(key))
+            continue;
+        linked.insert(key);
+        forms.push_back(InflectedForm{key, it.value().second});
+    }
+    return linked;
+}
+
 // The forms of the word list whose nearest root under Hunspell's analysis is a headword.
 void wordListForms(const QSet<QString>& headwordKeys, const FormSources& sources,
                    const StepProgress& progress, std::vector<InflectedForm>& forms) {
@@ -205,11 +350,15 @@ void mergeMarks(std::vector<InflectedForm>& marks) {
 
 // Puts each mark on its word's row: a filed form of the same stem, or the stem's own key (a
 // row of its own here, which the database merges with the headword's). A mark on a word that is
-// not filed under that stem (a form only the prefix allows, one of two suffixes given up, one
-// that is another headword) is given up with its forms.
-void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& marks) {
+// another headword ("avvio", a form of "avviare" too) makes each of its prefixed forms a form
+// of both ("dall'avvio", "d'accordo" of "accordo" and "accordare"), filed one by one: the
+// headword's own row answers for it alone. A mark on any other word not filed under that stem
+// (a form only the prefix allows, one of two suffixes given up) is given up with its forms.
+void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& marks,
+                const QSet<QString>& headwordKeys, const std::vector<FormLead>& leads) {
     mergeMarks(marks);
     const size_t filed = forms.size();
+    std::vector<InflectedForm> elided;
     for (InflectedForm& mark : marks) {
         if (mark.key == mark.baseKey) {
             forms.push_back(std::move(mark));
@@ -217,18 +366,41 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
         }
         const auto end = forms.begin() + qsizetype(filed);
         const auto at = std::lower_bound(forms.begin(), end, mark, byKeyAndBase);
-        if (at != end && sameKeyAndBase(*at, mark))
+        if (at != end && sameKeyAndBase(*at, mark)) {
             at->prefixes |= mark.prefixes;
+        } else if (headwordKeys.contains(mark.key)) {
+            for (const FormLead& lead : leads) {
+                if ((lead.bits & mark.prefixes) != 0) {
+                    elided.push_back(InflectedForm{lead.text + mark.key, mark.baseKey});
+                    elided.push_back(InflectedForm{lead.text + mark.key, mark.key});
+                }
+            }
+        }
     }
     marks.clear();
     marks.shrink_to_fit();
-    std::inplace_merge(forms.begin(), forms.begin() + qsizetype(filed), forms.end(), byKeyAndBase);
+    std::sort(elided.begin(), elided.end(), byKeyAndBase);
+    forms.insert(forms.end(), std::make_move_iterator(elided.begin()),
+                 std::make_move_iterator(elided.end()));
+    const auto marked = forms.begin() + qsizetype(filed);
+    std::inplace_merge(forms.begin(), marked, marked + (forms.end() - marked - qsizetype(elided.size())),
+                       byKeyAndBase);
+    std::inplace_merge(forms.begin(), forms.end() - qsizetype(elided.size()), forms.end(),
+                       byKeyAndBase);
+    forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
 }
 
 // Fills found and gives the marks, which applyMarks puts on the forms once they are sorted.
+// The dictionary also leads a stem of its own to a headword: through the root its line names
+// (French "yeux st:œil"), which a headword gains too; else, for a stem that is neither a
+// headword nor a form linked already, through any suffix that would have built it from a
+// headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
+// to unbuilt: they count only for a word no rule builds from a headword.
 void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
-                     const FormSources& sources, const StepProgress& progress, size_t maxForms,
-                     InflectedForms& found, std::vector<InflectedForm>& marks) {
+                     const QSet<QString>& linked, const FormSources& sources,
+                     const StepProgress& progress, size_t maxForms, InflectedForms& found,
+                     std::vector<InflectedForm>& marks, std::vector<InflectedForm>& ownForms,
+                     std::vector<InflectedForm>& unbuilt) {
     std::vector<InflectedForm>& forms = found.forms;
     QHash<QString, QStringList> spellings;
     bool keepsCase = false;
@@ -308,6 +480,8 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                            .arg(expander.groupName(group));
     });
     QString stemKey;
+    QString ownStem;
+    QString ownKey;
     // A stem's rules give many forms more than once (a prefix with and without a suffix that
     // adds nothing); they are kept once per stem line, and so are its marks.
     QSet<QString> stemForms;
@@ -327,7 +501,8 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
     expander.expand(
         [&](const QString& stem) {
             endStem();
-            stemKey = WordKey(stem);
+            // Folded just before, for the stem's own line.
+            stemKey = stem == ownStem ? ownKey : WordKey(stem);
             const auto spelt = spellings.constFind(stemKey);
             if (spelt == spellings.constEnd())
                 return false;
@@ -378,7 +553,25 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
             if (!known->isEmpty() && !known->front().isMark())
                 markBase(lead, *known);
         },
-        progress);
+        progress,
+        [&](const QString& stem, const QString& root) {
+            ownStem = stem;
+            ownKey = WordKey(stem);
+            const QString& key = ownKey;
+            if (!root.isEmpty()) {
+                QString rootKey = WordKey(root);
+                if (rootKey != key && headwordKeys.contains(rootKey)) {
+                    ownForms.push_back(InflectedForm{key, std::move(rootKey)});
+                    return;
+                }
+            }
+            if (headwordKeys.contains(key) || linked.contains(key))
+                return;
+            // Run on the folded word, whose bases are folded already.
+            const auto headword = [&](const QString& base) { return headwordKeys.contains(base); };
+            for (const QString& base : expander.suffixBases(key, headword))
+                unbuilt.push_back(InflectedForm{key, base});
+        });
     endStem();
     // The leads of every flag filed compactly, each text with the bits of all its flags.
     QHash<QString, quint64> bitsOfText;
@@ -393,6 +586,13 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
 }
 
 } // namespace
+
+QStringList MorphologyFiles(const QString& language) {
+    QStringList files;
+    for (const auto& list : MorphologyOf(language).exceptionLists)
+        files << list.second;
+    return files;
+}
 
 InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
                                   const FormSources& sources, const StepProgress& progress,
@@ -409,10 +609,17 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     for (const ThesaurusEntry& entry : entries)
         headwordKeys.insert(WordKey(entry.headword));
     std::vector<InflectedForm> marks;
+    std::vector<InflectedForm> linkedForms;
+    std::vector<InflectedForm> unbuilt;
+    const QSet<QString> linked =
+        morphologyForms(entries, headwordKeys, sources.language, linkedForms);
     if (sources.wordList.isEmpty())
-        dictionaryForms(entries, headwordKeys, sources, progress, maxForms, found, marks);
+        dictionaryForms(entries, headwordKeys, linked, sources, progress, maxForms, found, marks,
+                        linkedForms, unbuilt);
     else
         wordListForms(headwordKeys, sources, progress, forms);
+    forms.insert(forms.end(), std::make_move_iterator(linkedForms.begin()),
+                 std::make_move_iterator(linkedForms.end()));
 
     // The same form may come from several spellings in the list ("Polish", "polish") or from
     // several rules of the dictionary.
@@ -426,6 +633,19 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     std::sort(forms.begin(), forms.end(), order);
     forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
     if (!marks.empty())
-        applyMarks(forms, marks);
+        applyMarks(forms, marks, headwordKeys, found.leads);
+    const auto built = [&](const InflectedForm& form) {
+        const auto at = std::lower_bound(
+            forms.begin(), forms.end(), form.key,
+            [](const InflectedForm& filed, const QString& key) { return filed.key < key; });
+        return at != forms.end() && at->key == form.key;
+    };
+    unbuilt.erase(std::remove_if(unbuilt.begin(), unbuilt.end(), built), unbuilt.end());
+    std::sort(unbuilt.begin(), unbuilt.end(), byKeyAndBase);
+    const qsizetype filed = qsizetype(forms.size());
+    forms.insert(forms.end(), std::make_move_iterator(unbuilt.begin()),
+                 std::make_move_iterator(unbuilt.end()));
+    std::inplace_merge(forms.begin(), forms.begin() + filed, forms.end(), byKeyAndBase);
+    forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());
     return found;
 }

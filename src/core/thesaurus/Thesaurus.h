@@ -75,13 +75,21 @@ std::vector<ThesaurusEntry> ReadThesaurus(const QString& path, const QString& la
 // Where inflected forms come from: a Hunspell dictionary (its .dic file, with the .aff of the
 // same name beside it) and optionally a word list, UTF-8, one word a line. The dictionary alone
 // gives every form its affix rules build; with a word list, the words of the list that
-// Hunspell traces back to a headword. Both empty: no forms. language: the thesaurus's
-// (ThesaurusLanguage), whose prefixes that reverse a meaning (ReversingPrefixes) make no forms.
+// Hunspell traces back to a headword. Both empty: no forms. language (ThesaurusLanguage; the
+// import fills it in from the thesaurus's name when empty) chooses its prefixes that reverse a
+// meaning (ReversingPrefixes), which make no forms, and the further rules of its forms that the
+// importer carries (morphology.tsv), such as English irregular forms from WordNet's exception
+// lists where they are installed.
 struct FormSources {
     QString dictionary;
     QString wordList;
     QString language = {};
 };
+
+// The installed files whose content the forms of a language's database depend on beyond its
+// thesaurus and dictionary (WordNet's exception lists for English), so that a cache built
+// before they came or changed is built again.
+QStringList MorphologyFiles(const QString& language);
 
 // The file of the same name with another extension beside path, spelled as path is: the .idx
 // of a MyThes .dat ("th.dat": "th.idx"), the .aff Hunspell reads with a .dic.
@@ -130,8 +138,11 @@ struct InflectedForms {
 
 // The forms that are not headwords themselves, each under every headword it is a form of (casas:
 // casa and casar), sorted and without repeats. From the dictionary alone: each form the affix
-// rules build from a stem that is a headword (AffixExpander). With a word list: each word of it
-// whose nearest root under Hunspell (suffixes stripped, never a prefix) is a headword. Throws
+// rules build from a stem that is a headword (AffixExpander), and the stems the dictionary
+// leads to a headword otherwise (a root it names; suffixes run backwards). With a word list:
+// each word of it whose nearest root under Hunspell (suffixes stripped, never a prefix) is a
+// headword. Either way, the forms of the language's rules (MorphologyFiles), where an
+// exception list may make a headword a form of another too. Throws
 // ThesaurusError naming the file (and line) that cannot be used. At most maxForms rows of
 // forms are kept, however many the dictionary builds (see InflectedForms.cpp).
 constexpr size_t kMaxForms = 3'000'000;
