@@ -123,7 +123,9 @@ QString RowMeaning(SynonymStore& store, QByteArrayView key, QByteArrayView rowUt
     }
     QByteArray prefix;
     AppendSynonymRowPrefix(prefix, key);
-    if (!rowUtf8.startsWith(prefix))
+    // A hover while a query of the run is asking whether it is still wanted: the meaning is
+    // read at the next hover rather than through the connection the query holds.
+    if (!rowUtf8.startsWith(prefix) || store.asking())
         return QString();
     SynonymMeanings meanings(store);
     meanings.load(key);

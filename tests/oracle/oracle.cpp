@@ -489,6 +489,18 @@ class WordNet {
         return result;
     }
 
+    bool loaded() const { return !parts_.value(QStringLiteral("noun")).lemmas.isEmpty(); }
+
+    // Whether `wn` finds the word: in an index as it is, or through a base.
+    bool knows(const QString& word) const {
+        const QString key = word.toLower();
+        const QString spelled = QString(key).replace(u' ', u'_');
+        for (const Part& part : parts_)
+            if (part.lemmas.contains(spelled))
+                return true;
+        return !bases(key, false).isEmpty();
+    }
+
   private:
     struct Part {
         QSet<QString> lemmas;
@@ -644,61 +656,6 @@ QString Percent(int part, int whole) {
     return whole == 0 ? QStringLiteral("-") : QString::number(100.0 * part / whole, 'f', 1);
 }
 
-// WordNet's own morphology, as `wn` finds a word: the word in a part of speech's index, else
-// a base form its exception list gives, else one its detachment rules make.
-class WordNet {
-  public:
-    explicit WordNet(const QString& folder) {
-        const QStringList parts{"noun", "verb", "adj", "adv"};
-        for (int p = 0; p < 4; ++p) {
-            for (const QByteArray& line : lines(folder + "/index." + parts[p]))
-                if (!line.startsWith(' '))
-                    index_[p].insert(QString::fromUtf8(line.left(line.indexOf(' '))));
-            for (const QByteArray& line : lines(folder + '/' + parts[p] + ".exc")) {
-                const QList<QByteArray> fields = line.split(' ');
-                for (qsizetype f = 1; f < fields.size(); ++f)
-                    exceptions_[p].insert(QString::fromUtf8(fields[0]),
-                                          QString::fromUtf8(fields[f]));
-            }
-        }
-    }
-    bool loaded() const { return !index_[0].isEmpty(); }
-
-    bool knows(const QString& word) const {
-        // Each part of speech's detachment rules: suffix=ending.
-        static const QStringList rules[4] = {
-            QStringLiteral("s= ses=s xes=x zes=z ches=ch shes=sh men=man ies=y").split(u' '),
-            QStringLiteral("s= ies=y es=e es= ed=e ed= ing=e ing=").split(u' '),
-            QStringLiteral("er= est= er=e est=e").split(u' '), QStringList()};
-        const QString key = word.toLower().replace(u' ', u'_');
-        for (int p = 0; p < 4; ++p) {
-            if (index_[p].contains(key))
-                return true;
-            for (const QString& base : exceptions_[p].values(key))
-                if (index_[p].contains(base))
-                    return true;
-            // Nouns in -ss and words of two letters are never detached.
-            if (p == 0 && (key.endsWith(QLatin1StringView("ss")) || key.size() <= 2))
-                continue;
-            for (const QString& rule : rules[p]) {
-                const QString suffix = rule.section(u'=', 0, 0);
-                if (key.endsWith(suffix) &&
-                    index_[p].contains(key.chopped(suffix.size()) + rule.section(u'=', 1)))
-                    return true;
-            }
-        }
-        return false;
-    }
-
-  private:
-    static QList<QByteArray> lines(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
-    }
-    QSet<QString> index_[4];
-    QMultiHash<QString, QString> exceptions_[4];
-};
-
 // The distinct words of the UTF-8 texts the patterns name ("/usr/share/x/*.txt"): letters,
 // with an apostrophe (' or ’) between letters kept as part of the word.
 QStringList WordsOfTexts(const QStringList& patterns) {
@@ -825,7 +782,7 @@ int CompareCorpus(const QString& table, const QString& program, qsizetype perLan
                 missed << word;
         }
         if (fields[0] == u"en") {
-            const WordNet wordNet(QStringLiteral("/usr/share/wordnet"));
+            const WordNet wordNet;
             known =
                 wordNet.loaded()
                     ? int(std::count_if(words.begin(), words.end(),

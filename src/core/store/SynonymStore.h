@@ -122,6 +122,9 @@ class SynonymStore {
     // false ends it as if it had no more rows, and what it throws ends it and is thrown again
     // by the call that was reading. It must not use this store. Empty: never asked.
     void whileReading(std::function<bool()> keepGoing);
+    // True while a statement waits on that question: SQLite allows no other use of the
+    // connection until it returns.
+    bool asking() const { return asking_; }
 
     // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
     // pos and relation.
