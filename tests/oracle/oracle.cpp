@@ -411,7 +411,6 @@ class Dictionary {
         return result;
     }
 
-  private:
     // Whether Hunspell took off a prefix that reverses the meaning to reach stem ("dis" of
     // "dissatisfies" for "satisfy"): the word starts with it and the stem does not.
     bool reversed(const QString& key, const QString& stem) const {
@@ -420,6 +419,7 @@ class Dictionary {
         });
     }
 
+  private:
     std::unique_ptr<Hunspell> hunspell_;
     std::unique_ptr<Encoding> encoding_;
     QStringList reversing_;
@@ -694,8 +694,12 @@ QStringList WordsOfTexts(const QStringList& patterns) {
 // Hunspell gives, looked up in MyThes until one reaches an entry with a term other than itself.
 bool PeerAnswers(const Thesaurus& thesaurus, Dictionary* dictionary, const QString& word) {
     QStringList tried{word, word.toLower()};
+    // A stem reached through a prefix that reverses the meaning answers with opposites:
+    // such words are left to an entry of their own.
     if (dictionary)
-        tried += dictionary->allStems(word);
+        for (const QString& stem : dictionary->allStems(word))
+            if (!dictionary->reversed(word.toLower(), stem.toLower()))
+                tried << stem;
     for (const QString& candidate : std::as_const(tried)) {
         Relations terms;
         thesaurus.lookUp(candidate, terms);

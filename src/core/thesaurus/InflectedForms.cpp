@@ -599,9 +599,7 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
                                   size_t maxForms) {
     InflectedForms found;
     std::vector<InflectedForm>& forms = found.forms;
-    if (sources.dictionary.isEmpty() && sources.wordList.isEmpty())
-        return found;
-    if (sources.dictionary.isEmpty())
+    if (sources.dictionary.isEmpty() && !sources.wordList.isEmpty())
         throw ThesaurusError(sources.wordList, 0,
                              QStringLiteral("a word list needs a Hunspell dictionary to find "
                                             "the roots of its words"));
@@ -613,7 +611,12 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     std::vector<InflectedForm> unbuilt;
     const QSet<QString> linked =
         morphologyForms(entries, headwordKeys, sources.language, linkedForms);
-    if (sources.wordList.isEmpty())
+    // The language's own lists serve a thesaurus without a dictionary too (English of
+    // Australia: went, children).
+    if (sources.dictionary.isEmpty()) {
+        if (linkedForms.empty())
+            return found;
+    } else if (sources.wordList.isEmpty())
         dictionaryForms(entries, headwordKeys, linked, sources, progress, maxForms, found, marks,
                         linkedForms, unbuilt);
     else
