@@ -312,7 +312,7 @@ class Rows(unittest.TestCase):
             ("a wait for another's build told once, off a terminal",
              "mkdir -pm 700 wait/lexigrove; exec 9> wait/lexigrove/is.mdb.lock; flock 9; "
              "XDG_CACHE_HOME=$PWD/wait $LEXIGROVE --language is --lookup - < /dev/null 2> err 9>&- "
-             "& until grep -q waiting err; do sleep 0.1; done; exec 9>&-; wait $!; cat err", 0,
+             "& until grep -qs waiting err; do sleep 0.1; done; exec 9>&-; wait $!; cat err", 0,
              "lexigrove: waiting for another process to finish preparing Íslenska\n".encode(), b""),
             ("a language code, not a path", "XDG_CACHE_HOME=$PWD/path $LEXIGROVE --language "
              "is_IS/../is --lookup - < /dev/null", 2, b"", b"no thesaurus for 'is_IS/../is'"),
