@@ -67,7 +67,10 @@ void checkEntries(const std::vector<ThesaurusEntry>& entries) {
             if (IsSynonymKind(synonym.relation))
                 synonymKinds.insert(synonym.text);
             if (synonym.listed) {
-                FUZZ_CHECK(IsSynonymKind(synonym.relation), "an antonym or broader term is listed");
+                // Broader and narrower terms stand in only where the entry gives no synonym.
+                FUZZ_CHECK(synonym.listed == kListedSynonym ? IsSynonymKind(synonym.relation)
+                                                            : IsStandInKind(synonym.relation),
+                           "an antonym, or a term of the wrong kind, is listed");
                 FUZZ_CHECK(!listed.contains(synonym.text), "a synonym is listed twice");
                 listed.insert(synonym.text);
             }

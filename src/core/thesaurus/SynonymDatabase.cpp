@@ -368,8 +368,11 @@ class Writer {
     // UTF-16 straight from the QString saves a UTF-8 copy of every term; SQLite converts it
     // during step(). SQLITE_STATIC is safe because the entries outlive the statements.
     void bindText(sqlite3_stmt* statement, int index, const QString& value) {
-        if (sqlite3_bind_text16(statement, index, value.utf16(), int(value.size() * 2),
-                                SQLITE_STATIC) != SQLITE_OK)
+        // As UTF-8: SQLite takes a UTF-16 text's leading U+FEFF for a byte-order mark and drops
+        // it, and "\uFEFFverb" would then be filed as "verb".
+        const QByteArray utf8 = value.toUtf8();
+        if (sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()),
+                              SQLITE_TRANSIENT) != SQLITE_OK)
             fail(errorMessage());
     }
 
