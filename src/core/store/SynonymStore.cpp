@@ -367,6 +367,11 @@ bool SynonymStore::holdsRelations() {
     return rows.text(0) != "0";
 }
 
+QByteArray SynonymStore::inflected(QByteArrayView, QByteArrayView, QByteArrayView) {
+    // Not yet worked out: no file records how its forms were built.
+    return {};
+}
+
 bool SynonymStore::holdsKinds() {
     Rows rows;
     run(rows, "select count(*) as n from sqlite_master where name = 'kinds' and type = 'table'");

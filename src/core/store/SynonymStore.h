@@ -126,6 +126,13 @@ class SynonymStore {
     // connection until it returns.
     bool asking() const { return asking_; }
 
+    // The synonym in the form word has in the text ("houses", "home" -> "homes"): the affixes
+    // that built word from its headword, applied to synonym under the dictionary's rules, kept
+    // only when exactly one form results; pos is the meaning's part of speech as the row gives
+    // it (empty: none given). Empty when none or several result, or when the file keeps no
+    // record of how its forms were built. Each pair is worked out once per store and kept.
+    QByteArray inflected(QByteArrayView word, QByteArrayView synonym, QByteArrayView pos);
+
     // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
     // pos and relation.
     void requireSynonymView();
