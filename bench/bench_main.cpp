@@ -202,7 +202,8 @@ void writeWordFile(const QString& path, const QStringList& words) {
     file.write(words.join(u'\n').toUtf8() + '\n');
 }
 
-// The command line over a word file, its rows (or another format) to /dev/null.
+// The command line over a word file, its rows (or another format, and any options after its
+// name) to /dev/null.
 double commandLineSeconds(const QString& wordFile, const QString& format = QStringLiteral("rows")) {
     return shellSeconds(
         QStringLiteral("'%1/lexigrove' --lookup --quiet --format %3 '%2' > /dev/null")
@@ -226,16 +227,17 @@ std::pair<long, long> commandLinePeak(const QString& wordFile, const QString& fo
             shell.readAllStandardOutput().trimmed().toLong() - 1};
 }
 
-// The formats with each pair's meaning against rows, every headword, in turns;
-// the workbook against the table it holds.
+// The formats with each pair's meaning, and rows in the words' own forms, against rows,
+// every headword, in turns; the workbook against the table it holds.
 void commandLineFormats(int runs) {
     const QStringList words = headwords(DbConnection::DatabasePath(binDir()));
     QTemporaryDir scratch;
     const QString wordFile = scratch.filePath("words.txt");
     writeWordFile(wordFile, words);
-    QList<double> rows, tables, jsonl, xlsx;
+    QList<double> rows, inflected, tables, jsonl, xlsx;
     for (int run = 0; run < runs; ++run) {
         rows << commandLineSeconds(wordFile);
+        inflected << commandLineSeconds(wordFile, QStringLiteral("rows --inflect"));
         tables << commandLineSeconds(wordFile, QStringLiteral("table"));
         jsonl << commandLineSeconds(wordFile, QStringLiteral("jsonl"));
         xlsx << commandLineSeconds(wordFile, QStringLiteral("xlsx"));
@@ -243,6 +245,8 @@ void commandLineFormats(int runs) {
     for (const auto& [name, times] : {std::pair{"table", tables}, std::pair{"jsonl", jsonl}})
         report({QStringLiteral("CLI --format %1, %2 words").arg(name).arg(words.size()),
                 median(times), median(rows), "<= 1.3 x --format rows", 1.3});
+    report({QStringLiteral("CLI --inflect, %1 words").arg(words.size()), median(inflected),
+            median(rows), "<= 1.5 x without --inflect", 1.5});
     report({QStringLiteral("CLI --format xlsx, %1 words").arg(words.size()), median(xlsx),
             median(tables), "<= 2.0 x --format table", 2.0});
 

@@ -175,19 +175,19 @@ class Rows(unittest.TestCase):
             ("table: a header, a record per pair, quoted only where needed",
              "printf 'Look\\nx,y\\nsay \"hi\"\\n' | $LEXIGROVE --database words.mdb --lookup "
              "--format table -", 0,
-             b"word,synonym,pos,relation,sense,note\r\nLook,expression,noun,synonym,1,\r\n"
-             b"Look,aspect,noun,synonym,1,\r\nLook,face,noun,similar term,1,\r\n"
-             b"Look,appear,verb,synonym,2,\r\nLook,seem,verb,synonym,2,\r\n"
-             b"\"x,y\",,,,,\r\n\"say \"\"hi\"\"\",greet,verb,synonym,1,\r\n", b""),
+             b"word,synonym,pos,relation,sense,note,inflected\r\nLook,expression,noun,synonym,1,,"
+             b"\r\nLook,aspect,noun,synonym,1,,\r\nLook,face,noun,similar term,1,,\r\n"
+             b"Look,appear,verb,synonym,2,,\r\nLook,seem,verb,synonym,2,,\r\n"
+             b"\"x,y\",,,,,,\r\n\"say \"\"hi\"\"\",greet,verb,synonym,1,,\r\n", b""),
             ("jsonl: an object per pair, null for none",
              "printf 'Advantage\\nxqz\\n' | $LEXIGROVE --database words.mdb --lookup --format "
              "jsonl -", 0,
              b"{\"word\": \"Advantage\", \"synonym\": \"vantage\", \"pos\": \"noun\", "
-             b"\"relation\": \"synonym\", \"sense\": 1, \"note\": \"\"}\n{\"word\": "
-             b"\"Advantage\", \"synonym\": \"benefit\", \"pos\": \"noun\", \"relation\": "
-             b"\"related term\", \"sense\": 1, \"note\": \"\"}\n"
-             b"{\"word\": \"xqz\", \"synonym\": null, \"pos\": null, \"relation\": "
-             b"null, \"sense\": null, \"note\": null}\n", b""),
+             b"\"relation\": \"synonym\", \"sense\": 1, \"note\": \"\", \"inflected\": null}\n"
+             b"{\"word\": \"Advantage\", \"synonym\": \"benefit\", \"pos\": \"noun\", "
+             b"\"relation\": \"related term\", \"sense\": 1, \"note\": \"\", \"inflected\": "
+             b"null}\n{\"word\": \"xqz\", \"synonym\": null, \"pos\": null, \"relation\": "
+             b"null, \"sense\": null, \"note\": null, \"inflected\": null}\n", b""),
             ("filters: a word with no pair left is not found",
              "printf 'look\\nadvantage\\n' | $LEXIGROVE --database words.mdb --lookup --pos "
              "verb --relation synonym --pos adj -", 0,
@@ -217,9 +217,9 @@ class Rows(unittest.TestCase):
             ("every meaning of every relation in table",
              "printf 'random\\n' | $LEXIGROVE --database words.mdb --lookup --format table "
              "--relation 'similar term,antonym,generic term' -", 0,
-             b"word,synonym,pos,relation,sense,note\r\nrandom,ergodic,adj,similar term,1,"
-             b"\r\nrandom,haphazard,adj,similar term,1,\r\nrandom,nonrandom,adj,antonym,1,"
-             b"\r\nrandom,chance,adj,generic term,1,\r\n", b""),
+             b"word,synonym,pos,relation,sense,note,inflected\r\nrandom,ergodic,adj,similar term,"
+             b"1,,\r\nrandom,haphazard,adj,similar term,1,,\r\nrandom,nonrandom,adj,antonym,1,,"
+             b"\r\nrandom,chance,adj,generic term,1,,\r\n", b""),
             ("decomposed input finds its composed word, and is shown as typed",
              "printf 'cafe\\xcc\\x81\\n' | $LEXIGROVE --database words.mdb --lookup -", 0,
              b"CAFE\xcc\x81 - coffeehouse\nCAFE\xcc\x81 - bistro\n", b""),
@@ -362,19 +362,36 @@ class Rows(unittest.TestCase):
              b""),
         ])
 
+    # The synonym in the word's form: rows of (name, words, options, out) on the build's English
+    # database, out exact or "*" and a part. The fixture's thesaurus comes without a dictionary,
+    # so its database makes no form at all: there --inflect changes nothing.
+    def test_inflected(self):
+        same = "cmp <(%s--format %%s words.txt) <(%s--format %%s --inflect words.txt) && echo same"
+        self.check([("no form: %s as without --inflect" % name, same % (LOOK, LOOK) % (name, name),
+                     0, b"same\n", b"") for name in ("rows", "aligned", "csv", "table")] + [
+            (name, "printf '%s\\n' | $LEXIGROVE --lookup %s -" % (words, options), 0, out, b"")
+            for name, words, options, out in [
+                ("a synonym of two words keeps its own form", "asked", "--inflect",
+                 b"*ASKED - ask in\n"),
+                ("and has none in a record", "asked", "--format jsonl",
+                 b'*"synonym": "ask in", "pos": "verb", "relation": "related term", "sense": 2, '
+                 b'"note": "", "inflected": null}\n'),
+            ]])
+
     def test_installed_thesauri(self):
         # Debian's mythes-en-us, -de, -pl with their Hunspell dictionaries; one cache for all.
         real = "export XDG_CACHE_HOME=$PWD/real; $LEXIGROVE --lookup - --language "
         self.check([
             ("broader terms answer, named", real + "en_US --format jsonl <<< money | head -1", 0,
              b'{"word": "money", "synonym": "medium of exchange", "pos": "noun", '
-             b'"relation": "generic term", "sense": 1, "note": ""}\n', b""),
+             b'"relation": "generic term", "sense": 1, "note": "", '
+             b'"inflected": null}\n', b""),
             ("German, broader terms", real + "de_DE --format jsonl <<< Stadt | head -1", 0,
              b'{"word": "Stadt", "synonym": "Areal", "pos": "", "relation": "generic term", '
-             b'"sense": 1, "note": ""}\n', b""),
+             b'"sense": 1, "note": "", "inflected": null}\n', b""),
             ("Polish, narrower terms", real + "pl --format jsonl <<< gniew | head -1", 0,
              b'{"word": "gniew", "synonym": "amok", "pos": "", "relation": "narrower term", '
-             b'"sense": 1, "note": ""}\n', b""),
+             b'"sense": 1, "note": "", "inflected": null}\n', b""),
             ("dis- reverses satisfy: only dissatisfy's own entry, never satisfy's",
              real + "en_US <<< dissatisfies", 0, b"DISSATISFIES - displease\n", b""),
             ("’ as ', the word as given", "$LEXIGROVE --lookup --database words.mdb - <<< Don’t", 0,
@@ -763,7 +780,7 @@ class Records(unittest.TestCase):
         csv_reader = ("import csv, json, sys\n"
                       "records = list(csv.reader(open(0, encoding='utf-8', newline='')))\n"
                       "assert records.pop(0) == ['word', 'synonym', 'pos', 'relation', "
-                      "'sense', 'note']\n"
+                      "'sense', 'note', 'inflected']\n"
                       "print(json.dumps(records))\n")
         json_reader = ("import json, sys\n"
                        "records = []\n"
@@ -771,7 +788,7 @@ class Records(unittest.TestCase):
                        "    assert line.endswith('}\\n')\n"
                        "    o = json.loads(line)\n"
                        "    assert list(o) == ['word', 'synonym', 'pos', 'relation', "
-                       "'sense', 'note']\n"
+                       "'sense', 'note', 'inflected']\n"
                        "    records.append(['' if v is None else str(v) for v in o.values()])\n"
                        "print(json.dumps(records))\n")
         # Besides the shared words: control characters, which JSON must escape.
@@ -796,9 +813,10 @@ class Records(unittest.TestCase):
                         "word = ?1 and (?2 = '' or instr(',' || ?2 || ',', ',' || pos || ',')) and "
                         "(?3 = '' and relation in ('synonym', 'similar term', 'related term') or "
                         "relation = ?3)", (word, pos, relation)).fetchall()
-                    records = [[word] + ["" if v is None else str(v) for v in record]
+                    # A thesaurus without a dictionary makes no forms.
+                    records = [[word] + ["" if v is None else str(v) for v in record] + [""]
                                for record in found]
-                    expected += records or [[word, "", "", "", "", ""]]
+                    expected += records or [[word, "", "", "", "", "", ""]]
                 write("reader.py", reader.encode())
                 run = shell("$LEXIGROVE --lookup --database words.mdb " + options +
                             " readback.txt | python3 reader.py")
@@ -816,7 +834,8 @@ class Records(unittest.TestCase):
             ("a combined part of speech matches each of its parts", "--pos noun", 0,
              b"MOT - terme\n", b""),
             ("and is one field in table", "--format table --pos adj", 0,
-             b"word,synonym,pos,relation,sense,note\r\nmot,terme,adj noun,synonym,1,\r\n", b""),
+             b"word,synonym,pos,relation,sense,note,inflected\r\nmot,terme,adj noun,synonym,1,,"
+             b"\r\n", b""),
             ("a long list of values is cut short", "--pos nosuch", 2, b"",
              b"it holds: noun, adj, labaa, labab, labac, labad, labae, labaf, labag, "
              b"labah, labai, labaj, labba, labbb, labbc, labbd, labbe, labbf, labbg, "
@@ -899,7 +918,7 @@ assert re.findall(r'<sheet name="([^"]*)"', book.read('xl/workbook.xml').decode(
     ['Synonyms', 'Synonyms 2']
 def rows(sheet, first, last):
     xml = book.read(f'xl/worksheets/sheet{sheet}.xml').decode()
-    assert f'<autoFilter ref="A1:F{last - first + 2}"/>' in xml
+    assert f'<autoFilter ref="A1:G{last - first + 2}"/>' in xml
     assert '<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>' in xml
     found = re.finditer(r'<row r="(\d+)"[^>]*><c r="A\1"[^>]*><is><t>([^<]*)</t>', xml)
     expected = enumerate(['word'] + [f'w{n}' for n in range(first, last + 1)], 1)

@@ -61,7 +61,7 @@ _lexigrove() {
 
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--lookup --format --output --pos --relation
-            --database --language --languages --quiet --help --version' -- "$cur")
+            --database --language --languages --inflect --quiet --help --version' -- "$cur")
         return
     fi
     _filedir

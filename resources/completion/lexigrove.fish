@@ -32,6 +32,7 @@ complete -c lexigrove -l relation -x -a '(__lexigrove_kinds --relation)' -d 'Kee
 complete -c lexigrove -l database -r -F -d 'Read this synonym database'
 complete -c lexigrove -l language -x -a '(lexigrove --languages 2>/dev/null | cut -f1,2)' -d 'Use the thesaurus of this language'
 complete -c lexigrove -l languages -d 'List the installed thesauri'
+complete -c lexigrove -l inflect -d 'Show each synonym in the form the word has'
 complete -c lexigrove -l quiet -d 'Show no progress'
 complete -c lexigrove -s h -l help -d 'Show the help and exit'
 complete -c lexigrove -s v -l version -d 'Show the version and exit'

@@ -208,14 +208,13 @@ class WordLookup {
   public:
     WordLookup(const CommandLine& command, SynonymStore& store, const QString& database,
                ResultFormatter& formatter)
-        : database_(database), formatter_(formatter),
-          // table, jsonl and xlsx give every meaning; rows and the window's
-          // formats give each synonym once.
-          records_(store,
-                   command.format == OutputFormat::Table ||
-                       command.format == OutputFormat::JsonLines ||
-                       command.format == OutputFormat::Xlsx,
-                   command.partsOfSpeech, command.relations) {}
+        : database_(database), formatter_(formatter), store_(store),
+          // table, jsonl and xlsx give every meaning, each with the synonym's form in a field
+          // of its own; rows and the window's formats give each synonym once, in the word's
+          // form only under --inflect: a run without it never works one out.
+          records_(store, recordsOfMeanings(command.format), command.partsOfSpeech,
+                   command.relations),
+          inflect_(command.inflect || recordsOfMeanings(command.format)) {}
 
     // A word the database cannot hold is not there, as the window says too.
     void operator()(QByteArrayView word) {
@@ -225,6 +224,11 @@ class WordLookup {
     }
 
   private:
+    static bool recordsOfMeanings(OutputFormat format) {
+        return format == OutputFormat::Table || format == OutputFormat::JsonLines ||
+               format == OutputFormat::Xlsx;
+    }
+
     bool pairs(QByteArrayView word) {
         bool found = false;
         // A failure to write the results is not the database's.
@@ -232,9 +236,11 @@ class WordLookup {
         try {
             records_.start(word);
             for (SynonymRecord record; records_.next(record);) {
+                const QByteArray form =
+                    inflect_ ? store_.inflected(word, record.synonym, record.pos) : QByteArray();
                 writing = true;
                 formatter_.pair(record.synonym, record.pos, record.relation, record.sense,
-                                record.note);
+                                record.note, form);
                 writing = false;
                 found = true;
             }
@@ -249,7 +255,9 @@ class WordLookup {
 
     const QString& database_;
     ResultFormatter& formatter_;
+    SynonymStore& store_;
     WordRecords records_;
+    const bool inflect_;
 };
 
 // Failures are told on standard error; a reader of standard output that

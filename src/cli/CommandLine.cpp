@@ -73,7 +73,7 @@ QString CommandLineHelp() {
                "  or:  lexigrove --languages\n"
                "  or:  lexigrove --lookup [--format FORMAT] [--output FILE] [--pos LIST]\n"
                "                 [--relation LIST] [--database FILE | --language CODE]\n"
-               "                 [--quiet] FILE...\n"
+               "                 [--inflect] [--quiet] FILE...\n"
                "Finds the synonyms of whole lists of words. Without --lookup it opens its\n"
                "window, with the words of each FILE in its list.\n"
                "\n"
@@ -85,14 +85,19 @@ QString CommandLineHelp() {
                "                    aligned: what \"Save Results As Text File\" writes with\n"
                "                    every row ticked; csv: what \"Save As Comma Delimited\"\n"
                "                    writes; table: CSV for programs, the header\n"
-               "                    word,synonym,pos,relation,sense,note and one record per\n"
-               "                    word, synonym and meaning; jsonl: one JSON object per word,\n"
-               "                    synonym and meaning a line (a word without any: the other\n"
-               "                    fields empty, or null); xlsx: a spreadsheet workbook of\n"
-               "                    table's records, the sense a number and the rest text\n"
-               "                    (never to a terminal). For spreadsheets use xlsx: table\n"
-               "                    writes the data as it is, so a spreadsheet that evaluates\n"
-               "                    formulas in CSV must import it as text\n"
+               "                    word,synonym,pos,relation,sense,note,inflected and one\n"
+               "                    record per word, synonym and meaning; jsonl: one JSON\n"
+               "                    object per word, synonym and meaning a line (a word\n"
+               "                    without any: the other fields empty, or null); xlsx: a\n"
+               "                    spreadsheet workbook of table's records, the sense a\n"
+               "                    number and the rest text (never to a terminal). For\n"
+               "                    spreadsheets use xlsx: table writes the data as it is,\n"
+               "                    so a spreadsheet that evaluates formulas in CSV must\n"
+               "                    import it as text\n"
+               "  --inflect         rows, aligned and csv show each synonym in the form the\n"
+               "                    word has (houses: homes) where exactly one is found, as\n"
+               "                    table, jsonl and xlsx always give it in their field\n"
+               "                    inflected (empty, or null, where there is none)\n"
                "  --pos LIST        keep only synonyms of these parts of speech in any of\n"
                "                    their meanings, separated by commas (noun, adj, verb, adv)\n"
                "  --relation LIST   keep only these relations: synonym, similar term,\n"
@@ -148,6 +153,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         Pos,
         Relation,
         Language,
+        Inflect,
         Languages
     };
     const auto named = [](const char* name, GnuOption::Value value = GnuOption::Required) {
@@ -166,6 +172,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                   named("pos"),
                                   named("relation"),
                                   named("language"),
+                                  named("inflect", GnuOption::NoValue),
                                   named("languages", GnuOption::NoValue)};
     const QList<GnuArgument> parsed = ParseGnuArguments(arguments.mid(1), all, true);
 
@@ -269,7 +276,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return usageError(QStringLiteral("--language and --database cannot go together"));
     command.files = files;
     if (!given(Lookup)) {
-        for (const int needsLookup : {Format, Output, Quiet, Pos, Relation})
+        for (const int needsLookup : {Format, Output, Quiet, Pos, Relation, Inflect})
             if (given(needsLookup))
                 return usageError(
                     QStringLiteral("--%1 goes with --lookup").arg(all[needsLookup].names.first()));
@@ -293,6 +300,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (given(Output) && command.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name"));
     command.quiet = given(Quiet);
+    command.inflect = given(Inflect);
     // Whether each kind exists depends on the database; the lookup checks that.
     for (const QString& list : values(Pos))
         command.partsOfSpeech += list.split(u',');

@@ -26,6 +26,8 @@ struct CommandLine {
     QString output; // empty: standard output
     // Only pairs of these kinds are kept; empty: all of them.
     QStringList partsOfSpeech, relations;
+    // --inflect: rows, aligned and csv show a synonym in the word's own form where there is one.
+    bool inflect = false;
     bool quiet = false;
     QString text;
     // A usage error that may be one of Qt's own options for the window

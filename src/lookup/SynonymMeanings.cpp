@@ -127,7 +127,20 @@ QString RowMeaning(SynonymStore& store, QByteArrayView key, QByteArrayView rowUt
     // read at the next hover rather than through the connection the query holds.
     if (!rowUtf8.startsWith(prefix) || store.asking())
         return QString();
+    const QByteArrayView synonym = rowUtf8.sliced(prefix.size());
     SynonymMeanings meanings(store);
     meanings.load(key);
-    return WordFromUtf8(meanings.of(rowUtf8.sliced(prefix.size())));
+    QString meaning = WordFromUtf8(meanings.of(synonym));
+    if (meaning.isEmpty())
+        return meaning;
+    // As `--inflect` would show the row: no part of speech, since the row stands for them all.
+    QByteArray form;
+    try {
+        form = store.inflected(key, synonym, {});
+    } catch (const AppError&) {
+        // The meaning alone, as for a word whose meanings cannot be read.
+    }
+    if (!form.isEmpty())
+        meaning += QStringLiteral("\nin the text's form: ") + WordFromUtf8(form);
+    return meaning;
 }

@@ -22,8 +22,9 @@ inline constexpr char kNotInDatabase[] = "This word is not in the database.";
 QByteArray RowsKey(QByteArrayView wordUtf8);
 
 // What a row of a lookup run means, read when it is asked for (a tool-tip, a screen reader):
-// the meaning lines of the row's synonym among its word's records in store, or, for an empty
-// key, that the word is not in the database. Empty when the row is not one of the word's.
+// the meaning lines of the row's synonym among its word's records in store, and a last line
+// with the synonym in the word's form where the store gives one; or, for an empty key, that
+// the word is not in the database. Empty when the row is not one of the word's.
 QString RowMeaning(SynonymStore& store, QByteArrayView key, QByteArrayView rowUtf8);
 
 class SynonymMeanings {

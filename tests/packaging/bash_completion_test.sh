@@ -59,6 +59,7 @@ while IFS='|' read -r line expected; do
 done <<EOF2
 @ --fo|--format
 @ --la|--language --languages
+@ --lookup --in|--inflect
 @ --format |aligned csv jsonl rows table xlsx
 @ --lookup --format j|jsonl
 @ --lookup --format=c|csv

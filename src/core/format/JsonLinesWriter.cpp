@@ -65,8 +65,9 @@ void appendString(QByteArray& out, QByteArrayView utf8, HandOn&& handOn) {
 } // namespace
 
 JsonLinesWriter::JsonLinesWriter(TextOutput& out, const QList<QByteArray>& fieldNames,
-                                 qsizetype numberField)
-    : gathered_(out), firstKey_("{\"" + fieldNames.value(0) + "\": "), numberField_(numberField) {
+                                 qsizetype numberField, qsizetype optionalField)
+    : gathered_(out), firstKey_("{\"" + fieldNames.value(0) + "\": "), numberField_(numberField),
+      optionalField_(optionalField) {
     for (qsizetype i = 1; i < fieldNames.size(); ++i)
         keys_ << ", \"" + fieldNames[i] + "\": ";
 }
@@ -82,10 +83,13 @@ void JsonLinesWriter::record(std::span<const QByteArrayView> fields) {
     for (qsizetype i = 0; i < keys_.size(); ++i) {
         const QByteArrayView field = fields[std::size_t(i)];
         AppendBytes(text, keys_[i]);
-        if (i != numberField_)
+        // null where there is none, as in a record without any
+        if (field.isEmpty() && (i == numberField_ || i == optionalField_))
+            text += "null";
+        else if (i == numberField_)
+            AppendBytes(text, field);
+        else
             appendString(text, field, [this] { gathered_.handOnWhenFull(); });
-        else // null when the database keeps none, as for a record without any
-            text += field.isEmpty() ? QByteArrayView("null") : field;
     }
     text += "}\n";
     gathered_.handOnWhenFull();

@@ -12,8 +12,10 @@
 class JsonLinesWriter {
   public:
     // numberField: the one field after the first that is a number, null
-    // when empty; every other field is a string.
-    JsonLinesWriter(TextOutput& out, const QList<QByteArray>& fieldNames, qsizetype numberField);
+    // when empty; optionalField: a string that is null when empty (-1: none);
+    // every other field is a string. Both count from the field after the first.
+    JsonLinesWriter(TextOutput& out, const QList<QByteArray>& fieldNames, qsizetype numberField,
+                    qsizetype optionalField = -1);
 
     // The first field of the records that follow.
     void startRecords(QByteArrayView first);
@@ -28,5 +30,6 @@ class JsonLinesWriter {
     // What comes before each other field's value.
     QList<QByteArray> keys_;
     qsizetype numberField_;
+    qsizetype optionalField_;
     QByteArray first_;
 };

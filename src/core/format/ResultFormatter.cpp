@@ -10,10 +10,13 @@
 #include <algorithm>
 
 namespace {
-// The fields of a table, jsonl or xlsx record after the word, in order.
-constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "note"};
+// The fields of a table, jsonl or xlsx record after the word, in order. The inflected form
+// came last, after files of the earlier five had readers.
+constexpr const char* kPairFields[] = {"synonym", "pos", "relation", "sense", "note", "inflected"};
 // The sense is a number in JSON and in a workbook.
 constexpr int kSenseField = 3;
+// null in JSON where there is no form, as the sense where there is no meaning.
+constexpr int kInflectedField = 5;
 constexpr int kPairFieldCount = int(std::size(kPairFields));
 } // namespace
 
@@ -37,7 +40,7 @@ ResultFormatter::ResultFormatter(OutputFormat format, ResultSink& sink)
         table_.emplace(sink_, RecordFieldNames());
         break;
     case OutputFormat::JsonLines:
-        jsonLines_.emplace(sink_, RecordFieldNames(), kSenseField);
+        jsonLines_.emplace(sink_, RecordFieldNames(), kSenseField, kInflectedField);
         break;
     case OutputFormat::Xlsx:
         workbook_ = std::make_unique<Workbook>(RecordFieldNames(), 1 + kSenseField);
@@ -62,8 +65,9 @@ void ResultFormatter::startWord(QByteArrayView word) {
 }
 
 void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
-                           QByteArrayView relation, QByteArrayView sense, QByteArrayView note) {
-    const QByteArrayView fields[] = {synonym, partOfSpeech, relation, sense, note};
+                           QByteArrayView relation, QByteArrayView sense, QByteArrayView note,
+                           QByteArrayView inflected) {
+    const QByteArrayView fields[] = {synonym, partOfSpeech, relation, sense, note, inflected};
     static_assert(std::size(fields) == kPairFieldCount);
     if (table_)
         return table_->record(fields);
@@ -76,7 +80,7 @@ void ResultFormatter::pair(QByteArrayView synonym, QByteArrayView partOfSpeech,
     }
     row_.truncate(0);
     AppendBytes(row_, prefix_);
-    AppendBytes(row_, synonym);
+    AppendBytes(row_, inflected.isEmpty() ? synonym : inflected);
     row(row_);
 }
 

@@ -22,9 +22,10 @@ class Workbook;
 // The names of the fields of each table, jsonl and xlsx record, in order.
 QList<QByteArray> RecordFieldNames();
 
-// Turns each word's (synonym, part of speech, relation, sense, note) records
-// into the chosen format's bytes, through that format's writer: rows, aligned
-// and csv exactly as the window writes its rows and exports; table, jsonl and
+// Turns each word's (synonym, part of speech, relation, sense, note, inflected)
+// records into the chosen format's bytes, through that format's writer: rows,
+// aligned and csv exactly as the window writes its rows and exports, the
+// inflected form in place of the synonym where one is given; table, jsonl and
 // xlsx one record each, the word as given.
 class ResultFormatter {
   public:
@@ -34,8 +35,9 @@ class ResultFormatter {
     // The word whose pairs follow, in UTF-8.
     void startWord(QByteArrayView word);
     // sense: the meaning's place in its entry, as text; empty when the database keeps none.
+    // inflected: the synonym in the word's form; empty for none, or when none was asked for.
     void pair(QByteArrayView synonym, QByteArrayView partOfSpeech, QByteArrayView relation,
-              QByteArrayView sense = {}, QByteArrayView note = {});
+              QByteArrayView sense = {}, QByteArrayView note = {}, QByteArrayView inflected = {});
     // The word has no pair: the not-found row, or a record without a synonym.
     void notFound();
     void finish();
