@@ -26,6 +26,8 @@ test_packages=(
   # MyThes itself, for the test that holds the databases against MyThes and Hunspell.
   libmythes-dev
   xvfb xauth libx11-dev xdotool xsel
+  # The window read over AT-SPI, as a screen reader reads it, on a session bus of its own.
+  at-spi2-core python3-pyatspi dbus
   dpkg-dev desktop-file-utils
   # The package test lints the package, validates its metainfo and loads its completion in
   # each shell; the manual pages are checked with man and groff.

@@ -10,7 +10,8 @@ constexpr int kFrameMs = 33;
 constexpr qsizetype kShownChars = 300;
 
 // Qt gives screen readers the bar's percentage as its value; what the bar
-// tells is its text, so that is the value they read.
+// tells is its text, so that is the value they read. Qt's bridge to AT-SPI
+// passes on only the number, so the text is the bar's description as well.
 class ProgressBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
   public:
     explicit ProgressBarAccessible(ProgressBar* bar)
@@ -21,7 +22,9 @@ class ProgressBarAccessible : public QAccessibleWidget, public QAccessibleValueI
         return QAccessibleWidget::interface_cast(type);
     }
     QString text(QAccessible::Text type) const override {
-        return type == QAccessible::Value ? bar()->text() : QAccessibleWidget::text(type);
+        if (type == QAccessible::Value || type == QAccessible::Description)
+            return bar()->text();
+        return QAccessibleWidget::text(type);
     }
     QVariant currentValue() const override { return bar()->value(); }
     void setCurrentValue(const QVariant&) override {}
@@ -89,6 +92,8 @@ void ProgressBar::showLatest() {
         if (QAccessible::isActive()) {
             QAccessibleValueChangeEvent changed(this, shown);
             QAccessible::updateAccessibility(&changed);
+            QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&described);
         }
     }
     setValue(shown);

@@ -26,6 +26,7 @@ class ListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     explicit ListModel(bool checkBoxes, QObject* parent = nullptr);
+    bool checkBoxes() const { return checkBoxes_; }
 
     void addColumn(const QString& header);
     int columns() const { return int(headers_.size()); }

@@ -2,9 +2,11 @@
 #include "ListView.h"
 
 #include "AppError.h"
+#include "CheckListAccessible.h"
 #include "ListModel.h"
 #include "Twips.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -109,9 +111,16 @@ class CheckBoxOutline : public QStyledItemDelegate {
 
 ListView::ListView(bool checkBoxes, QWidget* parent)
     : QTreeView(parent), model_(new ListModel(checkBoxes, this)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(CheckListAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setModel(model_);
-    if (checkBoxes)
+    if (checkBoxes) {
         setItemDelegate(new CheckBoxOutline(this));
+        AnnounceCheckMarks(*this);
+    }
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
