@@ -156,6 +156,7 @@ QByteArray FormGenerator::work(QByteArrayView word, QByteArrayView synonym, QByt
     meaning.removeAll(QByteArray());
     QSet<QString> forms;
     for (const int wordHow : wordHows) {
+        QHash<QString, bool> tried;
         const How& slot = hows_[size_t(wordHow)];
         // A form of another part of speech than the meaning's is another word's form.
         if (!meaning.isEmpty() && !slot.pos.isEmpty() &&
@@ -164,11 +165,12 @@ QByteArray FormGenerator::work(QByteArrayView word, QByteArrayView synonym, QByt
             continue;
         auto agreeing = agreeing_.find(slot.slot);
         if (agreeing == agreeing_.end()) {
-            std::vector<int> ids;
-            const bool features = slot.slot.contains("po:") || slot.slot.contains("is:");
-            for (auto it = bySlot_.cbegin(); it != bySlot_.cend(); ++it) {
-                if (features ? Agrees(slot.slot, it.key()) : it.key() == slot.slot)
-                    ids.insert(ids.end(), it.value().begin(), it.value().end());
+            std::vector<int> ids = bySlot_.value(slot.slot);
+            if (slot.slot.contains("po:") || slot.slot.contains("is:")) {
+                for (auto it = bySlot_.cbegin(); it != bySlot_.cend(); ++it) {
+                    if (it.key() != slot.slot && Agrees(slot.slot, it.key()))
+                        ids.insert(ids.end(), it.value().begin(), it.value().end());
+                }
             }
             agreeing = agreeing_.insert(slot.slot, std::move(ids));
         }
@@ -177,6 +179,9 @@ QByteArray FormGenerator::work(QByteArrayView word, QByteArrayView synonym, QByt
             if (!how.suffix || text.size() <= how.strip.size() || !text.endsWith(how.strip))
                 continue;
             const QString built = text.chopped(how.strip.size()) + how.append;
+            // Many flags share a suffix: the form it builds is looked for once.
+            if (forms.contains(built) || std::exchange(tried[built], true))
+                continue;
             const QByteArray builtKey = WordKey(QByteArrayView(built.toUtf8()));
             for (const qint64 headword : own) {
                 const int found = howOf(builtKey, headword);

@@ -209,7 +209,7 @@ class FormSlots {
                     if (!row.when.isEmpty() &&
                         expander.stemCarries(row.when.sliced(1)) != row.when.startsWith(u'+'))
                         continue;
-                    how.slot = row.slot == u"=" ? built.strip + u'>' + built.append : row.slot;
+                    how.slot = row.slot == u"=" ? textSlot(built) : row.slot;
                     how.pos = row.pos;
                     break;
                 }
@@ -236,6 +236,16 @@ class FormSlots {
     struct Row {
         QString slot, pos, when;
     };
+    // What a suffix strips and appends; one that strips nothing after the letter its condition
+    // names is known with that letter, as the suffix stripping it would be: Russian -м after
+    // -е (instrumental, отдохновением) is not -м after -а or -я (dative plural, остановкам).
+    static QString textSlot(const AffixExpander::Rule& rule) {
+        const QString& condition = rule.condition;
+        if (rule.strip.isEmpty() && !condition.isEmpty() && condition.back() != u']' &&
+            condition.back() != u'.')
+            return condition.back() + u'>' + condition.back() + rule.append;
+        return rule.strip + u'>' + rule.append;
+    }
     quint32 idOf(const QString& source, FormHow how) {
         const QString key = source + u'\t' + how.slot;
         auto known = ids_.find(key);
