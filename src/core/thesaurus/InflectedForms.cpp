@@ -179,7 +179,7 @@ class FormSlots {
             if (line.startsWith('#') || fields.size() < 3 || fields[0] != language)
                 continue;
             const QString when = fields.value(4);
-            conditional_ = conditional_ || !when.isEmpty();
+            conditional_ = conditional_ || when.startsWith(u'+') || when.startsWith(u'-');
             rows_[fields[1]].push_back({fields[2], fields.value(3), when});
         }
     }
@@ -201,18 +201,28 @@ class FormSlots {
         if (!named.isEmpty()) {
             how.slot = named.join(u' ');
         } else {
-            auto found = rows_.constFind(built.flag);
-            if (found == rows_.constEnd())
-                found = rows_.constFind(QStringLiteral("*"));
-            if (found != rows_.constEnd()) {
-                for (const Row& row : *found) {
-                    if (!row.when.isEmpty() &&
+            // The rows of * that have a when come first for every flag; those without, only
+            // for a flag with no rows of its own.
+            const QString text = built.strip + u'>' + built.append;
+            std::vector<Row> rows;
+            for (const Row& row : rows_.value(QStringLiteral("*")))
+                if (!row.when.isEmpty())
+                    rows.push_back(row);
+            const auto own = rows_.constFind(built.flag);
+            for (const Row& row : own != rows_.constEnd() ? *own : rows_.value(QStringLiteral("*")))
+                if (own != rows_.constEnd() || row.when.isEmpty())
+                    rows.push_back(row);
+            for (const Row& row : rows) {
+                if (row.when.startsWith(u'=')   ? row.when.sliced(1) != text
+                    : row.when.startsWith(u'~') ? !built.append.endsWith(row.when.sliced(1))
+                    : !row.when.isEmpty() &&
                         expander.stemCarries(row.when.sliced(1)) != row.when.startsWith(u'+'))
-                        continue;
+                    continue;
+                if (row.slot != u"-") {
                     how.slot = row.slot == u"=" ? textSlot(built) : row.slot;
                     how.pos = row.pos;
-                    break;
                 }
+                break;
             }
         }
         const quint32 id = idOf(QString::number(rule), std::move(how));
