@@ -742,7 +742,7 @@ void TestImporter::databaseHoldsParsedEntries() {
 
     Database db(path);
     QCOMPARE(db.number("PRAGMA application_id"), qint64(0x4C584756));
-    QCOMPARE(db.number("PRAGMA user_version"), qint64(6));
+    QCOMPARE(db.number("PRAGMA user_version"), qint64(7));
     QCOMPARE(db.rows("SELECT id, word FROM headword ORDER BY id"), expectedHeadwords);
     // Without inflected forms, each headword is filed under its own folded key alone.
     QStringList expectedKeys;

@@ -813,6 +813,94 @@ int CompareCorpus(const QString& table, const QString& program, qsizetype perLan
 
 } // namespace
 
+// The synonyms put in a word's form (--inflections): per language of the judged list, a
+// seeded sample of forms the database knows the slot of, each with its single-word synonyms:
+// the share given a form; and the judged pairs, the share of forms given that are right and
+// of right forms found. Fails below the list's targets or 95 % precision.
+int MeasureInflections(const QString& judgedPath, int sample, quint32 seed,
+                       const QStringList& only) {
+    QFile file(judgedPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    struct Judged {
+        QByteArray word, synonym, pos, form;
+    };
+    QMap<QString, std::vector<Judged>> judged;
+    QHash<QString, double> target;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> f = line.split('\t');
+        if (line.startsWith('#') || f.size() < 3)
+            continue;
+        if (f[0] == "target")
+            target.insert(QString::fromUtf8(f[1]), f[2].toDouble());
+        else if (f.size() >= 5)
+            judged[QString::fromUtf8(f[0])].push_back({f[1], f[2], f[3], f[4] == "none" ? QByteArray() : f[4]});
+    }
+    QTextStream out(stdout);
+    QTemporaryDir folder;
+    bool pass = true;
+    for (const InstalledThesaurus& installed : FindThesauri(CatalogPlaces::standard())) {
+        if (installed.imported() || !target.contains(installed.code) ||
+            (!only.isEmpty() && !only.contains(installed.code)))
+            continue;
+        const QString path = folder.filePath(installed.code + QStringLiteral(".mdb"));
+        ImportThesaurus(installed.thesaurusFile, path, FormSources{installed.dictionary, {}});
+        SynonymStore store;
+        store.open(path);
+        std::vector<QByteArray> forms;
+        SynonymStore::Rows rows;
+        store.run(rows, "select key from form where how in (select id from how where slot <> '') "
+                        "group by key order by key");
+        for (; !rows.atEnd(); rows.next())
+            forms.push_back(rows.text(0).toByteArray());
+        std::shuffle(forms.begin(), forms.end(), std::mt19937(seed));
+        forms.resize(std::min(forms.size(), size_t(sample)));
+        int pairs = 0, given = 0, shown = 0;
+        std::vector<qint64> micros;
+        QElapsedTimer timer;
+        for (const QByteArray& word : forms) {
+            std::vector<std::pair<QByteArray, QByteArray>> synonyms;
+            for (store.lookUp(rows, word, SynonymStore::View::Synonyms); !rows.atEnd(); rows.next())
+                synonyms.emplace_back(rows.text(0).toByteArray(), rows.text(1).toByteArray());
+            for (const auto& [synonym, pos] : synonyms) {
+                if (synonym.contains(' '))
+                    continue;
+                ++pairs;
+                timer.start();
+                const QByteArray form = store.inflected(word, synonym, pos);
+                micros.push_back(timer.nsecsElapsed() / 1000);
+                // Every seventh form given, for judging by hand.
+                if (!form.isEmpty() && given++ % 7 == 0 && shown++ < 60)
+                    out << "  " << installed.code << "\t" << word << "\t" << synonym << "\t" << pos
+                        << "\t" << form << "\n";
+            }
+        }
+        int answered = 0, right = 0, formsDue = 0, found = 0;
+        for (const Judged& pair : judged.value(installed.code)) {
+            const QByteArray form = store.inflected(pair.word, pair.synonym, pair.pos);
+            answered += !form.isEmpty();
+            right += !form.isEmpty() && form == pair.form;
+            formsDue += !pair.form.isEmpty();
+            found += !pair.form.isEmpty() && form == pair.form;
+            if (form != pair.form)
+                out << "  " << installed.code << " judged " << pair.word << " " << pair.synonym
+                    << ": " << (form.isEmpty() ? "none" : form) << ", not "
+                    << (pair.form.isEmpty() ? "none" : pair.form) << "\n";
+        }
+        std::sort(micros.begin(), micros.end());
+        const double coverage = pairs ? 100.0 * given / pairs : 0;
+        out << "| " << installed.code << " | " << forms.size() << " forms | " << pairs
+            << " pairs | " << Percent(given, pairs) << " % given | judged " << answered
+            << " given, " << right << " right (" << Percent(right, answered) << " %) | found "
+            << found << " of " << formsDue << " | median "
+            << (micros.empty() ? 0 : micros[micros.size() / 2]) << " us |\n";
+        out.flush();
+        pass = pass && coverage >= target.value(installed.code) && right * 100 >= answered * 95;
+    }
+    out << (pass ? "PASS" : "FAIL") << "\n";
+    return pass ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
@@ -821,7 +909,7 @@ int main(int argc, char** argv) {
     int formSample = 200;
     QStringList only;
     QHash<QString, double> lowestForms; // per language, from --shortfalls
-    QString corpus, program;
+    QString corpus, program, inflections;
     int corpusWords = 5000;
     for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == u"--seed")
@@ -832,6 +920,8 @@ int main(int argc, char** argv) {
             formSample = arguments[i + 1].toInt();
         else if (arguments[i] == u"--corpus")
             corpus = arguments[i + 1];
+        else if (arguments[i] == u"--inflections")
+            inflections = arguments[i + 1];
         else if (arguments[i] == u"--program")
             program = arguments[i + 1];
         else if (arguments[i] == u"--words")
@@ -853,6 +943,8 @@ int main(int argc, char** argv) {
     }
     if (!corpus.isEmpty())
         return CompareCorpus(corpus, program, corpusWords, seed);
+    if (!inflections.isEmpty())
+        return MeasureInflections(inflections, formSample, seed, only);
     QTextStream out(stdout);
     QTemporaryDir folder;
     out << "seed " << seed << "; per language " << headwordSample << " headwords, " << formSample

@@ -13,13 +13,15 @@ constexpr int kApplicationId = 0x4C584756;
 // headword is kept once, and the table kinds lists the values --pos and --relation accept;
 // from version 5 the forms of a prefix too prolific to file one by one are found through the
 // table prefix and the bits of form.prefixes; from version 6 a word whose entries give no
-// synonym kind is answered with their broader and narrower terms (synonym.listed 2).
+// synonym kind is answered with their broader and narrower terms (synonym.listed 2); from
+// version 7 each form row names how it was built (form.how, table how).
 constexpr int kFoldedKeysVersion = 2;
 constexpr int kComposedKeysVersion = 3;
 constexpr int kKindsVersion = 4;
 constexpr int kPrefixesVersion = 5;
 constexpr int kStandInsVersion = 6;
-constexpr int kSchemaVersion = kStandInsVersion;
+constexpr int kFormHowVersion = 7;
+constexpr int kSchemaVersion = kFormHowVersion;
 
 #include <QByteArrayView>
 #include <QLatin1StringView>

@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "DatabaseFormat.h"
 #include "FileSystem.h"
+#include "FormGenerator.h"
 #include "ShellQuote.h"
 #include "StatementCache.h"
 #include "Utf8Text.h"
@@ -178,6 +179,7 @@ void SynonymStore::adopt(sqlite3* db) {
     db_ = db;
     whileReading(std::move(keepGoing_));
     statements_ = std::make_shared<StatementCache>(db);
+    generator_.reset();
     // A handful of rows, read once: a word is held against them only when it is not found.
     prefixes_.clear();
     sqlite3_stmt* stmt = nullptr;
@@ -193,6 +195,7 @@ void SynonymStore::adopt(sqlite3* db) {
 }
 
 void SynonymStore::close() {
+    generator_.reset();
     // close_v2 waits for statements still open in a suspended run instead of failing;
     // those are finalized, not kept, when their rows close.
     if (statements_)
@@ -367,9 +370,14 @@ bool SynonymStore::holdsRelations() {
     return rows.text(0) != "0";
 }
 
-QByteArray SynonymStore::inflected(QByteArrayView, QByteArrayView, QByteArrayView) {
-    // Not yet worked out: no file records how its forms were built.
-    return {};
+QByteArray SynonymStore::inflected(QByteArrayView word, QByteArrayView synonym,
+                                   QByteArrayView pos) {
+    sqlite3* db = handleForQuery();
+    if (!db)
+        throw AppError(QStringLiteral("The synonym database is not open."));
+    if (!generator_)
+        generator_ = std::make_unique<FormGenerator>(db);
+    return generator_->inflected(word, synonym, pos);
 }
 
 bool SynonymStore::holdsKinds() {

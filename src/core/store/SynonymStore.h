@@ -11,6 +11,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class FormGenerator;
 class QueryShaper;
 class StatementCache;
 
@@ -130,7 +131,8 @@ class SynonymStore {
     // that built word from its headword, applied to synonym under the dictionary's rules, kept
     // only when exactly one form results; pos is the meaning's part of speech as the row gives
     // it (empty: none given). Empty when none or several result, or when the file keeps no
-    // record of how its forms were built. Each pair is worked out once per store and kept.
+    // record of how its forms were built. Each pair is worked out once per store and kept
+    // (FormGenerator: at most 100 000 pairs at a time). Throws AppError when the file is not open.
     QByteArray inflected(QByteArrayView word, QByteArrayView synonym, QByteArrayView pos);
 
     // Throws AppError naming what is missing when qrySynonyms lacks any of word, synonym,
@@ -170,6 +172,8 @@ class SynonymStore {
     std::vector<std::pair<QByteArray, qint64>> prefixes_;
     // Queries taken apart for statements_; only their text counts, whatever the connection.
     std::unique_ptr<QueryShaper> shaper_;
+    // Made at the first inflected(), and with the file it reads.
+    std::unique_ptr<FormGenerator> generator_;
     std::function<bool()> keepGoing_;
     bool asking_ = false;
     int readings_ = 0;

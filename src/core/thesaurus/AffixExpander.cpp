@@ -50,6 +50,8 @@ struct Affix {
     bool cross = false;
     // A prefix's lead (AffixExpander::leadText), or -1.
     int lead = -1;
+    // A suffix's place in Rules::rules.
+    int rule = -1;
 };
 
 std::vector<ConditionChar> parseCondition(QStringView text) {
@@ -155,6 +157,16 @@ struct AffixExpander::Rules {
     size_t heldLimit = std::numeric_limits<size_t>::max();
     mutable bool secondSuffixesGivenUp = false;
     std::function<void(int group)> givenUp;
+    // What builtBy and stemCarries answer about the form and the stem being expanded.
+    std::vector<Rule> rules;
+    mutable int builtBy = -1;
+    const std::vector<Flag>* stemFlags = nullptr;
+    QString flagName(Flag flag) const {
+        return flagType == FlagType::Num ? QString::number(flag)
+               : flagType == FlagType::Long && flag > 0xFF
+                   ? QString(QChar(flag >> 8)) + QChar(flag & 0xFF)
+                   : QString::fromUcs4(&flag, 1);
+    }
 
     // Counts one affix tried for group; whether the group is still built.
     bool spend(int group) const {
@@ -364,6 +376,14 @@ AffixExpander::AffixExpander(const QString& dicPath, const StepProgress& progres
             affix.continuation = rules.flags(continuation);
             affix.condition = parseCondition(condition);
             affix.cross = (suffix ? crossSuffixes : crossPrefixes).value(flag);
+            if (suffix) {
+                affix.rule = int(rules.rules.size());
+                QStringList fieldTexts;
+                for (size_t field = 5; field < fields.size(); ++field)
+                    fieldTexts << rules.text(fields[field]);
+                rules.rules.push_back({rules.flagName(flag), affix.strip, affix.append, condition,
+                                       fieldTexts.join(u' ')});
+            }
             (suffix ? rules.suffixes : rules.prefixes)[flag].push_back(std::move(affix));
         }
     }
@@ -451,12 +471,22 @@ QString AffixExpander::groupName(int group) const {
     if (group < kFirstPrefix)
         return group == kOneSuffix ? QStringLiteral("one suffix")
                                    : QStringLiteral("second suffixes");
-    const Flag flag = rules_->prefixGroups.key(group);
-    return QStringLiteral("prefix flag %1")
-        .arg(rules_->flagType == FlagType::Num ? QString::number(flag)
-             : rules_->flagType == FlagType::Long && flag > 0xFF
-                 ? QString(QChar(flag >> 8)) + QChar(flag & 0xFF)
-                 : QString::fromUcs4(&flag, 1));
+    return QStringLiteral("prefix flag %1").arg(rules_->flagName(rules_->prefixGroups.key(group)));
+}
+
+int AffixExpander::builtBy() const {
+    return rules_->builtBy;
+}
+
+const AffixExpander::Rule& AffixExpander::rule(int id) const {
+    return rules_->rules.at(size_t(id));
+}
+
+bool AffixExpander::stemCarries(const QString& flag) const {
+    const std::vector<Flag>* flags = rules_->stemFlags;
+    return flags && std::any_of(flags->begin(), flags->end(), [&](Flag carried) {
+               return rules_->flagName(carried) == flag;
+           });
 }
 
 void AffixExpander::Rules::giveUpHeaviest() const {
@@ -544,10 +574,12 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, con
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
             continue;
+        rules.stemFlags = &flags;
         rules.expandStem(
             stem, flags,
             [&](const QString& text, int group, int lead) { form(text, stem, group, lead); },
             [&](int lead, const QString& base) { mark(lead, base, stem); });
+        rules.stemFlags = nullptr;
     }
 }
 
@@ -606,8 +638,11 @@ void AffixExpander::Rules::expandStem(const QString& stem, const std::vector<Fla
         // A circumfix suffix needs its prefix.
         if (built.first->circumfix)
             continue;
-        if (built.first->standsAlone)
+        if (built.first->standsAlone) {
+            builtBy = built.first->rule;
             form(built.once, kOneSuffix, -1);
+            builtBy = -1;
+        }
         if (dropped[kTwoSuffixes])
             continue;
         for (const auto& [outer, text] : built.twice) {

@@ -62,6 +62,18 @@ class AffixExpander {
     // then with prefixes too), and givenUp(group) is called; past the bound with only the
     // forms of one suffix left, expand throws ThesaurusError naming the .dic.
     void bound(qint64 work, size_t held, const std::function<void(int group)>& givenUp);
+    // How a form of one suffix was built: the suffix's flag as the .aff writes it, what it
+    // strips and appends, its condition, and its morphological fields (French "is:pl"), which
+    // the form's slot among a word's forms comes from where the .aff gives them.
+    struct Rule {
+        QString flag, strip, append, condition, fields;
+    };
+    // Within form(), the rule of the form just given when one suffix alone built it, else -1.
+    int builtBy() const;
+    const Rule& rule(int id) const;
+    // Within form(), whether the stem's line carries the flag (written as Rule::flag).
+    bool stemCarries(const QString& flag) const;
+
     // "second suffixes" or "prefix flag X", for messages.
     QString groupName(int group) const;
     // From now on, even during expand, marks the words a prefix of the group is put on

@@ -164,12 +164,121 @@ Morphology MorphologyOf(const QString& language) {
     return rules;
 }
 
+// The rows of slots.tsv for one language, and each way of building forms met so far, numbered
+// in hows as InflectedForm::how names them.
+class FormSlots {
+  public:
+    FormSlots(const QString& language, std::vector<FormHow>& hows) : hows_(hows) {
+        if (language.isEmpty())
+            return;
+        QFile table(QStringLiteral(":/lexigrove/slots.tsv"));
+        if (!table.open(QIODevice::ReadOnly))
+            throw ThesaurusError(table.fileName(), 0, QStringLiteral("the slots of forms are missing"));
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QStringList fields = WordFromUtf8(line).split(u'\t');
+            if (line.startsWith('#') || fields.size() < 3 || fields[0] != language)
+                continue;
+            const QString when = fields.value(4);
+            conditional_ = conditional_ || when.startsWith(u'+') || when.startsWith(u'-');
+            rows_[fields[1]].push_back({fields[2], fields.value(3), when});
+        }
+    }
+
+    // The how of the form the expander just gave, built by one suffix, its rule.
+    quint32 ofSuffix(const AffixExpander& expander, int rule) {
+        if (!conditional_) {
+            if (const auto known = byRule_.constFind(rule); known != byRule_.constEnd())
+                return *known;
+        }
+        const AffixExpander::Rule& built = expander.rule(rule);
+        FormHow how{built.flag, built.strip, built.append, built.condition, {}, {}};
+        // Fields the .aff writes after a suffix name its form where the .aff gives them.
+        QStringList named;
+        for (const QString& field : built.fields.split(u' ', Qt::SkipEmptyParts)) {
+            if (field.startsWith(u"po:") || field.startsWith(u"is:"))
+                named << field;
+        }
+        if (!named.isEmpty()) {
+            how.slot = named.join(u' ');
+        } else {
+            // The rows of * that have a when come first for every flag; those without, only
+            // for a flag with no rows of its own.
+            const QString text = built.strip + u'>' + built.append;
+            std::vector<Row> rows;
+            for (const Row& row : rows_.value(QStringLiteral("*")))
+                if (!row.when.isEmpty())
+                    rows.push_back(row);
+            const auto own = rows_.constFind(built.flag);
+            for (const Row& row : own != rows_.constEnd() ? *own : rows_.value(QStringLiteral("*")))
+                if (own != rows_.constEnd() || row.when.isEmpty())
+                    rows.push_back(row);
+            for (const Row& row : rows) {
+                if (row.when.startsWith(u'=')   ? row.when.sliced(1) != text
+                    : row.when.startsWith(u'~') ? !built.append.endsWith(row.when.sliced(1))
+                    : !row.when.isEmpty() &&
+                        expander.stemCarries(row.when.sliced(1)) != row.when.startsWith(u'+'))
+                    continue;
+                if (row.slot != u"-") {
+                    how.slot = row.slot == u"=" ? textSlot(built) : row.slot;
+                    how.pos = row.pos;
+                }
+                break;
+            }
+        }
+        const quint32 id = idOf(QString::number(rule), std::move(how));
+        byRule_.insert(rule, id);
+        return id;
+    }
+
+    // The how of a form of the language's exception list of the part of speech.
+    quint32 ofException(const QString& pos, const QString& form) {
+        FormHow how{QStringLiteral("@"), {}, {}, {}, {}, pos};
+        for (const Row& row : rows_.value(u'@' + pos)) {
+            if (row.when.startsWith(u'~') && !form.endsWith(row.when.sliced(1)))
+                continue;
+            how.slot = row.slot;
+            break;
+        }
+        return idOf(u'@' + pos, std::move(how));
+    }
+
+  private:
+    struct Row {
+        QString slot, pos, when;
+    };
+    // What a suffix strips and appends; one that strips nothing after the letter its condition
+    // names is known with that letter, as the suffix stripping it would be: Russian -м after
+    // -е (instrumental, отдохновением) is not -м after -а or -я (dative plural, остановкам).
+    static QString textSlot(const AffixExpander::Rule& rule) {
+        const QString& condition = rule.condition;
+        if (rule.strip.isEmpty() && !condition.isEmpty() && condition.back() != u']' &&
+            condition.back() != u'.')
+            return condition.back() + u'>' + condition.back() + rule.append;
+        return rule.strip + u'>' + rule.append;
+    }
+    quint32 idOf(const QString& source, FormHow how) {
+        const QString key = source + u'\t' + how.slot;
+        auto known = ids_.find(key);
+        if (known == ids_.end()) {
+            hows_.push_back(std::move(how));
+            known = ids_.insert(key, quint32(hows_.size()));
+        }
+        return *known;
+    }
+
+    std::vector<FormHow>& hows_;
+    QHash<QString, std::vector<Row>> rows_;
+    bool conditional_ = false;
+    QHash<int, quint32> byRule_;
+    QHash<QString, quint32> ids_;
+};
+
 // The forms the language's exception lists and endings give (morphology.tsv), added to forms;
 // gives their keys. A form an exception list names is filed even when it is a headword itself
 // ("saw", "men"): it keeps its own entry and gains its base's. An ending's form never is.
 QSet<QString> morphologyForms(const std::vector<ThesaurusEntry>& entries,
                               const QSet<QString>& headwordKeys, const QString& language,
-                              std::vector<InflectedForm>& forms) {
+                              std::vector<InflectedForm>& forms, FormSlots& formSlots) {
     QSet<QString> linked;
     const Morphology rules = MorphologyOf(language);
     if (rules.exceptionLists.empty() && rules.endings.empty())
@@ -220,7 +329,8 @@ QSet<QString> morphologyForms(const std::vector<ThesaurusEntry>& entries,
                 QString baseKey = WordKey(base.replace(u'_', u' '));
                 if (baseKey != key && (posOf.value(baseKey) & bit) != 0) {
                     linked.insert(key);
-                    forms.push_back(InflectedForm{key, std::move(baseKey)});
+                    forms.push_back(
+                        InflectedForm{key, std::move(baseKey), 0, formSlots.ofException(pos, key)});
                 }
             }
         }
@@ -400,7 +510,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                      const QSet<QString>& linked, const FormSources& sources,
                      const StepProgress& progress, size_t maxForms, InflectedForms& found,
                      std::vector<InflectedForm>& marks, std::vector<InflectedForm>& ownForms,
-                     std::vector<InflectedForm>& unbuilt) {
+                     std::vector<InflectedForm>& unbuilt, FormSlots& formSlots) {
     std::vector<InflectedForm>& forms = found.forms;
     QHash<QString, QStringList> spellings;
     bool keepsCase = false;
@@ -540,7 +650,9 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                 }
             }
             stemForms.insert(key);
-            forms.push_back(InflectedForm{std::move(key), stemKey});
+            const int rule = group == AffixExpander::kOneSuffix ? expander.builtBy() : -1;
+            forms.push_back(
+                InflectedForm{std::move(key), stemKey, 0, rule < 0 ? 0 : formSlots.ofSuffix(expander, rule)});
             groupOf.push_back(quint16(group));
             leadOf.push_back(lead >= 0 && lead < kNoLead ? quint16(lead) : kNoLead);
             ++counts[size_t(group)];
@@ -609,8 +721,9 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
     std::vector<InflectedForm> marks;
     std::vector<InflectedForm> linkedForms;
     std::vector<InflectedForm> unbuilt;
+    FormSlots formSlots(sources.language, found.hows);
     const QSet<QString> linked =
-        morphologyForms(entries, headwordKeys, sources.language, linkedForms);
+        morphologyForms(entries, headwordKeys, sources.language, linkedForms, formSlots);
     // The language's own lists serve a thesaurus without a dictionary too (English of
     // Australia: went, children).
     if (sources.dictionary.isEmpty()) {
@@ -618,7 +731,7 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
             return found;
     } else if (sources.wordList.isEmpty())
         dictionaryForms(entries, headwordKeys, linked, sources, progress, maxForms, found, marks,
-                        linkedForms, unbuilt);
+                        linkedForms, unbuilt, formSlots);
     else
         wordListForms(headwordKeys, sources, progress, forms);
     forms.insert(forms.end(), std::make_move_iterator(linkedForms.begin()),
@@ -626,12 +739,13 @@ InflectedForms FindInflectedForms(const std::vector<ThesaurusEntry>& entries,
 
     // The same form may come from several spellings in the list ("Polish", "polish") or from
     // several rules of the dictionary.
-    // Millions of forms take a while to sort: a cancelled build stops here too.
+    // Millions of forms take a while to sort: a cancelled build stops here too. Of one form
+    // built several ways, the one kept knows how, where any does.
     quint32 compared = 0;
     const auto order = [&](const InflectedForm& a, const InflectedForm& b) {
         if (progress && ++compared % (1u << 16) == 0)
             progress(1, 1);
-        return byKeyAndBase(a, b);
+        return std::tie(a.key, a.baseKey, b.how) < std::tie(b.key, b.baseKey, a.how);
     };
     std::sort(forms.begin(), forms.end(), order);
     forms.erase(std::unique(forms.begin(), forms.end(), sameKeyAndBase), forms.end());

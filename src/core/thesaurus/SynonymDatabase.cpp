@@ -40,6 +40,8 @@ constexpr quint32 kComparisonsPerCheck = 1u << 16;
 // A prefix flag too prolific to file form by form is filed as marks: `prefixes` holds the bits
 // of the texts of table prefix that, put before the row's key, make a form of its headword
 // ("dell'" + "uomo"); a word with no row of its own is looked for that way.
+// `how` names the row of table how that says how the form was built from its headword (0: it
+// is the headword's own, or not known), so that a synonym can be given the same form.
 //
 // kinds holds the values --pos and --relation accept, so that a filter costs a read of a few
 // rows rather than of every row of a view: each value of the label table's shared vocabulary,
@@ -56,7 +58,10 @@ CREATE TABLE synonym (headword_id INTEGER NOT NULL REFERENCES headword(id), seq 
   PRIMARY KEY (headword_id, seq)) WITHOUT ROWID;
 CREATE TABLE form (key TEXT NOT NULL COLLATE NOCASE,
   headword_id INTEGER NOT NULL REFERENCES headword(id), later INTEGER NOT NULL,
-  prefixes INTEGER NOT NULL, PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
+  prefixes INTEGER NOT NULL, how INTEGER NOT NULL,
+  PRIMARY KEY (key, headword_id)) WITHOUT ROWID;
+CREATE TABLE how (id INTEGER PRIMARY KEY, flag TEXT NOT NULL, strip TEXT NOT NULL,
+  append TEXT NOT NULL, condition TEXT NOT NULL, slot TEXT NOT NULL, pos TEXT NOT NULL);
 CREATE TABLE prefix (text TEXT NOT NULL PRIMARY KEY, bits INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE repeated (key TEXT NOT NULL COLLATE NOCASE, headword_id INTEGER NOT NULL,
   seq INTEGER NOT NULL, PRIMARY KEY (key, headword_id, seq)) WITHOUT ROWID;
@@ -77,6 +82,7 @@ struct FormRow {
     sqlite3_int64 headwordId;
     bool later = false;
     quint64 prefixes = 0;
+    quint32 how = 0;
     bool operator<(const FormRow& other) const {
         return key != other.key ? key < other.key : headwordId < other.headwordId;
     }
@@ -103,7 +109,7 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     for (const InflectedForm& form : forms) {
         const QByteArray key = WordKey(form.key).toUtf8();
         for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
-            rows.push_back(FormRow{key, baseId, false, form.prefixes});
+            rows.push_back(FormRow{key, baseId, false, form.prefixes, form.how});
     }
     quint32 compared = 0;
     std::sort(rows.begin(), rows.end(), [&](const FormRow& a, const FormRow& b) {
@@ -114,9 +120,10 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     // A headword's own row and its marks (InflectedForm) are one row.
     size_t kept = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (kept > 0 && rows[kept - 1] == rows[i])
+        if (kept > 0 && rows[kept - 1] == rows[i]) {
             rows[kept - 1].prefixes |= rows[i].prefixes;
-        else
+            rows[kept - 1].how = std::max(rows[kept - 1].how, rows[i].how);
+        } else
             rows[kept++] = std::move(rows[i]);
     }
     rows.resize(kept);
@@ -217,7 +224,7 @@ class Writer {
         report.headwords = id;
         writeKinds(pairsPerPos, report.pairsPerRelation);
         formInsert_ = prepare(
-            "INSERT INTO form (key, headword_id, later, prefixes) VALUES (?1, ?2, ?3, ?4)");
+            "INSERT INTO form (key, headword_id, later, prefixes, how) VALUES (?1, ?2, ?3, ?4, ?5)");
         qint64 done = qint64(entries.size());
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
@@ -228,8 +235,10 @@ class Writer {
             bindId(formInsert_, 2, row.headwordId);
             bindId(formInsert_, 3, row.later);
             bindId(formInsert_, 4, sqlite3_int64(row.prefixes));
+            bindId(formInsert_, 5, row.how);
             step(formInsert_);
         }
+        writeHows(inflected.hows);
         writePrefixes(inflected.leads);
         // A text is given under a key by its first headword there; the later ones repeat it,
         // as a synonym or as a stand-in term alike (a stand-in never hides a synonym).
@@ -314,6 +323,20 @@ class Writer {
         writeAll(QStringLiteral("relation"), relations);
     }
 
+    void writeHows(const std::vector<FormHow>& hows) {
+        howInsert_ = prepare("INSERT INTO how (id, flag, strip, append, condition, slot, pos) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        sqlite3_int64 id = 0;
+        for (const FormHow& how : hows) {
+            bindId(howInsert_, 1, ++id);
+            int field = 1;
+            for (const QString* text :
+                 {&how.flag, &how.strip, &how.append, &how.condition, &how.slot, &how.pos})
+                bindText(howInsert_, ++field, *text);
+            step(howInsert_);
+        }
+    }
+
     void writePrefixes(const std::vector<FormLead>& leads) {
         prefixInsert_ = prepare("INSERT INTO prefix (text, bits) VALUES (?1, ?2)");
         for (const FormLead& lead : leads) {
@@ -389,6 +412,8 @@ class Writer {
         sqlite3_finalize(formInsert_);
         sqlite3_finalize(kindsInsert_);
         sqlite3_finalize(prefixInsert_);
+        sqlite3_finalize(howInsert_);
+        howInsert_ = nullptr;
         kindsInsert_ = nullptr;
         prefixInsert_ = nullptr;
         headwordInsert_ = nullptr;
@@ -407,6 +432,7 @@ class Writer {
     sqlite3_stmt* formInsert_ = nullptr;
     sqlite3_stmt* kindsInsert_ = nullptr;
     sqlite3_stmt* prefixInsert_ = nullptr;
+    sqlite3_stmt* howInsert_ = nullptr;
 };
 
 } // namespace

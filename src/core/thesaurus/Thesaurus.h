@@ -114,10 +114,20 @@ std::optional<ImportInput> InputThatIs(const FileIdentity& output, const QString
 // every headword whose key is baseKey. prefixes holds the bits of the leads (FormLead) that,
 // put before key, make further forms of those headwords; a row whose key is baseKey (the
 // headword's own) carries nothing else.
+// how names the way the form was built (InflectedForms::hows), 0 when unknown.
 struct InflectedForm {
     QString key;
     QString baseKey;
     quint64 prefixes = 0;
+    quint32 how = 0;
+};
+
+// One way forms are built: a suffix of the dictionary (its flag, what it strips and appends,
+// its condition) or an exception list (flag "@" and its part of speech), and the slot it fills
+// among a word's forms (slots.tsv, or the suffix's own morphological fields) with the parts of
+// speech that have it; an empty slot is one no synonym is put in.
+struct FormHow {
+    QString flag, strip, append, condition, slot, pos;
 };
 
 // Folded text that makes a form of a filed word when put before it (Italian "dell'" before
@@ -132,6 +142,8 @@ struct FormLead {
 struct InflectedForms {
     std::vector<InflectedForm> forms;
     std::vector<FormLead> leads;
+    // InflectedForm::how - 1 indexes it.
+    std::vector<FormHow> hows = {};
     // What was left out to keep the work bounded, one sentence each.
     QStringList notes = {};
 };
