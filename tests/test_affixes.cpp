@@ -222,10 +222,7 @@ void TestAffixes::costlyInputsEndSoon_data() {
     QTest::newRow("headword repeated") << repeated << QByteArray() << QString() << 50'000LL;
     QTest::newRow("headwords in turns") << alternating << QByteArray() << QString() << 50'000LL;
     const QByteArray stems = "UTF-8\nu|1\n(noun)|x\nv|1\n(noun)|x\nw|1\n(noun)|x\n";
-    QByteArray aff = "SET UTF-8\nPFX P Y 1000\nSFX A Y 1000\nSFX B Y 1000\n";
-    for (int i = 0; i < 1000; ++i)
-        aff += "PFX P 0 p" + QByteArray::number(i) + " .\nSFX A 0 a" + QByteArray::number(i) +
-               "/B .\nSFX B 0 b" + QByteArray::number(i) + " .\n";
+    const QByteArray aff = CostlyAffixes(1000);
     const QString leftOut = QStringLiteral("the forms of %1 are left out: they take more work "
                                            "than the importer gives them");
     QTest::newRow("affixes on one another")

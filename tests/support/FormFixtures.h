@@ -21,6 +21,19 @@ inline std::vector<ThesaurusEntry> entriesFor(const QStringList& headwords) {
     return entries;
 }
 
+// An .aff whose n prefixes (P), suffixes (A) and second suffixes (B) each apply to every word,
+// on one another: a stem that carries A and P has n + n² forms of suffixes, n times as many
+// with a prefix.
+inline QByteArray CostlyAffixes(int n) {
+    const QByteArray count = QByteArray::number(n);
+    QByteArray aff =
+        "SET UTF-8\nPFX P Y " + count + "\nSFX A Y " + count + "\nSFX B Y " + count + '\n';
+    for (int i = 0; i < n; ++i)
+        aff += "PFX P 0 p" + QByteArray::number(i) + " .\nSFX A 0 a" + QByteArray::number(i) +
+               "/B .\nSFX B 0 b" + QByteArray::number(i) + " .\n";
+    return aff;
+}
+
 // The headword keys each form key is filed under (a headword's marks are no form).
 inline std::map<QString, QStringList> basesByForm(const InflectedForms& found) {
     std::map<QString, QStringList> bases;

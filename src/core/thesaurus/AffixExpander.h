@@ -57,11 +57,13 @@ class AffixExpander {
     void drop(int group);
     // Bounds expand's work and memory, which the forms kept do not bound: a prefix flag or a
     // second suffix on thousands of others multiplies the affixes tried. Once work affixes
-    // have been tried on words in all, or a stem holds more than held forms of two suffixes at
-    // once, the group that has tried the most is given up as drop() does (the second suffixes
-    // then with prefixes too), and givenUp(group) is called; past the bound with only the
-    // forms of one suffix left, expand throws ThesaurusError naming the .dic.
-    void bound(qint64 work, size_t held, const std::function<void(int group)>& givenUp);
+    // have been tried on words in all, or stemWork on one stem's words, or a stem holds more
+    // than held forms of two suffixes at once, the group that has tried the most (in all, or
+    // on that stem) is given up as drop() does (the second suffixes then with prefixes too),
+    // and givenUp(group) is called; past a bound with only the forms of one suffix left,
+    // expand throws ThesaurusError naming the .aff.
+    void bound(qint64 work, qint64 stemWork, size_t held,
+               const std::function<void(int group)>& givenUp);
     // "second suffixes" or "prefix flag X", for messages.
     QString groupName(int group) const;
     // From now on, even during expand, marks the words a prefix of the group is put on
