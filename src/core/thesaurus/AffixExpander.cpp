@@ -558,7 +558,7 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, con
         // A stem the encoding cannot give is skipped, as Hunspell cannot match it either.
         const QString stem = rules.text(stemBytes);
         if (own && !stem.isEmpty())
-            own(stem, rules.rootField(bytes.sliced(entry.size())));
+            own(stem, rules.rootField(bytes.sliced(entry.size())), !flagText.isEmpty());
         if (flagText.isEmpty() || stem.isEmpty() || !wantStem(stem))
             continue;
         const std::vector<Flag> flags = rules.flags(flagText);

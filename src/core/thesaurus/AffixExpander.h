@@ -42,10 +42,10 @@ class AffixExpander {
     using FormSink =
         std::function<void(const QString& form, const QString& stem, int group, int lead)>;
     using MarkSink = std::function<void(int lead, const QString& base, const QString& stem)>;
-    // Before wantStem, own(stem, root) is called for every stem of the .dic, with or without
-    // flags: root is the stem its line names in a morphological field (French "yeux st:œil"),
-    // or empty.
-    using OwnStemSink = std::function<void(const QString& stem, const QString& root)>;
+    // Before wantStem, own(stem, root, flagged) is called for every stem of the .dic, with or
+    // without flags (flagged): root is the stem its line names in a morphological field
+    // (French "yeux st:œil"), or empty.
+    using OwnStemSink = std::function<void(const QString& stem, const QString& root, bool flagged)>;
     void expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark = {},
                 const StepProgress& progress = {}, const OwnStemSink& own = {});
     // The words wanted that a single suffix of the .aff, of any flag, would have built word

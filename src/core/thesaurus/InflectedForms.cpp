@@ -558,7 +558,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                 markBase(lead, *known);
         },
         progress,
-        [&](const QString& stem, const QString& root) {
+        [&](const QString& stem, const QString& root, bool flagged) {
             ownStem = stem;
             ownKey = WordKey(stem);
             const QString& key = ownKey;
@@ -569,10 +569,21 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                     return;
                 }
             }
-            if (headwordKeys.contains(key) || linked.contains(key))
+            // A stem with affixes of its own is a word of its own (Spanish "paridad", not a
+            // form of "par"); the forms a dictionary lists bare are those its rules cannot
+            // build (Spanish "abolid", Czech "lve").
+            if (flagged || headwordKeys.contains(key) || linked.contains(key))
                 return;
-            // Run on the folded word, whose bases are folded already.
-            const auto headword = [&](const QString& base) { return headwordKeys.contains(base); };
+            // Run on the folded word, whose bases are folded already. A suffix keeps the case
+            // of the base's first letter: "Tona", a name, is no form of "tono".
+            const bool capital = stem.front().isUpper();
+            const auto headword = [&](const QString& base) {
+                const auto spelt = spellings.constFind(base);
+                return spelt != spellings.constEnd() &&
+                       std::any_of(spelt->begin(), spelt->end(), [&](const QString& headword) {
+                           return !headword.isEmpty() && headword.front().isUpper() == capital;
+                       });
+            };
             for (const QString& base : expander.suffixBases(key, headword))
                 unbuilt.push_back(InflectedForm{key, base});
         });
