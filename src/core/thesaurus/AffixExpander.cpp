@@ -511,9 +511,12 @@ QStringList AffixExpander::suffixBases(const QString& word,
     QStringList bases;
     // One buffer for every candidate: most are no headword, and a stem has many.
     QString base;
+    // Each ending looked up in place, not copied: most are no suffix's text.
+    QString ending;
     const qsizetype longest = std::min(rules_->longestSuffix, word.size() - 1);
     for (qsizetype length = 1; length <= longest; ++length) {
-        const auto found = rules_->suffixesByText.constFind(word.last(length));
+        ending.setRawData(word.constData() + word.size() - length, length);
+        const auto found = rules_->suffixesByText.constFind(ending);
         if (found == rules_->suffixesByText.constEnd())
             continue;
         for (const Affix* affix : *found) {

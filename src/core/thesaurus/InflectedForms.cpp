@@ -395,9 +395,9 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
 
 // Fills found and gives the marks, which applyMarks puts on the forms once they are sorted.
 // The dictionary also leads a stem of its own to a headword: through the root its line names
-// (French "yeux st:œil"), which a headword gains too; else, for a stem that is neither a
-// headword nor a form linked already, through any suffix that would have built it from a
-// headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
+// (French "yeux st:œil"), which a headword gains too; else, for a bare stem (no affixes) that
+// is neither a headword nor a form linked already, through any suffix that would have built it
+// from a headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
 // to unbuilt: they count only for a word no rule builds from a headword.
 void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
                      const QSet<QString>& linked, const FormSources& sources,
