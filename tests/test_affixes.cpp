@@ -221,18 +221,14 @@ void TestAffixes::costlyInputsEndSoon_data() {
     }
     QTest::newRow("headword repeated") << repeated << QByteArray() << QString() << 50'000LL;
     QTest::newRow("headwords in turns") << alternating << QByteArray() << QString() << 50'000LL;
-    const QByteArray stems = "UTF-8\nu|1\n(noun)|x\nv|1\n(noun)|x\nw|1\n(noun)|x\n";
-    QByteArray aff = "SET UTF-8\nPFX P Y 1000\nSFX A Y 1000\nSFX B Y 1000\n";
-    for (int i = 0; i < 1000; ++i)
-        aff += "PFX P 0 p" + QByteArray::number(i) + " .\nSFX A 0 a" + QByteArray::number(i) +
-               "/B .\nSFX B 0 b" + QByteArray::number(i) + " .\n";
+    const QByteArray aff = CostlyAffixes(1000);
     const QString leftOut = QStringLiteral("the forms of %1 are left out: they take more work "
                                            "than the importer gives them");
     QTest::newRow("affixes on one another")
-        << stems << aff << leftOut.arg(u"second suffixes") + u'\n' + leftOut.arg(u"prefix flag P")
+        << kStems << aff << leftOut.arg(u"second suffixes") + u'\n' + leftOut.arg(u"prefix flag P")
         << 3LL;
     QTest::newRow("NUL in an affix")
-        << stems << QByteArrayLiteral("SET UTF-8\nSFX A Y 1\nSFX A 0 s\0x .\n")
+        << kStems << QByteArrayLiteral("SET UTF-8\nSFX A Y 1\nSFX A 0 s\0x .\n")
         << QStringLiteral("xx.aff:3: NUL byte in line") << 3LL;
 }
 
@@ -241,12 +237,7 @@ void TestAffixes::costlyInputsEndSoon() {
     QFETCH(QByteArray, aff);
     QFETCH(QString, outcome);
     QTemporaryDir dir;
-    for (const auto& [name, text] : {std::pair{"th_xx.dat", dat},
-                                     {"xx.aff", aff},
-                                     {"xx.dic", QByteArray("3\nu/AP\nv/AP\nw/AP\n")}}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-    }
+    QVERIFY(WriteStems(dir.path(), dat, aff));
     const auto entries = ReadThesaurus(dir.filePath(QStringLiteral("th_xx.dat")));
     qint64 terms = 0;
     for (const ThesaurusEntry& entry : entries)

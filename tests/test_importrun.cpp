@@ -211,6 +211,13 @@ void TestImportRun::formLimit_data() {
     // Hundreds of forms of one suffix per noun: refused.
     QTest::newRow("hu: refused") << "hu_HU"
                                  << "th_hu_HU_v2.dat" << QString() << QString();
+    // Made here: thousands of prefixes, suffixes and second suffixes on one another over three
+    // stems, work without end but for its bounds.
+    static QTemporaryDir made;
+    QVERIFY(WriteStems(made.path(), kStems, CostlyAffixes(3000)));
+    QTest::newRow("affixes on one another")
+        << made.filePath("xx") << made.filePath("th_xx.dat") << "wa2999"
+        << "wa1b1";
 }
 
 void TestImportRun::formLimit() {
@@ -218,8 +225,8 @@ void TestImportRun::formLimit() {
     QFETCH(QString, thesaurus);
     QFETCH(QString, oneSuffix);
     QFETCH(QString, twoSuffixes);
-    const QString dic = kHunspell + u'/' + language + QStringLiteral(".dic");
-    const QString dat = kMythes + u'/' + thesaurus;
+    const QString dic = QDir(kHunspell).filePath(language + QStringLiteral(".dic"));
+    const QString dat = QDir(kMythes).filePath(thesaurus);
     if (!QFileInfo::exists(dic) || !QFileInfo::exists(dat))
         QSKIP("thesaurus or dictionary not installed (scripts/bootstrap.sh test installs them)");
     QTemporaryDir dir;

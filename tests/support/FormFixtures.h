@@ -21,6 +21,31 @@ inline std::vector<ThesaurusEntry> entriesFor(const QStringList& headwords) {
     return entries;
 }
 
+// An .aff whose n prefixes (P), suffixes (A) and second suffixes (B) each apply to every word,
+// on one another: a stem that carries A and P has n + n² forms, n times as many with a prefix.
+inline QByteArray CostlyAffixes(int n) {
+    const QByteArray count = QByteArray::number(n);
+    QByteArray aff =
+        "SET UTF-8\nPFX P Y " + count + "\nSFX A Y " + count + "\nSFX B Y " + count + '\n';
+    for (int i = 0; i < n; ++i)
+        aff += "PFX P 0 p" + QByteArray::number(i) + " .\nSFX A 0 a" + QByteArray::number(i) +
+               "/B .\nSFX B 0 b" + QByteArray::number(i) + " .\n";
+    return aff;
+}
+
+// th_xx.dat, xx.aff and xx.dic in folder: stems u, v and w with A and P, each a kStems headword.
+inline const QByteArray kStems = "UTF-8\nu|1\n(noun)|x\nv|1\n(noun)|x\nw|1\n(noun)|x\n";
+inline bool WriteStems(const QString& folder, const QByteArray& dat, const QByteArray& aff) {
+    for (const auto& [name, text] : {std::pair{"th_xx.dat", dat},
+                                     {"xx.aff", aff},
+                                     {"xx.dic", QByteArray("3\nu/AP\nv/AP\nw/AP\n")}}) {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            return false;
+    }
+    return true;
+}
+
 // The headword keys each form key is filed under (a headword's marks are no form).
 inline std::map<QString, QStringList> basesByForm(const InflectedForms& found) {
     std::map<QString, QStringList> bases;

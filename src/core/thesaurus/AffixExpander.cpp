@@ -149,11 +149,16 @@ struct AffixExpander::Rules {
     mutable std::vector<bool> dropped;
     std::vector<bool> marked;
     std::vector<QString> leadTexts;
-    // The bound on expand's work (AffixExpander::bound): affixes tried per group and in all.
+    // The bound on expand's work (AffixExpander::bound): affixes tried per group, in all and
+    // on the stem being expanded (stemWork, counted from stemStart).
     QString dicPath;
     mutable std::vector<qint64> work;
+    mutable std::vector<qint64> stemStart;
     mutable qint64 workLeft = std::numeric_limits<qint64>::max();
     mutable qint64 grant = 0;
+    qint64 stemWork = std::numeric_limits<qint64>::max();
+    mutable qint64 stemLeft = std::numeric_limits<qint64>::max();
+    mutable qint64 stemGrant = 0;
     size_t heldLimit = std::numeric_limits<size_t>::max();
     mutable bool secondSuffixesGivenUp = false;
     std::function<void(int group)> givenUp;
@@ -172,10 +177,17 @@ struct AffixExpander::Rules {
     bool spend(int group) const {
         ++work[size_t(group)];
         if (--workLeft < 0)
-            giveUpHeaviest();
+            giveUpHeaviest(group, workLeft, grant, false);
+        if (--stemLeft < 0)
+            giveUpHeaviest(group, stemLeft, stemGrant, true);
         return !dropped[size_t(group)];
     }
-    void giveUpHeaviest() const;
+    void startStem() const {
+        stemLeft = stemWork;
+        stemGrant = stemWork / 2;
+        stemStart = work;
+    }
+    void giveUpHeaviest(int spending, qint64& left, qint64& more, bool onStem) const;
     void giveUp(int group) const;
     // The suffixes that add text, by that text, for suffixBases.
     QHash<QString, std::vector<const Affix*>> suffixesByText;
@@ -460,9 +472,11 @@ const QString& AffixExpander::leadText(int lead) const {
     return rules_->leadTexts.at(size_t(lead));
 }
 
-void AffixExpander::bound(qint64 work, size_t held, const std::function<void(int group)>& givenUp) {
+void AffixExpander::bound(qint64 work, qint64 stemWork, size_t held,
+                          const std::function<void(int group)>& givenUp) {
     rules_->workLeft = work;
     rules_->grant = work / 2;
+    rules_->stemWork = stemWork;
     rules_->heldLimit = held;
     rules_->givenUp = givenUp;
 }
@@ -489,22 +503,28 @@ bool AffixExpander::stemCarries(const QString& flag) const {
            });
 }
 
-void AffixExpander::Rules::giveUpHeaviest() const {
+// The group given up is the one that tried the most, in all or on this stem alone. Past both
+// bounds at once, the second finds the spending group given up already.
+void AffixExpander::Rules::giveUpHeaviest(int spending, qint64& left, qint64& more,
+                                          bool onStem) const {
+    const auto tried = [&](int group) {
+        return work[size_t(group)] - (onStem ? stemStart[size_t(group)] : 0);
+    };
     int heaviest = -1;
     for (int group = kTwoSuffixes; group < int(work.size()); ++group) {
-        if (!dropped[size_t(group)] &&
-            (heaviest < 0 || work[size_t(group)] > work[size_t(heaviest)]))
+        if (!dropped[size_t(group)] && (heaviest < 0 || tried(group) > tried(heaviest)))
             heaviest = group;
     }
-    if (heaviest < 0)
-        throw ThesaurusError(dicPath, 0,
+    if (heaviest >= 0)
+        giveUp(heaviest);
+    else if (!dropped[size_t(spending)])
+        throw ThesaurusError(AffixFileOf(dicPath), 0,
                              QStringLiteral("its affix rules take more work than the importer "
                                             "gives them; choose the words with --word-list"));
-    giveUp(heaviest);
     // Each group given up buys the rest half the work the one before bought, so that the whole
     // stays within twice the bound however many groups there are.
-    workLeft = std::max<qint64>(workLeft, 0) + grant;
-    grant /= 2;
+    left = std::max<qint64>(left, 0) + more;
+    more /= 2;
 }
 
 void AffixExpander::Rules::giveUp(int group) const {
@@ -521,9 +541,12 @@ QStringList AffixExpander::suffixBases(const QString& word,
     QStringList bases;
     // One buffer for every candidate: most are no headword, and a stem has many.
     QString base;
+    // Each ending looked up in place, not copied: most are no suffix's text.
+    QString ending;
     const qsizetype longest = std::min(rules_->longestSuffix, word.size() - 1);
     for (qsizetype length = 1; length <= longest; ++length) {
-        const auto found = rules_->suffixesByText.constFind(word.last(length));
+        ending.setRawData(word.constData() + word.size() - length, length);
+        const auto found = rules_->suffixesByText.constFind(ending);
         if (found == rules_->suffixesByText.constEnd())
             continue;
         for (const Affix* affix : *found) {
@@ -568,13 +591,14 @@ void AffixExpander::expand(const StemFilter& wantStem, const FormSink& form, con
         // A stem the encoding cannot give is skipped, as Hunspell cannot match it either.
         const QString stem = rules.text(stemBytes);
         if (own && !stem.isEmpty())
-            own(stem, rules.rootField(bytes.sliced(entry.size())));
+            own(stem, rules.rootField(bytes.sliced(entry.size())), !flagText.isEmpty());
         if (flagText.isEmpty() || stem.isEmpty() || !wantStem(stem))
             continue;
         const std::vector<Flag> flags = rules.flags(flagText);
         if (contains(flags, rules.forbidden) || contains(flags, rules.onlyInCompound))
             continue;
         rules.stemFlags = &flags;
+        rules.startStem();
         rules.expandStem(
             stem, flags,
             [&](const QString& text, int group, int lead) { form(text, stem, group, lead); },

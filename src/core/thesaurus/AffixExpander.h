@@ -42,10 +42,10 @@ class AffixExpander {
     using FormSink =
         std::function<void(const QString& form, const QString& stem, int group, int lead)>;
     using MarkSink = std::function<void(int lead, const QString& base, const QString& stem)>;
-    // Before wantStem, own(stem, root) is called for every stem of the .dic, with or without
-    // flags: root is the stem its line names in a morphological field (French "yeux st:œil"),
-    // or empty.
-    using OwnStemSink = std::function<void(const QString& stem, const QString& root)>;
+    // Before wantStem, own(stem, root, flagged) is called for every stem of the .dic, with or
+    // without flags (flagged): root is the stem its line names in a morphological field
+    // (French "yeux st:œil"), or empty.
+    using OwnStemSink = std::function<void(const QString& stem, const QString& root, bool flagged)>;
     void expand(const StemFilter& wantStem, const FormSink& form, const MarkSink& mark = {},
                 const StepProgress& progress = {}, const OwnStemSink& own = {});
     // The words wanted that a single suffix of the .aff, of any flag, would have built word
@@ -57,11 +57,13 @@ class AffixExpander {
     void drop(int group);
     // Bounds expand's work and memory, which the forms kept do not bound: a prefix flag or a
     // second suffix on thousands of others multiplies the affixes tried. Once work affixes
-    // have been tried on words in all, or a stem holds more than held forms of two suffixes at
-    // once, the group that has tried the most is given up as drop() does (the second suffixes
-    // then with prefixes too), and givenUp(group) is called; past the bound with only the
-    // forms of one suffix left, expand throws ThesaurusError naming the .dic.
-    void bound(qint64 work, size_t held, const std::function<void(int group)>& givenUp);
+    // have been tried on words in all, or stemWork on one stem's words, or a stem holds more
+    // than held forms of two suffixes at once, the group that has tried the most (in all, or
+    // on that stem) is given up as drop() does (the second suffixes then with prefixes too),
+    // and givenUp(group) is called; past a bound with only the forms of one suffix left,
+    // expand throws ThesaurusError naming the .aff.
+    void bound(qint64 work, qint64 stemWork, size_t held,
+               const std::function<void(int group)>& givenUp);
     // How a form of one suffix was built: the suffix's flag as the .aff writes it, what it
     // strips and appends, its condition, and its morphological fields (French "is:pl"), which
     // the form's slot among a word's forms comes from where the .aff gives them.

@@ -434,6 +434,9 @@ constexpr int kLeadBits = 63;
 // needs (Italian tries 75 million), far below what rules written to multiply (thousands of
 // prefixes, suffixes and second suffixes on one another) would take.
 constexpr qint64 kTriesPerForm = 100;
+// And the affixes tried on the words of one stem, whatever the forms kept: twenty times what the
+// heaviest stem of an installed dictionary takes (an Italian verb, 53,000).
+constexpr qint64 kTriesPerStem = 1'000'000;
 constexpr size_t kFormsPerHeldForm = 8;
 constexpr quint16 kNoLead = 0xFFFF;
 
@@ -502,9 +505,9 @@ void applyMarks(std::vector<InflectedForm>& forms, std::vector<InflectedForm>& m
 
 // Fills found and gives the marks, which applyMarks puts on the forms once they are sorted.
 // The dictionary also leads a stem of its own to a headword: through the root its line names
-// (French "yeux st:œil"), which a headword gains too; else, for a stem that is neither a
-// headword nor a form linked already, through any suffix that would have built it from a
-// headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
+// (French "yeux st:œil"), which a headword gains too; else, for a bare stem (no affixes) that
+// is neither a headword nor a form linked already, through any suffix that would have built it
+// from a headword ("months", listed beside "month"). The roots go to ownForms, the suffixes' bases
 // to unbuilt: they count only for a word no rule builds from a headword.
 void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QString>& headwordKeys,
                      const QSet<QString>& linked, const FormSources& sources,
@@ -582,13 +585,14 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
         leadOf.resize(kept);
     };
     // A group given up for its work goes as if it had given no form.
-    expander.bound(kTriesPerForm * qint64(maxForms), maxForms / kFormsPerHeldForm, [&](int group) {
-        dropped[size_t(group)] = true;
-        compactGroup(group, false);
-        found.notes << QStringLiteral("the forms of %1 are left out: they take more work than "
-                                      "the importer gives them")
-                           .arg(expander.groupName(group));
-    });
+    expander.bound(kTriesPerForm * qint64(maxForms), kTriesPerStem, maxForms / kFormsPerHeldForm,
+                   [&](int group) {
+                       dropped[size_t(group)] = true;
+                       compactGroup(group, false);
+                       found.notes << QStringLiteral("the forms of %1 are left out: they take "
+                                                     "more work than the importer gives them")
+                                          .arg(expander.groupName(group));
+                   });
     QString stemKey;
     QString ownStem;
     QString ownKey;
@@ -666,7 +670,7 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                 markBase(lead, *known);
         },
         progress,
-        [&](const QString& stem, const QString& root) {
+        [&](const QString& stem, const QString& root, bool flagged) {
             ownStem = stem;
             ownKey = WordKey(stem);
             const QString& key = ownKey;
@@ -677,10 +681,21 @@ void dictionaryForms(const std::vector<ThesaurusEntry>& entries, const QSet<QStr
                     return;
                 }
             }
-            if (headwordKeys.contains(key) || linked.contains(key))
+            // A stem with affixes of its own is a word of its own (Spanish "paridad", not a
+            // form of "par"); the forms a dictionary lists bare are those its rules cannot
+            // build (Spanish "abolid", Czech "lve").
+            if (flagged || headwordKeys.contains(key) || linked.contains(key))
                 return;
-            // Run on the folded word, whose bases are folded already.
-            const auto headword = [&](const QString& base) { return headwordKeys.contains(base); };
+            // Run on the folded word, whose bases are folded already. A suffix keeps the case
+            // of the base's first letter: "Tona", a name, is no form of "tono".
+            const bool capital = stem.front().isUpper();
+            const auto headword = [&](const QString& base) {
+                const auto spelt = spellings.constFind(base);
+                return spelt != spellings.constEnd() &&
+                       std::any_of(spelt->begin(), spelt->end(), [&](const QString& headword) {
+                           return !headword.isEmpty() && headword.front().isUpper() == capital;
+                       });
+            };
             for (const QString& base : expander.suffixBases(key, headword))
                 unbuilt.push_back(InflectedForm{key, base});
         });
