@@ -213,6 +213,8 @@ void TestSynonymStore::comparisonFoldsOnlyWhereItMatters_data() {
     QTest::newRow("Cyrillic") << "КОТ" << "кот" << 0;
     QTest::newRow("case past eight letters") << "Lookingglass" << "lOOKINGGLASS" << 0;
     QTest::newRow("order past eight letters") << "lookingglass" << "LOOKINGGLAST" << -1;
+    QTest::newRow("case in the first eight letters") << "LoOkingglasses" << "lOoKINGGLASSES" << 0;
+    QTest::newRow("order in the first eight letters") << "lookinGglass" << "LOOKINHGLASS" << -1;
     QTest::newRow("accent past eight letters") << "lookingglE\u0301" << "lookingglé" << 0;
 }
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -61,14 +62,30 @@ int compareIgnoringCase(void* composed, int lengthA, const void* textA, int leng
     const auto endsThere = [](const unsigned char* text, int length, int at) {
         return at >= length || text[at] < 0x80;
     };
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : int(c); };
     int i = 0;
-    // Equal ASCII bytes are equal folded too, whatever follows them.
+    // Eight ASCII bytes at a time: equal ones are equal folded too, whatever follows them, and
+    // the first that differ are found without a loop.
     constexpr quint64 kAboveAscii = 0x8080808080808080ULL;
-    for (quint64 x, y; i + 8 <= common; i += 8) {
+    while (i + 8 <= common) {
+        quint64 x, y;
         std::memcpy(&x, a + i, sizeof x);
         std::memcpy(&y, b + i, sizeof y);
-        if (x != y || (x & kAboveAscii))
+        if ((x | y) & kAboveAscii)
             break;
+        const quint64 differ = x ^ y;
+        if (!differ) {
+            i += 8;
+            continue;
+        }
+        i += (std::endian::native == std::endian::little ? std::countr_zero(differ)
+                                                          : std::countl_zero(differ)) / 8;
+        if (const int difference = lower(a[i]) - lower(b[i])) {
+            if (endsThere(a, lengthA, i + 1) && endsThere(b, lengthB, i + 1))
+                return difference;
+            return compareFolded(composed != nullptr, a, lengthA, b, lengthB);
+        }
+        ++i;
     }
     for (; i < common; ++i) {
         const unsigned char ca = a[i], cb = b[i];
@@ -76,9 +93,7 @@ int compareIgnoringCase(void* composed, int lengthA, const void* textA, int leng
             break;
         if (ca == cb)
             continue;
-        const int difference = (ca >= 'A' && ca <= 'Z' ? ca + 32 : int(ca)) -
-                               (cb >= 'A' && cb <= 'Z' ? cb + 32 : int(cb));
-        if (difference) {
+        if (const int difference = lower(ca) - lower(cb)) {
             if (endsThere(a, lengthA, i + 1) && endsThere(b, lengthB, i + 1))
                 return difference;
             break;
