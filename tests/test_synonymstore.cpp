@@ -211,6 +211,11 @@ void TestSynonymStore::comparisonFoldsOnlyWhereItMatters_data() {
     QTest::newRow("Kelvin sign") << "\u212Aelvin" << "kelvin" << 0;
     QTest::newRow("difference before an accent elsewhere") << "ab\u0301" << "ac" << -1;
     QTest::newRow("Cyrillic") << "КОТ" << "кот" << 0;
+    QTest::newRow("case past eight letters") << "Lookingglass" << "lOOKINGGLASS" << 0;
+    QTest::newRow("order past eight letters") << "lookingglass" << "LOOKINGGLAST" << -1;
+    QTest::newRow("case in the first eight letters") << "LoOkingglasses" << "lOoKINGGLASSES" << 0;
+    QTest::newRow("order in the first eight letters") << "lookinGglass" << "LOOKINHGLASS" << -1;
+    QTest::newRow("accent past eight letters") << "lookingglE\u0301" << "lookingglé" << 0;
 }
 
 void TestSynonymStore::comparisonFoldsOnlyWhereItMatters() {
