@@ -557,7 +557,7 @@ class Rows(unittest.TestCase):
             ("one field past what a JSON document of it could hold under the cap",
              MEMORY_CAP + "$LEXIGROVE --lookup --database huge.mdb --format jsonl - <<< big > "
              "huge.jsonl; wc -c < huge.jsonl; head -c 40 huge.jsonl; rm huge.jsonl", 0,
-             b'100000101\n{"word": "big", "synonym": "\\u0007aaaaaa', b""),
+             b'100000120\n{"word": "big", "synonym": "\\u0007aaaaaa', b""),
             ("a key under thousands of headwords",
              "$LEXIGROVE --lookup --database variants.mdb - <<< abcdefghijklmno | sed -n '1,2p;$p'",
              0, b"ABCDEFGHIJKLMNO - same\nABCDEFGHIJKLMNO - v0\nABCDEFGHIJKLMNO - v32767\n", b""),
