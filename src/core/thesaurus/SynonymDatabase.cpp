@@ -87,6 +87,9 @@ struct FormRow {
 
 // Each headword under its own key, then each inflected form under the ids of its base's
 // headwords, in index order: sorted inserts fill B-tree pages instead of splitting them.
+// Forms come sorted by key, so only the ids of one key and the headwords need sorting and one
+// merge puts them together; the byte order of UTF-8 differs from that of UTF-16 only past the
+// surrogates, and a list that is not in order after all is sorted whole.
 // stillWanted is asked while millions of rows are sorted, and throws to stop.
 std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
                               const std::vector<InflectedForm>& forms,
@@ -95,22 +98,47 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     rows.reserve(entries.size() + forms.size());
     QHash<QString, QList<sqlite3_int64>> idsByKey;
     sqlite3_int64 id = 0;
-    for (const ThesaurusEntry& entry : entries) {
-        const QString key = WordKey(entry.headword);
-        idsByKey[key] << ++id;
-        rows.push_back(FormRow{key.toUtf8(), id});
-    }
+    for (const ThesaurusEntry& entry : entries)
+        idsByKey[WordKey(entry.headword)] << ++id;
+    // A base is the key of one headword or a few: its ids are looked up once.
+    QHash<QString, QList<sqlite3_int64>> idsByBase;
+    const QString* lastKey = nullptr;
+    size_t runStart = 0;
+    const auto endRun = [&] {
+        std::sort(rows.begin() + qsizetype(runStart), rows.end());
+        runStart = rows.size();
+    };
     for (const InflectedForm& form : forms) {
+        if (!lastKey || *lastKey != form.key)
+            endRun();
+        lastKey = &form.key;
+        auto ids = idsByBase.constFind(form.baseKey);
+        if (ids == idsByBase.cend())
+            ids = idsByBase.insert(form.baseKey, idsByKey.value(WordKey(form.baseKey)));
+        if (ids->isEmpty())
+            continue;
         const QByteArray key = WordKey(form.key).toUtf8();
-        for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
+        for (sqlite3_int64 baseId : *ids)
             rows.push_back(FormRow{key, baseId, false, form.prefixes});
     }
+    endRun();
+    const qsizetype formCount = qsizetype(rows.size());
+    for (auto at = idsByKey.cbegin(); at != idsByKey.cend(); ++at) {
+        const QByteArray key = at.key().toUtf8();
+        for (sqlite3_int64 headwordId : at.value())
+            rows.push_back(FormRow{key, headwordId});
+    }
     quint32 compared = 0;
-    std::sort(rows.begin(), rows.end(), [&](const FormRow& a, const FormRow& b) {
+    const auto order = [&](const FormRow& a, const FormRow& b) {
         if (++compared % kComparisonsPerCheck == 0 && stillWanted)
             stillWanted();
         return a < b;
-    });
+    };
+    std::sort(rows.begin() + formCount, rows.end(), order);
+    if (std::is_sorted(rows.begin(), rows.begin() + formCount))
+        std::inplace_merge(rows.begin(), rows.begin() + formCount, rows.end(), order);
+    else
+        std::sort(rows.begin(), rows.end(), order);
     // A headword's own row and its marks (InflectedForm) are one row.
     size_t kept = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -231,14 +259,7 @@ class Writer {
             step(formInsert_);
         }
         writePrefixes(inflected.leads);
-        // A text is given under a key by its first headword there; the later ones repeat it,
-        // as a synonym or as a stand-in term alike (a stand-in never hides a synonym).
-        exec("INSERT INTO repeated SELECT key, headword_id, seq FROM (SELECT f.key AS key, "
-             "f.headword_id AS headword_id, s.seq AS seq, "
-             "min(f.headword_id) OVER (PARTITION BY f.key, s.synonym, s.listed) AS first "
-             "FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed "
-             "WHERE f.key IN (SELECT key FROM form WHERE later)) "
-             "WHERE headword_id > first ORDER BY key, headword_id, seq");
+        writeRepeated(entries, rows);
         // A form with two roots is one word the database answers; a headword's marks are none.
         const QString* counted = nullptr;
         for (const InflectedForm& form : forms) {
@@ -312,6 +333,50 @@ class Writer {
         };
         writeAll(QStringLiteral("pos"), posWords);
         writeAll(QStringLiteral("relation"), relations);
+    }
+
+    // A text is given under a key by its first headword there; the later ones repeat it, as a
+    // synonym or as a stand-in term alike (a stand-in never hides a synonym). Texts are told
+    // apart as the database stores them, in UTF-8.
+    void writeRepeated(const std::vector<ThesaurusEntry>& entries,
+                       const std::vector<FormRow>& rows) {
+        repeatedInsert_ =
+            prepare("INSERT INTO repeated (key, headword_id, seq) VALUES (?1, ?2, ?3)");
+        QHash<std::pair<QByteArray, int>, sqlite3_int64> firstGiver;
+        quint32 groups = 0;
+        for (size_t start = 0, end = 0; start < rows.size(); start = end) {
+            for (end = start + 1; end < rows.size() && rows[end].later; ++end) {
+            }
+            if (end - start < 2)
+                continue;
+            if (progress_ && ++groups % 256 == 0)
+                (*progress_)(done_, total_);
+            firstGiver.clear();
+            const QByteArray& key = rows[start].key;
+            for (size_t at = start; at < end; ++at) {
+                const sqlite3_int64 id = rows[at].headwordId;
+                const std::vector<ThesaurusSynonym>& synonyms = entries[size_t(id - 1)].synonyms;
+                for (size_t seq = 0; seq < synonyms.size(); ++seq) {
+                    if (synonyms[seq].listed == kNotListed)
+                        continue;
+                    const std::pair<QByteArray, int> given{synonyms[seq].text.toUtf8(),
+                                                           synonyms[seq].listed};
+                    const auto first = firstGiver.constFind(given);
+                    if (first == firstGiver.cend()) {
+                        firstGiver.insert(given, id);
+                        continue;
+                    }
+                    if (*first == id)
+                        continue;
+                    if (sqlite3_bind_text(repeatedInsert_, 1, key.constData(), int(key.size()),
+                                          SQLITE_STATIC) != SQLITE_OK)
+                        fail(errorMessage());
+                    bindId(repeatedInsert_, 2, id);
+                    bindId(repeatedInsert_, 3, sqlite3_int64(seq + 1));
+                    step(repeatedInsert_);
+                }
+            }
+        }
     }
 
     void writePrefixes(const std::vector<FormLead>& leads) {
@@ -389,6 +454,8 @@ class Writer {
         sqlite3_finalize(formInsert_);
         sqlite3_finalize(kindsInsert_);
         sqlite3_finalize(prefixInsert_);
+        sqlite3_finalize(repeatedInsert_);
+        repeatedInsert_ = nullptr;
         kindsInsert_ = nullptr;
         prefixInsert_ = nullptr;
         headwordInsert_ = nullptr;
@@ -407,6 +474,7 @@ class Writer {
     sqlite3_stmt* formInsert_ = nullptr;
     sqlite3_stmt* kindsInsert_ = nullptr;
     sqlite3_stmt* prefixInsert_ = nullptr;
+    sqlite3_stmt* repeatedInsert_ = nullptr;
 };
 
 } // namespace
