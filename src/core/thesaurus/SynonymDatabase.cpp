@@ -159,6 +159,32 @@ void removeJournal(const QByteArray& fileName) {
         ::unlink((fileName + "-journal").constData());
 }
 
+// The parts of speech, relations and notes of the synonyms are shared copies of a few texts:
+// each copy is converted to UTF-8 once, not once a row, and its rows are counted.
+class LabelTexts {
+  public:
+    const QByteArray& utf8(const QString& label) {
+        auto at = byData_.find({label.constData(), label.size()});
+        if (at == byData_.end())
+            at = byData_.insert({label.constData(), label.size()}, {label, label.toUtf8(), 0});
+        ++at->rows;
+        return at->utf8;
+    }
+
+    template <typename Counts> void addRows(Counts& counts) const {
+        for (const Label& label : byData_)
+            counts[label.text] += label.rows;
+    }
+
+  private:
+    struct Label {
+        QString text; // keeps the data its key points to
+        QByteArray utf8;
+        qint64 rows;
+    };
+    QHash<std::pair<const QChar*, qsizetype>, Label> byData_;
+};
+
 class Writer {
   public:
     // fileName: the file to fill, in the system's bytes, as SQLite takes it.
@@ -213,8 +239,7 @@ class Writer {
         const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
         const qint64 total = qint64(entries.size() + rows.size());
         total_ = total;
-        // Keyed by the interned strings: a handful of distinct texts.
-        QHash<QString, qint64> pairsPerPos;
+        LabelTexts partsOfSpeech, relations, notes;
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
@@ -232,17 +257,18 @@ class Writer {
                 bindId(synonymInsert_, 1, id);
                 bindId(synonymInsert_, 2, ++seq);
                 bindText(synonymInsert_, 3, synonym.text);
-                bindText(synonymInsert_, 4, synonym.partOfSpeech);
-                bindText(synonymInsert_, 5, synonym.relation);
+                bindUtf8(synonymInsert_, 4, partsOfSpeech.utf8(synonym.partOfSpeech));
+                bindUtf8(synonymInsert_, 5, relations.utf8(synonym.relation));
                 bindId(synonymInsert_, 6, synonym.sense);
-                bindText(synonymInsert_, 7, synonym.note);
+                bindUtf8(synonymInsert_, 7, notes.utf8(synonym.note));
                 bindId(synonymInsert_, 8, synonym.listed);
                 step(synonymInsert_);
-                ++report.pairsPerRelation[synonym.relation];
-                ++pairsPerPos[synonym.partOfSpeech];
             }
         }
         report.headwords = id;
+        QHash<QString, qint64> pairsPerPos;
+        partsOfSpeech.addRows(pairsPerPos);
+        relations.addRows(report.pairsPerRelation);
         writeKinds(pairsPerPos, report.pairsPerRelation);
         formInsert_ = prepare(
             "INSERT INTO form (key, headword_id, later, prefixes) VALUES (?1, ?2, ?3, ?4)");
@@ -250,9 +276,7 @@ class Writer {
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
                 progress(done_ = done, total);
-            if (sqlite3_bind_text(formInsert_, 1, row.key.constData(), int(row.key.size()),
-                                  SQLITE_STATIC) != SQLITE_OK)
-                fail(errorMessage());
+            bindUtf8(formInsert_, 1, row.key);
             bindId(formInsert_, 2, row.headwordId);
             bindId(formInsert_, 3, row.later);
             bindId(formInsert_, 4, sqlite3_int64(row.prefixes));
@@ -368,9 +392,7 @@ class Writer {
                     }
                     if (*first == id)
                         continue;
-                    if (sqlite3_bind_text(repeatedInsert_, 1, key.constData(), int(key.size()),
-                                          SQLITE_STATIC) != SQLITE_OK)
-                        fail(errorMessage());
+                    bindUtf8(repeatedInsert_, 1, key);
                     bindId(repeatedInsert_, 2, id);
                     bindId(repeatedInsert_, 3, sqlite3_int64(seq + 1));
                     step(repeatedInsert_);
@@ -438,6 +460,13 @@ class Writer {
         const QByteArray utf8 = value.toUtf8();
         if (sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()),
                               SQLITE_TRANSIENT) != SQLITE_OK)
+            fail(errorMessage());
+    }
+
+    // text outlives the statement's use of it.
+    void bindUtf8(sqlite3_stmt* statement, int index, const QByteArray& text) {
+        if (sqlite3_bind_text(statement, index, text.constData(), int(text.size()),
+                              SQLITE_STATIC) != SQLITE_OK)
             fail(errorMessage());
     }
 
