@@ -8,10 +8,12 @@
 
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <sqlite3.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -209,15 +211,7 @@ class Writer {
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    ImportReport write(const std::vector<ThesaurusEntry>& entries,
-                       const InflectedForms& inflected, const StepProgress& progress) {
-        const std::vector<InflectedForm>& forms = inflected.forms;
-        ImportReport report;
-        report.notes = inflected.notes;
-        if (progress) {
-            progress_ = &progress;
-            sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);
-        }
+    void begin() {
         // Nothing reads the file until it is published, which syncs it once, and a failure
         // throws the whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -228,23 +222,21 @@ class Writer {
                  .constData());
         exec("BEGIN");
         exec(kSchema);
+    }
 
+    // The tables of the entries alone (headword, synonym, kinds). Reports no progress, as it
+    // runs beside the search for forms, which does; stop ends it between two entries.
+    void writeEntries(const std::vector<ThesaurusEntry>& entries, const std::atomic<bool>& stop) {
         headwordInsert_ = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
         synonymInsert_ =
             prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
                     "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-        std::function<void()> stillWantedWhileSorting;
-        if (progress)
-            stillWantedWhileSorting = [&] { progress(0, 1); };
-        const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
-        const qint64 total = qint64(entries.size() + rows.size());
-        total_ = total;
         LabelTexts partsOfSpeech, relations, notes;
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
-            if (progress && id % 1024 == 0)
-                progress(done_ = id, total);
+            if (stop.load(std::memory_order_relaxed))
+                return;
             // Checked here rather than up front so that this, like any other mid-write
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
@@ -265,14 +257,31 @@ class Writer {
                 step(synonymInsert_);
             }
         }
-        report.headwords = id;
+        report_.headwords = id;
         QHash<QString, qint64> pairsPerPos;
         partsOfSpeech.addRows(pairsPerPos);
-        relations.addRows(report.pairsPerRelation);
-        writeKinds(pairsPerPos, report.pairsPerRelation);
+        relations.addRows(report_.pairsPerRelation);
+        writeKinds(pairsPerPos, report_.pairsPerRelation);
+    }
+
+    ImportReport writeForms(const std::vector<ThesaurusEntry>& entries,
+                            const InflectedForms& inflected, const StepProgress& progress) {
+        const std::vector<InflectedForm>& forms = inflected.forms;
+        ImportReport report = std::move(report_);
+        report.notes = inflected.notes;
+        if (progress) {
+            progress_ = &progress;
+            sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);
+        }
+        std::function<void()> stillWantedWhileSorting;
+        if (progress)
+            stillWantedWhileSorting = [&] { progress(0, 1); };
+        const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
+        const qint64 total = qint64(rows.size());
+        total_ = total;
         formInsert_ = prepare(
             "INSERT INTO form (key, headword_id, later, prefixes) VALUES (?1, ?2, ?3, ?4)");
-        qint64 done = qint64(entries.size());
+        qint64 done = 0;
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
                 progress(done_ = done, total);
@@ -504,12 +513,13 @@ class Writer {
     sqlite3_stmt* kindsInsert_ = nullptr;
     sqlite3_stmt* prefixInsert_ = nullptr;
     sqlite3_stmt* repeatedInsert_ = nullptr;
+    ImportReport report_;
 };
 
 } // namespace
 
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
-                                  const QString& outPath, const InflectedForms& forms,
+                                  const QString& outPath, const FindForms& findForms,
                                   const StepProgress& progress, FileOwner owner) {
     // Published as every file the program writes: SQLite fills a file of its own, which takes
     // the target's place only once complete, and is gone after a failure. Each build has its
@@ -528,7 +538,30 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
         ImportReport report;
         {
             Writer writer(outPath, fileName);
-            report = writer.write(entries, forms, progress);
+            writer.begin();
+            // The entries' tables need no forms: they are written on the second core while
+            // the forms are found.
+            std::atomic<bool> stop = false;
+            std::exception_ptr failed;
+            std::thread entriesWriter([&] {
+                try {
+                    writer.writeEntries(entries, stop);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+            const InflectedForms* forms = nullptr;
+            try {
+                forms = &findForms();
+            } catch (...) {
+                stop = true;
+                entriesWriter.join();
+                throw;
+            }
+            entriesWriter.join();
+            if (failed)
+                std::rethrow_exception(failed);
+            report = writer.writeForms(entries, *forms, progress);
             writer.close();
         }
         publishing([&] { file.commit(); });
@@ -537,4 +570,11 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
         removeJournal(fileName);
         throw;
     }
+}
+
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+                                  const QString& outPath, const InflectedForms& forms,
+                                  const StepProgress& progress, FileOwner owner) {
+    return WriteSynonymDatabase(
+        entries, outPath, [&]() -> const InflectedForms& { return forms; }, progress, owner);
 }
