@@ -179,11 +179,15 @@ ImportReport ImportThesaurus(const QString& datPath, const QString& outPath,
     FormSources sources = forms;
     if (sources.language.isEmpty())
         sources.language = language;
-    const auto inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
-    scale.report(kFormsEnd);
     NewFolders folder(outPath, owner);
+    InflectedForms inflected;
+    const auto findForms = [&]() -> const InflectedForms& {
+        inflected = FindInflectedForms(entries, sources, scale.step(kParseEnd, kFormsEnd));
+        scale.report(kFormsEnd);
+        return inflected;
+    };
     const ImportReport report =
-        WriteSynonymDatabase(entries, outPath, inflected, scale.step(kFormsEnd, 100), owner);
+        WriteSynonymDatabase(entries, outPath, findForms, scale.step(kFormsEnd, 100), owner);
     folder.keep();
     scale.finish();
     return report;

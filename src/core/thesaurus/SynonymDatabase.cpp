@@ -8,10 +8,12 @@
 
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <sqlite3.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -93,6 +95,9 @@ struct FormRow {
 
 // Each headword under its own key, then each inflected form under the ids of its base's
 // headwords, in index order: sorted inserts fill B-tree pages instead of splitting them.
+// Forms come sorted by key, so only the ids of one key and the headwords need sorting and one
+// merge puts them together; the byte order of UTF-8 differs from that of UTF-16 only past the
+// surrogates, and a list that is not in order after all is sorted whole.
 // stillWanted is asked while millions of rows are sorted, and throws to stop.
 std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
                               const std::vector<InflectedForm>& forms,
@@ -101,22 +106,47 @@ std::vector<FormRow> formRows(const std::vector<ThesaurusEntry>& entries,
     rows.reserve(entries.size() + forms.size());
     QHash<QString, QList<sqlite3_int64>> idsByKey;
     sqlite3_int64 id = 0;
-    for (const ThesaurusEntry& entry : entries) {
-        const QString key = WordKey(entry.headword);
-        idsByKey[key] << ++id;
-        rows.push_back(FormRow{key.toUtf8(), id});
-    }
+    for (const ThesaurusEntry& entry : entries)
+        idsByKey[WordKey(entry.headword)] << ++id;
+    // A base is the key of one headword or a few: its ids are looked up once.
+    QHash<QString, QList<sqlite3_int64>> idsByBase;
+    const QString* lastKey = nullptr;
+    size_t runStart = 0;
+    const auto endRun = [&] {
+        std::sort(rows.begin() + qsizetype(runStart), rows.end());
+        runStart = rows.size();
+    };
     for (const InflectedForm& form : forms) {
+        if (!lastKey || *lastKey != form.key)
+            endRun();
+        lastKey = &form.key;
+        auto ids = idsByBase.constFind(form.baseKey);
+        if (ids == idsByBase.cend())
+            ids = idsByBase.insert(form.baseKey, idsByKey.value(WordKey(form.baseKey)));
+        if (ids->isEmpty())
+            continue;
         const QByteArray key = WordKey(form.key).toUtf8();
-        for (sqlite3_int64 baseId : idsByKey.value(WordKey(form.baseKey)))
+        for (sqlite3_int64 baseId : *ids)
             rows.push_back(FormRow{key, baseId, false, form.prefixes, form.how});
     }
+    endRun();
+    const qsizetype formCount = qsizetype(rows.size());
+    for (auto at = idsByKey.cbegin(); at != idsByKey.cend(); ++at) {
+        const QByteArray key = at.key().toUtf8();
+        for (sqlite3_int64 headwordId : at.value())
+            rows.push_back(FormRow{key, headwordId});
+    }
     quint32 compared = 0;
-    std::sort(rows.begin(), rows.end(), [&](const FormRow& a, const FormRow& b) {
+    const auto order = [&](const FormRow& a, const FormRow& b) {
         if (++compared % kComparisonsPerCheck == 0 && stillWanted)
             stillWanted();
         return a < b;
-    });
+    };
+    std::sort(rows.begin() + formCount, rows.end(), order);
+    if (std::is_sorted(rows.begin(), rows.begin() + formCount))
+        std::inplace_merge(rows.begin(), rows.begin() + formCount, rows.end(), order);
+    else
+        std::sort(rows.begin(), rows.end(), order);
     // A headword's own row and its marks (InflectedForm) are one row.
     size_t kept = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -137,6 +167,32 @@ void removeJournal(const QByteArray& fileName) {
     if (!fileName.isEmpty())
         ::unlink((fileName + "-journal").constData());
 }
+
+// The parts of speech, relations and notes of the synonyms are shared copies of a few texts:
+// each copy is converted to UTF-8 once, not once a row, and its rows are counted.
+class LabelTexts {
+  public:
+    const QByteArray& utf8(const QString& label) {
+        auto at = byData_.find({label.constData(), label.size()});
+        if (at == byData_.end())
+            at = byData_.insert({label.constData(), label.size()}, {label, label.toUtf8(), 0});
+        ++at->rows;
+        return at->utf8;
+    }
+
+    template <typename Counts> void addRows(Counts& counts) const {
+        for (const Label& label : byData_)
+            counts[label.text] += label.rows;
+    }
+
+  private:
+    struct Label {
+        QString text; // keeps the data its key points to
+        QByteArray utf8;
+        qint64 rows;
+    };
+    QHash<std::pair<const QChar*, qsizetype>, Label> byData_;
+};
 
 class Writer {
   public:
@@ -162,15 +218,7 @@ class Writer {
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    ImportReport write(const std::vector<ThesaurusEntry>& entries,
-                       const InflectedForms& inflected, const StepProgress& progress) {
-        const std::vector<InflectedForm>& forms = inflected.forms;
-        ImportReport report;
-        report.notes = inflected.notes;
-        if (progress) {
-            progress_ = &progress;
-            sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);
-        }
+    void begin() {
         // Nothing reads the file until it is published, which syncs it once, and a failure
         // throws the whole file away, so rollback journalling and fsyncs would only cost time.
         exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
@@ -181,24 +229,21 @@ class Writer {
                  .constData());
         exec("BEGIN");
         exec(kSchema);
+    }
 
+    // The tables of the entries alone (headword, synonym, kinds). Reports no progress, as it
+    // runs beside the search for forms, which does; stop ends it between two entries.
+    void writeEntries(const std::vector<ThesaurusEntry>& entries, const std::atomic<bool>& stop) {
         headwordInsert_ = prepare("INSERT INTO headword (id, word) VALUES (?1, ?2)");
         synonymInsert_ =
             prepare("INSERT INTO synonym (headword_id, seq, synonym, pos, relation, sense, note, "
                     "listed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-        std::function<void()> stillWantedWhileSorting;
-        if (progress)
-            stillWantedWhileSorting = [&] { progress(0, 1); };
-        const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
-        const qint64 total = qint64(entries.size() + rows.size());
-        total_ = total;
-        // Keyed by the interned strings: a handful of distinct texts.
-        QHash<QString, qint64> pairsPerPos;
+        LabelTexts partsOfSpeech, relations, notes;
         sqlite3_int64 id = 0;
         for (const ThesaurusEntry& entry : entries) {
             ++id;
-            if (progress && id % 1024 == 0)
-                progress(done_ = id, total);
+            if (stop.load(std::memory_order_relaxed))
+                return;
             // Checked here rather than up front so that this, like any other mid-write
             // failure, goes through the same clean-up path.
             if (entry.headword.isEmpty())
@@ -211,27 +256,43 @@ class Writer {
                 bindId(synonymInsert_, 1, id);
                 bindId(synonymInsert_, 2, ++seq);
                 bindText(synonymInsert_, 3, synonym.text);
-                bindText(synonymInsert_, 4, synonym.partOfSpeech);
-                bindText(synonymInsert_, 5, synonym.relation);
+                bindUtf8(synonymInsert_, 4, partsOfSpeech.utf8(synonym.partOfSpeech));
+                bindUtf8(synonymInsert_, 5, relations.utf8(synonym.relation));
                 bindId(synonymInsert_, 6, synonym.sense);
-                bindText(synonymInsert_, 7, synonym.note);
+                bindUtf8(synonymInsert_, 7, notes.utf8(synonym.note));
                 bindId(synonymInsert_, 8, synonym.listed);
                 step(synonymInsert_);
-                ++report.pairsPerRelation[synonym.relation];
-                ++pairsPerPos[synonym.partOfSpeech];
             }
         }
-        report.headwords = id;
-        writeKinds(pairsPerPos, report.pairsPerRelation);
+        report_.headwords = id;
+        QHash<QString, qint64> pairsPerPos;
+        partsOfSpeech.addRows(pairsPerPos);
+        relations.addRows(report_.pairsPerRelation);
+        writeKinds(pairsPerPos, report_.pairsPerRelation);
+    }
+
+    ImportReport writeForms(const std::vector<ThesaurusEntry>& entries,
+                            const InflectedForms& inflected, const StepProgress& progress) {
+        const std::vector<InflectedForm>& forms = inflected.forms;
+        ImportReport report = std::move(report_);
+        report.notes = inflected.notes;
+        if (progress) {
+            progress_ = &progress;
+            sqlite3_progress_handler(db_, kSqliteStepsPerCheck, &Writer::stillWanted, this);
+        }
+        std::function<void()> stillWantedWhileSorting;
+        if (progress)
+            stillWantedWhileSorting = [&] { progress(0, 1); };
+        const std::vector<FormRow> rows = formRows(entries, forms, stillWantedWhileSorting);
+        const qint64 total = qint64(rows.size());
+        total_ = total;
         formInsert_ = prepare(
             "INSERT INTO form (key, headword_id, later, prefixes, how) VALUES (?1, ?2, ?3, ?4, ?5)");
-        qint64 done = qint64(entries.size());
+        qint64 done = 0;
         for (const FormRow& row : rows) {
             if (progress && ++done % 4096 == 0)
                 progress(done_ = done, total);
-            if (sqlite3_bind_text(formInsert_, 1, row.key.constData(), int(row.key.size()),
-                                  SQLITE_STATIC) != SQLITE_OK)
-                fail(errorMessage());
+            bindUtf8(formInsert_, 1, row.key);
             bindId(formInsert_, 2, row.headwordId);
             bindId(formInsert_, 3, row.later);
             bindId(formInsert_, 4, sqlite3_int64(row.prefixes));
@@ -240,14 +301,7 @@ class Writer {
         }
         writeHows(inflected.hows);
         writePrefixes(inflected.leads);
-        // A text is given under a key by its first headword there; the later ones repeat it,
-        // as a synonym or as a stand-in term alike (a stand-in never hides a synonym).
-        exec("INSERT INTO repeated SELECT key, headword_id, seq FROM (SELECT f.key AS key, "
-             "f.headword_id AS headword_id, s.seq AS seq, "
-             "min(f.headword_id) OVER (PARTITION BY f.key, s.synonym, s.listed) AS first "
-             "FROM form f JOIN synonym s ON s.headword_id = f.headword_id AND s.listed "
-             "WHERE f.key IN (SELECT key FROM form WHERE later)) "
-             "WHERE headword_id > first ORDER BY key, headword_id, seq");
+        writeRepeated(entries, rows);
         // A form with two roots is one word the database answers; a headword's marks are none.
         const QString* counted = nullptr;
         for (const InflectedForm& form : forms) {
@@ -337,6 +391,48 @@ class Writer {
         }
     }
 
+    // A text is given under a key by its first headword there; the later ones repeat it, as a
+    // synonym or as a stand-in term alike (a stand-in never hides a synonym). Texts are told
+    // apart as the database stores them, in UTF-8.
+    void writeRepeated(const std::vector<ThesaurusEntry>& entries,
+                       const std::vector<FormRow>& rows) {
+        repeatedInsert_ =
+            prepare("INSERT INTO repeated (key, headword_id, seq) VALUES (?1, ?2, ?3)");
+        QHash<std::pair<QByteArray, int>, sqlite3_int64> firstGiver;
+        quint32 groups = 0;
+        for (size_t start = 0, end = 0; start < rows.size(); start = end) {
+            for (end = start + 1; end < rows.size() && rows[end].later; ++end) {
+            }
+            if (end - start < 2)
+                continue;
+            if (progress_ && ++groups % 256 == 0)
+                (*progress_)(done_, total_);
+            firstGiver.clear();
+            const QByteArray& key = rows[start].key;
+            for (size_t at = start; at < end; ++at) {
+                const sqlite3_int64 id = rows[at].headwordId;
+                const std::vector<ThesaurusSynonym>& synonyms = entries[size_t(id - 1)].synonyms;
+                for (size_t seq = 0; seq < synonyms.size(); ++seq) {
+                    if (synonyms[seq].listed == kNotListed)
+                        continue;
+                    const std::pair<QByteArray, int> given{synonyms[seq].text.toUtf8(),
+                                                           synonyms[seq].listed};
+                    const auto first = firstGiver.constFind(given);
+                    if (first == firstGiver.cend()) {
+                        firstGiver.insert(given, id);
+                        continue;
+                    }
+                    if (*first == id)
+                        continue;
+                    bindUtf8(repeatedInsert_, 1, key);
+                    bindId(repeatedInsert_, 2, id);
+                    bindId(repeatedInsert_, 3, sqlite3_int64(seq + 1));
+                    step(repeatedInsert_);
+                }
+            }
+        }
+    }
+
     void writePrefixes(const std::vector<FormLead>& leads) {
         prefixInsert_ = prepare("INSERT INTO prefix (text, bits) VALUES (?1, ?2)");
         for (const FormLead& lead : leads) {
@@ -399,6 +495,13 @@ class Writer {
             fail(errorMessage());
     }
 
+    // text outlives the statement's use of it.
+    void bindUtf8(sqlite3_stmt* statement, int index, const QByteArray& text) {
+        if (sqlite3_bind_text(statement, index, text.constData(), int(text.size()),
+                              SQLITE_STATIC) != SQLITE_OK)
+            fail(errorMessage());
+    }
+
     void step(sqlite3_stmt* statement) {
         if (sqlite3_step(statement) != SQLITE_DONE)
             fail(errorMessage());
@@ -414,6 +517,8 @@ class Writer {
         sqlite3_finalize(prefixInsert_);
         sqlite3_finalize(howInsert_);
         howInsert_ = nullptr;
+        sqlite3_finalize(repeatedInsert_);
+        repeatedInsert_ = nullptr;
         kindsInsert_ = nullptr;
         prefixInsert_ = nullptr;
         headwordInsert_ = nullptr;
@@ -433,12 +538,14 @@ class Writer {
     sqlite3_stmt* kindsInsert_ = nullptr;
     sqlite3_stmt* prefixInsert_ = nullptr;
     sqlite3_stmt* howInsert_ = nullptr;
+    sqlite3_stmt* repeatedInsert_ = nullptr;
+    ImportReport report_;
 };
 
 } // namespace
 
 ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
-                                  const QString& outPath, const InflectedForms& forms,
+                                  const QString& outPath, const FindForms& findForms,
                                   const StepProgress& progress, FileOwner owner) {
     // Published as every file the program writes: SQLite fills a file of its own, which takes
     // the target's place only once complete, and is gone after a failure. Each build has its
@@ -457,7 +564,30 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
         ImportReport report;
         {
             Writer writer(outPath, fileName);
-            report = writer.write(entries, forms, progress);
+            writer.begin();
+            // The entries' tables need no forms: they are written on the second core while
+            // the forms are found.
+            std::atomic<bool> stop = false;
+            std::exception_ptr failed;
+            std::thread entriesWriter([&] {
+                try {
+                    writer.writeEntries(entries, stop);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+            const InflectedForms* forms = nullptr;
+            try {
+                forms = &findForms();
+            } catch (...) {
+                stop = true;
+                entriesWriter.join();
+                throw;
+            }
+            entriesWriter.join();
+            if (failed)
+                std::rethrow_exception(failed);
+            report = writer.writeForms(entries, *forms, progress);
             writer.close();
         }
         publishing([&] { file.commit(); });
@@ -466,4 +596,11 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
         removeJournal(fileName);
         throw;
     }
+}
+
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+                                  const QString& outPath, const InflectedForms& forms,
+                                  const StepProgress& progress, FileOwner owner) {
+    return WriteSynonymDatabase(
+        entries, outPath, [&]() -> const InflectedForms& { return forms; }, progress, owner);
 }

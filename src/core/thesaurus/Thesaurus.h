@@ -179,6 +179,14 @@ ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
                                   const StepProgress& progress = {},
                                   FileOwner owner = FileOwner::User);
 
+// The same with the forms found by findForms while the entries' own tables are written on
+// another thread; findForms runs on the calling thread, and what it throws is thrown.
+using FindForms = std::function<const InflectedForms&()>;
+ImportReport WriteSynonymDatabase(const std::vector<ThesaurusEntry>& entries,
+                                  const QString& outPath, const FindForms& findForms,
+                                  const StepProgress& progress = {},
+                                  FileOwner owner = FileOwner::User);
+
 // Throws AppError ("Cannot write OUT: ...") for an output that lexigrove-import must not
 // replace: one of the import's inputs under any name (the thesaurus and the .idx beside it, the
 // dictionary and its .aff, the word list), a folder, a device, a named pipe or a socket, or an
