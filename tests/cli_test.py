@@ -373,6 +373,11 @@ class Rows(unittest.TestCase):
             for name, words, options, out in [
                 ("a synonym of two words keeps its own form", "asked", "--inflect",
                  b"*ASKED - ask in\n"),
+                ("a plural's synonym in the plural", "houses", "--inflect", b"*HOUSES - homes\n"),
+                ("an irregular past's through its base", "went", "--inflect", b"*WENT - toured\n"),
+                ("the form in a record", "houses", "--format jsonl",
+                 b'*"synonym": "home", "pos": "noun", "relation": "synonym", "sense": 4, '
+                 b'"note": "", "inflected": "homes"}\n'),
                 ("and has none in a record", "asked", "--format jsonl",
                  b'*"synonym": "ask in", "pos": "verb", "relation": "related term", "sense": 2, '
                  b'"note": "", "inflected": null}\n'),
