@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolTip>
@@ -125,6 +126,8 @@ class TestListView : public QObject {
     void headers();
     void columnWidths_data();
     void columnWidths();
+    void checkBoxesShowUnderAnyPalette_data();
+    void checkBoxesShowUnderAnyPalette();
 };
 
 // Each step: "+text" appends, "-N" removes position N, "clear" clears, and
@@ -849,6 +852,40 @@ void TestListView::columnWidths() {
     QCOMPARE(view.columnWidth(0), other);
     if (view.header()->length() > view.viewport()->width())
         QVERIFY(view.horizontalScrollBar()->maximum() > 0);
+}
+
+void TestListView::checkBoxesShowUnderAnyPalette_data() {
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("dark palette") << "";
+    QTest::newRow("dark palette, light skin")
+        << "QTreeView { background-color: #ffffff; color: #1d2b3a; }";
+}
+
+// An unticked box of an unselected row stands out from the list's background, in the colours of
+// the palette or of the skin, never a mix of both.
+void TestListView::checkBoxesShowUnderAnyPalette() {
+    QFETCH(QString, skin);
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+    ListView view(true);
+    view.setStyle(fusion.get());
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Base, QColor(35, 35, 35));
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Window, QColor(52, 52, 52));
+    view.setPalette(palette);
+    view.setStyleSheet(skin);
+    view.addColumn("Results");
+    view.append("one");
+    view.show();
+    QTRY_COMPARE(view.model()->rowCount(), 1);
+    const QImage image = view.viewport()->grab().toImage();
+    const QRect row = view.visualRect(view.model()->index(0, 0));
+    const int background = qGray(image.pixel(row.right() - 2, image.height() - 3));
+    int contrast = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x < row.left() + row.height(); ++x)
+            contrast = qMax(contrast, qAbs(qGray(image.pixel(x, y)) - background));
+    QVERIFY2(contrast > 80, qPrintable(QString::number(contrast)));
 }
 
 QTEST_MAIN(TestListView)
